@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+// One named configuration: a name and its 16-character configuration word.
+struct MechanismEntry
+{
+    QString name;
+    QString word;
+
+    friend bool operator==(const MechanismEntry &, const MechanismEntry &) = default;
+};
+
+// The mechanism list: ordered entries, one record each, so a name never loses its word.
+// As a model it has two columns, the names (shown by List1) and the words (List2, never
+// shown); both views follow the same rows and so stay in step.
+class MechanismList final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { NameColumn = 0, WordColumn = 1, ColumnCount = 2 };
+
+    explicit MechanismList(QObject *parent = nullptr);
+
+    int count() const { return int(m_entries.size()); }
+    const MechanismEntry &at(int row) const { return m_entries.at(row); }
+    const QList<MechanismEntry> &entries() const { return m_entries; }
+    // Position of the first entry whose name equals name exactly (case and blanks
+    // count), or -1.
+    int indexOfName(const QString &name) const;
+
+    void append(const MechanismEntry &entry);
+    void replaceAt(int row, const MechanismEntry &entry);
+    void removeAt(int row);
+    void removeAll();
+    // Exchanges the entries at row and row + 1.
+    void exchangeWithNext(int row);
+    // Makes the list hold exactly these entries.
+    void assign(const QList<MechanismEntry> &entries);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+private:
+    QList<MechanismEntry> m_entries;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The bytes of every command the program sends to the chip. There is no framing beyond
+// the prefix: no length, terminator or checksum. A parameter byte goes out as that one
+// byte, whatever its value.
+namespace Commands {
+
+inline constexpr char ESC = 27;
+inline constexpr char GS = 29;
+inline constexpr char CAN = 24;
+
+QByteArray Identify();                           // ESC "I"
+QByteArray Probe();                              // ESC "v"
+QByteArray ReadSetting(quint8 setting);          // GS "Sf" n
+QByteArray WriteSetting(quint8 setting, quint8 value);  // GS "SF" n v
+QByteArray ReadConfiguration();                  // GS "SC"
+QByteArray ReadDetectedPolarity();               // GS "Sh"
+QByteArray SleepCommand();                       // ESC "S"
+QByteArray ResetCommand();                       // ESC "@"
+QByteArray CancelByte();                         // CAN
+QByteArray WakeByte();                           // one NUL
+QByteArray GetOpto();                            // ESC GS "O"
+QByteArray GetAd();                              // ESC GS and the analogue query letter
+
+// Chip settings the program uses.
+inline constexpr quint8 SettingConfigurationMode = 6;
+inline constexpr quint8 SettingConfigurationHigh = 7;
+inline constexpr quint8 SettingConfigurationLow = 8;
+inline constexpr quint8 SettingIdentityFirst = 9;    // 9..24, 16 characters
+inline constexpr int IdentityLength = 16;
+inline constexpr quint8 SettingSerial = 28;          // bits 0-2 speed code, bit 7 handshake
+
+// The line speeds, slowest first ("1200" .. "115200").
+const QStringList &SpeedList();
+// The chip's code for a speed (bits 0-2 of setting 28); 28800 shares 5 with 38400,
+// any other text gives 0.
+int SpeedCode(const QString &speed);
+
+} // namespace Commands

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// Why the serial link could not do what it was asked. The link records failures; the
+// windows word them for the user (COM number, device, likely fix).
+struct LinkFailure
+{
+    enum class Kind {
+        NoDevice,          // no device behind the COM number, or it vanished before opening
+        PermissionDenied,  // on Linux: the user is not in the dialout group
+        Busy,              // another program holds the port
+        Unplugged,         // the device went away during an exchange
+        Other,
+    };
+
+    Kind kind = Kind::Other;
+    int port = 0;         // COM number
+    QString device;       // device path behind it
+    QString systemText;   // the system's own words, for the details
+};

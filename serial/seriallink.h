@@ -1,0 +1,83 @@
+#pragma once
+
+#include "serial/linkfailure.h"
+#include "serial/portmap.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QSerialPort;
+
+// The program's one serial port, and the timed waits every exchange uses.
+//
+// Every wait runs a local event loop: windows repaint, other handlers may run inside
+// it, and the CPU sleeps while nothing happens. Nothing here shows a message: failures
+// are recorded and taken by the caller (takeFailures), which words them once per action.
+class SerialLink final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ReadLimit = 100;          // most bytes one read returns
+    static constexpr int PollIntervalMs = 10;
+    static constexpr int SilentPolls = 50;         // ReadText/ReadByte give up after these
+    static constexpr int SettleMs = 50;            // wait after OpenPort
+    static constexpr int MaxReplyBytes = 4096;     // ReadText never collects more than this...
+    static constexpr int MaxReplyMs = 10000;       // ...nor reads for longer than this
+
+    explicit SerialLink(const PortMap &ports, QObject *parent = nullptr);
+    ~SerialLink() override;
+
+    const PortMap &ports() const { return m_ports; }
+
+    // True when COM port exists; opens nothing.
+    bool PortExists(int port) const;
+    // Opens COM port at speed ("9600"...) 8N1 with handshake 0 none, 1 XON/XOFF,
+    // 2 RTS/CTS, then waits 50 ms. Does nothing at all when the port is already open.
+    // Returns false when the port could not be opened (a failure is recorded).
+    bool OpenPort(int port, const QString &speed, int handshake);
+    // Closes the port if it is open. The argument is ignored: there is one port.
+    void ClosePort(int port = 0);
+    // Sends the bytes unchanged. Nothing is sent when the port is not open.
+    void SendText(const QByteArray &text);
+    // Everything that arrives until 50 polls of 10 ms find nothing; empty on silence.
+    // Bounded by MaxReplyBytes and MaxReplyMs against a device that never stops.
+    QByteArray ReadText();
+    // The first byte of the next read (the rest of that read is discarded); 0 on silence.
+    quint8 ReadByte();
+    // Waits ms milliseconds while events run.
+    void WaitMs(int ms);
+
+    // Direct access to the port object, for detection, which sets the port up itself.
+    // Opens without the settle wait; false (with a failure recorded) when it can't.
+    bool openDirect(int port, const QString &speed, int handshake);
+    bool isOpen() const;
+    int bytesWaiting() const;
+    // The waiting bytes, at most ReadLimit of them, removed from the receive buffer.
+    QByteArray readWaiting();
+    // Empties the receive buffer.
+    void discardInput();
+
+    // Failures recorded since the last call, oldest first, each port and kind once.
+    QList<LinkFailure> takeFailures();
+
+    // Ends every wait at once and makes the link inert (nothing sent, reads empty, opens
+    // fail quietly) so that a running action runs to its end without waiting; used when
+    // the program is closing. The port is closed.
+    void abort();
+    bool isAborted() const { return m_aborted; }
+
+signals:
+    // Emitted by abort(), so that waits elsewhere (TimerOut) end too.
+    void aborted();
+    // Emitted when bytes have arrived, so that waits for them can end.
+    void bytesArrived();
+
+private:
+    // The private section is the implementation's.
+    const PortMap &m_ports;
+    QSerialPort *m_port = nullptr;
+    bool m_aborted = false;
+};

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds into build/ and runs the whole suite headless.
+set -euo pipefail
+cd "$(dirname "$0")"
+. scripts/ensure-packages.sh
+qv12_ensure_packages "${QV12_BUILD_PACKAGES[@]}" "${QV12_FUZZ_PACKAGES[@]}"
+
+jobs=$(nproc)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
+cmake --build build --parallel "$jobs"
+
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure --parallel "$jobs"
