@@ -38,7 +38,9 @@ public:
     // 2 RTS/CTS, then waits 50 ms. Does nothing at all when the port is already open.
     // Returns false when the port could not be opened (a failure is recorded).
     bool OpenPort(int port, const QString &speed, int handshake);
-    // Closes the port if it is open. The argument is ignored: there is one port.
+    // Closes the port if it is open. The argument is ignored: there is one port. The
+    // device keeps the line settings it had while open, so that bytes sent just before
+    // still go out (and are taken by the far end) at the speed they were sent with.
     void ClosePort(int port = 0);
     // Sends the bytes unchanged. Nothing is sent when the port is not open.
     void SendText(const QByteArray &text);
@@ -63,6 +65,11 @@ public:
     // Failures recorded since the last call, oldest first, each port and kind once.
     QList<LinkFailure> takeFailures();
 
+    // The ReadText bounds; the defaults are MaxReplyBytes and MaxReplyMs.
+    void setReplyBounds(int maxBytes, int maxMs);
+    // The COM number the port was last opened on (0 before the first open).
+    int openedPort() const { return m_openedPort; }
+
     // Ends every wait at once and makes the link inert (nothing sent, reads empty, opens
     // fail quietly) so that a running action runs to its end without waiting; used when
     // the program is closing. The port is closed.
@@ -76,8 +83,21 @@ signals:
     void bytesArrived();
 
 private:
-    // The private section is the implementation's.
+    void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text);
+    void recordOpenFailure(int port, const QString &device);
+    void onPortError(int error);
+    void deviceLost();
+    void closeQuietly();
+    // Pulls what the system has received into the port object's buffer, without waiting.
+    void pull();
+
     const PortMap &m_ports;
     QSerialPort *m_port = nullptr;
     bool m_aborted = false;
+    bool m_lost = false;        // the device went away; the port closes at the next chance
+    int m_openedPort = 0;
+    QString m_openedDevice;
+    int m_maxReplyBytes = MaxReplyBytes;
+    int m_maxReplyMs = MaxReplyMs;
+    QList<LinkFailure> m_failures;
 };
