@@ -15,3 +15,9 @@ void AppContext::recordStartDirectory()
     if (!m_startDirectory.endsWith(u'/'))
         m_startDirectory += u'/';
 }
+
+void AppContext::refreshPorts()
+{
+    if (m_usesSystemPorts)
+        m_ports.refresh();
+}

@@ -31,11 +31,20 @@ public:
     // Records the current directory as StartDirectory.
     void recordStartDirectory();
 
+    // Whether the system's serial ports take the free COM numbers. The port selection
+    // dialog and Wake up look at them afresh; tests turn this off so that only their
+    // simulated chips are there.
+    bool usesSystemPorts() const { return m_usesSystemPorts; }
+    void setUsesSystemPorts(bool uses) { m_usesSystemPorts = uses; }
+    // Takes in the system's serial ports now, when they are used.
+    void refreshPorts();
+
 private:
     Prompter &m_prompter;
     PortMap m_ports;
     SerialLink m_link{m_ports};
     ConnectionSettings m_connection;
     QString m_startDirectory;
+    bool m_usesSystemPorts = true;
     MechanismList m_mechanisms;
 };

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/appcontext.h"
+#include "app/chippanel.h"
 #include "app/configurationsaver.h"
 #include "app/databasecommands.h"
 #include "app/editorpanel.h"
@@ -58,6 +59,7 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
                                              *m_statusText, this);
     m_configurationSaver = new ConfigurationSaver(*m_ui, m_context, *m_editor, *m_mechanismList,
                                                   *m_database, *m_statusText, this);
+    m_chip = new ChipPanel(*m_ui, m_context, *m_editor, *m_statusText, this, this);
 
     connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
 }
@@ -92,6 +94,26 @@ void MainWindow::Form_Load()
     m_database->LoadDefaultDatabase();
 
     m_ui->GetID->setFocus();
+}
+
+quint8 MainWindow::get_value()
+{
+    return m_chip->get_value();
+}
+
+quint8 MainWindow::get_opto()
+{
+    return m_chip->get_opto();
+}
+
+quint8 MainWindow::get_ad()
+{
+    return m_chip->get_ad();
+}
+
+QByteArray MainWindow::get_string()
+{
+    return m_chip->get_string();
 }
 
 void MainWindow::endProgram()

@@ -2,7 +2,10 @@
 
 #include <QMainWindow>
 
+#include <QByteArray>
+
 class AppContext;
+class ChipPanel;
 class ConfigurationSaver;
 class DatabaseCommands;
 class EditorPanel;
@@ -35,6 +38,13 @@ public:
     EditorPanel &editor() const { return *m_editor; }
     DatabaseCommands &database() const { return *m_database; }
     MechanismListPanel &mechanismList() const { return *m_mechanismList; }
+    ChipPanel &chip() const { return *m_chip; }
+
+    // Chip queries that no control uses; they work on the port as the caller opened it.
+    quint8 get_value();
+    quint8 get_opto();
+    quint8 get_ad();
+    QByteArray get_string();
 
 signals:
     // The program is ending: the other windows (help, About) close now.
@@ -55,6 +65,7 @@ private:
     DatabaseCommands *m_database;
     MechanismListPanel *m_mechanismList;
     ConfigurationSaver *m_configurationSaver;
+    ChipPanel *m_chip;
     bool m_ending = false;
     bool m_centred = false;
 };

@@ -1,0 +1,412 @@
+#include "app/chippanel.h"
+
+#include "app/appcontext.h"
+#include "app/busypointer.h"
+#include "app/chipaction.h"
+#include "app/editorpanel.h"
+#include "app/portselectiondialog.h"
+#include "app/prompter.h"
+#include "config/configword.h"
+#include "protocol/exchanges.h"
+#include "protocol/queries.h"
+
+#include "ui_mainwindow.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString ProgrammingError = u"Programming error ! Please check cables and power."_s;
+
+} // namespace
+
+ChipPanel::ChipPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor, QLabel &status,
+                     QWidget *window, QObject *parent)
+    : QObject(parent)
+    , m_ui(ui)
+    , m_context(context)
+    , m_editor(editor)
+    , m_status(status)
+    , m_window(window)
+    , m_timerOut(context.link())
+{
+    connect(m_ui.GetID, &QPushButton::clicked, this, &ChipPanel::GetID_Click);
+    connect(m_ui.Detect, &QAction::triggered, this, &ChipPanel::Detect_Click);
+    connect(m_ui.GetSettings, &QPushButton::clicked, this, &ChipPanel::GetSettings_Click);
+    connect(m_ui.ConfigPrinter, &QPushButton::clicked, this, &ChipPanel::ConfigPrinter_Click);
+    connect(m_ui.SleepButton, &QPushButton::clicked, this, &ChipPanel::SleepButton_Click);
+    connect(m_ui.Wakeup, &QPushButton::clicked, this, &ChipPanel::Wakeup_Click);
+    connect(m_ui.Reset, &QPushButton::clicked, this, &ChipPanel::Reset_Click);
+}
+
+void ChipPanel::exclaim(const QString &text)
+{
+    m_context.prompter().message(text, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+}
+
+void ChipPanel::setChipButtonsEnabled(bool enabled)
+{
+    m_ui.GetSettings->setEnabled(enabled);
+    m_ui.ConfigPrinter->setEnabled(enabled);
+    m_ui.Wakeup->setEnabled(enabled);
+    m_ui.SleepButton->setEnabled(enabled);
+    m_ui.Reset->setEnabled(enabled);
+}
+
+void ChipPanel::openPort(ChipAction &action)
+{
+    const ConnectionSettings &connection = m_context.connection();
+    if (!m_context.link().OpenPort(connection.PortNumber, connection.Speed, connection.Handshake))
+        action.reportFailures();
+}
+
+// ---- Detection and identification ----
+
+void ChipPanel::Detect_Click()
+{
+    GetID_Click();
+}
+
+void ChipPanel::GetID_Click()
+{
+    ChipAction action(m_running, m_context);
+    if (action.refused())
+        return;
+    identify(action);
+}
+
+void ChipPanel::identify(ChipAction &action)
+{
+    SerialLink &link = m_context.link();
+    const ConnectionSettings &connection = m_context.connection();
+
+    m_ui.GetID->setEnabled(false);
+    {
+        PortSelectionDialog dialog(m_context, m_window);
+        dialog.Form_Load();
+        dialog.exec();
+    }
+    if (action.ending())
+        return;
+
+    if (connection.ChipFound) {
+        setChipButtonsEnabled(true);
+        BusyPointer busy;
+        busy.show();
+        openPort(action);
+        const QByteArray identity = Exchanges::identify(link);
+        if (action.ending())
+            return;
+        m_ui.Identity->setText(QString::fromLatin1(identity));
+        m_ui.LabelCom->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
+        m_ui.LabelBauds->setText(u"Baudrate: "_s + connection.Speed);
+        link.ClosePort();
+        busy.restore();
+        m_ui.GetID->setEnabled(true);
+        m_ui.GetSettings->setFocus();
+    } else {
+        m_ui.Identity->setText(u"No chipset found"_s);
+        m_ui.LabelCom->setText(u"No chipset found, please"_s);
+        m_ui.LabelBauds->setText(u"Perform a chipset detection"_s);
+        m_ui.GetSettings->setEnabled(false);
+        m_ui.ConfigPrinter->setEnabled(false);
+        m_ui.Wakeup->setEnabled(false);
+        m_ui.SleepButton->setEnabled(false);
+        m_ui.Reset->setEnabled(false);
+        m_ui.GetID->setEnabled(true);
+        m_ui.GetID->setFocus();
+    }
+}
+
+// ---- Reading the configuration ----
+
+void ChipPanel::GetSettings_Click()
+{
+    ChipAction action(m_running, m_context);
+    if (action.refused())
+        return;
+    SerialLink &link = m_context.link();
+
+    if (!m_context.connection().ChipFound) {
+        exclaim(u"Please detect the printer first"_s);
+        identify(action);
+        return;
+    }
+
+    BusyPointer busy;
+    busy.show();
+    m_ui.GetSettings->setEnabled(false);
+    auto finish = [&] {
+        m_ui.GetSettings->setEnabled(true);
+        m_ui.GetSettings->setFocus();
+        busy.restore();
+    };
+
+    openPort(action);
+
+    // Each selection runs its click handler, so the mode rules apply before the next
+    // command goes out.
+    const quint8 mode = Exchanges::readSetting(link, 6);
+    if (action.ending())
+        return finish();
+    m_editor.selectOption(mode != 0 ? m_ui.ConfUser : m_ui.ConfRes);
+
+    const quint8 identityMethod = Exchanges::readSetting(link, 9);
+    if (action.ending())
+        return finish();
+    m_editor.selectOption(identityMethod != 0 ? m_ui.IdUser : m_ui.IdAuto);
+
+    const QByteArray reply = Exchanges::readConfiguration(link);
+    if (action.ending())
+        return finish();
+    if (const std::optional<QString> word = Exchanges::configurationWord(reply)) {
+        m_editor.DecodeConfig(*word);
+    } else {
+        m_context.prompter().message(u"Error while reading printer parameters !"_s,
+                                     Prompter::Icon::Critical, Prompter::Buttons::Ok);
+        finish();
+    }
+
+    const QByteArray identity = Exchanges::identifyNow(link);
+    if (action.ending())
+        return finish();
+    m_ui.ConfigName->setText(Exchanges::mechanismIdentity(identity));
+
+    link.ClosePort();
+    finish();
+}
+
+// ---- Programming ----
+
+bool ChipPanel::ValidateEditorFields()
+{
+    const EditorFields &f = m_editor.fields();
+    const std::pair<qint16, const char *> checks[] = {
+        {f.LogicVoltage, "Logic voltage is not defined !"},
+        {f.Mechanism, "Mechanism (Standard/TAV) is not defined !"},
+        {f.MotorSteps, "Motor steps is not defined !"},
+        {f.MotorRotation, "Motor rotation is not defined !"},
+        {f.HeadUpPolarity, "Head-up polarity is not defined !"},
+        {f.HeadWidth, "Head width is not defined !"},
+        {f.HeadType, "Head type is not defined !"},
+        {f.StrobePolarity, "Strobe polarity is not defined !"},
+    };
+    for (const auto &[value, message] : checks) {
+        if (value == EditorFields::Undefined) {
+            exclaim(QString::fromLatin1(message));
+            return false;
+        }
+    }
+    return true;
+}
+
+void ChipPanel::ProgramSetting(int setting, int value)
+{
+    SerialLink &link = m_context.link();
+    if (!Exchanges::writeSetting(link, quint8(setting), quint8(value)) && !link.isAborted()) {
+        m_context.prompter().message(ProgrammingError, Prompter::Icon::None,
+                                     Prompter::Buttons::Ok);
+    }
+    link.WaitMs(Exchanges::WriteSettleMs);
+}
+
+void ChipPanel::programSetting(ChipAction &action, int setting, int value)
+{
+    if (action.ending())
+        return;
+    ProgramSetting(setting, value);
+}
+
+void ChipPanel::ConfigPrinter_Click()
+{
+    ChipAction action(m_running, m_context);
+    if (action.refused())
+        return;
+    SerialLink &link = m_context.link();
+
+    if (!m_ui.ConfRes->isChecked() && !m_ui.ConfUser->isChecked()) {
+        exclaim(u"Please select a configuration mode !"_s);
+        return;
+    }
+    if (!m_ui.IdAuto->isChecked() && !m_ui.IdUser->isChecked()) {
+        exclaim(u"Please select an identity determination method !"_s);
+        return;
+    }
+    if (m_ui.ConfUser->isChecked() && !ValidateEditorFields())
+        return;
+    if (m_ui.IdUser->isChecked() && m_ui.ConfigName->text().isEmpty()) {
+        exclaim(u"Please specify a mechanism identity !"_s);
+        return;
+    }
+
+    m_ui.ConfigPrinter->setEnabled(false);
+    BusyPointer busy;
+    busy.show();
+    auto finish = [&] {
+        m_ui.ConfigPrinter->setEnabled(true);
+        m_ui.ConfigPrinter->setFocus();
+        busy.restore();
+    };
+
+    if (m_ui.ConfRes->isChecked()) {
+        openPort(action);
+        programSetting(action, 6, 0);
+        link.ClosePort();
+    }
+    if (m_ui.ConfUser->isChecked()) {
+        openPort(action);
+        const quint8 detected = Exchanges::readDetectedPolarity(link);
+        if (action.ending())
+            return finish();
+        if (detected != m_editor.fields().StrobePolarity) {
+            const Prompter::Answer answer = m_context.prompter().message(
+                u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s,
+                Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel);
+            if (answer == Prompter::Answer::Cancel) {
+                link.ClosePort();
+                m_status.setText(u"Programming cancelled !"_s);
+                return finish();
+            }
+        }
+        const ConfigurationBytes bytes = configurationBytes(m_editor.fields());
+        programSetting(action, 6, 1);
+        programSetting(action, 7, bytes.high);
+        programSetting(action, 8, bytes.low);
+        link.ClosePort();
+    }
+    if (m_ui.IdAuto->isChecked()) {
+        openPort(action);
+        programSetting(action, 9, 0);
+        link.ClosePort();
+    }
+    if (m_ui.IdUser->isChecked()) {
+        openPort(action);
+        for (const auto &[setting, value] : Exchanges::identitySettings(m_ui.ConfigName->text()))
+            programSetting(action, setting, value);
+        link.ClosePort();
+    }
+    if (action.ending())
+        return finish();
+
+    openPort(action);
+    Exchanges::reset(link);
+    link.ClosePort();
+
+    // The chip restarts meanwhile.
+    m_timerOut.start(Exchanges::RestartPauseMs);
+    m_timerOut.waitUntil();
+    m_timerOut.stop();
+    if (action.ending())
+        return finish();
+
+    openPort(action);
+    const QByteArray identity = Exchanges::identify(link);
+    if (action.ending())
+        return finish();
+    m_ui.Identity->setText(QString::fromLatin1(identity));
+    link.ClosePort();
+
+    finish();
+    QCoreApplication::processEvents();
+}
+
+// ---- Sleep, wake-up and reset ----
+
+void ChipPanel::SleepButton_Click()
+{
+    ChipAction action(m_running, m_context);
+    if (action.refused())
+        return;
+    SerialLink &link = m_context.link();
+
+    m_ui.SleepButton->setEnabled(false);
+    BusyPointer busy;
+    busy.show();
+    if (m_context.connection().ChipFound) {
+        openPort(action);
+        Exchanges::sleep(link);
+        link.ClosePort();
+    }
+    busy.restore();
+
+    m_ui.SleepButton->setEnabled(false);
+    m_ui.Reset->setEnabled(false);
+    m_ui.GetSettings->setEnabled(false);
+    m_ui.ConfigPrinter->setEnabled(false);
+    m_ui.Wakeup->setFocus();
+    QCoreApplication::processEvents();
+}
+
+void ChipPanel::Wakeup_Click()
+{
+    ChipAction action(m_running, m_context);
+    if (action.refused())
+        return;
+    SerialLink &link = m_context.link();
+
+    const bool wasEnabled = m_ui.Wakeup->isEnabled();
+    m_ui.Wakeup->setEnabled(false);
+    BusyPointer busy;
+    busy.show();
+    PortSelectionDialog::WakeupPrinter(m_context);
+    busy.restore();
+    if (action.ending())
+        return;
+
+    m_ui.SleepButton->setEnabled(true);
+    m_ui.Reset->setEnabled(true);
+    m_ui.GetSettings->setEnabled(true);
+    m_ui.ConfigPrinter->setEnabled(true);
+
+    if (m_context.connection().ChipFound) {
+        openPort(action);
+        Exchanges::cancel(link);
+        link.ClosePort();
+    }
+    m_ui.Wakeup->setEnabled(wasEnabled);
+}
+
+void ChipPanel::Reset_Click()
+{
+    ChipAction action(m_running, m_context);
+    if (action.refused())
+        return;
+    SerialLink &link = m_context.link();
+
+    const bool wasEnabled = m_ui.Reset->isEnabled();
+    m_ui.Reset->setEnabled(false);
+    BusyPointer busy;
+    busy.show();
+    if (m_context.connection().ChipFound) {
+        openPort(action);
+        Exchanges::reset(link);
+        link.ClosePort();
+    }
+    busy.restore();
+    m_ui.Reset->setEnabled(wasEnabled);
+}
+
+// ---- Queries ----
+
+quint8 ChipPanel::get_value()
+{
+    return Queries::get_value(m_context.link(), m_timerOut);
+}
+
+quint8 ChipPanel::get_opto()
+{
+    return Queries::get_opto(m_context.link(), m_timerOut);
+}
+
+quint8 ChipPanel::get_ad()
+{
+    return Queries::get_ad(m_context.link(), m_timerOut);
+}
+
+QByteArray ChipPanel::get_string()
+{
+    return Queries::get_string(m_context.link(), m_timerOut);
+}

@@ -1,0 +1,248 @@
+#include "app/portselectiondialog.h"
+
+#include "app/appcontext.h"
+#include "app/linkfailuretext.h"
+#include "app/prompter.h"
+#include "protocol/commands.h"
+#include "protocol/detection.h"
+#include "serial/portmap.h"
+
+#include "ui_portselectiondialog.h"
+
+#include <QCloseEvent>
+#include <QLayout>
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int DefaultSpeedIndex = 3;        // "9600"
+constexpr int DefaultHandshakeIndex = 1;    // "DSR/DTR Mode"
+constexpr int AutodetectHandshakeIndex = 1;
+
+// The dialog's place and size, in twips (1/1440 inch).
+constexpr int LeftTwips = 100;
+constexpr int TopTwips = 100;
+constexpr int WidthTwips = 4725;
+constexpr int HeightTwips = 3850;
+
+QChar portDigit(int port)
+{
+    return QChar(u'0' + port);
+}
+
+} // namespace
+
+PortSelectionDialog::PortSelectionDialog(AppContext &context, QWidget *parent)
+    : QDialog(parent), m_context(context), m_ui(new Ui::PortSelection)
+{
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+    m_ui->DetectedPrinter->setTextFormat(Qt::PlainText);
+
+    connect(m_ui->DetectSerialPrinter, &QPushButton::clicked, this,
+            &PortSelectionDialog::DetectSerialPrinter_Click);
+    connect(m_ui->Autodetect, &QPushButton::clicked, this, &PortSelectionDialog::Autodetect_Click);
+    connect(m_ui->OKButton, &QPushButton::clicked, this, &PortSelectionDialog::OKButton_Click);
+}
+
+PortSelectionDialog::~PortSelectionDialog()
+{
+    delete m_ui;
+}
+
+QRadioButton *PortSelectionDialog::portButton(int port) const
+{
+    const std::array<QRadioButton *, 6> buttons{m_ui->COM1, m_ui->COM2, m_ui->COM3,
+                                                m_ui->COM4, m_ui->COM5, m_ui->COM6};
+    if (port < PortMap::FirstPort || port > PortMap::LastPort)
+        return nullptr;
+    return buttons[size_t(port - PortMap::FirstPort)];
+}
+
+int PortSelectionDialog::selectedPort() const
+{
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+        if (portButton(port)->isChecked())
+            return port;
+    }
+    return 0;
+}
+
+void PortSelectionDialog::Form_Load()
+{
+    m_context.connection().ChipFound = false;
+
+    placeAndSize();
+
+    m_context.refreshPorts();
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+        QRadioButton *button = portButton(port);
+        button->setEnabled(m_context.link().PortExists(port));
+        const QString device = m_context.ports().device(port);
+        button->setToolTip(device.isEmpty() ? u"No serial device on COM%1"_s.arg(port) : device);
+    }
+
+    m_ui->serialspeed->clear();
+    m_ui->serialspeed->addItems(Commands::SpeedList());
+    m_ui->serialhandshakeconf->clear();
+    m_ui->serialhandshakeconf->addItems({u"Xon-Xoff"_s, u"DSR/DTR Mode"_s});
+
+    m_ui->serialspeed->setCurrentIndex(DefaultSpeedIndex);
+    m_ui->serialhandshakeconf->setCurrentIndex(DefaultHandshakeIndex);
+
+    showResult(u"No printer found yet, please start detection."_s);
+
+    // An exclusive group keeps one button checked; lifted for the moment to clear it.
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+        QRadioButton *button = portButton(port);
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+    }
+
+    m_ui->Autodetect->setFocus();
+}
+
+void PortSelectionDialog::placeAndSize()
+{
+    // Twips follow the screen's logical resolution; the contents may need more room at a
+    // large font, never less.
+    const QScreen *screen = this->screen();
+    const qreal dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
+    const qreal dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
+    auto pixels = [](int twips, qreal dpi) { return qRound(twips * dpi / 1440.0); };
+
+    layout()->activate();
+    const QSize wanted(pixels(WidthTwips, dpiX), pixels(HeightTwips, dpiY));
+    setFixedSize(wanted.expandedTo(layout()->totalMinimumSize()));
+    const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
+    move(origin + QPoint(pixels(LeftTwips, dpiX), pixels(TopTwips, dpiY)));
+}
+
+void PortSelectionDialog::showResult(const QString &text)
+{
+    m_ui->DetectedPrinter->setText(text);
+}
+
+void PortSelectionDialog::SetBusy(bool busy)
+{
+    if (busy)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+    m_ui->Autodetect->setEnabled(!busy);
+    m_ui->DetectSerialPrinter->setEnabled(!busy);
+    m_ui->OKButton->setEnabled(!busy);
+}
+
+void PortSelectionDialog::WakeupPrinter(AppContext &context)
+{
+    context.refreshPorts();
+    Detection::WakeupPrinter(context.link());
+}
+
+QString PortSelectionDialog::DetectOnPort(int port, const QString &speed, int handshakeIndex)
+{
+    const Detection::PortResult result =
+        Detection::DetectOnPort(m_context.link(), port, speed, handshakeIndex);
+    ConnectionSettings &connection = m_context.connection();
+    if (!result.found) {
+        connection.ChipFound = false;
+        return u"No printer found on COM "_s + portDigit(port) + u" at "_s + speed + u" bauds"_s;
+    }
+    m_ui->serialhandshakeconf->setCurrentIndex(result.handshakeIndex);
+    connection.Handshake = qint16(result.handshakeIndex + 1);
+    connection.PortNumber = qint16(port);
+    connection.Speed = speed;
+    connection.ChipFound = true;
+    return Detection::chipName(result.identity) + u" found on COM "_s + portDigit(port) + u" at "_s
+        + speed + u" bauds"_s;
+}
+
+void PortSelectionDialog::DetectSerialPrinter_Click()
+{
+    Prompter &prompter = m_context.prompter();
+    const int port = selectedPort();
+    if (port == 0) {
+        prompter.message(u"You must select a serial port"_s, Prompter::Icon::Critical,
+                         Prompter::Buttons::Ok);
+        return;
+    }
+    if (!m_context.link().PortExists(port)) {
+        prompter.message(u"This port does not exist"_s, Prompter::Icon::Critical,
+                         Prompter::Buttons::Ok);
+        return;
+    }
+
+    m_context.connection().ChipFound = false;
+    m_detecting = true;
+    SetBusy(true);
+    m_context.link().takeFailures();
+    showResult(DetectOnPort(port, m_ui->serialspeed->currentText(),
+                            m_ui->serialhandshakeconf->currentIndex()));
+    SetBusy(false);
+    m_detecting = false;
+
+    const QList<LinkFailure> failures = m_context.link().takeFailures();
+    if (!failures.isEmpty() && !m_context.link().isAborted()) {
+        prompter.message(LinkFailureText::forAction(failures), Prompter::Icon::Critical,
+                         Prompter::Buttons::Ok);
+    }
+}
+
+void PortSelectionDialog::Autodetect_Click()
+{
+    SerialLink &link = m_context.link();
+    ConnectionSettings &connection = m_context.connection();
+
+    m_detecting = true;
+    SetBusy(true);
+    connection.ChipFound = false;
+    link.takeFailures();
+    m_context.refreshPorts();
+
+    Detection::WakeupPrinter(link);
+
+    Detection::ScanHooks hooks;
+    hooks.attempting = [this](int port, const QString &speed) {
+        showResult(u"Attempting to contact printer on COM "_s + portDigit(port) + u" at "_s + speed
+                   + u" bauds."_s);
+    };
+    const Detection::ScanResult scan = Detection::scan(link, hooks);
+    if (scan.found) {
+        connection.ChipFound = true;
+        m_ui->serialspeed->setCurrentIndex(scan.speedIndex);
+        portButton(scan.port)->setChecked(true);
+        showResult(DetectOnPort(scan.port, scan.speed, AutodetectHandshakeIndex));
+    } else {
+        showResult(u"No printer found"_s);
+        connection.ChipFound = false;
+    }
+
+    SetBusy(false);
+    m_detecting = false;
+    m_ui->OKButton->setFocus();
+
+    // One message for the whole scan, naming every port it had to skip.
+    const QList<LinkFailure> failures = link.takeFailures();
+    if (!failures.isEmpty() && !link.isAborted()) {
+        m_context.prompter().message(LinkFailureText::forScan(failures), Prompter::Icon::Critical,
+                                     Prompter::Buttons::Ok);
+    }
+}
+
+void PortSelectionDialog::OKButton_Click()
+{
+    accept();
+}
+
+void PortSelectionDialog::reject()
+{
+    if (m_detecting)
+        return;
+    QDialog::reject();
+}

@@ -1,0 +1,135 @@
+#include "protocol/detection.h"
+
+#include "protocol/commands.h"
+#include "protocol/exchanges.h"
+#include "serial/portmap.h"
+#include "serial/seriallink.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Detection {
+
+namespace {
+
+constexpr int NoHandshake = 0;
+
+} // namespace
+
+void WakeupPrinter(SerialLink &link)
+{
+    const QString speed = QLatin1String(WakeSpeed);
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+        if (!link.PortExists(port))
+            continue;
+        if (!link.openDirect(port, speed, NoHandshake))
+            continue;  // recorded by the link; the caller words it
+        link.discardInput();
+        link.SendText(Commands::WakeByte());
+        link.ClosePort();
+    }
+    link.WaitMs(WakeSettleMs);
+}
+
+int handshakeIndexFor(std::optional<quint8> serialSetting, const QString &speed)
+{
+    if (serialSetting && (*serialSetting & 0x07) == Commands::SpeedCode(speed)
+        && (*serialSetting & 0x80) == 0) {
+        return 0;
+    }
+    return 1;
+}
+
+QString chipName(const QByteArray &identity)
+{
+    return Exchanges::stripSpaces(QString::fromLatin1(identity.left(NameLength)));
+}
+
+PortResult DetectOnPort(SerialLink &link, int port, const QString &speed, int handshakeIndex)
+{
+    PortResult result;
+    if (!link.openDirect(port, speed, handshakeIndex + 1))
+        return result;
+    link.discardInput();
+
+    link.SendText(Commands::Identify());
+    link.WaitMs(IdentifyWaitMs);
+    result.identity = link.readWaiting();  // what has come by now, no polling
+    if (result.identity.isEmpty()) {
+        link.ClosePort();
+        return result;
+    }
+    result.found = true;
+
+    link.discardInput();
+    link.SendText(Commands::Probe());
+    link.WaitMs(ProbeWaitMs);
+    if (link.bytesWaiting() == 1)
+        link.readWaiting();  // the probe's status byte is not used
+
+    link.SendText(Commands::ReadSetting(Commands::SettingSerial));
+    link.WaitMs(ProbeWaitMs);
+    link.SendText(Commands::CancelByte());
+
+    std::optional<quint8> setting;
+    if (link.bytesWaiting() >= 1) {
+        const QByteArray read = link.readWaiting();
+        if (!read.isEmpty())
+            setting = quint8(read.at(0));
+    }
+    result.handshakeIndex = handshakeIndexFor(setting, speed);
+
+    link.ClosePort();
+    return result;
+}
+
+ScanResult scan(SerialLink &link, const ScanHooks &hooks)
+{
+    ScanResult result;
+    const QStringList &speeds = Commands::SpeedList();
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+        if (!link.PortExists(port))
+            continue;
+        for (int k = 0; k < speeds.size(); ++k) {
+            if (link.isAborted() || (hooks.stopRequested && hooks.stopRequested()))
+                return result;
+            const int index = int(speeds.size()) - 1 - k;
+            const QString &speed = speeds.at(index);
+            if (hooks.attempting)
+                hooks.attempting(port, speed);
+
+            if (!link.openDirect(port, speed, NoHandshake)) {
+                if (link.isAborted())
+                    return result;
+                result.skipped.append(port);
+                break;  // the other speeds would fail alike
+            }
+            link.discardInput();
+            link.SendText(Commands::Probe());
+            link.WaitMs(ProbeWaitMs);
+
+            bool answered = false;
+            if (link.bytesWaiting() == 1) {
+                link.SendText(Commands::CancelByte());
+                link.discardInput();
+                link.WaitMs(ProbeWaitMs);
+                link.SendText(Commands::Probe());
+                link.WaitMs(ProbeWaitMs);
+                answered = link.bytesWaiting() == 1;
+            }
+            if (!answered) {
+                link.ClosePort();
+                continue;
+            }
+            link.readWaiting();
+            link.ClosePort();
+            result.found = true;
+            result.port = port;
+            result.speed = speed;
+            result.speedIndex = index;
+            return result;
+        }
+    }
+    return result;
+}
+
+} // namespace Detection

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class SerialLink;
+
+// Finding the chip: waking it, identifying it on one port and speed, and scanning the
+// ports and speeds for it. Every function sets the port up itself and leaves it closed.
+// Nothing here words a result or touches ConnectionSettings: the port selection dialog
+// does both.
+namespace Detection {
+
+inline constexpr int WakeSettleMs = 1000;      // after the last wake-up byte
+inline constexpr int IdentifyWaitMs = 250;     // identity request during detection
+inline constexpr int ProbeWaitMs = 100;        // after each probe, and after setting 28
+inline constexpr char WakeSpeed[] = "57600";
+inline constexpr int NameLength = 16;          // the part of the identity that names the chip
+
+// One NUL byte at 57600 bauds without handshake to every existing port 1 to 6, each
+// opened just for it and closed again, then a pause of 1000 ms for the chip to wake.
+void WakeupPrinter(SerialLink &link);
+
+struct PortResult
+{
+    bool found = false;       // something answered the identity request
+    QByteArray identity;      // every byte that had arrived 250 ms after it (at most 100)
+    int handshakeIndex = 1;   // 0 "Xon-Xoff", 1 "DSR/DTR Mode", from the chip's setting 28
+};
+
+// Identifies the chip on port at speed, opened with handshake list index
+// handshakeIndex (code index + 1), and reads its serial setting to decide the handshake.
+// A port that cannot be opened reads as no answer (the link records why).
+PortResult DetectOnPort(SerialLink &link, int port, const QString &speed, int handshakeIndex);
+
+// The handshake list index that the chip's serial setting stands for at speed: 0
+// ("Xon-Xoff") when bits 0-2 are the speed's code and bit 7 is clear, else 1 ("DSR/DTR
+// Mode"), also when no setting byte came.
+int handshakeIndexFor(std::optional<quint8> serialSetting, const QString &speed);
+
+// The name the chip gives in its identity: its first 16 characters, spaces at both
+// ends removed; one character per byte.
+QString chipName(const QByteArray &identity);
+
+struct ScanHooks
+{
+    // Before each attempt (the dialog shows its progress line).
+    std::function<void(int port, const QString &speed)> attempting;
+    // Checked before each attempt: true ends the scan with nothing found.
+    std::function<bool()> stopRequested;
+};
+
+struct ScanResult
+{
+    bool found = false;
+    int port = 0;
+    QString speed;
+    int speedIndex = -1;   // in Commands::SpeedList()
+    QList<int> skipped;    // ports that exist but could not be opened
+};
+
+// The automatic scan's attempts (the wake-up before it is the caller's): existing ports
+// 1 to 6 ascending, at each the nine speeds from 115200 down to 1200, without handshake,
+// until the chip answers two probes with exactly one byte each. A port that can't be
+// opened is skipped at its first attempt.
+ScanResult scan(SerialLink &link, const ScanHooks &hooks);
+
+} // namespace Detection

@@ -1,0 +1,116 @@
+#include "protocol/exchanges.h"
+
+#include "config/configword.h"
+#include "protocol/commands.h"
+#include "serial/seriallink.h"
+
+#include <QStringView>
+
+using namespace Qt::StringLiterals;
+
+namespace Exchanges {
+
+QByteArray identify(SerialLink &link)
+{
+    link.SendText(Commands::Identify());
+    link.WaitMs(IdentifyWaitMs);
+    return link.ReadText();
+}
+
+QByteArray identifyNow(SerialLink &link)
+{
+    link.SendText(Commands::Identify());
+    return link.ReadText();
+}
+
+quint8 readSetting(SerialLink &link, quint8 setting)
+{
+    link.SendText(Commands::ReadSetting(setting));
+    return link.ReadByte();
+}
+
+QByteArray readConfiguration(SerialLink &link)
+{
+    link.SendText(Commands::ReadConfiguration());
+    return link.ReadText();
+}
+
+quint8 readDetectedPolarity(SerialLink &link)
+{
+    link.SendText(Commands::ReadDetectedPolarity());
+    return link.ReadByte();
+}
+
+bool writeSetting(SerialLink &link, quint8 setting, quint8 value)
+{
+    link.SendText(Commands::WriteSetting(setting, value));
+    return link.ReadByte() == value;
+}
+
+void sleep(SerialLink &link)
+{
+    link.SendText(Commands::CancelByte());
+    link.SendText(Commands::SleepCommand());
+    link.WaitMs(SleepGapMs);
+    link.SendText(Commands::CancelByte());
+}
+
+void reset(SerialLink &link)
+{
+    link.SendText(Commands::ResetCommand());
+}
+
+void cancel(SerialLink &link)
+{
+    link.SendText(Commands::CancelByte());
+}
+
+std::optional<QString> configurationWord(const QByteArray &reply)
+{
+    QByteArray pair = reply;
+    if (pair.size() == 4)
+        pair = pair.mid(2);
+    if (pair.size() != 2)
+        return std::nullopt;
+    return binary(quint8(pair.at(0))) + binary(quint8(pair.at(1)));
+}
+
+QString stripSpaces(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == u' ')
+        ++first;
+    while (last > first && text.at(last - 1) == u' ')
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString mechanismIdentity(const QByteArray &identityReply)
+{
+    QString name = stripSpaces(QString::fromLatin1(identityReply.left(Commands::IdentityLength)));
+    if (name.endsWith(u"PNX"_s)) {
+        name.chop(3);
+        name = stripSpaces(name);
+    }
+    return name;
+}
+
+QList<std::pair<quint8, quint8>> identitySettings(const QString &name)
+{
+    // Counted in characters, not UTF-16 units: a character beyond the BMP is one "?".
+    QList<std::pair<quint8, quint8>> settings;
+    int position = 0;
+    for (const uint c : QStringView(name).toUcs4()) {
+        if (position == Commands::IdentityLength)
+            break;
+        const quint8 byte = c <= 0xFF ? quint8(c) : quint8('?');
+        settings.append({quint8(Commands::SettingIdentityFirst + position), byte});
+        ++position;
+    }
+    if (position < Commands::IdentityLength)
+        settings.append({quint8(Commands::SettingIdentityFirst + position), quint8(0)});
+    return settings;
+}
+
+} // namespace Exchanges

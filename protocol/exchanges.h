@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+class SerialLink;
+
+// The chip exchanges of identification, configuration read, programming and the power
+// commands, each in its order of bytes, waits and reads, on a port the caller has
+// opened. The handlers put their window steps between them.
+namespace Exchanges {
+
+inline constexpr int IdentifyWaitMs = 100;   // between the identity request and the read
+inline constexpr int WriteSettleMs = 100;    // after each written setting
+inline constexpr int SleepGapMs = 10;        // between the sleep command and the last CAN
+inline constexpr int RestartPauseMs = 1000;  // after the reset that ends programming
+
+// ESC "I", 100 ms, then the reply until the line falls silent.
+QByteArray identify(SerialLink &link);
+// ESC "I" and its reply, read at once (the configuration read).
+QByteArray identifyNow(SerialLink &link);
+// GS "Sf" n and the one byte answered (0 when nothing comes).
+quint8 readSetting(SerialLink &link, quint8 setting);
+// GS "SC" and its reply until the line falls silent.
+QByteArray readConfiguration(SerialLink &link);
+// GS "Sh" and the one byte answered.
+quint8 readDetectedPolarity(SerialLink &link);
+// GS "SF" n v and the echo; true when the echo equals v (a missing echo reads as 0).
+bool writeSetting(SerialLink &link, quint8 setting, quint8 value);
+// CAN, ESC "S", 10 ms, CAN: each its own write.
+void sleep(SerialLink &link);
+// ESC "@".
+void reset(SerialLink &link);
+// CAN alone.
+void cancel(SerialLink &link);
+
+// The configuration word in a reply to GS "SC": two bytes, or four of which the first
+// two are ignored, as 16 "0"/"1" characters; nothing for any other length.
+std::optional<QString> configurationWord(const QByteArray &reply);
+
+// The mechanism identity in a reply to ESC "I": its first 16 characters, spaces at both
+// ends removed, and a final "PNX" (exact case) with the spaces before it taken off too.
+QString mechanismIdentity(const QByteArray &identityReply);
+
+// The settings that carry a user identity: the first 16 characters of name, one per
+// setting from 9 on, each as its ISO 8859-1 byte ("?" for a character outside it), and
+// a 0 in the setting after them when there are fewer than 16.
+QList<std::pair<quint8, quint8>> identitySettings(const QString &name);
+
+// Only spaces count, as the chip pads with them.
+QString stripSpaces(const QString &text);
+
+} // namespace Exchanges
