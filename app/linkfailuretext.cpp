@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace LinkFailureText {
@@ -32,31 +34,36 @@ QString reason(const LinkFailure &failure)
     return failure.systemText.isEmpty() ? u"it cannot be opened"_s : failure.systemText;
 }
 
-// Each kind's remedy once, in the order the failures came.
-QStringList remedies(const QList<LinkFailure> &failures)
+// The first failure of each port says what happened there (a device that went away
+// during an exchange also fails to open afterwards; that adds nothing).
+QList<LinkFailure> firstPerPort(const QList<LinkFailure> &failures)
 {
-    QStringList out;
+    QList<LinkFailure> out;
     for (const LinkFailure &failure : failures) {
-        const QString text = remedy(failure.kind);
-        if (!text.isEmpty() && !out.contains(text))
-            out.append(text);
+        const bool seen = std::any_of(out.cbegin(), out.cend(),
+                                      [&](const LinkFailure &f) { return f.port == failure.port; });
+        if (!seen)
+            out.append(failure);
     }
     return out;
 }
 
-// One line per port: the first failure says what happened (a device that went away
-// during an exchange also fails to open afterwards).
-QStringList lines(const QList<LinkFailure> &failures)
+// One line per port, then each kind's remedy once.
+QString compose(const QString &single, const QString &several, const QList<LinkFailure> &failures)
 {
-    QStringList out;
-    QList<int> ports;
-    for (const LinkFailure &failure : failures) {
-        if (ports.contains(failure.port))
-            continue;
-        ports.append(failure.port);
-        out.append(describe(failure));
+    const QList<LinkFailure> shown = firstPerPort(failures);
+    QStringList text{shown.size() == 1 ? single : several};
+    for (const LinkFailure &failure : shown)
+        text.append(describe(failure));
+    text.append(QString());
+    QStringList remedies;
+    for (const LinkFailure &failure : shown) {
+        const QString fix = remedy(failure.kind);
+        if (!remedies.contains(fix))
+            remedies.append(fix);
     }
-    return out;
+    text += remedies;
+    return text.join(u'\n');
 }
 
 } // namespace
@@ -89,28 +96,16 @@ QString forAction(const QList<LinkFailure> &failures)
 {
     if (failures.isEmpty())
         return {};
-    QStringList text;
-    const QStringList described = lines(failures);
-    text.append(described.size() == 1 ? u"The serial port could not be used, so the chip could not answer:"_s
-                                       : u"The serial ports could not be used, so the chip could not answer:"_s);
-    text += described;
-    text.append(QString());
-    text += remedies(failures);
-    return text.join(u'\n');
+    return compose(u"The serial port could not be used, so the chip could not answer:"_s,
+                   u"The serial ports could not be used, so the chip could not answer:"_s, failures);
 }
 
 QString forScan(const QList<LinkFailure> &failures)
 {
     if (failures.isEmpty())
         return {};
-    QStringList text;
-    const QStringList described = lines(failures);
-    text.append(described.size() == 1 ? u"The detection skipped a port that could not be opened:"_s
-                                       : u"The detection skipped ports that could not be opened:"_s);
-    text += described;
-    text.append(QString());
-    text += remedies(failures);
-    return text.join(u'\n');
+    return compose(u"The detection skipped a port that could not be opened:"_s,
+                   u"The detection skipped ports that could not be opened:"_s, failures);
 }
 
 } // namespace LinkFailureText

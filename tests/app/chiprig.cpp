@@ -70,7 +70,8 @@ SimulatedChip &ChipRig::chip(int port)
 
 void ChipRig::onDialog(std::function<void(PortSelectionDialog &)> script)
 {
-    auto *poll = new QTimer;
+    // Dies with the window: a script whose dialog never came must not act in a later test.
+    auto *poll = new QTimer(&window());
     poll->setInterval(5);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, script] {
         auto *dialog = qobject_cast<PortSelectionDialog *>(QApplication::activeModalWidget());
@@ -86,7 +87,7 @@ void ChipRig::onDialog(std::function<void(PortSelectionDialog &)> script)
     poll->start();
 }
 
-void ChipRig::connect(int port, const QString &speed, int handshakeIndex)
+bool ChipRig::connect(int port, const QString &speed, int handshakeIndex)
 {
     onDialog([port, speed, handshakeIndex](PortSelectionDialog &dialog) {
         const QByteArray name = "COM" + QByteArray::number(port);
@@ -98,6 +99,7 @@ void ChipRig::connect(int port, const QString &speed, int handshakeIndex)
         clickIn(&dialog, "OKButton");
     });
     w().click("GetID");
+    return connection().ChipFound && get("GetSettings")->isEnabled();
 }
 
 void ChipRig::whenReceived(SimulatedChip &chip, int count, std::function<void()> action)

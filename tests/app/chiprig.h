@@ -46,8 +46,8 @@ public:
     // "Detect Chipset", "Detect a printer" or "Check configuration" without a chip).
     void onDialog(std::function<void(PortSelectionDialog &)> script);
     // "Detect Chipset" with a detection on port at speed with handshake list index,
-    // then "OK": the main window ends connected when the chip answered.
-    void connect(int port, const QString &speed, int handshakeIndex = 1);
+    // then "OK". True when the main window ends connected.
+    [[nodiscard]] bool connect(int port, const QString &speed, int handshakeIndex = 1);
 
     // Called when the chip's transcript has reached count received bytes, while the
     // program waits (for actions started from a wait).

@@ -85,6 +85,8 @@ QString ScriptedPrompter::pending() const
 ScriptedPrompter::Expected ScriptedPrompter::next(const Prompt &shown)
 {
     m_shown.append(shown);
+    if (onPrompt)
+        onPrompt(shown);
     if (m_expected.isEmpty()) {
         QTest::qFail(qPrintable(u"Unexpected prompt: "_s + describe(shown)), __FILE__, __LINE__);
         Expected cancel;

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // A prompter for window tests: every prompt must have been announced with its exact
 // text (or file request) and is answered as announced; anything else fails the test.
 class ScriptedPrompter final : public Prompter
@@ -27,6 +29,10 @@ public:
                                Buttons buttons = Buttons::Ok, Answer answer = Answer::Ok);
     void expectFile(const FileRequest &request, const QString &path);
     void expectBeep();
+
+    // Called with each prompt as it is shown, before it is answered (to look at the
+    // program's state at that moment).
+    std::function<void(const Prompt &)> onPrompt;
 
     // Every prompt shown so far, in order.
     const QList<Prompt> &prompts() const { return m_shown; }

@@ -544,7 +544,7 @@ void TestPortSelection::identification()
         QVERIFY(rig.get("GetSettings")->isEnabled());  // enabled before the request
         checked = true;
     });
-    rig.connect(3, u"19200"_s);
+    QVERIFY(rig.connect(3, u"19200"_s));
     QVERIFY(checked);
 
     // After the dialog: the identity again, at 19200 with RTS/CTS, 100 ms, then the read.
@@ -568,7 +568,7 @@ void TestPortSelection::okAtOnceClearsDetection()
 {
     ChipRig rig;
     SimulatedChip &chip = rig.addChip(1, 115200);
-    rig.connect(1, u"115200"_s);
+    QVERIFY(rig.connect(1, u"115200"_s));
     QVERIFY(rig.get("Reset")->isEnabled());
     const int sent = chip.received().size();
 
