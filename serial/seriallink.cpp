@@ -195,12 +195,14 @@ QByteArray SerialLink::ReadText()
         return result;
     QElapsedTimer clock;
     clock.start();
+    PollClock polls(clock);
     int idle = 0;
     while (isOpen()) {
         if (bytesWaiting() > 0) {
             const int room = m_maxReplyBytes - int(result.size());
             result += m_port->read(qMin(ReadLimit, room));
             idle = 0;
+            polls.restart();
             // A device that never falls silent must not hold the action for ever.
             if (result.size() >= m_maxReplyBytes || clock.elapsed() >= m_maxReplyMs)
                 break;
@@ -208,7 +210,7 @@ QByteArray SerialLink::ReadText()
         }
         if (clock.elapsed() >= m_maxReplyMs)
             break;
-        WaitMs(PollIntervalMs);
+        waitForPoll(polls);
         if (++idle >= SilentPolls)
             break;
     }
@@ -217,17 +219,35 @@ QByteArray SerialLink::ReadText()
 
 quint8 SerialLink::ReadByte()
 {
+    QElapsedTimer clock;
+    clock.start();
+    PollClock polls(clock);
     int idle = 0;
     while (isOpen()) {
         if (bytesWaiting() > 0) {
             const QByteArray read = m_port->read(ReadLimit);
             return read.isEmpty() ? 0 : quint8(read.at(0));
         }
-        WaitMs(PollIntervalMs);
+        waitForPoll(polls);
         if (++idle >= SilentPolls)
             break;
     }
     return 0;
+}
+
+void SerialLink::waitForPoll(PollClock &polls)
+{
+    // Each poll is due 10 ms after the one before on a fixed grid, so a timer that fires
+    // a little late does not push all the later polls back: 50 empty polls end 500 ms
+    // after the first, not 500 ms plus 50 latenesses. Never earlier than the grid; when
+    // a handler run inside the wait has held things up past the next poll, the grid
+    // starts again from now rather than polling in a burst.
+    constexpr qint64 IntervalNs = qint64(PollIntervalMs) * 1'000'000;
+    const qint64 now = polls.clock.nsecsElapsed();
+    polls.nextNs += IntervalNs;
+    if (polls.nextNs <= now)
+        polls.nextNs = now + IntervalNs;
+    WaitMs(int((polls.nextNs - now + 999'999) / 1'000'000));
 }
 
 void SerialLink::WaitMs(int ms)

@@ -4,6 +4,7 @@
 #include "serial/portmap.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -83,6 +84,16 @@ signals:
     void bytesArrived();
 
 private:
+    // The grid of a read's polls: 10 ms apart from the last time bytes came (or the start).
+    struct PollClock
+    {
+        explicit PollClock(const QElapsedTimer &c) : clock(c), nextNs(c.nsecsElapsed()) {}
+        void restart() { nextNs = clock.nsecsElapsed(); }
+        const QElapsedTimer &clock;
+        qint64 nextNs;
+    };
+    void waitForPoll(PollClock &polls);
+
     void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text);
     void recordOpenFailure(int port, const QString &device);
     void onPortError(int error);

@@ -1,0 +1,49 @@
+#pragma once
+
+// The least time an exchange can take: the waits the protocol prescribes plus the time
+// the bytes need on the wire, on one timeline.
+//
+//   - A byte takes 10 bit times (start, 8 data, stop) at the line speed.
+//   - Sending does not hold the program: the bytes leave one after the other as soon as
+//     the line is free, while the program goes on (into its next wait, say).
+//   - The chip answers as soon as the last byte of the command is in, and its reply then
+//     takes its own bytes' time on the line; the chip itself takes no time to think.
+//   - A fixed wait (WaitMs, the time-out timer, the 50 ms after OpenPort) adds its length.
+//   - A polled read (ReadByte, ReadText) looks at once and then every 10 ms, so it ends
+//     at the first poll at or after the reply's last byte; ReadText then sits out its 50
+//     empty polls (500 ms).
+//   - Closing the port waits until the bytes sent have left the line.
+//
+// Nothing else counts: opening and closing the device, the window's own work, the
+// scheduling of timers are what the measured time adds to this floor.
+class ProtocolFloor final
+{
+public:
+    static constexpr double PollMs = 10.0;
+    static constexpr int SilentPolls = 50;
+    static constexpr double SettleMs = 50.0;
+
+    explicit ProtocolFloor(int baud) { setSpeed(baud); }
+
+    void setSpeed(int baud) { m_byteMs = 10.0 * 1000.0 / baud; }
+    // OpenPort: its 50 ms settling wait.
+    void openPort() { m_t += SettleMs; }
+    // The detection's own opening: no wait.
+    void openDirect() {}
+    void send(int bytes);
+    void reply(int bytes);
+    void wait(double ms) { m_t += ms; }
+    // A read that polls until the reply is in.
+    void readByte();
+    // The same, then the silence that ends a text.
+    void readText();
+    void close();
+
+    double total() const { return m_t; }
+
+private:
+    double m_byteMs = 0;
+    double m_t = 0;         // the program's time
+    double m_lineOut = 0;   // when the last byte sent has left
+    double m_replyIn = 0;   // when the last byte of the awaited reply has come
+};

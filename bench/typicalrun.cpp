@@ -1,0 +1,480 @@
+// qv12-bench [RUNS]: the typical run of a day's work against simulated chips, through the
+// real windows (offscreen): autodetect with the chip on COM2 at 9600 bauds and a silent
+// port on COM1, identification, Check configuration, programming in Software mode with a
+// 16-character identity, Sleep, Wake up, Reset.
+//
+// It prints for each action the time it took (the median of RUNS runs, 3 by default, each
+// on a fresh window and fresh chips), its protocol floor (bench/protocolfloor.h) and
+// their ratio; the CPU time of those runs against their wall time; and, from one more run,
+// the worst lateness of a 5 ms repeating timer while the actions run (how long the window
+// could not answer). Between two actions the window is left 250 ms to finish its repaints,
+// as it is while the user moves to the next button; those pauses count in the wall time,
+// not in the actions' times. Exit status 0 when the targets are met, 1 when not, 2 when
+// the run itself went wrong.
+#include "app/appcontext.h"
+#include "app/mainwindow.h"
+#include "app/portselectiondialog.h"
+#include "app/prompter.h"
+#include "bench/protocolfloor.h"
+#include "sim/simulatedchip.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStorageInfo>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <time.h>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int Baud = 9600;
+constexpr int WakeBaud = 57600;
+const QString NewIdentity = u"BENCH MECHANISM1"_s;  // 16 characters
+constexpr int SettleMs = 250;  // between two actions
+
+qint64 cpuNs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// The run has no question to answer; any prompt is counted and reported.
+class CountingPrompter final : public Prompter
+{
+public:
+    Answer message(const QString &text, Icon, Buttons) override
+    {
+        std::fprintf(stderr, "qv12-bench: unexpected message: %s\n", qPrintable(text));
+        ++prompts;
+        return Answer::Ok;
+    }
+    QString chooseFile(const FileRequest &) override
+    {
+        ++prompts;
+        return {};
+    }
+    void beep() override { ++prompts; }
+
+    int prompts = 0;
+};
+
+// The repeating timer whose lateness says how long the window could not answer.
+class LatenessProbe final : public QObject
+{
+public:
+    static constexpr int IntervalMs = 5;
+
+    LatenessProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(IntervalMs);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            if (m_last >= 0)
+                m_worstNs = std::max(m_worstNs, now - m_last - IntervalMs * 1'000'000LL);
+            m_last = now;
+        });
+    }
+    // Measures from now until pause(); the worst lateness is kept across.
+    void resume()
+    {
+        m_clock.start();
+        m_last = -1;
+        m_timer.start();
+    }
+    void pause() { m_timer.stop(); }
+    double worstMs() const { return double(m_worstNs) / 1e6; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = -1;
+    qint64 m_worstNs = 0;
+};
+
+struct Row
+{
+    const char *action;
+    double measuredMs;
+    double floorMs;
+};
+
+struct RunResult
+{
+    std::vector<Row> rows;
+    double cpuMs = 0;
+    double wallMs = 0;
+    double worstLatenessMs = 0;
+    int prompts = 0;
+    QString identityAfter;
+};
+
+// Runs script on the port selection dialog once it is shown modally.
+void onDialog(QObject *owner, std::function<void(PortSelectionDialog &)> script)
+{
+    auto *poll = new QTimer(owner);
+    poll->setInterval(1);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, script] {
+        auto *dialog = qobject_cast<PortSelectionDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        script(*dialog);
+    });
+    poll->start();
+}
+
+// Lets the window finish what the last action left (repaints, layout) with events
+// running, as it does while the user moves on to the next button.
+void settle()
+{
+    QEventLoop loop;
+    QTimer::singleShot(SettleMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double clickMs(QAbstractButton *button, LatenessProbe *lateness)
+{
+    settle();
+    if (lateness)
+        lateness->resume();
+    QElapsedTimer clock;
+    clock.start();
+    button->click();
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    if (lateness)
+        lateness->pause();
+    return ms;
+}
+
+// ---- The floors of the actions, step by step as the exchanges go ----
+
+void wakeAll(ProtocolFloor &f, int ports)
+{
+    f.setSpeed(WakeBaud);
+    for (int i = 0; i < ports; ++i) {
+        f.openDirect();
+        f.send(1);
+        f.close();
+    }
+    f.wait(1000);
+    f.setSpeed(Baud);
+}
+
+double autodetectFloor(int identityBytes)
+{
+    static constexpr int Speeds[] = {115200, 57600, 38400, 28800, 19200, 9600, 4800, 2400, 1200};
+    ProtocolFloor f(Baud);
+    wakeAll(f, 2);
+    for (int speed : Speeds) {  // COM1: nothing answers
+        f.setSpeed(speed);
+        f.openDirect();
+        f.send(2);
+        f.wait(100);
+        f.close();
+    }
+    for (int speed : Speeds) {  // COM2: the chip answers at 9600 only
+        f.setSpeed(speed);
+        f.openDirect();
+        f.send(2);
+        if (speed != Baud) {
+            f.wait(100);
+            f.close();
+            continue;
+        }
+        f.reply(1);
+        f.wait(100);
+        f.send(1);
+        f.wait(100);
+        f.send(2);
+        f.reply(1);
+        f.wait(100);
+        f.close();
+        break;
+    }
+    // DetectOnPort: identity, probe, serial setting, CAN.
+    f.openDirect();
+    f.send(2);
+    f.reply(identityBytes);
+    f.wait(250);
+    f.send(2);
+    f.reply(1);
+    f.wait(100);
+    f.send(4);
+    f.reply(1);
+    f.wait(100);
+    f.send(1);
+    f.close();
+    return f.total();
+}
+
+double identificationFloor(int identityBytes)
+{
+    ProtocolFloor f(Baud);
+    f.openPort();
+    f.send(2);
+    f.reply(identityBytes);
+    f.wait(100);
+    f.readText();
+    f.close();
+    return f.total();
+}
+
+double checkConfigurationFloor(int identityBytes)
+{
+    ProtocolFloor f(Baud);
+    f.openPort();
+    for (int i = 0; i < 2; ++i) {  // settings 6 and 9
+        f.send(4);
+        f.reply(1);
+        f.readByte();
+    }
+    f.send(3);
+    f.reply(2);
+    f.readText();
+    f.send(2);
+    f.reply(identityBytes);
+    f.readText();
+    f.close();
+    return f.total();
+}
+
+double programmingFloor(int identityBytes)
+{
+    ProtocolFloor f(Baud);
+    auto write = [&f] {
+        f.send(5);
+        f.reply(1);
+        f.readByte();
+        f.wait(100);
+    };
+    f.openPort();
+    f.send(3);  // the detected polarity
+    f.reply(1);
+    f.readByte();
+    for (int i = 0; i < 3; ++i)  // settings 6, 7, 8
+        write();
+    f.close();
+    f.openPort();
+    for (int i = 0; i < 16; ++i)  // settings 9 to 24
+        write();
+    f.close();
+    f.openPort();
+    f.send(2);  // reset
+    f.close();
+    f.wait(1000);
+    f.openPort();
+    f.send(2);
+    f.reply(identityBytes);
+    f.wait(100);
+    f.readText();
+    f.close();
+    return f.total();
+}
+
+double sleepFloor()
+{
+    ProtocolFloor f(Baud);
+    f.openPort();
+    f.send(1);
+    f.send(2);
+    f.wait(10);
+    f.send(1);
+    f.close();
+    return f.total();
+}
+
+double wakeUpFloor()
+{
+    ProtocolFloor f(Baud);
+    wakeAll(f, 2);
+    f.openPort();
+    f.send(1);
+    f.close();
+    return f.total();
+}
+
+double resetFloor()
+{
+    ProtocolFloor f(Baud);
+    f.openPort();
+    f.send(2);
+    f.close();
+    return f.total();
+}
+
+// One typical run on a fresh window and fresh chips. With a lateness probe the 5 ms
+// timer runs during each action (its own wake-ups cost CPU, so the run that measures
+// CPU time goes without it).
+RunResult typicalRun(bool probeLateness)
+{
+    QTemporaryDir directory;  // no default.cdb: the built-in list, as on a first start
+    QDir::setCurrent(directory.path());
+
+    SimulatedChip quiet(Baud);
+    quiet.setSilent(true);
+    SimulatedChip chip(Baud);
+    CountingPrompter prompter;
+    AppContext context(prompter);
+    context.setUsesSystemPorts(false);
+    context.ports().assign(1, quiet.devicePath());
+    context.ports().assign(2, chip.devicePath());
+
+    RunResult result;
+    {
+        MainWindow window(context);
+        window.Form_Load();
+        window.show();
+        QElapsedTimer shown;
+        shown.start();
+        while ((!window.windowHandle() || !window.windowHandle()->isExposed()) && shown.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+
+        auto button = [&window](const char *name) {
+            auto *found = window.findChild<QAbstractButton *>(QLatin1String(name));
+            if (!found)
+                qFatal("No control named %s", name);
+            return found;
+        };
+        auto *configName = window.findChild<QLineEdit *>(u"ConfigName"_s);
+        auto *identity = window.findChild<QLabel *>(u"Identity"_s);
+        const int identityBytes = int(chip.identity().size());
+        LatenessProbe probe;
+        LatenessProbe *lateness = probeLateness ? &probe : nullptr;
+        std::vector<Row> &rows = result.rows;
+
+        settle();
+        QElapsedTimer wall;
+        wall.start();
+        const qint64 cpuStart = cpuNs();
+
+        // Detect Chipset: the dialog, Autodetect Chipset, OK; then the identity again.
+        QElapsedTimer sinceOk;
+        onDialog(&window, [&](PortSelectionDialog &dialog) {
+            auto *autodetect = dialog.findChild<QAbstractButton *>(u"Autodetect"_s);
+            rows.push_back({"Autodetect Chipset", clickMs(autodetect, lateness),
+                            autodetectFloor(identityBytes)});
+            settle();
+            if (lateness)
+                lateness->resume();
+            sinceOk.start();
+            dialog.findChild<QAbstractButton *>(u"OKButton"_s)->click();
+        });
+        button("GetID")->click();
+        rows.push_back({"Identification", double(sinceOk.nsecsElapsed()) / 1e6,
+                        identificationFloor(identityBytes)});
+        if (lateness)
+            lateness->pause();
+
+        rows.push_back({"Check configuration", clickMs(button("GetSettings"), lateness),
+                        checkConfigurationFloor(identityBytes)});
+
+        // Software mode and a user identity of 16 characters, over what was read.
+        settle();
+        if (!button("ConfUser")->isChecked())
+            button("ConfUser")->click();
+        if (!button("IdUser")->isChecked())
+            button("IdUser")->click();
+        configName->setText(NewIdentity);
+        rows.push_back({"Configure chipset", clickMs(button("ConfigPrinter"), lateness),
+                        programmingFloor(identityBytes)});
+
+        rows.push_back({"Sleep", clickMs(button("SleepButton"), lateness), sleepFloor()});
+        rows.push_back({"Wake up", clickMs(button("Wakeup"), lateness), wakeUpFloor()});
+        rows.push_back({"Reset", clickMs(button("Reset"), lateness), resetFloor()});
+
+        result.cpuMs = double(cpuNs() - cpuStart) / 1e6;
+        result.wallMs = double(wall.nsecsElapsed()) / 1e6;
+        result.worstLatenessMs = probe.worstMs();
+        result.prompts = prompter.prompts;
+        result.identityAfter = identity->text();
+    }
+    QDir::setCurrent(QDir::rootPath());
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(u"QV12 Configurator"_s);
+
+    // The timed runs go without the lateness probe; the action times are their medians.
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    std::vector<RunResult> timed;
+    for (int i = 0; i < runs; ++i)
+        timed.push_back(typicalRun(false));
+    const RunResult probed = typicalRun(true);
+
+    std::printf("| Action | Measured (ms) | Protocol floor (ms) | Ratio |\n");
+    std::printf("|---|---:|---:|---:|\n");
+    double measuredSum = 0;
+    double floorSum = 0;
+    double worstRatio = 0;
+    for (size_t i = 0; i < timed.front().rows.size(); ++i) {
+        std::vector<double> times;
+        for (const RunResult &run : timed)
+            times.push_back(run.rows[i].measuredMs);
+        std::sort(times.begin(), times.end());
+        const double median = times.size() % 2 ? times[times.size() / 2]
+                                               : (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;
+        const Row &row = timed.front().rows[i];
+        const double ratio = median / row.floorMs;
+        worstRatio = std::max(worstRatio, ratio);
+        measuredSum += median;
+        floorSum += row.floorMs;
+        std::printf("| %s | %.1f | %.1f | %.3f |\n", row.action, median, row.floorMs, ratio);
+    }
+    std::printf("| All seven actions | %.1f | %.1f | %.3f |\n\n", measuredSum, floorSum,
+                measuredSum / floorSum);
+    double cpuMs = 0;
+    double wallMs = 0;
+    for (const RunResult &run : timed) {
+        cpuMs += run.cpuMs;
+        wallMs += run.wallMs;
+    }
+    std::printf("Median of %d runs. ", runs);
+    const double cpuShare = 100.0 * cpuMs / wallMs;
+    std::printf("CPU time of the runs: %.1f ms over %.1f ms of wall time (%.2f %%)\n", cpuMs,
+                wallMs, cpuShare);
+    std::printf("Worst lateness of a %d ms repeating timer during the actions: %.2f ms\n",
+                LatenessProbe::IntervalMs, probed.worstLatenessMs);
+
+    const bool onTarget = worstRatio <= 1.03 && cpuShare < 2.0 && probed.worstLatenessMs < 20.0;
+    // Qt takes a lock file for every open of a serial device, written with fdatasync: on
+    // a disk that costs about a millisecond per open, on tmpfs (the usual /run) nothing.
+    const QStorageInfo locks(u"/var/lock"_s);
+    std::printf("Lock files of the serial ports: /var/lock on %s\n",
+                locks.isValid() ? locks.fileSystemType().constData() : "?");
+    std::printf("Targets (every ratio <= 1.03, CPU < 2 %%, lateness < 20 ms): %s\n",
+                onTarget ? "met" : "NOT met");
+    timed.push_back(probed);
+    for (const RunResult &run : timed) {
+        if (run.prompts > 0 || !run.identityAfter.startsWith(NewIdentity)) {
+            std::fprintf(stderr, "qv12-bench: the run did not go as it should (%d prompts, identity \"%s\")\n",
+                         run.prompts, qPrintable(run.identityAfter));
+            return 2;
+        }
+    }
+    return onTarget ? 0 : 1;
+}
