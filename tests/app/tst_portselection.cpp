@@ -112,6 +112,7 @@ private slots:
 
     // Identification in the main window
     void identification();
+    void chipSilentAfterDetection();
     void okAtOnceClearsDetection();
     void detectMenuEntryRunsTheSame();
 };
@@ -562,6 +563,26 @@ void TestPortSelection::identification()
     QCOMPARE(rig.window().focusWidget(), rig.get("GetSettings"));
     QVERIFY(!QGuiApplication::overrideCursor());
     QVERIFY(!rig.context().link().isOpen());
+}
+
+void TestPortSelection::chipSilentAfterDetection()
+{
+    ChipRig rig;
+    SimulatedChip &chip = rig.addChip(1, 115200);
+    rig.onDialog([&chip](PortSelectionDialog &dialog) {
+        clickIn(&dialog, "COM1");
+        dialog.findChild<QComboBox *>(u"serialspeed"_s)->setCurrentIndex(8);
+        clickIn(&dialog, "DetectSerialPrinter");
+        chip.setSilent(true);
+        clickIn(&dialog, "OKButton");
+    });
+    rig.w().click("GetID");
+    // The decision rests on ChipFound alone: an empty identity, the buttons on.
+    QCOMPARE(rig.get<QLabel>("Identity")->text(), QString());
+    QCOMPARE(rig.get<QLabel>("LabelCom")->text(), u"Port: COM1"_s);
+    for (const char *name : {"GetSettings", "ConfigPrinter", "Wakeup", "SleepButton", "Reset"})
+        QVERIFY2(rig.get(name)->isEnabled(), name);
+    QCOMPARE(chip.received().bytes().right(2), bytes({27, 73}));
 }
 
 void TestPortSelection::okAtOnceClearsDetection()
