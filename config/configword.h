@@ -22,7 +22,10 @@ struct DecodedConfig
 DecodedConfig DecodeConfig(QStringView word);
 // Builds the word from the eight editable fields (PrinterMode is not read: position 1
 // is always "1"). A code outside a field's table is written in the field's width, so
-// the word always has 16 characters.
+// the word always has 16 characters. A one-position field writes "0" for 0 and "1" for
+// anything else (-1 included); HeadType and HeadWidth write a value that doesn't fit
+// their width (-1 included) as all ones, "11" / "111", codes with no meaning. Callers
+// check that the fields are defined first.
 QString EncodeConfig(const EditorFields &fields);
 
 // An 8-bit value as eight "0"/"1" characters, most significant first.
@@ -32,7 +35,8 @@ QString binary(quint8 value);
 quint8 binary_value(QStringView text);
 
 // The two configuration bytes that programming writes to chip settings 7 and 8: the
-// halves of EncodeConfig(fields), position 1 always set.
+// halves of EncodeConfig(fields), position 1 always set. Each field is taken in its
+// width exactly as EncodeConfig writes it, so no value can spill into a neighbour.
 struct ConfigurationBytes
 {
     quint8 high = 0;  // setting 7

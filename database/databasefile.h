@@ -16,8 +16,14 @@
 
 inline constexpr int MaxDatabaseEntries = 255;
 
-// The file's bytes for these entries. Precondition: at most MaxDatabaseEntries.
+// The file's bytes for these entries; empty (never a valid file) when there are more
+// than MaxDatabaseEntries. Names are cut to 16 characters and padded with spaces; a
+// word of another length than 16 is padded with "0" or cut, so records never shift.
 QByteArray encodeDatabase(const QList<MechanismEntry> &entries);
+
+// The name as a file gives it back: in ISO 8859-1, cut to 16 characters, trailing
+// spaces removed. Use it to compare a typed name with names read from a file.
+QString storedName(const QString &name);
 
 enum class DatabaseReadStatus {
     Accepted,
@@ -26,7 +32,8 @@ enum class DatabaseReadStatus {
     CannotOpen,    // missing, unreadable
 };
 
-// The entries of a database file's bytes, or nothing with the reason.
+// The entries of a database file's bytes, or nothing with the reason. Bytes after the
+// last record are ignored; words are kept as read.
 std::optional<QList<MechanismEntry>> decodeDatabase(QByteArrayView bytes,
                                                     DatabaseReadStatus *status = nullptr);
 
@@ -34,7 +41,7 @@ struct DatabaseReadResult
 {
     DatabaseReadStatus status = DatabaseReadStatus::CannotOpen;
     int count = 0;    // the header's entry count, when accepted
-    QString reason;   // for the user, when not accepted
+    QString reason;   // for the user, when not accepted (the system's text for CannotOpen)
     bool accepted() const { return status == DatabaseReadStatus::Accepted; }
 };
 
@@ -50,7 +57,7 @@ enum class DatabaseWriteStatus {
 struct DatabaseWriteResult
 {
     DatabaseWriteStatus status = DatabaseWriteStatus::Written;
-    QString reason;   // for the user, when not written
+    QString reason;   // for the user, when not written (the system's text for CannotWrite)
     bool ok() const { return status == DatabaseWriteStatus::Written; }
 };
 

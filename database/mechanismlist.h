@@ -32,13 +32,21 @@ public:
     // count), or -1.
     int indexOfName(const QString &name) const;
 
+    // Each operation changes names and words together and tells the views with the
+    // model's signals. A row out of range makes an operation do nothing.
     void append(const MechanismEntry &entry);
+    // Appends several entries in their order (one insertion for the views).
+    void append(const QList<MechanismEntry> &entries);
     void replaceAt(int row, const MechanismEntry &entry);
     void removeAt(int row);
     void removeAll();
-    // Exchanges the entries at row and row + 1.
+    // Exchanges the entries at row and row + 1. The rows keep their places and only
+    // their contents change (dataChanged), as when both lines are rewritten: a view's
+    // selection stays on the row number, so the caller selects the moved entry itself
+    // and that selection is a real change the view reports.
     void exchangeWithNext(int row);
-    // Makes the list hold exactly these entries.
+    // Makes the list hold exactly these entries (a model reset: views lose their
+    // selection).
     void assign(const QList<MechanismEntry> &entries);
 
     int rowCount(const QModelIndex &parent = {}) const override;

@@ -24,7 +24,10 @@ QByteArray ResetCommand();                       // ESC "@"
 QByteArray CancelByte();                         // CAN
 QByteArray WakeByte();                           // one NUL
 QByteArray GetOpto();                            // ESC GS "O"
-QByteArray GetAd();                              // ESC GS and the analogue query letter
+QByteArray GetAd();                              // ESC GS "A" (AdQueryLetter)
+
+// The letter that follows ESC GS in the analogue (head temperature) query.
+inline constexpr char AdQueryLetter = 'A';
 
 // Chip settings the program uses.
 inline constexpr quint8 SettingConfigurationMode = 6;
@@ -39,5 +42,7 @@ const QStringList &SpeedList();
 // The chip's code for a speed (bits 0-2 of setting 28); 28800 shares 5 with 38400,
 // any other text gives 0.
 int SpeedCode(const QString &speed);
+// The line speed a code stands for (5 reads as 38400); only bits 0-2 count.
+int SpeedForCode(int code);
 
 } // namespace Commands

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -25,15 +26,23 @@ public:
     void assign(int port, const QString &device);
     // Takes in the system's current serial ports (QSerialPortInfo); opens nothing.
     void refresh();
+    // The same numbering rules applied to a given list of system devices.
+    void refreshFrom(const QStringList &systemDevices);
 
     // The device behind COM port, or an empty string.
     QString device(int port) const;
     // True when a device is mapped to port and is present right now. Opens nothing.
     bool exists(int port) const;
+    // True when port was pinned with assign().
+    bool isPinned(int port) const;
+
+    // The system's serial ports now, placeholders left out, in stable order.
+    static QStringList systemPorts();
 
 private:
     std::array<QString, LastPort + 1> m_devices;  // index 0 unused
     std::array<bool, LastPort + 1> m_pinned{};
+    QHash<QString, int> m_lastNumber;  // vanished devices get their number back if free
 };
 
 // Parses the value of a "--port N=DEVICE" option. Returns the port and device, or

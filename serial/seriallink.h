@@ -63,6 +63,11 @@ public:
     // Failures recorded since the last call, oldest first, each port and kind once.
     QList<LinkFailure> takeFailures();
 
+    // The ReadText bounds; the defaults are MaxReplyBytes and MaxReplyMs.
+    void setReplyBounds(int maxBytes, int maxMs);
+    // The COM number the port was last opened on (0 before the first open).
+    int openedPort() const { return m_openedPort; }
+
     // Ends every wait at once and makes the link inert (nothing sent, reads empty, opens
     // fail quietly) so that a running action runs to its end without waiting; used when
     // the program is closing. The port is closed.
@@ -76,8 +81,19 @@ signals:
     void bytesArrived();
 
 private:
-    // The private section is the implementation's.
+    void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text);
+    void onPortError(int error);
+    void deviceLost();
+    void closeQuietly();
+    // Pulls what the system has received into the port object's buffer, without waiting.
+    void pull();
+
     const PortMap &m_ports;
     QSerialPort *m_port = nullptr;
     bool m_aborted = false;
+    bool m_lost = false;        // the device went away; the port closes at the next chance
+    int m_openedPort = 0;
+    int m_maxReplyBytes = MaxReplyBytes;
+    int m_maxReplyMs = MaxReplyMs;
+    QList<LinkFailure> m_failures;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 #include <functional>
 
@@ -21,11 +22,12 @@ public:
 
     // Runs events (the CPU sleeps meanwhile) until TimedOut is set or condition() holds,
     // checked after each event that may change it (a tick, bytes arriving). Returns
-    // TimedOut. An aborted link ends the wait at once, as a time-out.
+    // TimedOut. An aborted link ends the wait at once, as a time-out. With the timer
+    // stopped and the condition false it returns at once (nothing could end the wait).
     bool waitUntil(const std::function<bool()> &condition = {});
 
 private:
-    // The private section is the implementation's.
     SerialLink &m_link;
+    QTimer m_timer;
     bool m_timedOut = false;
 };

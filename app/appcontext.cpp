@@ -1,0 +1,17 @@
+#include "app/appcontext.h"
+
+#include <QDir>
+
+AppContext::AppContext(Prompter &prompter)
+    : m_prompter(prompter)
+{
+}
+
+void AppContext::recordStartDirectory()
+{
+    m_startDirectory = QDir::currentPath();
+    // The root directory already ends in a separator; a second one would only clutter
+    // the paths built from it.
+    if (!m_startDirectory.endsWith(u'/'))
+        m_startDirectory += u'/';
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "database/mechanismlist.h"
+#include "serial/connectionsettings.h"
+#include "serial/portmap.h"
+#include "serial/seriallink.h"
+
+#include <QString>
+
+class Prompter;
+
+// What the parts of the program share for the whole run: the way to talk to the user,
+// the serial ports and the one link over them, where the chip was found, the directory
+// the program started in, and the mechanism list that the main window shows.
+class AppContext final
+{
+public:
+    explicit AppContext(Prompter &prompter);
+    AppContext(const AppContext &) = delete;
+    AppContext &operator=(const AppContext &) = delete;
+
+    Prompter &prompter() const { return m_prompter; }
+    PortMap &ports() { return m_ports; }
+    SerialLink &link() { return m_link; }
+    ConnectionSettings &connection() { return m_connection; }
+    MechanismList &mechanisms() { return m_mechanisms; }
+
+    // The current directory when the main window loaded, ending in one "/". The help
+    // file and default.cdb are found under it.
+    const QString &StartDirectory() const { return m_startDirectory; }
+    // Records the current directory as StartDirectory.
+    void recordStartDirectory();
+
+private:
+    Prompter &m_prompter;
+    PortMap m_ports;
+    SerialLink m_link{m_ports};
+    ConnectionSettings m_connection;
+    QString m_startDirectory;
+    MechanismList m_mechanisms;
+};

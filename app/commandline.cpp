@@ -1,0 +1,75 @@
+#include "app/commandline.h"
+
+#include <QCommandLineParser>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+CommandLine refuse(const QString &reason, const QString &program)
+{
+    CommandLine result;
+    result.action = CommandLine::Action::Exit;
+    result.exitCode = CommandLineUsageError;
+    result.error = u"%1: %2\nTry '%1 --help' for more information.\n"_s.arg(program, reason);
+    return result;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    const QString program = u"qv12-configurator"_s;
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Configures the QV12 thermal-printer controller chip on a serial port."_s);
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption portOption(
+        u"port"_s,
+        u"Puts DEVICE on COM N (N from 1 to 6), e.g. --port 2=/dev/ttyUSB0. May be repeated."_s,
+        u"N=DEVICE"_s);
+    const QCommandLineOption simulateOption(
+        u"simulate"_s, u"Starts a simulated chip inside the program and puts it on COM1."_s);
+    parser.addOption(portOption);
+    parser.addOption(simulateOption);
+
+    if (!parser.parse(arguments))
+        return refuse(parser.errorText(), program);
+
+    CommandLine result;
+    if (parser.isSet(helpOption)) {
+        result.action = CommandLine::Action::Exit;
+        result.output = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(versionOption)) {
+        result.action = CommandLine::Action::Exit;
+        result.output = program + u' ' + QStringLiteral(QV12_REVISION) + u'\n';
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(u"Unexpected argument '%1'."_s.arg(parser.positionalArguments().first()),
+                      program);
+
+    result.simulate = parser.isSet(simulateOption);
+    QList<int> taken;
+    if (result.simulate)
+        taken.append(1);
+    for (const QString &value : parser.values(portOption)) {
+        QString error;
+        const std::optional<PortAssignment> assignment = parsePortAssignment(value, &error);
+        if (!assignment)
+            return refuse(u"--port %1: %2"_s.arg(value, error), program);
+        if (taken.contains(assignment->port)) {
+            return refuse(result.simulate && assignment->port == 1
+                              ? u"--port %1: COM1 is taken by --simulate."_s.arg(value)
+                              : u"--port %1: COM%2 is given twice."_s.arg(value).arg(assignment->port),
+                          program);
+        }
+        taken.append(assignment->port);
+        result.ports.append(*assignment);
+    }
+    return result;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "serial/portmap.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for. The program runs unless --help, --version or a
+// mistake ends it at once with `output` on standard output or `error` on standard error.
+struct CommandLine
+{
+    enum class Action { Run, Exit };
+
+    Action action = Action::Run;
+    int exitCode = 0;
+    QString output;
+    QString error;
+
+    QList<PortAssignment> ports;  // --port N=DEVICE, in the order given
+    bool simulate = false;        // --simulate: a simulated chip on COM1
+};
+
+inline constexpr int CommandLineUsageError = 2;
+
+// Parses the program's arguments (arguments[0] is the program's name).
+CommandLine parseCommandLine(const QStringList &arguments);

@@ -1,0 +1,185 @@
+#include "app/databasecommands.h"
+
+#include "app/appcontext.h"
+#include "database/defaultlist.h"
+
+#include "ui_mainwindow.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString DefaultDatabaseName = u"default.cdb"_s;
+const QString ContinueQuestion = u"Database has been modified ! Continue anyway ?"_s;
+const QString QuitQuestion = u"Database has been modified ! Quit anyway ?"_s;
+
+} // namespace
+
+DatabaseCommands::DatabaseCommands(Ui::Form1 &ui, AppContext &context, QLabel &status,
+                                   QObject *parent)
+    : QObject(parent)
+    , m_ui(ui)
+    , m_context(context)
+    , m_status(status)
+{
+    connect(m_ui.Ndb, &QAction::triggered, this, &DatabaseCommands::Ndb_Click);
+    connect(m_ui.Od, &QAction::triggered, this, &DatabaseCommands::Od_Click);
+    connect(m_ui.sd, &QAction::triggered, this, &DatabaseCommands::sd_Click);
+    connect(m_ui.Sda, &QAction::triggered, this, &DatabaseCommands::Sda_Click);
+    connect(m_ui.Exit, &QAction::triggered, this, &DatabaseCommands::Exit_Click);
+}
+
+void DatabaseCommands::exclaim(const QString &text)
+{
+    m_context.prompter().message(text, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+}
+
+bool DatabaseCommands::mayDiscard(const QString &question)
+{
+    return m_saved
+        || m_context.prompter().message(question, Prompter::Icon::Exclamation,
+                                        Prompter::Buttons::OkCancel)
+               == Prompter::Answer::Ok;
+}
+
+Prompter::FileRequest DatabaseCommands::fileRequest(const QString &title,
+                                                    Prompter::FileRequest::Style style,
+                                                    bool overwritePrompt) const
+{
+    Prompter::FileRequest request;
+    request.style = style;
+    request.title = title;
+    request.filter = u"Configuration databases (*.cdb)"_s;
+    request.defaultExtension = u"cdb"_s;
+    request.overwritePrompt = overwritePrompt;
+    return request;
+}
+
+bool DatabaseCommands::fitsInFile()
+{
+    const int count = m_context.mechanisms().count();
+    if (count <= MaxDatabaseEntries)
+        return true;
+    exclaim(u"The database has %1 entries, a database file can hold only %2 !"
+            u" Please delete some entries first."_s.arg(count).arg(MaxDatabaseEntries));
+    return false;
+}
+
+bool DatabaseCommands::write(const QString &path, const QList<MechanismEntry> &entries)
+{
+    const DatabaseWriteResult result = WriteDatabaseFile(path, entries);
+    if (result.ok())
+        return true;
+    if (result.status == DatabaseWriteStatus::TooManyEntries) {
+        fitsInFile();
+        return false;
+    }
+    QString text = u"Couldn't write database file <%1> !"_s.arg(QDir::toNativeSeparators(path));
+    if (!result.reason.isEmpty())
+        text += u'\n' + result.reason;
+    exclaim(text);
+    return false;
+}
+
+void DatabaseCommands::LoadDefaultDatabase()
+{
+    // Resolved once, now: a file dialog may change the working directory later, and
+    // Save must still write back where the list came from.
+    const QString path = QDir(m_context.StartDirectory()).filePath(DefaultDatabaseName);
+    if (ReadDatabaseFile(path, m_context.mechanisms()).accepted()) {
+        m_saved = true;
+        m_fileName = path;
+        m_status.setText(u"Default database file loaded"_s);
+    } else {
+        FillDefaultList(m_context.mechanisms());
+        m_status.setText(u"default.cdb file error, default list created."_s);
+    }
+}
+
+void DatabaseCommands::Ndb_Click()
+{
+    if (!mayDiscard(ContinueQuestion))
+        return;
+    m_context.mechanisms().removeAll();
+    const QString path = m_context.prompter().chooseFile(
+        fileRequest(u"New configuration database"_s, Prompter::FileRequest::Style::Save, true));
+    if (path.isEmpty())
+        return;
+    if (!write(path, {}))
+        return;
+    m_saved = true;
+    m_fileName = path;
+}
+
+void DatabaseCommands::Od_Click()
+{
+    if (!mayDiscard(ContinueQuestion))
+        return;
+    const QString path = m_context.prompter().chooseFile(
+        fileRequest(u"Open configuration database"_s, Prompter::FileRequest::Style::Open, false));
+    if (path.isEmpty())
+        return;
+    const DatabaseReadResult result = ReadDatabaseFile(path, m_context.mechanisms());
+    if (!result.accepted()) {
+        exclaim(u"This is not a valid K.L.V configuration database !"_s);
+        return;
+    }
+    m_status.setText(u"Entries : "_s + QString::number(result.count));
+    m_saved = true;
+    m_fileName = path;
+}
+
+void DatabaseCommands::sd_Click()
+{
+    if (m_fileName.isEmpty()) {
+        exclaim(u"Current database has no name ! Please use 'Save as' instead."_s);
+        return;
+    }
+    if (!fitsInFile())
+        return;
+    if (!write(m_fileName, m_context.mechanisms().entries()))
+        return;
+    m_saved = true;
+}
+
+void DatabaseCommands::Sda_Click()
+{
+    m_status.clear();
+    if (!fitsInFile())
+        return;
+    const QString path = m_context.prompter().chooseFile(fileRequest(
+        u"Save configuration database as..."_s, Prompter::FileRequest::Style::Save, true));
+    if (path.isEmpty()) {
+        m_status.setText(u"Save database canceled"_s);
+        return;
+    }
+    // Read-only means the file's own write permission, as the file attribute does
+    // elsewhere: a test of access rights would pass every file for the superuser.
+    const QFileInfo target(path);
+    if (target.exists() && target.isFile() && !(target.permissions() & QFileDevice::WriteOwner)) {
+        exclaim(u"This file is Read-Only !"_s);
+        m_status.setText(u"Couldn't write file (was read_only)."_s);
+        return;
+    }
+    // The new file replaces the old one only once it is complete, so the old file is
+    // never deleted beforehand.
+    if (!write(path, m_context.mechanisms().entries()))
+        return;
+    m_saved = true;
+    m_fileName = path;
+}
+
+void DatabaseCommands::Exit_Click()
+{
+    if (mayDiscard(QuitQuestion))
+        emit endProgramRequested();
+}
+
+bool DatabaseCommands::Form_Unload()
+{
+    return mayDiscard(QuitQuestion);
+}

@@ -1,0 +1,130 @@
+#include "app/mainwindow.h"
+
+#include "app/appcontext.h"
+#include "app/configurationsaver.h"
+#include "app/databasecommands.h"
+#include "app/editorpanel.h"
+#include "app/mechanismlistpanel.h"
+
+#include "ui_mainwindow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+MainWindow::MainWindow(AppContext &context, QWidget *parent)
+    : QMainWindow(parent)
+    , m_context(context)
+    , m_ui(new Ui::Form1)
+{
+    m_ui->setupUi(this);
+    // No maximize button; the layout fixes the size to what the contents need at the
+    // font in use.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // The status line is a label of its own: a status bar's temporary message would be
+    // wiped by every menu entry the mouse passes over.
+    m_statusText = new QLabel(u"Status bar"_s, m_ui->StatusBar);
+    m_statusText->setObjectName(u"StatusText"_s);
+    m_statusText->setTextFormat(Qt::PlainText);
+    m_ui->StatusBar->addWidget(m_statusText, 1);
+
+    // Sizes that follow the font, so the columns keep their proportions at any size.
+    const QFontMetrics metrics(font());
+    m_ui->List1->setMinimumHeight(metrics.lineSpacing() * 16);
+    m_ui->ConfigName->setMinimumWidth(metrics.horizontalAdvance(u'M') * 16);
+    m_ui->Identity->setMinimumHeight(metrics.lineSpacing() * 2);
+
+    // Captions: green over the editor's frames, red over the two mode frames, and the
+    // first option of each mode group red, the second green.
+    setStyleSheet(uR"(
+        #IdEditor::title, #Printermode::title, #Frame1::title, #Frame2::title,
+        #Frame3::title, #Frame4::title, #Frame11::title, #Frame7::title, #Frame5::title,
+        #Frame6::title { color: rgb(0, 128, 0); }
+        #Frame12::title, #Frame13::title, #ConfRes, #IdAuto { color: rgb(255, 0, 0); }
+        #ConfUser, #IdUser { color: rgb(0, 128, 0); }
+    )"_s);
+
+    m_editor = new EditorPanel(*m_ui, this);
+    m_database = new DatabaseCommands(*m_ui, m_context, *m_statusText, this);
+    m_mechanismList = new MechanismListPanel(*m_ui, m_context, *m_editor, *m_database,
+                                             *m_statusText, this);
+    m_configurationSaver = new ConfigurationSaver(*m_ui, m_context, *m_editor, *m_mechanismList,
+                                                  *m_database, *m_statusText, this);
+
+    connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
+}
+
+MainWindow::~MainWindow()
+{
+    delete m_ui;
+}
+
+void MainWindow::Form_Load()
+{
+    // The command prefixes ESC, GS and CAN are constants of the protocol layer.
+    m_context.recordStartDirectory();
+
+    m_ui->LabelCom->setText(u"No chipset found, please"_s);
+    m_ui->LabelBauds->setText(u"perform a chipset detection"_s);
+    for (QWidget *button : {static_cast<QWidget *>(m_ui->GetSettings),
+                            static_cast<QWidget *>(m_ui->ConfigPrinter),
+                            static_cast<QWidget *>(m_ui->Wakeup),
+                            static_cast<QWidget *>(m_ui->SleepButton),
+                            static_cast<QWidget *>(m_ui->Reset)}) {
+        button->setEnabled(false);
+    }
+    m_ui->GetID->setEnabled(true);
+
+    m_ui->dbOps->menuAction()->setVisible(false);
+
+    m_database->setDatabaseSaved(true);
+    m_editor->resetFields();
+    m_editor->clearOptions();
+
+    m_database->LoadDefaultDatabase();
+
+    m_ui->GetID->setFocus();
+}
+
+void MainWindow::endProgram()
+{
+    m_ending = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_ending && !m_database->Form_Unload()) {
+        event->ignore();
+        return;
+    }
+    m_ending = true;
+    shutDown();
+    event->accept();
+}
+
+void MainWindow::shutDown()
+{
+    // A chip action may be waiting inside a local event loop: aborting the link ends its
+    // waits at once and closes the port, so the action runs out without the chip.
+    m_context.link().abort();
+    emit programEnding();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_centred)
+        return;
+    m_centred = true;
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMainWindow>
+
+class AppContext;
+class ConfigurationSaver;
+class DatabaseCommands;
+class EditorPanel;
+class MechanismListPanel;
+class QLabel;
+namespace Ui { class Form1; }
+
+// The main window Form1: the mechanism database, the configuration editor and the chip
+// panel side by side above a status bar, with the menus. The window itself does the
+// load steps and the closing; each column's handlers live in their own class over the
+// same form.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(AppContext &context, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The load steps, in their order; run before the window is first shown.
+    void Form_Load();
+
+    // Ends the program as Exit does: no question, and the same closing steps as a
+    // closed window.
+    void endProgram();
+
+    AppContext &context() const { return m_context; }
+    Ui::Form1 &form() const { return *m_ui; }
+    QLabel &statusText() const { return *m_statusText; }
+    EditorPanel &editor() const { return *m_editor; }
+    DatabaseCommands &database() const { return *m_database; }
+    MechanismListPanel &mechanismList() const { return *m_mechanismList; }
+
+signals:
+    // The program is ending: the other windows (help, About) close now.
+    void programEnding();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // Everything that ends the program passes here once.
+    void shutDown();
+
+    AppContext &m_context;
+    Ui::Form1 *m_ui;
+    QLabel *m_statusText;
+    EditorPanel *m_editor;
+    DatabaseCommands *m_database;
+    MechanismListPanel *m_mechanismList;
+    ConfigurationSaver *m_configurationSaver;
+    bool m_ending = false;
+    bool m_centred = false;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+
+class AppContext;
+class DatabaseCommands;
+class EditorPanel;
+class QLabel;
+namespace Ui { class Form1; }
+
+// The mechanism list of the main window: List1 shows the names and the hidden List2 the
+// words, both views of the one MechanismList, so a name never loses its word. Selection,
+// the "Database Edition" pop-up on a right-button release, and the four buttons that
+// analyse, delete and move the selected entry.
+class MechanismListPanel final : public QObject
+{
+    Q_OBJECT
+
+public:
+    MechanismListPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor,
+                       DatabaseCommands &database, QLabel &status, QObject *parent = nullptr);
+
+    // The selected position, or -1.
+    int selectedRow() const;
+    // Selects row and runs List1_Click, as a user's selection does.
+    void setSelectedRow(int row);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void List1_Click();
+    void dbAnalyse_Click();
+    void DbbAnalyse_Click();
+    void dbDelete_Click();
+    void DbbDelete_Click();
+    void dbMoveup_Click();
+    void DbUp_Click();
+    void dbMovedown_Click();
+    void DbDown_Click();
+
+private:
+    void List1_MouseUp(Qt::MouseButton button, QPoint globalPosition);
+    // The four buttons' check: false, after saying so, when nothing is selected.
+    bool entrySelected();
+    void clearSelection();
+
+    Ui::Form1 &m_ui;
+    AppContext &m_context;
+    EditorPanel &m_editor;
+    DatabaseCommands &m_database;
+    QLabel &m_status;
+    bool m_selectingFromCode = false;
+};

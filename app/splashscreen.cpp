@@ -1,0 +1,49 @@
+#include "app/splashscreen.h"
+
+#include "ui_splashscreen.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+SplashScreen::SplashScreen(std::function<void()> showMainWindow, QWidget *parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+    , m_ui(new Ui::SplashScreen)
+    , m_showMainWindow(std::move(showMainWindow))
+{
+    m_ui->setupUi(this);
+    m_ui->Picture1->setPixmap(QIcon(u":/images/splash.svg"_s).pixmap(m_ui->Picture1->minimumSize()));
+    // Times New Roman where it is installed, the system's serif face elsewhere.
+    QFont revFont = m_ui->Rev->font();
+    revFont.setStyleHint(QFont::Serif);
+    m_ui->Rev->setFont(revFont);
+    m_timer.setObjectName(u"Timer"_s);
+    connect(&m_timer, &QTimer::timeout, this, &SplashScreen::Timer_Timer);
+}
+
+SplashScreen::~SplashScreen()
+{
+    delete m_ui;
+}
+
+void SplashScreen::Form_Load()
+{
+    m_timer.setInterval(DisplayMs);
+    m_timer.start();
+    m_ui->Rev->setText(u"Rev: "_s + QStringLiteral(QV12_REVISION));
+    adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+}
+
+void SplashScreen::Timer_Timer()
+{
+    // Stopped first: the main window's load must not see a second tick.
+    m_timer.stop();
+    if (m_showMainWindow)
+        m_showMainWindow();
+    close();
+}

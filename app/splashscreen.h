@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace Ui { class SplashScreen; }
+
+// The start-up window: the picture and the revision for 1500 ms; at the first tick it
+// has the main window shown (which loads it before it appears) and closes itself.
+class SplashScreen final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DisplayMs = 1500;
+
+    // showMainWindow loads and shows the main window; it runs once, at the first tick.
+    explicit SplashScreen(std::function<void()> showMainWindow, QWidget *parent = nullptr);
+    ~SplashScreen() override;
+
+    // Sets the revision text, arms the timer and shows the window, centred.
+    void Form_Load();
+
+private slots:
+    void Timer_Timer();
+
+private:
+    Ui::SplashScreen *m_ui;
+    QTimer m_timer;
+    std::function<void()> m_showMainWindow;
+};

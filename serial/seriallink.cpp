@@ -1,0 +1,281 @@
+#include "serial/seriallink.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <cerrno>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+SerialLink::SerialLink(const PortMap &ports, QObject *parent)
+    : QObject(parent), m_ports(ports), m_port(new QSerialPort(this))
+{
+    connect(m_port, &QSerialPort::readyRead, this, &SerialLink::bytesArrived);
+    connect(m_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { onPortError(error); });
+}
+
+SerialLink::~SerialLink()
+{
+    closeQuietly();
+}
+
+bool SerialLink::PortExists(int port) const
+{
+    if (port < PortMap::FirstPort || port > PortMap::LastPort)
+        return false;
+    return m_ports.exists(port);
+}
+
+bool SerialLink::OpenPort(int port, const QString &speed, int handshake)
+{
+    if (m_aborted)
+        return false;
+    if (isOpen())
+        return true;  // keeps the settings it was opened with
+    if (!openDirect(port, speed, handshake))
+        return false;
+    WaitMs(SettleMs);
+    return isOpen();
+}
+
+bool SerialLink::openDirect(int port, const QString &speed, int handshake)
+{
+    if (m_aborted)
+        return false;
+    closeQuietly();  // new settings take hold only on a fresh open
+
+    const QString device = m_ports.device(port);
+    if (port < PortMap::FirstPort || port > PortMap::LastPort || device.isEmpty()) {
+        record(LinkFailure::Kind::NoDevice, port, device,
+               u"No device is assigned to COM%1"_s.arg(port));
+        return false;
+    }
+    bool ok = false;
+    const int baud = speed.toInt(&ok);
+    if (!ok || baud <= 0) {
+        record(LinkFailure::Kind::Other, port, device, u"Unsupported line speed \"%1\""_s.arg(speed));
+        return false;
+    }
+
+    m_port->setPortName(device);
+    m_port->setBaudRate(baud);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(handshake == 1   ? QSerialPort::SoftwareControl
+                           : handshake == 2 ? QSerialPort::HardwareControl
+                                            : QSerialPort::NoFlowControl);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        LinkFailure::Kind kind = LinkFailure::Kind::Other;
+        switch (m_port->error()) {
+        case QSerialPort::DeviceNotFoundError:
+            kind = LinkFailure::Kind::NoDevice;
+            break;
+        case QSerialPort::PermissionError: {
+            // Qt reports a refused open and a port locked by another program alike; the
+            // access check tells them apart (a lock or TIOCEXCL leaves access intact).
+            const QByteArray path = QFile::encodeName(device);
+            if (::access(path.constData(), R_OK | W_OK) == 0)
+                kind = LinkFailure::Kind::Busy;
+            else if (errno == ENOENT)
+                kind = LinkFailure::Kind::NoDevice;
+            else
+                kind = LinkFailure::Kind::PermissionDenied;
+            break;
+        }
+        default:
+            break;
+        }
+        record(kind, port, device, m_port->errorString());
+        m_port->clearError();
+        return false;
+    }
+    m_lost = false;
+    m_openedPort = port;
+    return true;
+}
+
+void SerialLink::ClosePort(int)
+{
+    if (!m_port->isOpen())
+        return;
+    if (!m_lost && m_port->bytesToWrite() > 0)
+        m_port->flush();
+    closeQuietly();
+}
+
+void SerialLink::closeQuietly()
+{
+    if (m_port->isOpen())
+        m_port->close();
+    m_port->clearError();
+    m_lost = false;
+}
+
+bool SerialLink::isOpen() const
+{
+    return m_port->isOpen() && !m_lost;
+}
+
+void SerialLink::SendText(const QByteArray &text)
+{
+    if (m_aborted || !isOpen() || text.isEmpty())
+        return;
+    m_port->write(text);
+    // Out now rather than at the next event loop turn: a ClosePort right after would
+    // otherwise drop the bytes, and the gaps between commands must be the caller's.
+    m_port->flush();
+}
+
+void SerialLink::pull()
+{
+    if (!isOpen())
+        return;
+    int pending = 0;
+    if (::ioctl(int(m_port->handle()), FIONREAD, &pending) == 0 && pending > 0)
+        m_port->waitForReadyRead(0);
+}
+
+int SerialLink::bytesWaiting() const
+{
+    if (!isOpen())
+        return 0;
+    const_cast<SerialLink *>(this)->pull();
+    return isOpen() ? int(m_port->bytesAvailable()) : 0;
+}
+
+QByteArray SerialLink::readWaiting()
+{
+    if (!isOpen())
+        return {};
+    pull();
+    return isOpen() ? m_port->read(ReadLimit) : QByteArray();
+}
+
+void SerialLink::discardInput()
+{
+    if (!isOpen())
+        return;
+    pull();
+    if (isOpen())
+        m_port->clear(QSerialPort::Input);
+}
+
+QByteArray SerialLink::ReadText()
+{
+    QByteArray result;
+    if (!isOpen())
+        return result;
+    QElapsedTimer clock;
+    clock.start();
+    int idle = 0;
+    while (isOpen()) {
+        if (bytesWaiting() > 0) {
+            const int room = m_maxReplyBytes - int(result.size());
+            result += m_port->read(qMin(ReadLimit, room));
+            idle = 0;
+            // A device that never falls silent must not hold the action for ever.
+            if (result.size() >= m_maxReplyBytes || clock.elapsed() >= m_maxReplyMs)
+                break;
+            continue;
+        }
+        if (clock.elapsed() >= m_maxReplyMs)
+            break;
+        WaitMs(PollIntervalMs);
+        if (++idle >= SilentPolls)
+            break;
+    }
+    return result;
+}
+
+quint8 SerialLink::ReadByte()
+{
+    int idle = 0;
+    while (isOpen()) {
+        if (bytesWaiting() > 0) {
+            const QByteArray read = m_port->read(ReadLimit);
+            return read.isEmpty() ? 0 : quint8(read.at(0));
+        }
+        WaitMs(PollIntervalMs);
+        if (++idle >= SilentPolls)
+            break;
+    }
+    return 0;
+}
+
+void SerialLink::WaitMs(int ms)
+{
+    if (m_aborted)
+        return;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &SerialLink::aborted, &loop, &QEventLoop::quit);
+    timer.start(qMax(0, ms));
+    loop.exec();
+}
+
+QList<LinkFailure> SerialLink::takeFailures()
+{
+    return std::exchange(m_failures, {});
+}
+
+void SerialLink::setReplyBounds(int maxBytes, int maxMs)
+{
+    m_maxReplyBytes = qMax(1, maxBytes);
+    m_maxReplyMs = qMax(0, maxMs);
+}
+
+void SerialLink::abort()
+{
+    if (m_aborted)
+        return;
+    m_aborted = true;
+    closeQuietly();
+    emit aborted();
+}
+
+void SerialLink::record(LinkFailure::Kind kind, int port, const QString &device, const QString &text)
+{
+    for (const LinkFailure &f : std::as_const(m_failures)) {
+        if (f.kind == kind && f.port == port)
+            return;
+    }
+    m_failures.append(LinkFailure{kind, port, device, text});
+}
+
+void SerialLink::onPortError(int error)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        // A read of nothing or an I/O error on an open port: the device has gone.
+        if (m_port->isOpen())
+            deviceLost();
+        break;
+    default:
+        break;
+    }
+}
+
+void SerialLink::deviceLost()
+{
+    if (m_lost)
+        return;
+    m_lost = true;
+    record(LinkFailure::Kind::Unplugged, m_openedPort, m_port->portName(), m_port->errorString());
+    // Not from inside the port's own notification: close once control is back.
+    QMetaObject::invokeMethod(this, [this] {
+        if (m_lost)
+            closeQuietly();
+    }, Qt::QueuedConnection);
+}

@@ -1,0 +1,47 @@
+#include "serial/timerout.h"
+
+#include "serial/seriallink.h"
+
+#include <QEventLoop>
+
+TimerOut::TimerOut(SerialLink &link, QObject *parent) : QObject(parent), m_link(link)
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    // The tick only sets the flag; the timer keeps running until the caller stops it.
+    connect(&m_timer, &QTimer::timeout, this, [this] { m_timedOut = true; });
+}
+
+void TimerOut::start(int ms)
+{
+    m_timedOut = false;
+    m_timer.start(qMax(0, ms));
+}
+
+void TimerOut::stop()
+{
+    m_timer.stop();
+}
+
+bool TimerOut::waitUntil(const std::function<bool()> &condition)
+{
+    auto met = [&condition] { return condition && condition(); };
+    QEventLoop loop;
+    auto check = [&] {
+        if (m_timedOut || m_link.isAborted() || met())
+            loop.quit();
+    };
+    connect(&m_timer, &QTimer::timeout, &loop, check);
+    connect(&m_link, &SerialLink::bytesArrived, &loop, check);
+    connect(&m_link, &SerialLink::aborted, &loop, &QEventLoop::quit);
+
+    while (!m_timedOut && !met()) {
+        if (m_link.isAborted()) {
+            m_timedOut = true;
+            break;
+        }
+        if (!m_timer.isActive())
+            break;
+        loop.exec();
+    }
+    return m_timedOut;
+}
