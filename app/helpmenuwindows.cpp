@@ -73,3 +73,9 @@ void HelpMenuWindows::closeHelp()
     if (m_help)
         m_help->close();
 }
+
+void HelpMenuWindows::closeAbout()
+{
+    if (m_about)
+        m_about->close();
+}

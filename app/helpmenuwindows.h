@@ -31,10 +31,14 @@ public:
     void showHelp(const QString &startDirectory);
     // Closes the help window if it is open.
     void closeHelp();
+    // Closes the About window if it is open.
+    void closeAbout();
 
     AboutWindow *aboutWindow() const;
     HelpWindow *helpWindow() const;
 
+    // For tests: links go to opener from now on (windows already open keep theirs).
+    void setUrlOpener(std::shared_ptr<UrlOpener> opener) { m_opener = std::move(opener); }
     // Where the program's executable lies; the manual is also looked for from there.
     // Defaults to the running program's directory.
     void setExecutableDirectory(const QString &directory) { m_executableDirectory = directory; }
