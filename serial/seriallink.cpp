@@ -98,6 +98,7 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     }
     m_lost = false;
     m_openedPort = port;
+    m_openedDevice = device;
     return true;
 }
 
@@ -272,7 +273,7 @@ void SerialLink::deviceLost()
     if (m_lost)
         return;
     m_lost = true;
-    record(LinkFailure::Kind::Unplugged, m_openedPort, m_port->portName(), m_port->errorString());
+    record(LinkFailure::Kind::Unplugged, m_openedPort, m_openedDevice, m_port->errorString());
     // Not from inside the port's own notification: close once control is back.
     QMetaObject::invokeMethod(this, [this] {
         if (m_lost)

@@ -93,6 +93,7 @@ private:
     bool m_aborted = false;
     bool m_lost = false;        // the device went away; the port closes at the next chance
     int m_openedPort = 0;
+    QString m_openedDevice;
     int m_maxReplyBytes = MaxReplyBytes;
     int m_maxReplyMs = MaxReplyMs;
     QList<LinkFailure> m_failures;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+
+#include <optional>
+
+// Faults a test can switch on in the simulated chip. The defaults are a healthy chip.
+struct ChipFaults
+{
+    // Nothing behind the port: every byte is ignored, nothing is answered.
+    bool silent = false;
+    // WriteSetting of these settings is stored but not echoed...
+    QSet<int> noEcho;
+    // ...or echoed with this byte instead of the value written.
+    QHash<int, quint8> wrongEcho;
+    // Bytes in the answer to ReadConfiguration: 2 is right; more puts junk bytes
+    // (65, 66, ...) before the two configuration bytes; fewer cuts the answer short.
+    int configReplyLength = 2;
+    // Bytes in the answer to Probe (normally 1), from the probeFaultFrom-th probe on,
+    // counted from when the faults were set; earlier probes get their one byte.
+    int probeReplyBytes = 1;
+    int probeFaultFrom = 1;
+    // Replaces the identity text; an empty value means no answer at all.
+    std::optional<QByteArray> identityReply;
+    // Replies leave in bursts of burstSize bytes with burstGapMs of silence between.
+    int burstSize = 0;
+    int burstGapMs = 0;
+    // After its next reply the chip goes on sending for as long as this stays set.
+    bool endlessStream = false;
+    // The pseudo-terminal closes (the cable is pulled) once this many more bytes have
+    // been received; the reply to the last of them is not sent. Negative: never.
+    int unplugAfterBytes = -1;
+};
