@@ -11,3 +11,7 @@ cmake --build build --parallel "$jobs"
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --parallel "$jobs"
+
+# The database reader under libFuzzer with the address and undefined-behaviour
+# sanitizers, briefly; scripts/fuzz.sh SECONDS runs it longer.
+scripts/fuzz.sh 30

@@ -60,7 +60,7 @@ qint16 selectExact(int value, int largestCode)
 
 quint8 binary_value(QStringView text)
 {
-    // Sums as the chip tool always did, modulo 256 for texts longer than a byte.
+    // Each digit doubles what came before; a text longer than eight digits wraps.
     unsigned sum = 0;
     for (QChar c : text)
         sum = sum * 2 + unsigned(digitValue(c));

@@ -1,0 +1,80 @@
+// libFuzzer target for the database reader: any bytes, from memory and from a file.
+// Aborts (a finding) when the two readers disagree, when a rejected file touched the
+// list, or when an accepted list does not survive writing and reading back.
+
+#include "config/configword.h"
+#include "database/databasefile.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/mman.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+[[noreturn]] void finding(const char *what)
+{
+    std::fprintf(stderr, "fuzz_database: %s\n", what);
+    std::abort();
+}
+
+// An in-memory file, so ReadDatabaseFile reads a real path without touching the disk.
+int memoryFile()
+{
+    static const int fd = memfd_create("fuzz.cdb", 0);
+    if (fd < 0)
+        finding("memfd_create failed");
+    return fd;
+}
+
+void checkWords(const QList<MechanismEntry> &entries)
+{
+    for (const MechanismEntry &entry : entries) {
+        const DecodedConfig decoded = DecodeConfig(entry.word);
+        if (EncodeConfig(decoded.values).size() != 16 || EncodeConfig(decoded.selected).size() != 16)
+            finding("a decoded word did not encode to 16 characters");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView bytes(data, qsizetype(size));
+
+    DatabaseReadStatus status = DatabaseReadStatus::CannotOpen;
+    const std::optional<QList<MechanismEntry>> decoded = decodeDatabase(bytes, &status);
+    if (decoded.has_value() != (status == DatabaseReadStatus::Accepted))
+        finding("status and result disagree");
+
+    const int fd = memoryFile();
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
+        finding("could not fill the in-memory file");
+    const MechanismEntry sentinel{u"sentinel"_s, u"0101010101010101"_s};
+    MechanismList list;
+    list.append(sentinel);
+    const DatabaseReadResult read = ReadDatabaseFile(u"/proc/self/fd/%1"_s.arg(fd), list);
+    if (read.status != status)
+        finding("ReadDatabaseFile and decodeDatabase disagree on the status");
+
+    if (!decoded) {
+        if (list.count() != 1 || list.at(0) != sentinel)
+            finding("a rejected file changed the list");
+        return 0;
+    }
+    if (list.entries() != *decoded || read.count != decoded->size())
+        finding("ReadDatabaseFile and decodeDatabase disagree on the entries");
+
+    // Names and words read from a file are already in their stored form.
+    const QByteArray again = encodeDatabase(*decoded);
+    if (again.size() != 18 + 34 * decoded->size())
+        finding("the written size is not 18 + 34 N");
+    if (decodeDatabase(again) != decoded)
+        finding("entries changed through a write and a read");
+    checkWords(*decoded);
+    return 0;
+}
