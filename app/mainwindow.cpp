@@ -144,6 +144,7 @@ void MainWindow::showEvent(QShowEvent *event)
     if (m_centred)
         return;
     m_centred = true;
+    layout()->activate();  // the final fixed size, before it is centred
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
 }
