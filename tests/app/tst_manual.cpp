@@ -238,6 +238,9 @@ void TestManual::everyMessageIsExplained_data()
         u"default.cdb file error, default list created."_s,
         u"Save database canceled"_s,
         u"Couldn't write file (was read_only)."_s,
+        u"Couldn't write database file <"_s,
+        u"The database has "_s,
+        u" entries, a database file can hold only 255 ! Please delete some entries first."_s,
     };
     for (const QString &text : texts)
         QTest::newRow(qPrintable(text)) << text;
