@@ -35,13 +35,34 @@ CommandLine parseCommandLine(const QStringList &arguments)
     parser.addOption(portOption);
     parser.addOption(simulateOption);
 
+    // Qt's own options ("-platform offscreen", "-style Fusion", ...) are for the
+    // application object, which takes them out later; the command line is read before
+    // it exists, so that --help, --version and mistakes need no display.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const char *const qtOptionsWithValue[] = {
+        "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+        "geometry", "qwindowicon", "icon", "qwindowtitle", "title", "display", "name",
+        "visual", "style", "stylesheet", "session", "qmljsdebugger"};
+    for (const char *name : qtOptionsWithValue) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), u"value"_s);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
     if (!parser.parse(arguments))
         return refuse(parser.errorText(), program);
 
     CommandLine result;
-    if (parser.isSet(helpOption)) {
+    if (parser.isSet(helpOption) || parser.isSet(u"help-all"_s)) {
         result.action = CommandLine::Action::Exit;
-        result.output = parser.helpText();
+        // The usage line names the command, whatever the executable file is called.
+        const QString help = parser.helpText();
+        result.output = u"Usage: %1 [options]"_s.arg(program) + help.mid(help.indexOf(u'\n'));
         return result;
     }
     if (parser.isSet(versionOption)) {

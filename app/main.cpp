@@ -3,6 +3,7 @@
 #include "app/dialogprompter.h"
 #include "app/mainwindow.h"
 #include "app/splashscreen.h"
+#include "sim/simulatedchip.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -14,6 +15,17 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    // Read first: --help, --version and mistakes answer without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine commandLine = parseCommandLine(arguments);
+    if (commandLine.action == CommandLine::Action::Exit) {
+        std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
+        std::fputs(commandLine.error.toLocal8Bit().constData(), stderr);
+        return commandLine.exitCode;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"qv12-configurator"_s);
     QApplication::setApplicationVersion(QStringLiteral(QV12_REVISION));
@@ -22,17 +34,21 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(u"qv12-configurator"_s);
     QApplication::setWindowIcon(QIcon(u":/images/app-icon.svg"_s));
 
-    const CommandLine commandLine = parseCommandLine(QApplication::arguments());
-    if (commandLine.action == CommandLine::Action::Exit) {
-        std::fputs(qPrintable(commandLine.output), stdout);
-        std::fputs(qPrintable(commandLine.error), stderr);
-        return commandLine.exitCode;
-    }
-
+    // Outlives the window and the serial link, which may still hold its device open.
+    std::unique_ptr<SimulatedChip> simulatedChip;
     DialogPrompter prompter;
     AppContext context(prompter);
     for (const PortAssignment &assignment : commandLine.ports)
         context.ports().assign(assignment.port, assignment.device);
+    if (commandLine.simulate) {
+        simulatedChip = std::make_unique<SimulatedChip>();
+        if (!simulatedChip->isValid()) {
+            std::fprintf(stderr, "qv12-configurator: the simulated chip could not start: %s\n",
+                         qPrintable(simulatedChip->errorString()));
+            return 1;
+        }
+        context.ports().assign(1, simulatedChip->devicePath());
+    }
 
     std::unique_ptr<MainWindow> window;
     SplashScreen *splash = new SplashScreen([&] {

@@ -1,5 +1,7 @@
 #include "serial/seriallink.h"
 
+#include "serial/linesettingsholder.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -72,34 +74,52 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
                            : handshake == 2 ? QSerialPort::HardwareControl
                                             : QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
-        LinkFailure::Kind kind = LinkFailure::Kind::Other;
-        switch (m_port->error()) {
-        case QSerialPort::DeviceNotFoundError:
-            kind = LinkFailure::Kind::NoDevice;
-            break;
-        case QSerialPort::PermissionError: {
-            // Qt reports a refused open and a port locked by another program alike; the
-            // access check tells them apart (a lock or TIOCEXCL leaves access intact).
-            const QByteArray path = QFile::encodeName(device);
-            if (::access(path.constData(), R_OK | W_OK) == 0)
-                kind = LinkFailure::Kind::Busy;
-            else if (errno == ENOENT)
-                kind = LinkFailure::Kind::NoDevice;
-            else
-                kind = LinkFailure::Kind::PermissionDenied;
-            break;
-        }
-        default:
-            break;
-        }
-        record(kind, port, device, m_port->errorString());
-        m_port->clearError();
+        recordOpenFailure(port, device);
         return false;
+    }
+    // Qt puts back on close what it found on open. Give the device our settings and
+    // open once more (the port is known to be ours now), so that the close changes
+    // nothing under bytes still on their way.
+    LineSettingsHolder ours;
+    if (ours.capture(int(m_port->handle()))) {
+        m_port->close();
+        ours.applyTo(device);
+        if (!m_port->open(QIODevice::ReadWrite)) {
+            recordOpenFailure(port, device);
+            return false;
+        }
     }
     m_lost = false;
     m_openedPort = port;
     m_openedDevice = device;
+
     return true;
+}
+
+void SerialLink::recordOpenFailure(int port, const QString &device)
+{
+    LinkFailure::Kind kind = LinkFailure::Kind::Other;
+    switch (m_port->error()) {
+    case QSerialPort::DeviceNotFoundError:
+        kind = LinkFailure::Kind::NoDevice;
+        break;
+    case QSerialPort::PermissionError: {
+        // Qt reports a refused open and a port locked by another program alike; the
+        // access check tells them apart (a lock or TIOCEXCL leaves access intact).
+        const QByteArray path = QFile::encodeName(device);
+        if (::access(path.constData(), R_OK | W_OK) == 0)
+            kind = LinkFailure::Kind::Busy;
+        else if (errno == ENOENT)
+            kind = LinkFailure::Kind::NoDevice;
+        else
+            kind = LinkFailure::Kind::PermissionDenied;
+        break;
+    }
+    default:
+        break;
+    }
+    record(kind, port, device, m_port->errorString());
+    m_port->clearError();
 }
 
 void SerialLink::ClosePort(int)

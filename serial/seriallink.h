@@ -38,7 +38,9 @@ public:
     // 2 RTS/CTS, then waits 50 ms. Does nothing at all when the port is already open.
     // Returns false when the port could not be opened (a failure is recorded).
     bool OpenPort(int port, const QString &speed, int handshake);
-    // Closes the port if it is open. The argument is ignored: there is one port.
+    // Closes the port if it is open. The argument is ignored: there is one port. The
+    // device keeps the line settings it had while open, so that bytes sent just before
+    // still go out (and are taken by the far end) at the speed they were sent with.
     void ClosePort(int port = 0);
     // Sends the bytes unchanged. Nothing is sent when the port is not open.
     void SendText(const QByteArray &text);
@@ -82,6 +84,7 @@ signals:
 
 private:
     void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text);
+    void recordOpenFailure(int port, const QString &device);
     void onPortError(int error);
     void deviceLost();
     void closeQuietly();

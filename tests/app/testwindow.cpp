@@ -91,6 +91,9 @@ TestWindow::TestWindow(std::optional<QByteArray> defaultCdb, DefaultFile special
 
 TestWindow::~TestWindow()
 {
+    // A prompt announced but never shown is a failure too, in every test.
+    if (!prompter.pending().isEmpty())
+        QTest::qFail(qPrintable(u"Prompts not shown: "_s + prompter.pending()), __FILE__, __LINE__);
     m_window.reset();
     QDir::setCurrent(m_previousDirectory);
 }

@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include <QProcess>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -12,6 +13,8 @@ private slots:
     void parse_data();
     void parse();
     void helpNamesTheOptions();
+    void programExitsWithTheParsersVerdict_data();
+    void programExitsWithTheParsersVerdict();
 };
 
 void tst_CommandLine::parse_data()
@@ -53,6 +56,10 @@ void tst_CommandLine::parse_data()
     QTest::newRow("COM1 taken by the simulator")
         << QStringList{u"--simulate"_s, u"--port"_s, u"1=/dev/ttyS0"_s} << false << 2 << u""_s
         << false << u""_s << u"COM1 is taken by --simulate"_s;
+    QTest::newRow("Qt's own options")
+        << QStringList{u"-platform"_s, u"offscreen"_s, u"--simulate"_s, u"-reverse"_s,
+                       u"-style"_s, u"Fusion"_s}
+        << true << 0 << u""_s << true << u""_s << u""_s;
     QTest::newRow("stray argument") << QStringList{u"file.cdb"_s} << false << 2 << u""_s << false
                                     << u""_s << u"Unexpected argument 'file.cdb'"_s;
 }
@@ -91,9 +98,47 @@ void tst_CommandLine::helpNamesTheOptions()
     QCOMPARE(result.action, CommandLine::Action::Exit);
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.error.isEmpty());
+    QVERIFY(result.output.startsWith(u"Usage: qv12-configurator [options]\n"_s));
     for (const QString &option : {u"--port <N=DEVICE>"_s, u"--simulate"_s, u"--help"_s,
                                   u"--version"_s})
         QVERIFY2(result.output.contains(option), qPrintable(option));
+    QVERIFY(!result.output.contains(u"platform"_s));
+}
+
+void tst_CommandLine::programExitsWithTheParsersVerdict_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("errStart");
+    QTest::newRow("version") << QStringList{u"--version"_s} << 0
+                             << QByteArray("qv12-configurator 2.4\n") << QByteArray();
+    QTest::newRow("bad option") << QStringList{u"--bogus"_s} << 2 << QByteArray()
+                                << QByteArray("qv12-configurator: Unknown option 'bogus'.");
+    QTest::newRow("help") << QStringList{u"--help"_s} << 0
+                          << QByteArray("Usage: qv12-configurator [options]\n") << QByteArray();
+    QTest::newRow("bad port") << QStringList{u"--port"_s, u"9=/dev/null"_s} << 2 << QByteArray()
+                              << QByteArray("qv12-configurator: --port 9=/dev/null: ");
+}
+
+void tst_CommandLine::programExitsWithTheParsersVerdict()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, errStart);
+
+    QProcess program;
+    program.start(QStringLiteral(QV12_CONFIGURATOR), arguments);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    QVERIFY(program.readAllStandardOutput().startsWith(out));
+    const QByteArray err = program.readAllStandardError();
+    if (errStart.isEmpty())
+        QVERIFY2(err.isEmpty(), err.constData());
+    else
+        QVERIFY2(err.startsWith(errStart), err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

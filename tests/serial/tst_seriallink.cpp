@@ -108,6 +108,7 @@ private slots:
     void silentAtWrongSpeed_data();
     void silentAtWrongSpeed();
     void writtenSettingReadsBack();
+    void bytesSentJustBeforeCloseKeepTheirSpeed();
     void closePortOnClosedPort();
     void portExists();
     void nothingSentWhenNotOpen();
@@ -338,6 +339,29 @@ void TestSerialLink::writtenSettingReadsBack()
     QCOMPARE(m_link->ReadByte(), quint8(200));
     QCOMPARE(m_chip->setting(9), quint8(200));
     QCOMPARE(m_chip->received().bytes(), b({29, 83, 70, 9, 200, 29, 83, 102, 9}));
+}
+
+void TestSerialLink::bytesSentJustBeforeCloseKeepTheirSpeed()
+{
+    // Reset and the wake byte are sent and the port closed at once: the chip must still
+    // see them at the speed they were sent with, not at whatever the device reverts to.
+    SimulatedChip chip(19200);
+    m_ports->assign(2, chip.devicePath());
+    for (int i = 0; i < 20; ++i) {
+        QVERIFY(m_link->OpenPort(2, u"19200"_s, 2));
+        m_link->SendText(Commands::WriteSetting(10, quint8(i)));
+        m_link->ClosePort();
+        QVERIFY(chip.waitForReceived(5 * (i + 1)));
+        QCOMPARE(chip.setting(10), quint8(i));
+    }
+    for (const TranscriptEntry &e : chip.received().entries())
+        QCOMPARE(e.line.speed, 19200);
+    // The wake byte: its own speed, right before the close, on a chip at another speed.
+    QVERIFY(m_link->openDirect(2, u"57600"_s, 0));
+    m_link->SendText(Commands::WakeByte());
+    m_link->ClosePort();
+    QVERIFY(chip.waitForReceived(101));
+    QCOMPARE(chip.received().entries().last().line.toString(), u"57600,N,8,1"_s);
 }
 
 void TestSerialLink::closePortOnClosedPort()

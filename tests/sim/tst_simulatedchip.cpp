@@ -155,11 +155,12 @@ void TestSimulatedChip::repliesArePacedAtLineSpeed()
     port.flush();
     const int length = int(chip.identity().size());
     QVERIFY(chip.waitForSent(length));
-    const auto sent = chip.sent().entries();
-    // 10 bits a byte at 1200 bit/s: 8.33 ms a byte; the chip sends ahead by at most 1 ms.
-    const double spanMs = double(sent.last().timeNs - sent.first().timeNs) / 1e6;
-    const double expected = (length - 1) * 10000.0 / 1200;
-    QVERIFY2(spanMs > expected - 2 && spanMs < expected + 100, qPrintable(QString::number(spanMs)));
+    // 10 bits a byte at 1200 bit/s: 8.33 ms a byte. The last byte can't have left before
+    // the whole reply had time to cross the line (the chip sends up to 1 ms ahead).
+    const double spanMs =
+        double(chip.sent().entries().last().timeNs - chip.received().entries().last().timeNs) / 1e6;
+    const double expected = length * 10000.0 / 1200;
+    QVERIFY2(spanMs > expected - 1.5 && spanMs < expected + 150, qPrintable(QString::number(spanMs)));
     QCOMPARE(readReply(port), chip.identity());
 }
 
@@ -178,10 +179,12 @@ void TestSimulatedChip::burstsHaveGaps()
     const auto sent = chip.sent().entries();
     for (int i = 1; i < sent.size(); ++i) {
         const double gapMs = double(sent.at(i).timeNs - sent.at(i - 1).timeNs) / 1e6;
+        // The chip's thread may be late for one byte and send the next ones at once,
+        // which shortens a gap by as much; bursts stay well apart all the same.
         if (i % 8 == 0)
-            QVERIFY2(gapMs >= 149, qPrintable(u"gap %1 before byte %2"_s.arg(gapMs).arg(i)));
+            QVERIFY2(gapMs >= 110, qPrintable(u"gap %1 before byte %2"_s.arg(gapMs).arg(i)));
         else
-            QVERIFY2(gapMs < 100, qPrintable(u"gap %1 before byte %2"_s.arg(gapMs).arg(i)));
+            QVERIFY2(gapMs < 40, qPrintable(u"gap %1 before byte %2"_s.arg(gapMs).arg(i)));
     }
 }
 

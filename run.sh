@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds into build/ and starts the QV12 Configurator with a
+# simulated chip on COM1. Extra arguments go to the program (e.g. --port 2=/dev/ttyUSB0).
+set -euo pipefail
+cd "$(dirname "$0")"
+. scripts/ensure-packages.sh
+qv12_ensure_packages "${QV12_BUILD_PACKAGES[@]}"
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --parallel "$(nproc)" --target qv12-configurator
+exec build/app/qv12-configurator --simulate "$@"
