@@ -9,10 +9,10 @@
 #include "app/helpwindow.h"
 #include "app/mainwindow.h"
 #include "app/mechanismlistpanel.h"
-#include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -23,13 +23,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool save(QWidget *window, const QString &path)
+// Saves the window's picture, scaled down smoothly to at most width pixels: the help
+// view would scale it without smoothing.
+bool save(QWidget *window, const QString &path, int width)
 {
     window->show();
     // Lets layouts settle and the widgets paint.
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
-    const bool saved = window->grab().save(path);
+    QImage picture = window->grab().toImage();
+    if (picture.width() > width)
+        picture = picture.scaledToWidth(width, Qt::SmoothTransformation);
+    const bool saved = picture.save(path);
     std::printf("%s %s\n", saved ? "Wrote" : "Could not write", qPrintable(path));
     return saved;
 }
@@ -46,8 +51,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "Usage: qv12-help-screenshots MANUAL_DIRECTORY IMAGES_DIRECTORY\n");
         return 2;
     }
-    const QDir manual(arguments.at(1));
-    const QDir images(arguments.at(2));
+    // Absolute: the current directory changes below.
+    const QDir manual(QDir(arguments.at(1)).absolutePath());
+    const QDir images(QDir(arguments.at(2)).absolutePath());
     if (!QDir().mkpath(images.path()))
         return 1;
 
@@ -62,23 +68,21 @@ int main(int argc, char *argv[])
     window.Form_Load();
     window.show();
     window.mechanismList().setSelectedRow(0);
-    window.form().DbbAnalyse->click();
+    window.findChild<QPushButton *>(u"DbbAnalyse"_s)->click();
 
-    bool ok = save(&window, images.filePath(u"main-window.png"_s));
+    bool ok = save(&window, images.filePath(u"main-window.png"_s), 700);
 
     HelpMenuWindows &windows = window.helpMenuWindows();
     windows.showAbout();
-    ok = save(windows.aboutWindow(), images.filePath(u"about.png"_s)) && ok;
+    ok = save(windows.aboutWindow(), images.filePath(u"about.png"_s), 400) && ok;
 
     // The manual being written, not an installed one.
-    windows.setExecutableDirectory(u"/nonexistent"_s);
-    QDir::setCurrent(manual.absoluteFilePath(u".."_s));
-    windows.showHelp(manual.absoluteFilePath(u".."_s) + u"/"_s);
+    windows.showHelp(start.path() + u"/"_s);
     HelpWindow *help = windows.helpWindow();
     help->resize(760, 520);
     help->setIndexPath(manual.absoluteFilePath(u"index.html"_s));
     help->loadIndex();
-    ok = save(help, images.filePath(u"help.png"_s)) && ok;
+    ok = save(help, images.filePath(u"help.png"_s), 440) && ok;
 
     return ok ? 0 : 1;
 }
