@@ -6,6 +6,7 @@ class AppContext;
 class ConfigurationSaver;
 class DatabaseCommands;
 class EditorPanel;
+class HelpMenuWindows;
 class MechanismListPanel;
 class QLabel;
 namespace Ui { class Form1; }
@@ -35,14 +36,19 @@ public:
     EditorPanel &editor() const { return *m_editor; }
     DatabaseCommands &database() const { return *m_database; }
     MechanismListPanel &mechanismList() const { return *m_mechanismList; }
+    HelpMenuWindows &helpMenuWindows() const { return *m_helpMenuWindows; }
 
 signals:
-    // The program is ending: the other windows (help, About) close now.
+    // The program is ending: the help window closes now (Exit closes the About window too).
     void programEnding();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+
+private slots:
+    void Helphelp_Click();
+    void About_Click();
 
 private:
     // Everything that ends the program passes here once.
@@ -55,6 +61,7 @@ private:
     DatabaseCommands *m_database;
     MechanismListPanel *m_mechanismList;
     ConfigurationSaver *m_configurationSaver;
+    HelpMenuWindows *m_helpMenuWindows;
     bool m_ending = false;
     bool m_centred = false;
 };
