@@ -30,6 +30,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(u"qv12-configurator"_s);
     QApplication::setApplicationVersion(QStringLiteral(QV12_REVISION));
     QApplication::setApplicationDisplayName(u"QV12 Configurator"_s);
+    // Ties the windows to the installed desktop entry (its name and icon on Wayland).
+    QGuiApplication::setDesktopFileName(u"qv12-configurator"_s);
     QApplication::setWindowIcon(QIcon(u":/images/app-icon.svg"_s));
 
     // Outlives the window and the serial link, which may still hold its device open.

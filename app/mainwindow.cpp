@@ -5,6 +5,7 @@
 #include "app/configurationsaver.h"
 #include "app/databasecommands.h"
 #include "app/editorpanel.h"
+#include "app/helpmenuwindows.h"
 #include "app/mechanismlistpanel.h"
 
 #include "ui_mainwindow.h"
@@ -62,6 +63,12 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     m_chip = new ChipPanel(*m_ui, m_context, *m_editor, *m_statusText, this, this);
 
     connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
+
+    m_helpMenuWindows = new HelpMenuWindows(this);
+    connect(m_ui->Helphelp, &QAction::triggered, this, &MainWindow::Helphelp_Click);
+    connect(m_ui->About, &QAction::triggered, this, &MainWindow::About_Click);
+    // Closing the main window closes the help window; an open About window stays.
+    connect(this, &MainWindow::programEnding, m_helpMenuWindows, &HelpMenuWindows::closeHelp);
 }
 
 MainWindow::~MainWindow()
@@ -119,6 +126,8 @@ QByteArray MainWindow::get_string()
 void MainWindow::endProgram()
 {
     m_ending = true;
+    // Exit ends everything at once, the About window included.
+    m_helpMenuWindows->closeAbout();
     close();
 }
 
@@ -139,6 +148,16 @@ void MainWindow::shutDown()
     // waits at once and closes the port, so the action runs out without the chip.
     m_context.link().abort();
     emit programEnding();
+}
+
+void MainWindow::Helphelp_Click()
+{
+    m_helpMenuWindows->showHelp(m_context.StartDirectory());
+}
+
+void MainWindow::About_Click()
+{
+    m_helpMenuWindows->showAbout();
 }
 
 void MainWindow::showEvent(QShowEvent *event)

@@ -9,6 +9,7 @@ class ChipPanel;
 class ConfigurationSaver;
 class DatabaseCommands;
 class EditorPanel;
+class HelpMenuWindows;
 class MechanismListPanel;
 class QLabel;
 namespace Ui { class Form1; }
@@ -38,6 +39,7 @@ public:
     EditorPanel &editor() const { return *m_editor; }
     DatabaseCommands &database() const { return *m_database; }
     MechanismListPanel &mechanismList() const { return *m_mechanismList; }
+    HelpMenuWindows &helpMenuWindows() const { return *m_helpMenuWindows; }
     ChipPanel &chip() const { return *m_chip; }
 
     // Chip queries that no control uses; they work on the port as the caller opened it.
@@ -47,12 +49,16 @@ public:
     QByteArray get_string();
 
 signals:
-    // The program is ending: the other windows (help, About) close now.
+    // The program is ending: the help window closes now (Exit closes the About window too).
     void programEnding();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+
+private slots:
+    void Helphelp_Click();
+    void About_Click();
 
 private:
     // Everything that ends the program passes here once.
@@ -66,6 +72,7 @@ private:
     MechanismListPanel *m_mechanismList;
     ConfigurationSaver *m_configurationSaver;
     ChipPanel *m_chip;
+    HelpMenuWindows *m_helpMenuWindows;
     bool m_ending = false;
     bool m_centred = false;
 };

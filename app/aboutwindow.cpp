@@ -1,0 +1,113 @@
+#include "app/aboutwindow.h"
+#include "ui_aboutwindow.h"
+
+#include "app/urlopener.h"
+
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPixmap>
+
+using namespace Qt::StringLiterals;
+
+#ifndef QV12_WEB_ADDRESS
+#define QV12_WEB_ADDRESS "https://www.example.org/qv12"
+#endif
+#ifndef QV12_SUPPORT_ADDRESS
+#define QV12_SUPPORT_ADDRESS "support@example.org"
+#endif
+
+namespace {
+const QSize PictureSize(360, 180);
+}
+
+AboutWindow::AboutWindow(std::shared_ptr<UrlOpener> opener, QWidget *parent)
+    : QWidget(parent)
+    , m_ui(new Ui::AboutWindow)
+    , m_opener(std::move(opener))
+{
+    m_ui->setupUi(this);
+    setWindowFlag(Qt::Window);
+
+    m_ui->Label4->setText(webAddress());
+    m_ui->Label5->setText(supportAddress());
+    makeLink(m_ui->Label4);
+    makeLink(m_ui->Label5);
+
+    // Rendered at the screen's pixel density so the drawing stays sharp.
+    const qreal ratio = devicePixelRatioF();
+    QImageReader reader(u":/about/about-picture.svg"_s);
+    reader.setScaledSize(PictureSize * ratio);
+    QPixmap picture = QPixmap::fromImage(reader.read());
+    picture.setDevicePixelRatio(ratio);
+    m_ui->Image1->setPixmap(picture);
+
+    Form_Load();
+}
+
+AboutWindow::~AboutWindow()
+{
+    delete m_ui;
+}
+
+QString AboutWindow::webAddress()
+{
+    return QString::fromUtf8(QV12_WEB_ADDRESS);
+}
+
+QString AboutWindow::supportAddress()
+{
+    return QString::fromUtf8(QV12_SUPPORT_ADDRESS);
+}
+
+void AboutWindow::Form_Load()
+{
+    m_ui->Label->setText(u"QV12 Configurator    Rev: "_s + QString::fromLatin1(QV12_REVISION));
+}
+
+void AboutWindow::makeLink(QWidget *label)
+{
+    QFont font = label->font();
+    font.setUnderline(true);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    label->setPalette(palette);
+    label->installEventFilter(this);
+}
+
+bool AboutWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool isLink = watched == m_ui->Label4 || watched == m_ui->Label5;
+    if (!isLink)
+        return QWidget::eventFilter(watched, event);
+
+    bool activated = false;
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        // A press that is dragged off the label and released elsewhere is no click.
+        activated = mouse->button() == Qt::LeftButton
+            && static_cast<QWidget *>(watched)->rect().contains(mouse->position().toPoint());
+    } else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        activated = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+    }
+    if (!activated)
+        return QWidget::eventFilter(watched, event);
+
+    if (watched == m_ui->Label4)
+        Label4_Click();
+    else
+        Label5_Click();
+    return true;
+}
+
+void AboutWindow::Label4_Click()
+{
+    m_opener->open(QUrl(webAddress()));
+}
+
+void AboutWindow::Label5_Click()
+{
+    m_opener->open(QUrl(u"mailto:"_s + supportAddress()));
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+class UrlOpener;
+
+namespace Ui {
+class AboutWindow;
+}
+
+// The About window "Form6": the program's title and revision, a link to the web site
+// and one that starts a mail message to the support address, and a picture. Modeless;
+// whoever opens it keeps at most one (see HelpMenuWindows).
+class AboutWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit AboutWindow(std::shared_ptr<UrlOpener> opener, QWidget *parent = nullptr);
+    ~AboutWindow() override;
+
+    // The addresses the build was configured with.
+    static QString webAddress();
+    static QString supportAddress();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void Label4_Click();
+    void Label5_Click();
+
+private:
+    void Form_Load();
+    void makeLink(QWidget *label);
+
+    Ui::AboutWindow *m_ui;
+    std::shared_ptr<UrlOpener> m_opener;
+};

@@ -1,0 +1,65 @@
+#include "app/helpwindow.h"
+#include "ui_helpwindow.h"
+
+#include "app/urlopener.h"
+
+#include <QFileInfo>
+#include <QTextBrowser>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+HelpWindow::HelpWindow(std::shared_ptr<UrlOpener> opener, QWidget *parent)
+    : QWidget(parent)
+    , m_ui(new Ui::HelpWindow)
+    , m_opener(std::move(opener))
+{
+    m_ui->setupUi(this);
+    setWindowFlag(Qt::Window);
+
+    connect(m_ui->Index, &QPushButton::clicked, this, &HelpWindow::Index_Click);
+    connect(m_ui->WebBrowser, &QTextBrowser::anchorClicked,
+            this, &HelpWindow::WebBrowser_AnchorClicked);
+}
+
+HelpWindow::~HelpWindow()
+{
+    delete m_ui;
+}
+
+void HelpWindow::setIndexPath(const QString &path)
+{
+    m_indexPath = path;
+}
+
+void HelpWindow::loadIndex()
+{
+    if (!QFileInfo(m_indexPath).isFile()) {
+        showMissingIndex();
+        return;
+    }
+    m_ui->WebBrowser->setSource(QUrl::fromLocalFile(QFileInfo(m_indexPath).absoluteFilePath()));
+}
+
+void HelpWindow::Index_Click()
+{
+    loadIndex();
+}
+
+void HelpWindow::WebBrowser_AnchorClicked(const QUrl &url)
+{
+    const QUrl target = m_ui->WebBrowser->source().resolved(url);
+    if (target.isLocalFile())
+        m_ui->WebBrowser->setSource(target);
+    else
+        m_opener->open(target);
+}
+
+void HelpWindow::showMissingIndex()
+{
+    // What a browser shows for a page that is not there; the path helps to find out why.
+    m_ui->WebBrowser->setHtml(
+        u"<h2>The manual was not found</h2><p>There is no file %1.</p>"
+        "<p>Reinstalling the program puts the manual back in place.</p>"_s
+            .arg(m_indexPath.toHtmlEscaped()));
+}
