@@ -33,6 +33,13 @@ ChipPanel::ChipPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor, QL
     , m_window(window)
     , m_timerOut(context.link())
 {
+    // The identity is the chip's text, of any length: it wraps in the column's width and
+    // past four lines it is cut off, rather than stretching the fixed-size window.
+    m_ui.Identity->setSizePolicy(QSizePolicy::Ignored, m_ui.Identity->sizePolicy().verticalPolicy());
+    m_ui.Identity->setMaximumHeight(m_ui.Identity->fontMetrics().lineSpacing() * 4
+                                    + m_ui.Identity->contentsMargins().top()
+                                    + m_ui.Identity->contentsMargins().bottom());
+
     connect(m_ui.GetID, &QPushButton::clicked, this, &ChipPanel::GetID_Click);
     connect(m_ui.Detect, &QAction::triggered, this, &ChipPanel::Detect_Click);
     connect(m_ui.GetSettings, &QPushButton::clicked, this, &ChipPanel::GetSettings_Click);

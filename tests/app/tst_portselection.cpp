@@ -113,6 +113,7 @@ private slots:
     // Identification in the main window
     void identification();
     void chipSilentAfterDetection();
+    void longIdentityKeepsTheWindow();
     void okAtOnceClearsDetection();
     void detectMenuEntryRunsTheSame();
 };
@@ -583,6 +584,23 @@ void TestPortSelection::chipSilentAfterDetection()
     for (const char *name : {"GetSettings", "ConfigPrinter", "Wakeup", "SleepButton", "Reset"})
         QVERIFY2(rig.get(name)->isEnabled(), name);
     QCOMPARE(chip.received().bytes().right(2), bytes({27, 73}));
+}
+
+void TestPortSelection::longIdentityKeepsTheWindow()
+{
+    ChipRig rig;
+    SimulatedChip &chip = rig.addChip(1, 115200);
+    QVERIFY(rig.connect(1, u"115200"_s));
+    const int height = rig.window().height();
+    const int width = rig.window().width();
+    ChipFaults faults;
+    faults.identityReply = QByteArray("WORD ").repeated(80);
+    chip.setFaults(faults);
+    QVERIFY(rig.connect(1, u"115200"_s));
+    QCOMPARE(rig.get<QLabel>("Identity")->text(), u"WORD "_s.repeated(80));  // whole, unchanged
+    // At most two lines more than a normal identity, and no wider.
+    QTRY_VERIFY(rig.window().height() <= height + 2 * rig.get("Identity")->fontMetrics().lineSpacing());
+    QVERIFY(rig.window().width() <= width);
 }
 
 void TestPortSelection::okAtOnceClearsDetection()
