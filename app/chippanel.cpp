@@ -118,11 +118,7 @@ void ChipPanel::identify(ChipAction &action)
         m_ui.Identity->setText(u"No chipset found"_s);
         m_ui.LabelCom->setText(u"No chipset found, please"_s);
         m_ui.LabelBauds->setText(u"Perform a chipset detection"_s);
-        m_ui.GetSettings->setEnabled(false);
-        m_ui.ConfigPrinter->setEnabled(false);
-        m_ui.Wakeup->setEnabled(false);
-        m_ui.SleepButton->setEnabled(false);
-        m_ui.Reset->setEnabled(false);
+        setChipButtonsEnabled(false);
         m_ui.GetID->setEnabled(true);
         m_ui.GetID->setFocus();
     }
