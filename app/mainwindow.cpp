@@ -43,15 +43,21 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     m_ui->List1->setMinimumHeight(metrics.lineSpacing() * 16);
     m_ui->ConfigName->setMinimumWidth(metrics.horizontalAdvance(u'M') * 16);
     m_ui->Identity->setMinimumHeight(metrics.lineSpacing() * 2);
+    // The connection labels change with every detection; they keep the width of their
+    // start texts so the fixed-size window never changes size under the user.
+    for (QLabel *label : {m_ui->LabelCom, m_ui->LabelBauds}) {
+        label->setMinimumWidth(label->sizeHint().width());
+        label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
+    }
 
     // Captions: green over the editor's frames, red over the two mode frames, and the
-    // first option of each mode group red, the second green.
+    // first option of each mode group red, the second green. Scoped by column, since
+    // the dialogs this window parents reuse frame names.
     setStyleSheet(uR"(
-        #IdEditor::title, #Printermode::title, #Frame1::title, #Frame2::title,
-        #Frame3::title, #Frame4::title, #Frame11::title, #Frame7::title, #Frame5::title,
-        #Frame6::title { color: rgb(0, 128, 0); }
-        #Frame12::title, #Frame13::title, #ConfRes, #IdAuto { color: rgb(255, 0, 0); }
-        #ConfUser, #IdUser { color: rgb(0, 128, 0); }
+        #Frame8 QGroupBox::title { color: rgb(0, 128, 0); }
+        #Frame10 #Frame12::title, #Frame10 #Frame13::title,
+        #Frame10 #ConfRes, #Frame10 #IdAuto { color: rgb(255, 0, 0); }
+        #Frame10 #ConfUser, #Frame10 #IdUser { color: rgb(0, 128, 0); }
     )"_s);
 
     m_editor = new EditorPanel(*m_ui, this);
@@ -65,6 +71,11 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
 
     m_helpMenuWindows = new HelpMenuWindows(this);
+    // Designer leaves separators unnamed; the Help menu's one is Helpsep.
+    for (QAction *entry : m_ui->Help->actions()) {
+        if (entry->isSeparator())
+            entry->setObjectName(u"Helpsep"_s);
+    }
     connect(m_ui->Helphelp, &QAction::triggered, this, &MainWindow::Helphelp_Click);
     connect(m_ui->About, &QAction::triggered, this, &MainWindow::About_Click);
     // Closing the main window closes the help window; an open About window stays.

@@ -42,9 +42,6 @@ PortSelectionDialog::PortSelectionDialog(AppContext &context, QWidget *parent)
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
     m_ui->DetectedPrinter->setTextFormat(Qt::PlainText);
-    // The main window colours its own frames named Frame1 and Frame2; a dialog's own
-    // style sheet wins over the one it inherits, so these captions keep the usual colour.
-    setStyleSheet(u"QGroupBox::title { color: palette(window-text); }"_s);
 
     connect(m_ui->DetectSerialPrinter, &QPushButton::clicked, this,
             &PortSelectionDialog::DetectSerialPrinter_Click);
