@@ -1,216 +1,225 @@
 #include "app/aboutwindow.h"
-#include "app/databasecommands.h"
+#include "app/helplocation.h"
 #include "app/helpmenuwindows.h"
 #include "app/helpwindow.h"
-#include "tests/app/recordingurlopener.h"
+#include "app/urlopener.h"
 #include "tests/app/testwindow.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QMenu>
-#include <QWindow>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
-#include <QTextDocument>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-void writePage(const QString &path, const QString &title)
+const QDir Manual(QStringLiteral(QV12_HELP_SOURCE_DIR));
+
+// Records the links the windows hand to the desktop; opens nothing.
+struct RecordingUrlOpener final : UrlOpener
+{
+    void open(const QUrl &url) override { opened.append(url); }
+    QList<QUrl> opened;
+};
+
+QString readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void writeFile(const QString &path, const QString &text)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(u"<html><head><title>%1</title></head><body><p><a href=\"other.html\">Other</a>"
-               "</p></body></html>"_s.arg(title).toUtf8());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
 }
 
-template<class T>
-QList<T *> topLevel()
+// Clicks inside the link showing text, as a user does.
+void clickLink(QTextBrowser *browser, const QString &text)
 {
-    QList<T *> found;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *window = qobject_cast<T *>(widget))
-            found.append(window);
-    }
-    return found;
-}
-
-QString shownTitle(HelpWindow *help)
-{
-    return help->findChild<QTextBrowser *>(u"WebBrowser"_s)
-        ->document()->metaInformation(QTextDocument::DocumentTitle);
+    QTextCursor link = browser->document()->find(text);
+    link.setPosition(link.selectionStart() + 1);
+    QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, browser->cursorRect(link).center());
 }
 
 } // namespace
 
-// The main window's Help menu: "Contents" and "About", and what closing the main window
-// and "Exit" do to the windows they open.
+// The main window's Help menu, "Contents" and "About", and the manual it shows.
 class TestHelpMenu final : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
-    void menuEntries();
-    void contentsOpensManualOfStartDirectory();
-    void contentsTwiceGivesOneWindowAtIndex();
-    void contentsFallsBackToProgramsCopy();
-    void aboutTwiceGivesOneWindow();
-    void closingMainWindowClosesHelpOnly();
-    void closeRefusedKeepsHelp();
-    void exitClosesEverything();
+    void helpPath()
+    {
+        // The start directory's manual, else the one next to the program (a build tree),
+        // else the installed one found from the program's directory; else the first path.
+        const QTemporaryDir root;
+        const QString start = root.path() + u"/home/user/"_s;
+        const QString program = root.path() + u"/opt/qv12/bin"_s;
+        QCOMPARE(helpIndexPath(start, program), start + u"Help/index.html"_s);
+        for (const QString &place : {root.filePath(u"opt/qv12/share/qv12-configurator/Help/index.html"_s),
+                                     program + u"/Help/index.html"_s, start + u"Help/index.html"_s}) {
+            writeFile(place, u"<p>manual</p>"_s);
+            QCOMPARE(helpIndexPath(start, program), place);
+        }
+    }
 
-private:
-    std::unique_ptr<TestWindow> m_test;
-    std::shared_ptr<RecordingUrlOpener> m_opener;
-    QTemporaryDir m_program;  // stands in for the program's own directory
-};
+    void contentsAndAbout()
+    {
+        TestWindow test;
+        const auto opener = std::make_shared<RecordingUrlOpener>();
+        test.window().helpMenuWindows().setUrlOpener(opener);
+        writeFile(test.path(u"Help/index.html"_s),
+                  u"<title>Index</title><p><a href=\"second.html\">Second page</a></p>"
+                  "<p><a href=\"https://example.net/qv12\">Web site</a></p>"
+                  "<p><a href=\"mailto:help@example.net\">Mail us</a></p>"_s);
+        writeFile(test.path(u"Help/second.html"_s), u"<title>Second</title><p>Text</p>"_s);
+        test.trigger("Helphelp");
+        QPointer<HelpWindow> help = test.window().helpMenuWindows().helpWindow();
+        QCOMPARE(help->windowTitle(), u"QV12 Configurator Help"_s);
+        QCOMPARE(help->indexPath(), test.window().context().StartDirectory() + u"Help/index.html"_s);
+        auto *browser = help->findChild<QTextBrowser *>(u"WebBrowser"_s);
 
-void TestHelpMenu::initTestCase()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-    QVERIFY(m_program.isValid());
-}
+        // Links that leave the manual go to the desktop; the others are followed in the
+        // view, and "Index" comes back.
+        clickLink(browser, u"Web site"_s);
+        clickLink(browser, u"Mail us"_s);
+        clickLink(browser, u"Second page"_s);
+        QCOMPARE(browser->documentTitle(), u"Second"_s);
+        QTest::mouseClick(help->findChild<QPushButton *>(u"Index"_s), Qt::LeftButton);
+        QCOMPARE(browser->documentTitle(), u"Index"_s);
 
-void TestHelpMenu::init()
-{
-    m_test = std::make_unique<TestWindow>();
-    m_opener = std::make_shared<RecordingUrlOpener>();
-    m_test->window().helpMenuWindows().setUrlOpener(m_opener);
-    m_test->window().helpMenuWindows().setExecutableDirectory(m_program.path());
-    // The start directory's manual.
-    writePage(m_test->path(u"Help/index.html"_s), u"Start index"_s);
-    writePage(m_test->path(u"Help/other.html"_s), u"Start other"_s);
-}
+        // Opened again, each window is the same one brought forward; "Contents" shows the
+        // index page again.
+        clickLink(browser, u"Second page"_s);
+        test.trigger("About");
+        QPointer<AboutWindow> about = test.window().helpMenuWindows().aboutWindow();
+        help->showMinimized();
+        about->showMinimized();
+        const qsizetype windowCount = QApplication::topLevelWidgets().size();
+        test.trigger("Helphelp");
+        test.trigger("About");
+        QCOMPARE(QApplication::topLevelWidgets().size(), windowCount);
+        QVERIFY(!help->isMinimized() && !about->isMinimized());
+        QCOMPARE(browser->documentTitle(), u"Index"_s);
 
-void TestHelpMenu::cleanup()
-{
-    QVERIFY2(m_test->prompter.pending().isEmpty(), qPrintable(m_test->prompter.pending()));
-    for (AboutWindow *about : topLevel<AboutWindow>())
+        QCOMPARE(about->windowTitle(), u"About"_s);
+        auto label = [about](const char *name) { return about->findChild<QLabel *>(QLatin1String(name)); };
+        QCOMPARE(label("Label")->text(), u"QV12 Configurator    Rev: 2.4"_s);
+        // A null picture means the SVG image plug-in is missing.
+        QVERIFY(!label("Image1")->pixmap().isNull());
+        // Each link shows the address the build was configured with and opens it; a right
+        // click or a click on a caption opens nothing.
+        const QString web = QStringLiteral(QV12_EXPECTED_WEB_ADDRESS);
+        const QString support = QStringLiteral(QV12_EXPECTED_SUPPORT_ADDRESS);
+        QCOMPARE(label("Label4")->text(), web);
+        QCOMPARE(label("Label5")->text(), support);
+        QTest::mouseClick(label("Label4"), Qt::RightButton);
+        QTest::mouseClick(label("Label2"), Qt::LeftButton);
+        QTest::mouseClick(label("Label4"), Qt::LeftButton);
+        QTest::mouseClick(label("Label5"), Qt::LeftButton);
+        QCOMPARE(opener->opened, (QList<QUrl>{QUrl(u"https://example.net/qv12"_s),
+                                              QUrl(u"mailto:help@example.net"_s), QUrl(web),
+                                              QUrl(u"mailto:"_s + support)}));
+
+        // Closing the main window closes the help window; the About window is a window of
+        // its own and keeps the program running until it is closed too.
+        QVERIFY(test.window().close());
+        QTRY_VERIFY(help.isNull());
+        QVERIFY(about->isVisible() && !about->windowHandle()->transientParent());
         delete about;
-    m_test.reset();
-    QVERIFY(topLevel<HelpWindow>().isEmpty());
-    // Nothing in these tests opens a link.
-    QVERIFY(m_opener->opened.isEmpty());
-}
+    }
 
-void TestHelpMenu::menuEntries()
-{
-    auto *help = m_test->get<QMenu>("Help");
-    QCOMPARE(help->title(), u"Help"_s);
-    const QList<QAction *> actions = help->actions();
-    QCOMPARE(actions.size(), 3);
-    QCOMPARE(actions[0]->objectName(), u"Helphelp"_s);
-    QCOMPARE(actions[0]->text(), u"Contents"_s);
-    QVERIFY(actions[1]->isSeparator());
-    QCOMPARE(actions[2]->objectName(), u"About"_s);
-    QCOMPARE(actions[2]->text(), u"About"_s);
-}
+    void exitClosesBoth()
+    {
+        TestWindow test;
+        test.trigger("Helphelp");
+        test.trigger("About");
+        QPointer<HelpWindow> help = test.window().helpMenuWindows().helpWindow();
+        QPointer<AboutWindow> about = test.window().helpMenuWindows().aboutWindow();
+        test.trigger("Exit");
+        QVERIFY(!test.window().isVisible());
+        QTRY_VERIFY(help.isNull() && about.isNull());
+    }
 
-void TestHelpMenu::contentsOpensManualOfStartDirectory()
-{
-    m_test->trigger("Helphelp");
-    HelpWindow *help = m_test->window().helpMenuWindows().helpWindow();
-    QVERIFY(help);
-    QVERIFY(help->isVisible());
-    QCOMPARE(help->windowTitle(), u"QV12 Configurator Help"_s);
-    QCOMPARE(help->indexPath(), m_test->window().context().StartDirectory() + u"Help/index.html"_s);
-    QCOMPARE(shownTitle(help), u"Start index"_s);
-    // Opening it leaves the main window working: nothing modal.
-    QVERIFY(QApplication::activeModalWidget() == nullptr);
-}
+    void manualPage_data()
+    {
+        QTest::addColumn<QString>("page");
+        for (const QString &name : Manual.entryList({u"*.html"_s}, QDir::Files))
+            QTest::newRow(qPrintable(name)) << name;
+    }
 
-void TestHelpMenu::contentsTwiceGivesOneWindowAtIndex()
-{
-    m_test->trigger("Helphelp");
-    HelpWindow *first = m_test->window().helpMenuWindows().helpWindow();
-    auto *browser = first->findChild<QTextBrowser *>(u"WebBrowser"_s);
-    browser->setSource(QUrl::fromLocalFile(m_test->path(u"Help/other.html"_s)));
-    QCOMPARE(shownTitle(first), u"Start other"_s);
+    void manualPage()
+    {
+        QFETCH(QString, page);
+        // Whatever the view cannot load (a page, a picture, a style sheet) is a warning.
+        QTest::failOnWarning(QRegularExpression(u".*"_s));
+        QTextBrowser view;
+        const QUrl url = QUrl::fromLocalFile(Manual.absoluteFilePath(page));
+        view.setSource(url);
+        QVERIFY(!view.documentTitle().isEmpty() && view.toPlainText().size() > 200);
+        QVERIFY(page == u"index.html"_s
+                || readAll(Manual.filePath(u"index.html"_s)).contains(u"href=\"%1\""_s.arg(page)));
 
-    m_test->trigger("Helphelp");
-    QCOMPARE(topLevel<HelpWindow>().size(), 1);
-    QCOMPARE(m_test->window().helpMenuWindows().helpWindow(), first);
-    QCOMPARE(shownTitle(first), u"Start index"_s);
-}
+        // Every link and picture names a file of the manual, relatively: the manual is
+        // installed and copied as a folder. A picture loads; an anchor is there.
+        static const QRegularExpression linkPattern(u"(href|src)=\"([^\"]*)\""_s);
+        for (const auto &match : linkPattern.globalMatch(readAll(url.toLocalFile()))) {
+            const QUrl link(match.captured(2));
+            const QFileInfo target(url.resolved(link).toLocalFile());
+            QVERIFY2(link.isRelative() && target.isFile()
+                         && target.canonicalFilePath().startsWith(Manual.canonicalPath() + u'/')
+                         && (match.captured(1) == u"href"_s || !QImage(target.filePath()).isNull())
+                         && (!link.hasFragment()
+                             || readAll(target.filePath()).contains(u"name=\"%1\""_s.arg(link.fragment()))),
+                     qPrintable(match.captured(2)));
+        }
+    }
 
-void TestHelpMenu::contentsFallsBackToProgramsCopy()
-{
-    // Started where there is no manual, as from the desktop menu: the copy that came
-    // with the program is shown.
-    QDir(m_test->path(u"Help"_s)).removeRecursively();
-    writePage(m_program.filePath(u"Help/index.html"_s), u"Program index"_s);
-    m_test->trigger("Helphelp");
-    HelpWindow *help = m_test->window().helpMenuWindows().helpWindow();
-    QCOMPARE(help->indexPath(), m_program.filePath(u"Help/index.html"_s));
-    QCOMPARE(shownTitle(help), u"Program index"_s);
-    QDir(m_program.filePath(u"Help"_s)).removeRecursively();
-}
-
-void TestHelpMenu::aboutTwiceGivesOneWindow()
-{
-    m_test->trigger("About");
-    AboutWindow *first = m_test->window().helpMenuWindows().aboutWindow();
-    QVERIFY(first);
-    QVERIFY(first->isVisible());
-    QCOMPARE(first->windowTitle(), u"About"_s);
-    m_test->trigger("About");
-    QCOMPARE(topLevel<AboutWindow>().size(), 1);
-    QCOMPARE(m_test->window().helpMenuWindows().aboutWindow(), first);
-    QVERIFY(QApplication::activeModalWidget() == nullptr);
-}
-
-void TestHelpMenu::closingMainWindowClosesHelpOnly()
-{
-    m_test->trigger("Helphelp");
-    m_test->trigger("About");
-    QPointer<HelpWindow> help = m_test->window().helpMenuWindows().helpWindow();
-    QPointer<AboutWindow> about = m_test->window().helpMenuWindows().aboutWindow();
-
-    QVERIFY(m_test->window().close());
-    QTRY_VERIFY(help.isNull());
-    // The About window stays, so the program keeps running until it is closed too.
-    QVERIFY(about);
-    QVERIFY(about->isVisible());
-    QVERIFY(!about->windowHandle()->transientParent());
-}
-
-void TestHelpMenu::closeRefusedKeepsHelp()
-{
-    m_test->trigger("Helphelp");
-    QPointer<HelpWindow> help = m_test->window().helpMenuWindows().helpWindow();
-    m_test->window().database().setDatabaseSaved(false);
-    m_test->prompter.expectMessage(u"Database has been modified ! Quit anyway ?"_s,
-                                   Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel,
-                                   Prompter::Answer::Cancel);
-    QVERIFY(!m_test->window().close());
-    QVERIFY(m_test->window().isVisible());
-    QTest::qWait(0);
-    QVERIFY(help);
-    QVERIFY(help->isVisible());
-    m_test->window().database().setDatabaseSaved(true);
-}
-
-void TestHelpMenu::exitClosesEverything()
-{
-    m_test->trigger("Helphelp");
-    m_test->trigger("About");
-    QPointer<HelpWindow> help = m_test->window().helpMenuWindows().helpWindow();
-    QPointer<AboutWindow> about = m_test->window().helpMenuWindows().aboutWindow();
-
-    m_test->trigger("Exit");
-    QVERIFY(!m_test->window().isVisible());
-    QTRY_VERIFY(help.isNull());
-    QTRY_VERIFY(about.isNull());
-}
+    void everyMessageExplained()
+    {
+        // Every string literal of the window code that holds a blank (those continued on the
+        // next line joined), less the captions, titles, tooltips and the command line's help,
+        // is on the troubleshooting page exactly as the program words it, blanks included;
+        // where a name, number or the system's words are filled in (%1, %s) or a line ends, each part.
+        static const QRegularExpression comment(u"(^|\\s)//[^\\n]*"_s);
+        static const QRegularExpression continued(u"\"\\s*\\n\\s*u?\""_s);
+        static const QRegularExpression literal(u"\"((?:[^\"\\\\\\n]|\\\\.)*)\""_s);
+        static const QRegularExpression notMessage(
+            u"^(QV12 Configurator|Rev: |Status bar|DSR/DTR Mode|No serial device on|<h2>|Usage: |"
+            "(New|Open|Save) configuration database|Configuration databases|Configures |Puts |Starts )"_s);
+        QTextBrowser view;
+        view.setSource(QUrl::fromLocalFile(Manual.absoluteFilePath(u"troubleshooting.html"_s)));
+        const QString shown = view.toPlainText();
+        const QDir app(QStringLiteral(QV12_APP_SOURCE_DIR));
+        QStringList checked;
+        QStringList missing;
+        for (const QString &name : app.entryList({u"*.cpp"_s}, QDir::Files)) {
+            const QString code = readAll(app.filePath(name)).remove(comment).remove(continued);
+            for (const auto &match : literal.globalMatch(code)) {
+                const QString text = match.captured(1);
+                if (!text.contains(u' ') || notMessage.match(text).hasMatch())
+                    continue;
+                checked.append(text);
+                for (const QString &part : text.split(QRegularExpression(u"%\\d|%s|\\\\n"_s))) {
+                    if (!shown.contains(part))
+                        missing.append(name + u": "_s + part);
+                }
+            }
+        }
+        QVERIFY2(checked.contains(u"This port does not exist"_s), qPrintable(checked.join(u'\n')));
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u'\n')));
+    }
+};
 
 QTEST_MAIN(TestHelpMenu)
 #include "tst_helpmenu.moc"
