@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Photographs the windows that the manual shows into help/images/ (main window, About,
-# help window). The windows run on Qt's offscreen platform: no display is needed.
+# Photographs the windows that the manual shows into help/images/ (port selection and
+# main window against a simulated chip, About, help window). The windows run on Qt's
+# offscreen platform: no display is needed.
 # scripts/screenshot.sh makes the README's picture of the main window on an X server.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,7 +1,8 @@
 // Photographs the windows that the manual shows, into the manual's images folder:
 //   qv12-help-screenshots DIRECTORY
-// It runs the real windows with the offscreen platform, so no display is needed; the
-// main window is shown as after analysing the first built-in mechanism.
+// It runs the real windows with the offscreen platform, so no display is needed, against
+// a simulated chip on COM1: the port selection dialog after an automatic detection, and
+// the main window after "Check configuration".
 #include "app/aboutwindow.h"
 #include "app/appcontext.h"
 #include "app/dialogprompter.h"
@@ -9,6 +10,8 @@
 #include "app/helpwindow.h"
 #include "app/mainwindow.h"
 #include "app/mechanismlistpanel.h"
+#include "app/portselectiondialog.h"
+#include "sim/simulatedchip.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +19,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -61,16 +65,45 @@ int main(int argc, char *argv[])
     QTemporaryDir start;
     QDir::setCurrent(start.path());
 
+    // The simulated chip alone on COM1, whatever serial ports this computer has.
+    SimulatedChip chip(9600);
+    if (!chip.isValid()) {
+        std::fprintf(stderr, "The simulated chip could not start: %s\n", qPrintable(chip.errorString()));
+        return 1;
+    }
     DialogPrompter prompter;
     AppContext context(prompter);
+    context.setUsesSystemPorts(false);
+    context.ports().assign(1, chip.devicePath());
     MainWindow window(context);
     prompter.setParentWidget(&window);
     window.Form_Load();
     window.show();
+    // The list entry of the chip's own mechanism, as a user would have picked it.
     window.mechanismList().setSelectedRow(0);
-    window.findChild<QPushButton *>(u"DbbAnalyse"_s)->click();
 
-    bool ok = save(&window, images.filePath(u"main-window.png"_s), 700);
+    // "Detect Chipset" shows the dialog modally: once it is up, "Autodetect Chipset", its
+    // picture, then "OK".
+    bool ok = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        auto *dialog = qobject_cast<PortSelectionDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll.stop();
+        dialog->findChild<QPushButton *>(u"Autodetect"_s)->click();
+        ok = save(dialog, images.filePath(u"port-selection.png"_s), 600);
+        dialog->findChild<QPushButton *>(u"OKButton"_s)->click();
+    });
+    poll.start();
+    window.findChild<QPushButton *>(u"GetID"_s)->click();
+    if (!context.connection().ChipFound) {
+        std::fprintf(stderr, "The simulated chip was not found\n");
+        return 1;
+    }
+    window.findChild<QPushButton *>(u"GetSettings"_s)->click();
+    ok = save(&window, images.filePath(u"main-window.png"_s), 700) && ok;
 
     HelpMenuWindows &windows = window.helpMenuWindows();
     windows.showAbout();
