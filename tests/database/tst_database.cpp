@@ -1,0 +1,192 @@
+#include "database/databasefile.h"
+#include "database/defaultlist.h"
+#include "tests/database/cdbfiles.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(DatabaseReadStatus)
+
+namespace {
+
+using Entries = QList<MechanismEntry>;
+using Read = DatabaseReadStatus;
+const QString Word = u"1111110000100000"_s;
+
+const MechanismEntry Kt{u"KT 610-ST"_s, Word};
+
+} // namespace
+
+class TestDatabase final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void files_data();
+    void files();
+    void refusedWritesLeaveTheFolderAsItWas();
+    void listKeepsEachNameWithItsWord();
+};
+
+void TestDatabase::files_data()
+{
+    QTest::addColumn<bool>("written");  // writing `list` gives exactly `bytes`
+    QTest::addColumn<Entries>("list");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Read>("status");   // of reading the bytes
+    QTest::addColumn<Entries>("read");  // and what the list then holds
+
+    auto written = [](const char *name, const Entries &list, const QByteArray &bytes,
+                      const Entries &read) {
+        QTest::newRow(name) << true << list << bytes << Read::Accepted << read;
+    };
+    auto readOnly = [](const char *name, const QByteArray &bytes, Read status,
+                       const Entries &read = {}) {
+        QTest::newRow(name) << false << Entries() << bytes << status << read;
+    };
+    const QByteArray w = "1111110000100000";
+    MechanismList builtIn;
+    FillDefaultList(builtIn);
+    written("example, 52 bytes", {Kt}, golden("example.cdb"), {Kt});
+    written("empty, 18 bytes", {}, golden("empty.cdb"), {});
+    written("built-in, 1412 bytes", builtIn.entries(), golden("builtin.cdb"), builtIn.entries());
+    written("leading and trailing blanks", {{u"  KT\t610\u00a0  "_s, Word}},
+            header(1) + record("  KT\t610\xa0       ", w), {{u"  KT\t610\u00a0"_s, Word}});
+    written("20 characters cut to 16, read as 16", {{u"ABCDEFGHIJKLMNOPQRST"_s, Word}},
+            header(1) + record("ABCDEFGHIJKLMNOP", w), {{u"ABCDEFGHIJKLMNOP"_s, Word}});
+    written("outside ISO 8859-1: one ? a character", {{u"Cafe\u0301 \u03a9\U0001F5A8"_s, Word}},
+            header(1) + record("Caf\xe9 ??         ", w), {{u"Caf\u00e9 ??"_s, Word}});
+    const QString odd = u"0123456789 \u00e9bcde"_s;
+    written("word not made of 0 and 1", {{u"X"_s, odd}},
+            header(1) + record("X               ", "0123456789 \xe9""bcde"), {{u"X"_s, odd}});
+    written("words of other lengths", {{u"X"_s, u"111"_s}, {u"Y"_s, u"11111100001000001111"_s}},
+            header(2) + record("X               ", "1110000000000000")
+                + record("Y               ", w),
+            {{u"X"_s, u"1110000000000000"_s}, {u"Y"_s, Word}});
+
+    readOnly("more records than counted, then junk",
+             golden("example.cdb") + record("TAV 7110        ", w) + "\0\xff junk"_ba,
+             Read::Accepted, {Kt});
+    readOnly("empty file", {}, Read::NotADatabase);
+    readOnly("shorter than the magic", "KLVPRINTERS", Read::NotADatabase);
+    readOnly("lower-case magic", "klvprinterscdb0\x00\r\n"_ba, Read::NotADatabase);
+    readOnly("magic only", "KLVPRINTERSCDB0", Read::Truncated);
+    readOnly("count 255, two records", header(255) + record("X               ", w).repeated(2),
+             Read::Truncated);
+    readOnly("last record cut", golden("example.cdb").chopped(1), Read::Truncated);
+    readOnly("missing file", NoFile, Read::CannotOpen);
+}
+
+void TestDatabase::files()
+{
+    QFETCH(bool, written);
+    QFETCH(Entries, list);
+    QFETCH(QByteArray, bytes);
+    QFETCH(Read, status);
+    QFETCH(Entries, read);
+
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(u"db.cdb"_s);
+    if (written) {
+        QVERIFY(put(path, golden("builtin.cdb") + "and more"));  // replaced whole
+        QCOMPARE(encodeDatabase(list), bytes);
+        const DatabaseWriteResult result = WriteDatabaseFile(path, list);
+        QVERIFY2(result.ok(), qPrintable(result.reason));
+        QCOMPARE(contents(path), bytes);
+        for (qsizetype i = 0; i < list.size(); ++i)  // what typed names are compared as
+            QCOMPARE(storedName(list.at(i).name), read.at(i).name);
+    } else if (bytes != NoFile) {
+        QVERIFY(put(path, bytes));
+    }
+    // The list held two entries: a file that is accepted replaces them, another leaves them.
+    const Entries held(2, {u"held"_s, Word});
+    MechanismList model;
+    model.append(held);
+    const DatabaseReadResult result = ReadDatabaseFile(path, model);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.reason.isEmpty(), result.accepted());
+    QCOMPARE(result.count, read.size());
+    QCOMPARE(model.entries(), result.accepted() ? read : held);
+}
+
+// A refused write creates nothing, leaves no temporary file and keeps the old file byte for
+// byte, whether the list is too long or the disk full part way through.
+void TestDatabase::refusedWritesLeaveTheFolderAsItWas()
+{
+    const QTemporaryDir temporary;
+    const QDir dir(temporary.path());
+    const QString old = dir.filePath(u"old.cdb"_s);
+    QVERIFY(put(old, golden("example.cdb")));
+    auto folder = [&] {
+        return std::pair(dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                         contents(old));
+    };
+    const auto before = folder();
+
+    for (const QString &target : {old, dir.filePath(u"new.cdb"_s)}) {
+        const DatabaseWriteResult result = WriteDatabaseFile(target, Entries(256, Kt));
+        QCOMPARE(result.status, DatabaseWriteStatus::TooManyEntries);
+        QCOMPARE(result.reason,
+                 u"a configuration database holds at most 255 entries, this list has 256");
+        QCOMPARE(folder(), before);
+    }
+    // A file size limit makes the writes fail as a full disk does, whoever runs the test.
+    for (rlim_t room : {0, 10, 4096, 8687}) {  // of the 8688 bytes
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limit = saved;
+        limit.rlim_cur = room;
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        const bool limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        const DatabaseWriteResult result = WriteDatabaseFile(old, Entries(255, Kt));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
+        QVERIFY(limited);
+        QCOMPARE(result.status, DatabaseWriteStatus::CannotWrite);
+        QCOMPARE(result.reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
+        QCOMPARE(folder(), before);
+    }
+}
+
+// The operations the window uses keep each name with its word; the model tester checks
+// every signal against the contents.
+void TestDatabase::listKeepsEachNameWithItsWord()
+{
+    MechanismList list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const MechanismEntry a{u"A"_s, u"1000000000000000"_s}, b{u"B"_s, u"0100000000000000"_s},
+        c{u"C"_s, u"0010000000000000"_s}, d{u"D"_s, u"0001000000000000"_s};
+    list.append(a);
+    list.append(Entries{b, c, d});
+    list.exchangeWithNext(0);
+    QCOMPARE(list.entries(), (Entries{b, a, c, d}));
+    QCOMPARE(list.index(1, MechanismList::WordColumn).data(), a.word);  // what List2 holds
+
+    list.replaceAt(1, {a.name, d.word});
+    list.removeAt(0);
+    QCOMPARE(list.entries(), (Entries{{a.name, d.word}, c, d}));
+    // Rows out of range change nothing; the last row has no next one.
+    list.replaceAt(3, a);
+    list.removeAt(-1);
+    list.exchangeWithNext(2);
+    QCOMPARE(list.entries(), (Entries{{a.name, d.word}, c, d}));
+
+    list.append(c);
+    QCOMPARE(list.indexOfName(u"C"_s), 1);
+    for (const QString &other : {u"c"_s, u"C "_s, u" C"_s, QString()})
+        QCOMPARE(list.indexOfName(other), -1);
+    list.assign({d, a});
+    QCOMPARE(list.entries(), (Entries{d, a}));
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "tst_database.moc"
