@@ -1,0 +1,170 @@
+// The bytes of the commands, what replies mean, and the queries against a simulated chip.
+#include "protocol/commands.h"
+#include "protocol/exchanges.h"
+#include "protocol/queries.h"
+#include "serial/seriallink.h"
+#include "serial/timerout.h"
+#include "sim/simulatedchip.h"
+#include "tests/common/bytes.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// Rows name only the faults they switch on; the others keep their healthy defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+Q_DECLARE_METATYPE(ChipFaults)
+
+class TestProtocol final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandBytes_data();
+    void commandBytes();
+    void configurationWord_data();
+    void configurationWord();
+    void mechanismIdentity_data();
+    void mechanismIdentity();
+    void queries();
+    void getString_data();
+    void getString();
+};
+
+void TestProtocol::commandBytes_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("expected");
+    using namespace Commands;
+    QTest::newRow("Identify") << Identify() << bytes({27, 73});
+    QTest::newRow("Probe") << Probe() << bytes({27, 118});
+    QTest::newRow("ReadSetting 28") << ReadSetting(28) << bytes({29, 83, 102, 28});
+    QTest::newRow("WriteSetting 9 0") << WriteSetting(9, 0) << bytes({29, 83, 70, 9, 0});
+    QTest::newRow("WriteSetting 8 128") << WriteSetting(8, 128) << bytes({29, 83, 70, 8, 128});
+    QTest::newRow("WriteSetting 200 255") << WriteSetting(200, 255) << bytes({29, 83, 70, 200, 255});
+    QTest::newRow("ReadConfiguration") << ReadConfiguration() << bytes({29, 83, 67});
+    QTest::newRow("ReadDetectedPolarity") << ReadDetectedPolarity() << bytes({29, 83, 104});
+    QTest::newRow("SleepCommand") << SleepCommand() << bytes({27, 83});
+    QTest::newRow("ResetCommand") << ResetCommand() << bytes({27, 64});
+    QTest::newRow("CancelByte") << CancelByte() << bytes({24});
+    QTest::newRow("WakeByte") << WakeByte() << bytes({0});
+    QTest::newRow("GetOpto") << GetOpto() << bytes({27, 29, 79});
+    QTest::newRow("GetAd") << GetAd() << bytes({27, 29, 65});
+    // The speed code as it goes into setting 28.
+    const QList<std::pair<const char *, int>> codes{
+        {"1200", 0}, {"2400", 1}, {"4800", 2}, {"9600", 3}, {"19200", 4}, {"28800", 5},
+        {"38400", 5}, {"57600", 6}, {"115200", 7}, {"300", 0}, {"9600 ", 0}};
+    for (const auto &[speed, code] : codes)
+        QTest::addRow("speed code %s", speed) << WriteSetting(28, SpeedCode(QLatin1String(speed)))
+                                              << bytes({29, 83, 70, 28, code});
+}
+
+void TestProtocol::commandBytes()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(command, expected);
+}
+
+void TestProtocol::configurationWord_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("2 bytes") << bytes({0xFC, 0x20}) << u"1111110000100000"_s;
+    QTest::newRow("4 bytes: the first two ignored") << bytes({65, 66, 0xFC, 0x20}) << u"1111110000100000"_s;
+    QTest::newRow("3 bytes") << bytes({65, 0xFC, 0x20}) << u"none"_s;
+    QTest::newRow("nothing") << QByteArray() << u"none"_s;
+}
+
+void TestProtocol::configurationWord()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, word);
+    QCOMPARE(Exchanges::configurationWord(reply).value_or(u"none"_s), word);
+}
+
+void TestProtocol::mechanismIdentity_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("PNX after the name") << QByteArray("  KT 610-ST PNX QV12 FW 2.07") << u"KT 610-ST"_s;
+    QTest::newRow("lower case stays") << QByteArray("  KT 610-ST pnx QV12 FW 2.07") << u"KT 610-ST pnx"_s;
+    QTest::newRow("PNX alone") << QByteArray("PNX") << QString();
+    QTest::newRow("PNX only at the end") << QByteArray("PNX KT 610") << u"PNX KT 610"_s;
+    QTest::newRow("PNX beyond 16") << QByteArray("ABCDEFGHIJKLMNOPNX") << u"ABCDEFGHIJKLMNOP"_s;
+    QTest::newRow("only spaces are stripped") << QByteArray("\tKT \r") << u"\tKT \r"_s;
+    QTest::newRow("Latin-1") << QByteArray("Caf\xe9") << u"Caf\u00e9"_s;
+}
+
+void TestProtocol::mechanismIdentity()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, name);
+    QCOMPARE(Exchanges::mechanismIdentity(reply), name);
+}
+
+void TestProtocol::queries()
+{
+    SimulatedChip chip(115200);
+    PortMap ports;
+    ports.assign(1, chip.devicePath());
+    SerialLink link(ports);
+    TimerOut timer(link);
+    QVERIFY(link.OpenPort(1, u"115200"_s, 2));
+    QCOMPARE(Queries::get_opto(link, timer), ChipEmulator::OptoReply);
+    QCOMPARE(Queries::get_ad(link, timer), ChipEmulator::AdReply);
+    QCOMPARE(chip.received().bytes(), bytes({27, 29, 'O', 27, 29, 'A'}));
+    chip.setSilent(true);
+    for (auto query : {Queries::get_value, Queries::get_opto, Queries::get_ad}) {
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(query(link, timer), quint8(0));
+        QVERIFY2(clock.elapsed() >= 499 && clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+    }
+}
+
+void TestProtocol::getString_data()
+{
+    QTest::addColumn<ChipFaults>("faults");  // what the chip sends for ESC "I"
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("minMs");
+    // One byte each 100 ms: the piece that is the 0 ends it.
+    QTest::newRow("ends with the 0") << ChipFaults{.identityReply = bytes({'H', 'E', 'L', 0, 'X', 'Y'}),
+                                                   .burstSize = 1, .burstGapMs = 100}
+                                     << bytes({'H', 'E', 'L', 0}) << 300;
+    QTest::newRow("nothing: a lone 0") << ChipFaults{.identityReply = QByteArray()} << bytes({0}) << 499;
+    // No piece begins with 0: the time-out after the last ends it, with what came, once.
+    QTest::newRow("time-out after pieces")
+        << ChipFaults{.identityReply = "HELLO WORLD", .burstSize = 4, .burstGapMs = 200}
+        << QByteArray("HELLO WORLD") << 400 + 499;
+    QTest::newRow("endless stream") << ChipFaults{.endlessStream = true} << QByteArray() << 0;
+}
+
+void TestProtocol::getString()
+{
+    QFETCH(ChipFaults, faults);
+    QFETCH(QByteArray, text);
+    QFETCH(int, minMs);
+    SimulatedChip chip(115200);
+    chip.setFaults(faults);
+    PortMap ports;
+    ports.assign(1, chip.devicePath());
+    SerialLink link(ports);
+    TimerOut timer(link);
+    QVERIFY(link.OpenPort(1, u"115200"_s, 2));
+    link.SendText(Commands::Identify());
+    QElapsedTimer clock;
+    clock.start();
+    const QByteArray got = Queries::get_string(link, timer);
+    QVERIFY2(clock.elapsed() >= minMs && clock.elapsed() < minMs + 1500, qPrintable(QString::number(clock.elapsed())));
+    if (!faults.endlessStream)
+        QCOMPARE(got, text);
+    else  // bounded as ReadText is, to within the last piece
+        QVERIFY2(got.size() >= SerialLink::MaxReplyBytes && got.size() < SerialLink::MaxReplyBytes + SerialLink::ReadLimit,
+                 qPrintable(QString::number(got.size())));
+}
+
+QTEST_GUILESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"

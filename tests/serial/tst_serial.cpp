@@ -1,0 +1,329 @@
+// The serial link through the real QSerialPort on a pseudo-terminal with a simulated chip
+// at the far end (reads, opening, waits, port failures), and the COM numbering.
+#include "protocol/commands.h"
+#include "serial/seriallink.h"
+#include "sim/simulatedchip.h"
+#include "tests/common/bytes.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSerialPort>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+// Faults name only the knobs they turn; the others keep their healthy defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+// Generous upper bounds: the machine is shared with builds.
+#define QVERIFY_BETWEEN(value, low, high) \
+    QVERIFY2((value) >= (low) && (value) < (high), qPrintable(QString::number(value)))
+
+namespace {
+
+// A simulated chip on COM1 and the link that talks to it.
+struct Rig
+{
+    explicit Rig(int speed = 9600) : chip(speed) { ports.assign(1, chip.devicePath()); }
+    SimulatedChip chip;
+    PortMap ports;
+    SerialLink link{ports};
+};
+
+double msSince(qint64 ns)
+{
+    return double(SimulatedChip::nowNs() - ns) / 1e6;
+}
+
+double cpuMs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// The failures as "Kind COMn device", for exact comparison.
+QStringList described(const QList<LinkFailure> &failures)
+{
+    static const char *const kinds[] = {"NoDevice", "PermissionDenied", "Busy", "Unplugged", "Other"};
+    QStringList out;
+    for (const LinkFailure &f : failures)
+        out << u"%1 COM%2 %3"_s.arg(QLatin1String(kinds[int(f.kind)])).arg(f.port).arg(f.device);
+    return out;
+}
+
+// The devices behind COM1..COM6.
+QStringList devices(const PortMap &map)
+{
+    QStringList out;
+    for (int n = PortMap::FirstPort; n <= PortMap::LastPort; ++n)
+        out << map.device(n);
+    return out;
+}
+
+} // namespace
+
+class TestSerial final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readTextJoinsBurstsAndEndsAfterSilence();
+    void readByteTakesFirstOfThreeAndGivesZeroOnSilence();
+    void endlessStreamIsBounded();
+    void openPortOnOpenPortChangesNothing();
+    void lineSettings_data();
+    void lineSettings();
+    void writtenSettingReadsBack();
+    void waitsRunEventsWithoutCpu();
+    void unpluggedThenVanished();
+    void portThatCannotBeOpened();
+    void portAssignment_data();
+    void portAssignment();
+    void portNumbering();
+};
+
+void TestSerial::readTextJoinsBurstsAndEndsAfterSilence()
+{
+    Rig r;
+    r.chip.setFaults({.burstSize = 10, .burstGapMs = 300});  // under the 500 ms that end a reply
+    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
+    r.link.SendText(Commands::Identify());
+    QCOMPARE(r.link.ReadText(), r.chip.identity());
+    const auto sent = r.chip.sent().entries();
+    QVERIFY_BETWEEN(double(sent.last().timeNs - sent.first().timeNs) / 1e6, 550, 1500);  // two gaps
+    QVERIFY_BETWEEN(msSince(sent.last().timeNs), 490, 1500);
+
+    r.chip.setSilent(true);
+    r.link.SendText(Commands::Identify());
+    const qint64 start = SimulatedChip::nowNs();
+    const double cpu = cpuMs();
+    QCOMPARE(r.link.ReadText(), QByteArray());
+    QVERIFY_BETWEEN(msSince(start), 490, 1500);
+    QVERIFY_BETWEEN(cpuMs() - cpu, 0, 50);  // the polls sleep
+}
+
+void TestSerial::readByteTakesFirstOfThreeAndGivesZeroOnSilence()
+{
+    Rig r;
+    r.chip.setFaults({.configReplyLength = 3});  // 65, 0xFC, 0x20
+    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
+    r.link.SendText(Commands::ReadConfiguration());
+    QVERIFY(r.chip.waitForSent(3));
+    QTRY_COMPARE(r.link.bytesWaiting(), 3);
+    QCOMPARE(r.link.ReadByte(), quint8(65));
+    // The other two went with the same read: nothing is left but silence.
+    const qint64 start = SimulatedChip::nowNs();
+    QCOMPARE(r.link.ReadByte(), quint8(0));
+    QVERIFY_BETWEEN(msSince(start), 490, 1500);
+}
+
+void TestSerial::endlessStreamIsBounded()
+{
+    Rig r(115200);
+    r.chip.setFaults({.endlessStream = true});
+    QVERIFY(r.link.OpenPort(1, u"115200"_s, 2));
+    r.link.SendText(Commands::Identify());
+    const QByteArray reply = r.link.ReadText();
+    QCOMPARE(reply.size(), SerialLink::MaxReplyBytes);
+    QVERIFY(reply.startsWith(r.chip.identity()));
+}
+
+void TestSerial::openPortOnOpenPortChangesNothing()
+{
+    Rig r;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(r.link.OpenPort(1, u"9600"_s, 0));
+    QVERIFY(clock.elapsed() >= SerialLink::SettleMs - 1);
+    clock.restart();
+    QVERIFY(r.link.OpenPort(1, u"19200"_s, 1));
+    QVERIFY(clock.elapsed() < SerialLink::SettleMs);  // not even the settling wait
+    r.link.SendText(Commands::Probe());
+    QCOMPARE(r.link.ReadByte(), ChipEmulator::ProbeReply);
+    const auto entries = r.chip.received().entries();
+    QCOMPARE(entries.size(), 2);
+    for (const TranscriptEntry &e : entries)
+        QCOMPARE(e.line.toString(), u"9600,N,8,1"_s);
+}
+
+void TestSerial::lineSettings_data()
+{
+    QTest::addColumn<int>("chipSpeed");
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<int>("handshake");
+    QTest::addColumn<QString>("line");  // as the chip sees it
+    QTest::addColumn<bool>("answers");
+    QTest::newRow("9600, no handshake") << 9600 << 9600 << 0 << u"9600,N,8,1"_s << true;
+    QTest::newRow("9600, XON/XOFF") << 9600 << 9600 << 1 << u"9600,N,8,1 xon/xoff"_s << true;
+    QTest::newRow("9600, RTS/CTS") << 9600 << 9600 << 2 << u"9600,N,8,1 rts/cts"_s << true;
+    QTest::newRow("9600 chip at 19200") << 9600 << 19200 << 0 << u"19200,N,8,1"_s << false;
+    QTest::newRow("28800") << 28800 << 28800 << 0 << u"28800,N,8,1"_s << true;
+    QTest::newRow("28800 chip at 38400") << 28800 << 38400 << 0 << u"38400,N,8,1"_s << false;
+}
+
+void TestSerial::lineSettings()
+{
+    QFETCH(int, chipSpeed);
+    QFETCH(int, speed);
+    QFETCH(int, handshake);
+    QFETCH(QString, line);
+    QFETCH(bool, answers);
+    Rig r(chipSpeed);
+    QVERIFY(r.link.OpenPort(1, QString::number(speed), handshake));
+    r.link.SendText(Commands::Identify());
+    QCOMPARE(r.link.ReadText(), answers ? r.chip.identity() : QByteArray());
+    QCOMPARE(r.chip.received().entries().first().line.toString(), line);
+}
+
+void TestSerial::writtenSettingReadsBack()
+{
+    Rig r;
+    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
+    r.link.SendText(Commands::WriteSetting(9, 200));
+    QCOMPARE(r.link.ReadByte(), quint8(200));
+    r.link.ClosePort();
+    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
+    r.link.SendText(Commands::ReadSetting(9));
+    QCOMPARE(r.link.ReadByte(), quint8(200));
+    r.link.ClosePort();
+    QCOMPARE(r.chip.received().bytes(), bytes({29, 83, 70, 9, 200, 29, 83, 102, 9}));
+    // A byte sent right before the close still crosses at the speed it was sent with,
+    // as the wake byte does.
+    QVERIFY(r.link.OpenPort(1, u"57600"_s, 0));
+    r.link.SendText(Commands::WakeByte());
+    r.link.ClosePort();
+    QVERIFY(r.chip.waitForReceived(10));
+    QCOMPARE(r.chip.received().entries().last().line.toString(), u"57600,N,8,1"_s);
+}
+
+void TestSerial::waitsRunEventsWithoutCpu()
+{
+    PortMap ports;
+    SerialLink link(ports);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 firedAt = -1;
+    QTimer::singleShot(50, &link, [&] { firedAt = clock.elapsed(); });
+    link.WaitMs(200);
+    QVERIFY_BETWEEN(firedAt, 49, 200);
+    QVERIFY_BETWEEN(clock.elapsed(), 199, 400);
+    const double cpu = cpuMs();
+    link.WaitMs(2000);
+    QVERIFY_BETWEEN(cpuMs() - cpu, 0, 50);
+}
+
+void TestSerial::unpluggedThenVanished()
+{
+    Rig r;
+    const QString device = r.chip.devicePath();
+    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
+    r.chip.setFaults({.unplugAfterBytes = 2});
+    r.link.SendText(Commands::Identify());
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(r.link.ReadText(), QByteArray());  // unanswered, without waiting out the silence
+    QCOMPARE(r.link.ReadByte(), quint8(0));
+    QVERIFY(clock.elapsed() < 1000);
+    QCOMPARE(described(r.link.takeFailures()), QStringList{u"Unplugged COM1 "_s + device});
+
+    // The device is gone: opening fails at once, recorded once however often it is tried.
+    r.link.ClosePort();
+    QVERIFY(!r.link.PortExists(1));
+    QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
+    clock.restart();
+    r.link.SendText(Commands::Identify());
+    QCOMPARE(r.link.ReadText(), QByteArray());
+    QCOMPARE(r.link.ReadByte(), quint8(0));
+    QVERIFY(clock.elapsed() < 100);
+    QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
+    QVERIFY(!r.link.OpenPort(4, u"9600"_s, 2));  // nothing assigned
+    QCOMPARE(described(r.link.takeFailures()),
+             (QStringList{u"NoDevice COM1 "_s + device, u"NoDevice COM4 "_s}));
+}
+
+void TestSerial::portThatCannotBeOpened()
+{
+    Rig r;
+    const QString device = r.chip.devicePath();
+    {
+        QSerialPort holder(device);  // held as another program holds it
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
+        QCOMPARE(described(r.link.takeFailures()), QStringList{u"Busy COM1 "_s + device});
+    }
+    // No permission: root opens anything, so it tries as nobody for the moment.
+    const bool root = ::getuid() == 0;
+    QVERIFY(::chmod(QFile::encodeName(device).constData(), root ? 0600 : 0) == 0);
+    QVERIFY(r.link.PortExists(1));  // without opening it
+    if (root && ::setresuid(65534, 65534, 0) != 0)
+        QSKIP("cannot drop privileges here");
+    const bool opened = r.link.OpenPort(1, u"9600"_s, 2);
+    QVERIFY(!root || ::setresuid(0, 0, 0) == 0);
+    QVERIFY(!opened);
+    QCOMPARE(described(r.link.takeFailures()), QStringList{u"PermissionDenied COM1 "_s + device});
+}
+
+void TestSerial::portAssignment_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("result");  // "COMn device", or the reason it is refused
+
+    QTest::newRow("plain") << u"2=/dev/ttyUSB0"_s << u"COM2 /dev/ttyUSB0"_s;
+    QTest::newRow("COM prefix") << u"COM6=/dev/ttyS1"_s << u"COM6 /dev/ttyS1"_s;
+    QTest::newRow("short device name") << u"1=ttyACM0"_s << u"COM1 /dev/ttyACM0"_s;
+    QTest::newRow("device with =") << u"4=/tmp/a=b"_s << u"COM4 /tmp/a=b"_s;
+    QTest::newRow("port 0") << u"0=/dev/ttyUSB0"_s << u"the port number in \"0=/dev/ttyUSB0\" must be 1 to 6"_s;
+    QTest::newRow("port 7") << u"7=/dev/ttyUSB0"_s << u"the port number in \"7=/dev/ttyUSB0\" must be 1 to 6"_s;
+    QTest::newRow("not a number") << u"x=/dev/ttyUSB0"_s
+                                  << u"the port number in \"x=/dev/ttyUSB0\" must be 1 to 6"_s;
+    QTest::newRow("empty device") << u"2="_s << u"no device given for COM2 in \"2=\""_s;
+    QTest::newRow("missing =") << u"/dev/ttyUSB0"_s
+                               << u"\"/dev/ttyUSB0\" is not of the form N=DEVICE, for example 2=/dev/ttyUSB0"_s;
+}
+
+void TestSerial::portAssignment()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, result);
+    QString error = u"stale"_s;
+    const auto parsed = parsePortAssignment(value, &error);
+    QCOMPARE(parsed ? u"COM%1 %2"_s.arg(parsed->port).arg(parsed->device) : error, result);
+    QCOMPARE(error.isEmpty(), parsed.has_value());
+}
+
+void TestSerial::portNumbering()
+{
+    const QString usb0 = u"/dev/ttyUSB0"_s, usb1 = u"/dev/ttyUSB1"_s, s2 = u"/dev/ttyS2"_s,
+                  s10 = u"/dev/ttyS10"_s, acm0 = u"/dev/ttyACM0"_s;
+    PortMap map;
+    map.refreshFrom({usb1});
+    // Numbers stay for the run; new devices follow in system order, digits as numbers.
+    map.refreshFrom({usb0, s10, usb1, s2});
+    QCOMPARE(devices(map), (QStringList{usb1, s2, s10, usb0, {}, {}}));
+    // A vanished device leaves a gap, and gets its number back while that is free...
+    map.refreshFrom({usb0, s10, usb1});
+    QCOMPARE(devices(map), (QStringList{usb1, {}, s10, usb0, {}, {}}));
+    map.refreshFrom({usb0, s10, usb1, s2});
+    QCOMPARE(devices(map), (QStringList{usb1, s2, s10, usb0, {}, {}}));
+    // ...else a device takes the lowest free number.
+    map.refreshFrom({usb0, usb1});
+    map.refreshFrom({usb0, usb1, acm0});
+    map.refreshFrom({usb0, usb1, acm0, s2});
+    QCOMPARE(devices(map), (QStringList{usb1, acm0, s2, usb0, {}, {}}));
+    // A pinned number is never given to a system port, even when all are gone.
+    map.assign(5, u"/tmp/qv12"_s);
+    map.refreshFrom({usb0, usb1, acm0, s2, u"/dev/ttyUSB7"_s, u"/dev/ttyUSB8"_s});
+    QCOMPARE(devices(map), (QStringList{usb1, acm0, s2, usb0, u"/tmp/qv12"_s, u"/dev/ttyUSB7"_s}));
+    map.refreshFrom({});
+    QCOMPARE(devices(map), (QStringList{{}, {}, {}, {}, u"/tmp/qv12"_s, {}}));
+    QVERIFY(map.isPinned(5) && !map.isPinned(1));
+}
+
+QTEST_GUILESS_MAIN(TestSerial)
+#include "tst_serial.moc"
