@@ -212,13 +212,14 @@ private slots:
     }
 
     // Saving is refused while a field is undefined, field by field in this order, then
-    // without a name; the list, the flag and the typed name stay. Then the name, cut to 16
+    // without a name; the list and the flag stay. Then the name, cut to 16
     // characters, is looked up exactly: a new one is appended, an existing one overwritten
     // after asking (or not); either way the entry is selected and the database modified.
+    // The word saved is the one the clicked options' handlers stored.
     void saveConfiguration()
     {
-        const char *const options[] = {"Voltage5", "MechaStd", "Step1", "StepperInverted",
-                                       "HeadST", "StrobeRohm", "HW2N", "HupNormal"};
+        const char *const options[] = {"Voltage3", "MechaStd", "Step1", "StepperInverted",
+                                       "HeadHS", "StrobeRohm", "HW4", "HupInverted"};
         const char *const fields[] = {"Voltage", "Mechanism type", "Steps per dotline", "Stepper sense",
                                       "Head type", "Strobe polarity", "Head width", "Head-up polarity"};
         QList<Entry> expected = {{u"KT 610-ST"_s, u"1111110000100000"_s},
@@ -248,23 +249,24 @@ private slots:
         } saves[] = {{u"ABCDEFGHIJKLMNOPQ"_s, -1, u"ABCDEFGHIJKLMNOP"_s, 3}, {u"kt 610-st"_s, -1, u"kt 610-st"_s, 4},
                      {u"TAV 7110 "_s, -1, u"TAV 7110 "_s, 5}, {u"Own head, 3 inch"_s, 0, u"Own head, 3 inch"_s, 1},
                      {u"Own head, 3 inch v2."_s, 1, u"Own head, 3 inch"_s, 1}};
-        t.window().editor().DecodeConfig(u"0010000000000000");  // PNX: saved as Chipset
+        QString word = u"1011101010010000"_s;  // of the options clicked above
         for (const auto &save : saves) {
             t.window().database().setDatabaseSaved(true);
             name->setText(save.typed);
             if (save.answer >= 0)
-                t.prompter.expectQuestion(u"Overwrite existing configuration <"_s + save.stored + u"> ?"_s,
-                                          save.answer);
+                t.prompter.expectQuestion(u"Overwrite existing configuration <"_s + save.stored + u"> ?"_s, save.answer);
             t.click("NewConfig");
             if (save.answer < 0)
-                expected.append({save.stored, u"1010000000000000"_s});
+                expected.append({save.stored, word});
             else if (save.answer)
-                expected[save.row].second = u"1010000000000000"_s;
+                expected[save.row].second = word;
             QCOMPARE(t.entries(), expected);
             QCOMPARE(t.selectedRow(), save.row);
             QCOMPARE(t.status(), u"Configuration selected : "_s + save.stored);
             QCOMPARE(name->text(), save.stored);
             QVERIFY(!t.saved());
+            t.window().editor().DecodeConfig(u"0010000000000000");  // PNX from now on: saved as Chipset
+            word = u"1010000000000000"_s;
         }
     }
 
