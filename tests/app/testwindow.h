@@ -1,47 +1,40 @@
 #pragma once
 
 #include "app/appcontext.h"
+#include "app/databasecommands.h"
 #include "app/mainwindow.h"
+#include "app/mechanismlistpanel.h"
 #include "scriptedprompter.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QPair>
-#include <QString>
-#include <QStringList>
+#include <QAction>
+#include <QLabel>
 #include <QTemporaryDir>
 
 #include <memory>
 #include <optional>
 
-class QAbstractButton;
-class QAction;
-
-using Entry = QPair<QString, QString>;
+using Entry = QPair<QString, QString>;  // a name and its word
 
 // The bytes of a database file holding entries, written here independently of the
 // program's own writer.
 QByteArray cdbBytes(const QList<Entry> &entries);
-// A golden file under tests/data/app/.
+// A file's bytes, or "<missing>" when it cannot be read; a golden file under tests/data/app/.
+QByteArray readFile(const QString &path);
 QByteArray goldenFile(const QString &name);
-// The 41 built-in entries, as the program must show them.
-QList<Entry> builtInEntries();
 
 // The main window as the program starts it, in a fresh start directory that is the
-// current directory for the test's lifetime, with the scripted prompter.
+// current directory for the test's lifetime, with the scripted prompter, and default.cdb
+// holding defaultCdb when given.
 class TestWindow
 {
 public:
-    enum class DefaultFile { None, Directory };
-    explicit TestWindow(std::optional<QByteArray> defaultCdb = std::nullopt,
-                        DefaultFile special = DefaultFile::None);
+    explicit TestWindow(const std::optional<QByteArray> &defaultCdb = std::nullopt);
     ~TestWindow();
 
     ScriptedPrompter prompter;
     AppContext context{prompter};
 
     MainWindow &window() const { return *m_window; }
-    QString dir() const { return m_dir.path(); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
     // The control or menu entry with that objectName; fails the test when missing.
@@ -54,22 +47,20 @@ public:
         return found;
     }
 
-    QString status() const;
+    QString status() const { return m_window->statusText().text(); }
     // What List1 and List2 show, line by line.
-    QStringList names() const;
-    QStringList words() const;
     QList<Entry> entries() const;
-    int selectedRow() const;
-    bool saved() const;
-    QString fileName() const;
+    int selectedRow() const { return m_window->mechanismList().selectedRow(); }
+    bool saved() const { return m_window->database().DatabaseSaved(); }
+    QString fileName() const { return m_window->database().DatabaseFileName(); }
+    // The names of the selected options, in alphabetical order.
+    QStringList checked() const;
 
     // A left click on the button or option, with the mouse.
     void click(const char *name);
-    void trigger(const char *actionName);
-    // A left click on line row of List1.
-    void clickRow(int row);
-    // A right click (press and release) on line row of List1.
-    void rightClickRow(int row);
+    void trigger(const char *actionName) { get<QAction>(actionName)->trigger(); }
+    // A click (press and release) on line row of List1.
+    void clickRow(int row, Qt::MouseButton button = Qt::LeftButton);
 
 private:
     QString m_previousDirectory;

@@ -1,0 +1,360 @@
+#include "testwindow.h"
+
+#include "app/editorpanel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString BuiltIn = u"default.cdb file error, default list created."_s;
+const QString NotADatabase = u"This is not a valid K.L.V configuration database !"_s;
+
+// The window started with default.cdb holding start; then, when modified, its first
+// entry moved down; then a command of the Database menu, or the window closed. The file
+// chosen keeps what it held unless written, and becomes the database's file when the
+// command succeeds.
+struct Case
+{
+    const char *command = nullptr;  // none: start-up alone
+    std::optional<QByteArray> start = goldenFile(u"three.cdb"_s);
+    bool modified = true;   // with a command
+    bool agree = true;      // to the question about unsaved changes
+    QString target{};        // the file chosen (Save's own file); empty: the dialog cancelled
+    QByteArray before{};     // what the target holds beforehand; "dir": a folder
+    bool readOnly = false;   // by its permission bits (the superuser could still write it)
+    QString message{};       // shown after the dialog
+    std::optional<QByteArray> list{};  // afterwards, as a file holds it, when it changed
+    QString file = u"default.cdb"_s;   // DatabaseFileName afterwards, if any
+    std::optional<QString> status{};   // afterwards, when it changed
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Case)
+
+// The main window driven through its controls, with files checked byte for byte; the
+// scripted prompter fails a test on any message that is not announced.
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void database_data()
+    {
+        const QByteArray builtIn = goldenFile(u"builtin.cdb"_s);
+        const QByteArray empty = goldenFile(u"empty.cdb"_s);
+        const QString failure = u"<write failure>"_s;
+        QTest::addColumn<Case>("c");
+        QTest::newRow("start-up, default.cdb valid") << Case{};
+        QTest::newRow("start-up, no default.cdb") << Case{.start = {}, .list = builtIn, .file = {}, .status = BuiltIn};
+        QTest::newRow("start-up, default.cdb invalid")
+            << Case{.start = QByteArray("Hello\r\n"), .list = builtIn, .file = {}, .status = BuiltIn};
+        QTest::newRow("New, agreed, over a longer file") << Case{.command = "Ndb", .target = u"new.cdb"_s,
+            .before = builtIn, .list = empty, .file = u"new.cdb"_s};
+        QTest::newRow("New, not agreed") << Case{.command = "Ndb", .agree = false};
+        QTest::newRow("Open, agreed") << Case{.command = "Od", .target = u"other.cdb"_s, .before = builtIn,
+            .list = builtIn, .file = u"other.cdb"_s, .status = u"Entries : 41"_s};
+        QTest::newRow("Open, not agreed") << Case{.command = "Od", .agree = false};
+        QTest::newRow("Open, not a database")
+            << Case{.command = "Od", .target = u"other.cdb"_s, .before = "Hello\r\n", .message = NotADatabase};
+        QTest::newRow("Open, unreadable")
+            << Case{.command = "Od", .target = u"other.cdb"_s, .before = "dir", .message = NotADatabase};
+        QTest::newRow("Save") << Case{.command = "sd", .target = u"default.cdb"_s};
+        QTest::newRow("Save, a folder in the way")
+            << Case{.command = "sd", .target = u"default.cdb"_s, .before = "dir", .message = failure};
+        QTest::newRow("Save, no file") << Case{.command = "sd", .start = {}, .modified = false,
+            .message = u"Current database has no name ! Please use 'Save as' instead."_s, .list = builtIn,
+            .file = {}, .status = BuiltIn};
+        QTest::newRow("Save as, over a longer file") << Case{.command = "Sda", .target = u"copy.cdb"_s,
+            .before = builtIn, .file = u"copy.cdb"_s, .status = QString()};
+        QTest::newRow("Save as, read-only") << Case{.command = "Sda", .target = u"copy.cdb"_s, .before = builtIn,
+            .readOnly = true, .message = u"This file is Read-Only !"_s,
+            .status = u"Couldn't write file (was read_only)."_s};
+        QTest::newRow("Save as, dialog cancelled") << Case{.command = "Sda", .status = u"Save database canceled"_s};
+        for (const char *command : {"Exit", "close"}) {
+            QTest::addRow("%s, agreed", command) << Case{.command = command};
+            QTest::addRow("%s, not agreed", command) << Case{.command = command, .agree = false};
+        }
+    }
+
+    void database()
+    {
+        QFETCH(Case, c);
+        const QString command = QString::fromLatin1(c.command);
+        const bool modified = c.command && c.modified;
+        QTemporaryDir elsewhere;
+        TestWindow t(c.start);
+        const QString target = c.target.isEmpty() ? QString() : t.path(c.target);
+        QFile before(target);
+        if (c.before == "dir")
+            QVERIFY((before.remove() || true) && QDir().mkdir(target));
+        else if (!c.before.isEmpty())
+            QVERIFY(before.open(QIODevice::WriteOnly | QIODevice::Truncate) && before.write(c.before) > 0);
+        before.close();
+        if (c.readOnly)
+            QVERIFY(before.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        if (modified) {
+            t.clickRow(0);
+            t.click("DbDown");
+        }
+        const bool quitting = command == u"Exit"_s || command == u"close"_s;
+        if (modified && (quitting || command == u"Ndb"_s || command == u"Od"_s)) {
+            t.prompter.expectQuestion(quitting ? u"Database has been modified ! Quit anyway ?"_s
+                                               : u"Database has been modified ! Continue anyway ?"_s, c.agree);
+        }
+        const bool open = command == u"Od"_s;
+        const QString title = open ? u"Open configuration database"_s
+            : command == u"Ndb"_s  ? u"New configuration database"_s
+                                   : u"Save configuration database as..."_s;
+        if (c.agree && (open || command == u"Ndb"_s || command == u"Sda"_s)) {
+            t.prompter.expectFile({open ? Prompter::FileRequest::Style::Open : Prompter::FileRequest::Style::Save,
+                                   title, u"Configuration databases (*.cdb)"_s, u"cdb"_s, !open}, target);
+        }
+        // A failed write names the file and gives the system's reason on a line of its own.
+        if (c.message == u"<write failure>"_s) {
+            t.prompter.expectMessageMatching(QRegularExpression::escape(
+                u"Couldn't write database file <"_s + QDir::toNativeSeparators(target) + u"> !\n"_s) + u"\\S.*"_s);
+        } else if (!c.message.isEmpty()) {
+            t.prompter.expectMessage(c.message);
+        }
+        QDir::setCurrent(elsewhere.path());  // as a file dialog may leave it
+        if (command == u"close"_s)
+            t.window().close();
+        else if (c.command)
+            t.trigger(c.command);
+
+        const bool done = !target.isEmpty() && c.message.isEmpty();
+        const QByteArray three = goldenFile(u"three.cdb"_s);
+        const QByteArray moved = three.left(18) + three.mid(52, 34) + three.mid(18, 34) + three.mid(86);
+        const QByteArray list = c.list.value_or(modified ? moved : three);
+        QCOMPARE(cdbBytes(t.entries()), list);
+        QCOMPARE(t.status(), c.status.value_or(modified ? u"Configuration selected : KT 610-ST"_s
+                                                        : u"Default database file loaded"_s));
+        QCOMPARE(t.saved(), done || !modified);
+        QCOMPARE(t.fileName(), c.file.isEmpty() ? QString() : t.path(c.file));
+        if (!target.isEmpty()) {
+            QCOMPARE(readFile(target), done && command != u"Od"_s ? list
+                                       : c.before.isEmpty() || c.before == "dir" ? "<missing>" : c.before);
+        }
+        if (c.target != u"default.cdb"_s)
+            QCOMPARE(readFile(t.path(u"default.cdb"_s)), c.start.value_or("<missing>"));
+        QCOMPARE(t.window().isVisible(), !quitting || !c.agree);
+        if (c.command)
+            return;
+        // At start-up no chip is known: only detection is offered, and has the focus.
+        QCOMPARE(t.window().focusWidget(), t.get("GetID"));
+        for (const char *button : {"GetSettings", "ConfigPrinter", "Wakeup", "SleepButton", "Reset"})
+            QVERIFY2(!t.get(button)->isEnabled(), button);
+        QCOMPARE(t.get<QLabel>("LabelCom")->text(), u"No chipset found, please"_s);
+        QCOMPARE(t.get<QLabel>("LabelBauds")->text(), u"perform a chipset detection"_s);
+        QCOMPARE(t.get<QLabel>("Identity")->text(), u"Please, run chipset detection"_s);
+        QCOMPARE(t.checked(), QStringList());
+        QVERIFY(!t.get<QMenu>("dbOps")->menuAction()->isVisible());
+    }
+
+    // 255 entries are written; one more is refused by Save and Save as, nothing written.
+    void tooManyEntries()
+    {
+        QList<Entry> entries;
+        for (int i = 0; i < 255; ++i)
+            entries.append({u"Entry %1"_s.arg(i), u"1111110000100000"_s});
+        TestWindow t(cdbBytes(entries));
+        QVERIFY(QFile::remove(t.path(u"default.cdb"_s)));
+        t.trigger("sd");
+        QCOMPARE(readFile(t.path(u"default.cdb"_s)), cdbBytes(entries));
+        t.window().editor().DecodeConfig(u"1111110000100000");
+        t.get<QLineEdit>("ConfigName")->setText(u"One too many"_s);
+        t.click("NewConfig");
+        for (const char *command : {"sd", "Sda"}) {
+            t.prompter.expectMessage(u"The database has 256 entries, a database file can hold only 255 ! "
+                                     "Please delete some entries first."_s);
+            t.trigger(command);
+        }
+        QCOMPARE(readFile(t.path(u"default.cdb"_s)), cdbBytes(entries));
+        QVERIFY(!t.saved());
+    }
+
+    // Hardware locks the option groups and Automatic the name, as clicked; the Printer
+    // mode options are display-only.
+    void modeRules_data()
+    {
+        QTest::addColumn<QString>("clicks");
+        QTest::addColumn<bool>("optionsEnabled");
+        QTest::addColumn<bool>("nameEnabled");
+        QTest::newRow("none selected") << QString() << true << true;
+        QTest::newRow("Software, User") << u"ConfUser IdUser"_s << true << true;
+        QTest::newRow("Software, Automatic") << u"ConfUser IdAuto"_s << true << false;
+        QTest::newRow("Hardware, User") << u"ConfRes IdUser"_s << false << true;
+        QTest::newRow("Hardware, Automatic") << u"ConfRes IdAuto"_s << false << false;
+        QTest::newRow("Hardware, Automatic, Software, User") << u"ConfRes IdAuto ConfUser IdUser"_s << true << true;
+    }
+
+    void modeRules()
+    {
+        QFETCH(QString, clicks);
+        QFETCH(bool, optionsEnabled);
+        QFETCH(bool, nameEnabled);
+        TestWindow t;
+        for (const QString &name : clicks.split(u' ', Qt::SkipEmptyParts))
+            t.click(qPrintable(name));
+        for (QRadioButton *option : t.window().editor().editableOptions())
+            QVERIFY2(option->isEnabled() == optionsEnabled, qPrintable(option->objectName()));
+        QCOMPARE(t.get("ConfigName")->isEnabled(), nameEnabled);
+        QVERIFY(!t.get("ModePNX")->isEnabled() && !t.get("ModeChipset")->isEnabled());
+    }
+
+    // Saving is refused while a field is undefined, field by field in this order, then
+    // without a name; the list and the flag stay. Then the name, cut to 16
+    // characters, is looked up exactly: a new one is appended, an existing one overwritten
+    // after asking (or not); either way the entry is selected and the database modified.
+    // The word saved is the one the clicked options' handlers stored.
+    void saveConfiguration()
+    {
+        const char *const options[] = {"Voltage3", "MechaStd", "Step1", "StepperInverted",
+                                       "HeadHS", "StrobeRohm", "HW4", "HupInverted"};
+        const char *const fields[] = {"Voltage", "Mechanism type", "Steps per dotline", "Stepper sense",
+                                      "Head type", "Strobe polarity", "Head width", "Head-up polarity"};
+        QList<Entry> expected = {{u"KT 610-ST"_s, u"1111110000100000"_s},
+                                 {u"Own head, 3 inch"_s, u"1100001101100000"_s},
+                                 {u"TAV 7110"_s, u"1101100000100000"_s}};
+        TestWindow t(cdbBytes(expected));
+        auto *name = t.get<QLineEdit>("ConfigName");
+        name->setText(u"A name longer than sixteen"_s);
+        for (int i = 0; i < 8; ++i) {
+            t.prompter.expectMessage(QLatin1String(fields[i]) + u" is not defined !"_s);
+            t.click("NewConfig");
+            QCOMPARE(t.status(), u"New configuration not created !"_s);
+            t.click(options[i]);
+        }
+        name->clear();
+        t.prompter.expectMessage(u"Please enter a configuration name !"_s);
+        t.click("NewConfig");
+        QCOMPARE(t.entries(), expected);
+        QVERIFY(t.saved());
+
+        const struct
+        {
+            QString typed;
+            int answer;  // to the question about overwriting: 1 OK, 0 Cancel, -1 none asked
+            QString stored;
+            int row;
+        } saves[] = {{u"ABCDEFGHIJKLMNOPQ"_s, -1, u"ABCDEFGHIJKLMNOP"_s, 3}, {u"kt 610-st"_s, -1, u"kt 610-st"_s, 4},
+                     {u"TAV 7110 "_s, -1, u"TAV 7110 "_s, 5}, {u"Own head, 3 inch"_s, 0, u"Own head, 3 inch"_s, 1},
+                     {u"Own head, 3 inch v2."_s, 1, u"Own head, 3 inch"_s, 1}};
+        QString word = u"1011101010010000"_s;  // of the options clicked above
+        for (const auto &save : saves) {
+            t.window().database().setDatabaseSaved(true);
+            name->setText(save.typed);
+            if (save.answer >= 0)
+                t.prompter.expectQuestion(u"Overwrite existing configuration <"_s + save.stored + u"> ?"_s, save.answer);
+            t.click("NewConfig");
+            if (save.answer < 0)
+                expected.append({save.stored, word});
+            else if (save.answer)
+                expected[save.row].second = word;
+            QCOMPARE(t.entries(), expected);
+            QCOMPARE(t.selectedRow(), save.row);
+            QCOMPARE(t.status(), u"Configuration selected : "_s + save.stored);
+            QCOMPARE(name->text(), save.stored);
+            QVERIFY(!t.saved());
+            t.window().editor().DecodeConfig(u"0010000000000000");  // PNX from now on: saved as Chipset
+            word = u"1010000000000000"_s;
+        }
+    }
+
+    // The four buttons refused and the pop-up not opened without a selection; the pop-up
+    // opened by a right click that leaves the selection alone. Then moves and deletes by
+    // button and by the pop-up's entries, first at the ends and with both answers to
+    // Delete's question, then at random, each checked against a plain list, with the
+    // selection, the status bar and the flag. A new random sequence each run;
+    // QV12_TEST_SEED repeats the one a failure printed.
+    void listOperations()
+    {
+        // The command, the row selected and, for Delete, the answer.
+        const QStringList first = {u"DbUp 0"_s, u"dbMovedown 40"_s, u"DbbDelete 3 Cancel"_s, u"dbDelete 3 OK"_s};
+        const char *const commands[] = {"DbUp", "dbMoveup", "DbDown", "dbMovedown", "DbbDelete", "dbDelete"};
+        bool given = false;
+        quint32 seed = qEnvironmentVariable("QV12_TEST_SEED").toUInt(&given);
+        if (!given)
+            seed = QRandomGenerator::global()->generate();
+        qInfo("seed %u", seed);
+        QRandomGenerator random(seed);
+
+        TestWindow t;
+        for (const char *button : {"DbbAnalyse", "DbbDelete", "DbUp", "DbDown"}) {
+            t.prompter.expectMessage(u"Please select a database entry first !"_s);
+            t.click(button);
+        }
+        t.clickRow(1, Qt::RightButton);
+        QVERIFY(!t.get<QMenu>("dbOps")->isVisible());
+        t.clickRow(2);
+        t.clickRow(1, Qt::RightButton);
+        QTRY_VERIFY(t.get<QMenu>("dbOps")->isVisible() && t.selectedRow() == 2);
+        t.get<QMenu>("dbOps")->hide();
+        QList<Entry> expected = t.entries();
+        for (int step = 0; step < 80; ++step) {
+            const QStringList scripted = first.value(step).split(u' ', Qt::SkipEmptyParts);
+            const QString command = scripted.value(0, QString::fromLatin1(commands[random.bounded(6)]));
+            const int row = scripted.isEmpty() ? int(random.bounded(quint32(expected.size()))) : scripted[1].toInt();
+            const bool agree = scripted.isEmpty() ? random.bounded(2) : scripted.value(2) == u"OK"_s;
+            t.clickRow(row);
+            t.window().database().setDatabaseSaved(true);
+            const QString status = t.status();
+            const bool deleting = command.endsWith(u"elete"_s);
+            const int moved = qBound(0, row + (command.endsWith(u"up"_s, Qt::CaseInsensitive) ? -1 : 1),
+                                     int(expected.size()) - 1);
+            const int selected = deleting ? (agree ? -1 : row) : moved;
+            if (deleting) {
+                t.prompter.expectQuestion(u"This will delete configuration <"_s + expected.at(row).first
+                                              + u"> form the database !"_s, agree);
+            }
+            if (!deleting)
+                expected.swapItemsAt(row, moved);
+            else if (agree)
+                expected.removeAt(row);
+            // A button ("Db...") or an entry of the pop-up ("db...").
+            command.startsWith(u"Db") ? t.click(qPrintable(command)) : t.trigger(qPrintable(command));
+            QCOMPARE(t.entries(), expected);
+            QCOMPARE(t.selectedRow(), selected);
+            QCOMPARE(t.status(), status);  // a moved entry is named again
+            QVERIFY(!t.saved());
+        }
+    }
+
+    // Analysing shows the entry's word in the editor through the options' handlers, on
+    // locked options too; head type 3, head width 5 and head-up polarity 2 have no option,
+    // so those frames keep what they showed, and a 2 where an option is on or off selects
+    // it. By the pop-up the modes stay; the button chooses Software and User, so that the
+    // whole panel can be edited.
+    void analyse()
+    {
+        TestWindow t(cdbBytes({{u"Odd codes"_s, u"1200011110120000"_s}}));
+        t.click("ConfRes");
+        t.click("IdAuto");
+        t.clickRow(0);
+        for (const bool byButton : {false, true}) {
+            t.window().editor().DecodeConfig(u"1111110000100000");
+            byButton ? t.click("DbbAnalyse") : t.trigger("dbAnalyse");
+            QStringList shown = u"ModeChipset Voltage5 MechaTAV Steps2 StepperNormal HeadST StrobeKyo HW2N HupNormal"_s
+                                    .split(u' ');
+            shown << (byButton ? u"ConfUser"_s : u"ConfRes"_s) << (byButton ? u"IdUser"_s : u"IdAuto"_s);
+            shown.sort();
+            QCOMPARE(t.checked(), shown);
+            QCOMPARE(t.window().editor().fields(), (EditorFields{1, 1, 0, 0, 0, 3, 1, 5, 2}));
+            QCOMPARE(t.get<QLineEdit>("ConfigName")->text(), u"Odd codes"_s);
+            QCOMPARE(t.get("ConfigName")->isEnabled(), byButton);
+            QCOMPARE(t.get("HW1")->isEnabled(), byButton);
+        }
+    }
+};
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
