@@ -1,9 +1,13 @@
 #include "testwindow.h"
 
 #include "app/editorpanel.h"
+#include "app/splashscreen.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
@@ -353,6 +357,42 @@ private slots:
             QCOMPARE(t.get("ConfigName")->isEnabled(), byButton);
             QCOMPARE(t.get("HW1")->isEnabled(), byButton);
         }
+    }
+
+    // The captions are the program's own texts, runs of blanks and inch marks included.
+    void captions()
+    {
+        TestWindow t;
+        const QList<std::pair<const char *, QString>> captions = {
+            {"Voltage5", u"5     Volts"_s}, {"Voltage3", u"3.3  Volts"_s},
+            {"Step1", u"1 step/dotline"_s}, {"Steps2", u"2 steps/dotline"_s},
+            {"HW1", u"1''               192 pixels"_s}, {"HW2N", u"2'' normal    384 pixels"_s},
+            {"HW2W", u"2'' wide       448 pixels"_s}, {"HW3", u"3 ''              576 pixels"_s},
+            {"HW4", u"4 ''              832 pixels"_s}, {"HeadLV", u"LV (low voltage)"_s},
+            {"StrobeRohm", u"Positive"_s}, {"StrobeKyo", u"Negative"_s},
+            {"ConfRes", u"Hardware"_s}, {"IdAuto", u"Automatic"_s},
+            {"NewConfig", u"Save configuration to database"_s}, {"GetID", u"Detect Chipset"_s}};
+        for (const auto &[name, text] : captions)
+            QCOMPARE(t.get<QAbstractButton>(name)->text(), text);
+        QCOMPARE(t.get<QGroupBox>("Frame11")->title(), u"Head-up polarity"_s);
+        QCOMPARE(t.get<QLabel>("Identity")->text(), u"Please, run chipset detection"_s);
+        QCOMPARE(t.window().windowTitle(), u"QV12 Configurator"_s);
+    }
+
+    // The splash shows the revision, and the main window appears, loaded, once its
+    // 1500 ms are up; the tick runs once.
+    void splash()
+    {
+        int shown = 0;
+        QElapsedTimer clock;
+        clock.start();
+        SplashScreen splash([&] { ++shown; });
+        splash.Form_Load();
+        QCOMPARE(splash.findChild<QLabel *>(u"Rev"_s)->text(), u"Rev: 2.4"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(shown, 1, 5000);
+        QVERIFY2(clock.elapsed() >= 1490, qPrintable(QString::number(clock.elapsed())));
+        QTRY_VERIFY(!splash.isVisible());
+        QCOMPARE(shown, 1);
     }
 };
 
