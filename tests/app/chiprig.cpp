@@ -10,109 +10,97 @@
 
 using namespace Qt::StringLiterals;
 
-QByteArray bytes(std::initializer_list<int> values)
+QString gapError(const TranscriptEntry &from, const TranscriptEntry &to, double minMs, double maxMs)
 {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(quint8(v)));
-    return out;
+    const double gap = double(to.timeNs - from.timeNs) / 1e6;
+    if (gap >= minMs * 0.9 - 5 && gap < maxMs)
+        return {};
+    return u"%1 ms between bytes %2 and %3, not %4 to %5"_s.arg(gap).arg(from.byte).arg(to.byte).arg(minMs).arg(maxMs);
 }
 
-double gapMs(const TranscriptEntry &from, const TranscriptEntry &to)
+bool sentWith(const QList<TranscriptEntry> &entries, int speed, int handshake)
 {
-    return double(to.timeNs - from.timeNs) / 1e6;
-}
-
-QByteArray bytesFrom(const Transcript &transcript, int first)
-{
-    return transcript.bytes().mid(first);
+    return std::all_of(entries.begin(), entries.end(), [&](const TranscriptEntry &e) {
+        return (!speed || e.line.speed == speed) && e.line.xonXoff == (handshake == 1) && e.line.rtsCts == (handshake == 2);
+    });
 }
 
 void clickIn(QWidget *parent, const char *name)
 {
-    auto *button = parent->findChild<QAbstractButton *>(QLatin1String(name));
-    if (!button)
-        qFatal("No button named %s", name);
-    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    QTest::mouseClick(parent->findChild<QAbstractButton *>(QLatin1String(name)), Qt::LeftButton);  // at its centre
 }
 
-ChipRig::ChipRig() : m_window(std::make_unique<TestWindow>())
+ChipRig::ChipRig()
 {
-    m_window->context.setUsesSystemPorts(false);
+    context.setUsesSystemPorts(false);
 }
 
-SimulatedChip &ChipRig::addChip(int port, int speed, SimulatedChip::Handshake handshake)
+SimulatedChip &ChipRig::addChip(int port, int speed)
 {
-    m_chips.push_back(std::make_unique<SimulatedChip>(speed, handshake));
-    m_chipPorts.push_back(port);
-    SimulatedChip &chip = *m_chips.back();
+    SimulatedChip &chip = *chips.emplace_back(std::make_unique<SimulatedChip>(speed));
     if (!chip.isValid())
         qFatal("The simulated chip could not start: %s", qPrintable(chip.errorString()));
-    context().ports().assign(port, chip.devicePath());
+    context.ports().assign(port, chip.devicePath());
     return chip;
 }
 
-SimulatedChip &ChipRig::addSilentPort(int port)
+QString ChipRig::connectionState()
 {
-    SimulatedChip &chip = addChip(port, 9600);
-    chip.setSilent(true);
-    return chip;
+    const ConnectionSettings &c = connection();
+    return u"COM%1 %2 handshake %3 %4"_s.arg(c.PortNumber).arg(c.Speed).arg(c.Handshake)
+        .arg(c.ChipFound ? u"found"_s : u"not found"_s);
 }
 
-SimulatedChip &ChipRig::chip(int port)
+QString ChipRig::state(bool withFocus)
 {
-    for (size_t i = 0; i < m_chips.size(); ++i) {
-        if (m_chipPorts[i] == port)
-            return *m_chips[i];
+    QStringList enabled;
+    for (const char *name : {"GetID", "GetSettings", "ConfigPrinter", "SleepButton", "Wakeup", "Reset"}) {
+        if (get(name)->isEnabled())
+            enabled << QLatin1String(name);
     }
-    qFatal("No chip on COM%d", port);
+    const QCursor *cursor = QGuiApplication::overrideCursor();
+    return enabled.join(u' ') + (cursor && cursor->shape() == Qt::WaitCursor ? u", busy"_s : QString())
+        + (context.link().isOpen() ? u", port open"_s : QString())
+        + (withFocus ? u", focus "_s + window().focusWidget()->objectName() : QString());
 }
 
-void ChipRig::onDialog(std::function<void(PortSelectionDialog &)> script)
+QPointer<QObject> ChipRig::onDialog(std::function<void(PortSelectionDialog &)> script)
 {
     // Dies with the window: a script whose dialog never came must not act in a later test.
     auto *poll = new QTimer(&window());
-    poll->setInterval(5);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, script] {
-        auto *dialog = qobject_cast<PortSelectionDialog *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        script(*dialog);
-        // Whatever the script did, the dialog must not stay open: the test would hang.
-        if (dialog->isVisible() && !dialog->isDetecting())
-            dialog->accept();
+        if (auto *dialog = qobject_cast<PortSelectionDialog *>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            script(*dialog);
+            if (dialog->isVisible() && !dialog->isDetecting())  // left open, the test would wait for ever
+                dialog->reject();
+        }
     });
-    poll->start();
+    poll->start(5);
+    return poll;
 }
 
-bool ChipRig::connect(int port, const QString &speed, int handshakeIndex)
+bool ChipRig::connect(int port, const QString &speed)
 {
-    onDialog([port, speed, handshakeIndex](PortSelectionDialog &dialog) {
-        const QByteArray name = "COM" + QByteArray::number(port);
-        clickIn(&dialog, name.constData());
-        auto *speeds = dialog.findChild<QComboBox *>(u"serialspeed"_s);
-        speeds->setCurrentIndex(speeds->findText(speed));
-        dialog.findChild<QComboBox *>(u"serialhandshakeconf"_s)->setCurrentIndex(handshakeIndex);
+    onDialog([=](PortSelectionDialog &dialog) {
+        clickIn(&dialog, ("COM" + QByteArray::number(port)).constData());
+        dialog.findChild<QComboBox *>(u"serialspeed"_s)->setCurrentText(speed);
         clickIn(&dialog, "DetectSerialPrinter");
         clickIn(&dialog, "OKButton");
     });
-    w().click("GetID");
+    click("GetID");
     return connection().ChipFound && get("GetSettings")->isEnabled();
 }
 
 void ChipRig::whenReceived(SimulatedChip &chip, int count, std::function<void()> action)
 {
-    auto *connection = new QMetaObject::Connection;
-    auto fired = std::make_shared<bool>(false);
-    *connection = QObject::connect(&chip, &SimulatedChip::activity, &chip,
-                                   [&chip, count, action, connection, fired] {
-        if (*fired || chip.received().size() < count)
+    auto *waiter = new QObject(&chip);
+    QObject::connect(&chip, &SimulatedChip::activity, waiter, [&chip, count, action, waiter] {
+        if (chip.received().size() < count)
             return;
-        *fired = true;
-        QObject::disconnect(*connection);
-        delete connection;
+        QObject::disconnect(&chip, nullptr, waiter, nullptr);
+        waiter->deleteLater();
         action();
     });
 }

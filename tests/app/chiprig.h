@@ -2,10 +2,9 @@
 
 #include "sim/simulatedchip.h"
 #include "testwindow.h"
+#include "tests/common/bytes.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -13,51 +12,45 @@
 
 class PortSelectionDialog;
 
-// The bytes given, as a QByteArray (values 0 to 255).
-QByteArray bytes(std::initializer_list<int> values);
-// Gaps between consecutive entries of a transcript, in milliseconds.
-double gapMs(const TranscriptEntry &from, const TranscriptEntry &to);
-// The transcript's bytes from index first on.
-QByteArray bytesFrom(const Transcript &transcript, int first);
+// The chip buttons of the main window when all are enabled, as ChipRig::state() lists them.
+inline const QString AllChipButtons = QStringLiteral("GetID GetSettings ConfigPrinter SleepButton Wakeup Reset");
 
-// The main window with simulated chips behind its COM numbers, and nothing else: the
-// system's own serial ports are left out, so every port the program sees is a test's.
-class ChipRig
+// Empty when byte `to` crossed the line at least minMs and less than maxMs after byte
+// `from`; otherwise what was measured. The simulator stamps a byte when its thread gets
+// to read it, which on a loaded machine can be several milliseconds late, so the lower
+// bound allows 5 ms and a tenth: a missing or much shortened wait still fails.
+QString gapError(const TranscriptEntry &from, const TranscriptEntry &to, double minMs, double maxMs = 60000);
+// True when every entry crossed the line at speed (any for 0) with handshake code 0, 1 or 2.
+bool sentWith(const QList<TranscriptEntry> &entries, int speed, int handshake);
+void clickIn(QWidget *parent, const char *name);
+
+// A base of ChipRig so that the chips outlive the window's serial link.
+struct SimulatedChips
+{
+    std::vector<std::unique_ptr<SimulatedChip>> chips;
+};
+
+// The main window with simulated chips behind its COM numbers and none of the system's
+// own serial ports, so that every port the program sees is a test's.
+class ChipRig final : private SimulatedChips, public TestWindow
 {
 public:
     ChipRig();
 
-    // A chip on COM port at speed; its setting 28 reports handshake.
-    SimulatedChip &addChip(int port, int speed,
-                           SimulatedChip::Handshake handshake = SimulatedChip::Handshake::DsrDtr);
-    // A port with nothing behind it that answers.
-    SimulatedChip &addSilentPort(int port);
-    SimulatedChip &chip(int port);
+    SimulatedChip &addChip(int port, int speed);
+    ConnectionSettings &connection() { return context.connection(); }
+    // ConnectionSettings in one line: "COM2 9600 handshake 2 found".
+    QString connectionState();
+    // The enabled chip buttons of the main window, then ", busy" while the hourglass
+    // shows, ", port open" while the port is open, and on request which control has the focus.
+    QString state(bool withFocus = false);
 
-    TestWindow &w() { return *m_window; }
-    MainWindow &window() { return m_window->window(); }
-    ScriptedPrompter &prompter() { return m_window->prompter; }
-    AppContext &context() { return m_window->context; }
-    ConnectionSettings &connection() { return m_window->context.connection(); }
-    template<class T = QWidget>
-    T *get(const char *name) const { return m_window->get<T>(name); }
-
-    // Runs script on the port selection dialog as soon as it is shown modally (by
-    // "Detect Chipset", "Detect a printer" or "Check configuration" without a chip).
-    void onDialog(std::function<void(PortSelectionDialog &)> script);
-    // "Detect Chipset" with a detection on port at speed with handshake list index,
-    // then "OK". True when the main window ends connected.
-    [[nodiscard]] bool connect(int port, const QString &speed, int handshakeIndex = 1);
-
-    // Called when the chip's transcript has reached count received bytes, while the
-    // program waits (for actions started from a wait).
+    // Runs script on the port selection dialog as soon as the main window shows it; to
+    // stop waiting, delete what this returns.
+    QPointer<QObject> onDialog(std::function<void(PortSelectionDialog &)> script);
+    // "Detect Chipset", a detection in the dialog on port at speed with "DSR/DTR Mode",
+    // then "OK". True when the main window ends with a chip found.
+    [[nodiscard]] bool connect(int port, const QString &speed);
+    // Runs action once, inside the program's wait, when chip has received count bytes.
     void whenReceived(SimulatedChip &chip, int count, std::function<void()> action);
-
-private:
-    std::vector<std::unique_ptr<SimulatedChip>> m_chips;  // outlive the window's link
-    std::vector<int> m_chipPorts;
-    std::unique_ptr<TestWindow> m_window;
 };
-
-// Helpers for the dialog, found by their names.
-void clickIn(QWidget *parent, const char *name);

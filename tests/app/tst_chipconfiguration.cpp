@@ -1,0 +1,253 @@
+#include "chiprig.h"
+
+#include "app/editorpanel.h"
+#include "app/portselectiondialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// Each case names only the faults it switches on.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace {
+
+// Settings 6 and 9, the configuration, the identity.
+const QByteArray WholeRead = bytes({29, 83, 102, 6, 29, 83, 102, 9, 29, 83, 67, 27, 73});
+const QString ProgrammingError = u"Programming error ! Please check cables and power."_s;
+const QString Unplugged = u"The serial port could not be used, so the chip could not answer:\n"
+                          "COM1 (%1): the device went away during the exchange\n\n"
+                          "Check the cable and the serial adapter, then run the chipset detection again."_s;
+const QString Previous = u"1100001101100000"_s;  // the editor's word before a check, kept when the answer is refused
+// The options of the word 1111110000100000, which programming writes as 252 and 32.
+const QStringList Fields{u"Voltage5"_s, u"MechaStd"_s, u"Step1"_s, u"StepperInverted"_s,
+                         u"HupNormal"_s, u"HW2N"_s, u"HeadST"_s, u"StrobeRohm"_s};
+
+// WriteSetting of each setting with its value, then of the identity's bytes from setting 9 on.
+QByteArray writes(std::initializer_list<std::pair<int, int>> settings, const QByteArray &identity = {})
+{
+    QByteArray out;
+    for (const auto &[setting, value] : settings)
+        out += bytes({29, 83, 70, setting, value});
+    for (int i = 0; i < identity.size(); ++i)
+        out += bytes({29, 83, 70, 9 + i, quint8(identity[i])});
+    return out;
+}
+
+// "Check configuration": the chip's settings 6 (and 9), 7 and 8 and its faults, then the
+// mode options, the editor's configuration word and the mechanism identity shown.
+struct Check
+{
+    int setting6, first, second;
+    ChipFaults faults;
+    QString modes, word, name;
+};
+
+// "Configure chipset": the options selected, the identity, the answer to the polarity
+// question (0: none asked, 1: OK, 2: Cancel; 3: the cable pulled once the polarity
+// request is in), the message refusing it, the settings written.
+struct Program
+{
+    QStringList options;
+    QString name;
+    int question;
+    QString message;
+    QByteArray writes;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Check)
+Q_DECLARE_METATYPE(Program)
+
+// Reading and programming the configuration, against one chip found once for all cases.
+class TestChipConfiguration final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void check_data();
+    void check();
+    void program_data();
+    void program();
+
+private:
+    std::unique_ptr<ChipRig> m_rig;
+    SimulatedChip *m_chip = nullptr;
+    QByteArray m_settings;
+    int m_before = 0;
+};
+
+void TestChipConfiguration::init()
+{
+    if (!m_rig) {
+        m_rig = std::make_unique<ChipRig>();
+        m_chip = &m_rig->addChip(1, 115200);
+        m_settings = m_chip->settings();
+        QVERIFY(m_rig->connect(1, u"115200"_s));
+    }
+    m_chip->setFaults(ChipFaults{});
+    m_chip->setSettings(m_settings);
+    m_chip->access([](ChipEmulator &chip) { chip.setDetectedPolarity(0); });
+    m_chip->restart();
+    m_before = m_chip->received().size();
+    m_rig->window().statusText().setText(u"Status bar"_s);
+}
+
+void TestChipConfiguration::cleanup()
+{
+    QTRY_COMPARE(m_chip->findChildren<QObject *>().size(), 0);  // every action waiting for bytes has run
+    QCOMPARE(m_rig->prompter.pending(), QString());
+}
+
+void TestChipConfiguration::check_data()
+{
+    QTest::addColumn<Check>("check");
+    const QString user = u"ConfUser IdUser"_s, word = u"1111110000100000"_s;
+    QTest::newRow("2 bytes; PNX suffix after the cut to 16")
+        << Check{1, 252, 32, {.identityReply = "  KT 610-ST PNX QV12 FW"}, user, word, u"KT 610-ST"_s};
+    QTest::newRow("4 bytes; lower-case pnx")
+        << Check{1, 252, 32, {.configReplyLength = 4, .identityReply = "  KT 610-ST pnx Q"}, user, word, u"KT 610-ST pnx"_s};
+    QTest::newRow("PNX mode in two bursts 200 ms apart; PNX alone")
+        << Check{1, 0x52, 0x60, {.identityReply = "PNX", .burstSize = 1, .burstGapMs = 200}, user, u"0101001001100000"_s};
+    QTest::newRow("3 bytes; markup and Latin-1")
+        << Check{1, 252, 32, {.configReplyLength = 3, .identityReply = "<b>T\xeate</b>"}, user, Previous, u"<b>Tête</b>"_s};
+    QTest::newRow("Hardware, Automatic, locked")
+        << Check{0, 252, 32, {}, u"ConfRes IdAuto locked"_s, u"1110010001000000"_s, u"AUTO ST 2INW 5V"_s};
+    QTest::newRow("silent chip") << Check{1, 252, 32, {.silent = true}, u"ConfRes IdAuto locked"_s, Previous};
+}
+
+void TestChipConfiguration::check()
+{
+    QFETCH(Check, check);
+    ChipRig &rig = *m_rig;
+    for (const auto &[setting, value] : {std::pair{6, check.setting6}, {9, check.setting6 * 'K'}, {7, check.first},
+                                         {8, check.second}})
+        m_chip->setSetting(setting, quint8(value));
+    m_chip->restart();
+    m_chip->setFaults(check.faults);
+    rig.window().editor().DecodeConfig(Previous);
+    rig.get<QLineEdit>("ConfigName")->setText(u"previous"_s);
+    auto modes = [&] {  // "locked": none of the editor's options nor the identity box enabled
+        const auto options = rig.window().editor().editableOptions();
+        const bool locked = std::none_of(options.begin(), options.end(), [](auto *o) { return o->isEnabled(); });
+        return u"%1 %2%3"_s.arg(rig.get<QRadioButton>("ConfUser")->isChecked() ? u"ConfUser"_s : u"ConfRes"_s,
+                                rig.get<QRadioButton>("IdUser")->isChecked() ? u"IdUser"_s : u"IdAuto"_s,
+                                locked && !rig.get("ConfigName")->isEnabled() ? u" locked"_s : QString());
+    };
+    // While the chip is asked, every other chip action is refused with a beep and changes
+    // no button; the modes (and the lock) apply before the configuration is asked for.
+    QString during;
+    rig.whenReceived(*m_chip, m_before + 9, [&] {
+        for (int i = 0; i < 5; ++i)
+            rig.prompter.expectBeep();
+        for (const char *name : {"SleepButton", "Reset", "Wakeup", "ConfigPrinter", "GetID"})
+            rig.click(name);
+        during = rig.state() + u"; "_s + modes();
+        if (check.word == Previous)
+            rig.prompter.expectMessage(u"Error while reading printer parameters !"_s, Prompter::Icon::Critical);
+    });
+    rig.click("GetSettings");
+    QCOMPARE(during, u"GetID ConfigPrinter SleepButton Wakeup Reset, busy, port open; "_s + check.modes);
+    QTRY_COMPARE(m_chip->received().bytes().mid(m_before), WholeRead);
+    const auto entries = m_chip->received().entries().mid(m_before);
+    QCOMPARE(gapError(entries[8], entries[11], 500, 1400), QString());  // a reply ends after 500 ms of silence
+    QCOMPARE(modes(), check.modes);
+    QCOMPARE(rig.window().editor().fields(), ::DecodeConfig(check.word).values);
+    QCOMPARE(rig.get<QLineEdit>("ConfigName")->text(), check.name);
+    QCOMPARE(rig.state(true), AllChipButtons + u", focus GetSettings"_s);
+}
+
+void TestChipConfiguration::program_data()
+{
+    QTest::addColumn<Program>("program");
+    const auto software = {std::pair{6, 1}, {7, 252}, {8, 32}};
+    const QStringList user = Fields + QStringList{u"ConfUser"_s, u"IdUser"_s};
+    const QStringList automatic = Fields + QStringList{u"ConfUser"_s, u"IdAuto"_s};  // strobe positive, the chip's negative
+    QTest::newRow("Hardware, Automatic") << Program{{u"ConfRes"_s, u"IdAuto"_s}, {}, 0, {}, writes({{6, 0}, {9, 0}})};
+    QTest::newRow("Software, User of 5 characters") << Program{user, u"AB CD"_s, 0, {}, writes(software, "AB CD\0"_ba)};
+    QTest::newRow("16 characters") << Program{user, u"0123456789ABCDEF"_s, 0, {}, writes(software, "0123456789ABCDEF")};
+    QTest::newRow("20 characters") << Program{user, u"0123456789ABCDEF!!!!"_s, 0, {}, writes(software, "0123456789ABCDEF")};
+    QTest::newRow("polarity question, OK") << Program{automatic, {}, 1, {}, writes({{6, 1}, {7, 252}, {8, 32}, {9, 0}})};
+    QTest::newRow("polarity question, Cancel") << Program{automatic, {}, 2, {}, {}};
+    // Refused, with nothing sent, by the first check that fails: the options of the word
+    // but those missing, then the modes.
+    auto refused = [](const QString &options, const char *name, const char *message) {
+        QStringList selected = Fields;
+        for (const QString &option : options.split(u' ', Qt::SkipEmptyParts))
+            option.startsWith(u'-') ? void(selected.removeAll(option.mid(1))) : selected.append(option);
+        return Program{selected, QLatin1String(name), 0, QLatin1String(message), {}};
+    };
+    QTest::newRow("nothing selected") << refused(u"-Voltage5"_s, "", "Please select a configuration mode !");
+    QTest::newRow("no identity method") << refused(u"ConfRes"_s, "X", "Please select an identity determination method !");
+    QTest::newRow("voltage and head type") << refused(u"-Voltage5 -HeadST ConfUser IdAuto"_s, "", "Logic voltage is not defined !");
+    QTest::newRow("head-up and width") << refused(u"-HupNormal -HW2N ConfUser IdAuto"_s, "", "Head-up polarity is not defined !");
+    QTest::newRow("fields before the identity") << refused(u"-StrobeRohm ConfUser IdUser"_s, "", "Strobe polarity is not defined !");
+    QTest::newRow("empty user identity") << refused(u"ConfUser IdUser"_s, "", "Please specify a mechanism identity !");
+    QTest::newRow("Hardware ignores the fields, not the identity")
+        << Program{{u"ConfRes"_s, u"IdUser"_s}, {}, 0, u"Please specify a mechanism identity !"_s, {}};
+    QTest::newRow("pulled cable (last: it stays pulled)") << Program{user, u"KT 610-ST"_s, 3, {}, {}};
+}
+
+void TestChipConfiguration::program()
+{
+    QFETCH(Program, program);
+    ChipRig &rig = *m_rig;
+    EditorPanel &editor = rig.window().editor();
+    editor.resetFields();
+    editor.clearOptions();
+    for (const char *mode : {"ConfRes", "ConfUser", "IdAuto", "IdUser"}) {  // none selected
+        rig.get<QRadioButton>(mode)->setAutoExclusive(false);
+        rig.get<QRadioButton>(mode)->setChecked(false);
+        rig.get<QRadioButton>(mode)->setAutoExclusive(true);
+    }
+    for (const QString &option : program.options)
+        editor.selectOption(rig.get<QRadioButton>(option.toLatin1().constData()));
+    rig.get<QLineEdit>("ConfigName")->setText(program.name);
+    m_chip->access([&](ChipEmulator &chip) { chip.setDetectedPolarity(program.question ? 1 : 0); });
+    const QString identity = rig.get<QLabel>("Identity")->text();
+    if (!program.message.isEmpty())
+        rig.prompter.expectMessage(program.message);
+    if (program.question == 1 || program.question == 2)
+        rig.prompter.expectMessage(u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s,
+                                   Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel,
+                                   program.question == 1 ? Prompter::Answer::Ok : Prompter::Answer::Cancel);
+    if (program.question == 3) {
+        // The device goes with the cable: the program must not find another one under its
+        // name. One message per non-zero setting; the port's own, naming the port, its
+        // device and the fix, once at the next phase; the 0 after "KT 610-ST" reads as echoed.
+        const QString device = rig.path(u"qv12-com1"_s);
+        QVERIFY(m_chip->createLink(device));
+        rig.context.ports().assign(1, device);
+        rig.whenReceived(*m_chip, m_before + 3, [&] { m_chip->removeLink(); });
+        m_chip->setFaults({.unplugAfterBytes = 3});
+        for (int i = 0; i < 3 + 1 + 9; ++i)
+            rig.prompter.expectMessage(i == 3 ? Unplugged.arg(device) : ProgrammingError,
+                                       i == 3 ? Prompter::Icon::Critical : Prompter::Icon::None);
+    }
+    rig.click("ConfigPrinter");
+
+    // Each write waits for its echo and 100 ms; the reset comes a second before the
+    // identity request, whose answer is the visible result.
+    const bool done = program.message.isEmpty() && program.question < 2;
+    const bool software = program.message.isEmpty() && program.options.contains(u"ConfUser"_s);
+    const QByteArray sent = (software ? bytes({29, 83, 104}) : QByteArray()) + program.writes;
+    QTRY_COMPARE(m_chip->received().bytes().mid(m_before), sent + (done ? bytes({27, 64, 27, 73}) : QByteArray()));
+    const auto entries = m_chip->received().entries().mid(m_before + (software ? 3 : 0));
+    for (int i = 5; i < program.writes.size(); i += 5)
+        QCOMPARE(gapError(entries[i - 5], entries[i], 100, 600), QString());
+    if (done)
+        QCOMPARE(gapError(entries[program.writes.size()], entries[program.writes.size() + 2], 1000, 1600), QString());
+    const QString shown = done ? QString::fromLatin1(m_chip->identity()) : program.question == 3 ? QString() : identity;
+    QCOMPARE(rig.get<QLabel>("Identity")->text(), shown);
+    QCOMPARE(rig.status(), program.question == 2 ? u"Programming cancelled !"_s : u"Status bar"_s);
+    QCOMPARE(rig.state(true), AllChipButtons + u", focus ConfigPrinter"_s);
+}
+
+QTEST_MAIN(TestChipConfiguration)
+#include "tst_chipconfiguration.moc"
