@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <limits>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -191,27 +192,14 @@ void SerialLink::discardInput()
 QByteArray SerialLink::ReadText()
 {
     QByteArray result;
-    if (!isOpen())
-        return result;
     QElapsedTimer clock;
     clock.start();
     PollClock polls(clock);
-    int idle = 0;
-    while (isOpen()) {
-        if (bytesWaiting() > 0) {
-            const int room = m_maxReplyBytes - int(result.size());
-            result += m_port->read(qMin(ReadLimit, room));
-            idle = 0;
-            polls.restart();
-            // A device that never falls silent must not hold the action for ever.
-            if (result.size() >= m_maxReplyBytes || clock.elapsed() >= m_maxReplyMs)
-                break;
-            continue;
-        }
-        if (clock.elapsed() >= m_maxReplyMs)
-            break;
-        waitForPoll(polls);
-        if (++idle >= SilentPolls)
+    while (awaitBytes(polls, m_maxReplyMs)) {
+        result += m_port->read(qMin(ReadLimit, m_maxReplyBytes - int(result.size())));
+        polls.restart();
+        // A device that never falls silent must not hold the action for ever.
+        if (result.size() >= m_maxReplyBytes || clock.elapsed() >= m_maxReplyMs)
             break;
     }
     return result;
@@ -222,17 +210,25 @@ quint8 SerialLink::ReadByte()
     QElapsedTimer clock;
     clock.start();
     PollClock polls(clock);
+    if (!awaitBytes(polls, std::numeric_limits<qint64>::max()))
+        return 0;
+    const QByteArray read = m_port->read(ReadLimit);
+    return read.isEmpty() ? 0 : quint8(read.at(0));
+}
+
+bool SerialLink::awaitBytes(PollClock &polls, qint64 deadlineMs)
+{
     int idle = 0;
     while (isOpen()) {
-        if (bytesWaiting() > 0) {
-            const QByteArray read = m_port->read(ReadLimit);
-            return read.isEmpty() ? 0 : quint8(read.at(0));
-        }
+        if (bytesWaiting() > 0)
+            return true;
+        if (polls.clock.elapsed() >= deadlineMs)
+            return false;
         waitForPoll(polls);
         if (++idle >= SilentPolls)
-            break;
+            return false;
     }
-    return 0;
+    return false;
 }
 
 void SerialLink::waitForPoll(PollClock &polls)

@@ -92,6 +92,9 @@ private:
         const QElapsedTimer &clock;
         qint64 nextNs;
     };
+    // Polls until bytes are waiting (true), or until 50 polls found none, the port is
+    // lost or deadlineMs has passed on the poll clock (false).
+    bool awaitBytes(PollClock &polls, qint64 deadlineMs);
     void waitForPoll(PollClock &polls);
 
     void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text);
