@@ -1,7 +1,5 @@
 #include "serial/seriallink.h"
 
-#include "serial/linesettingsholder.h"
-
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -10,6 +8,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -51,23 +50,27 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
 {
     if (m_aborted)
         return false;
-    closeQuietly();  // new settings take hold only on a fresh open
+    ClosePort();  // new settings take hold only on a fresh open
 
     const QString device = m_ports.device(port);
+    m_openedPort = port;
+    m_openedDevice = device;
+    m_openedSpeed = speed.toInt();
+    m_openedHandshake = handshake;
     if (port < PortMap::FirstPort || port > PortMap::LastPort || device.isEmpty()) {
         record(LinkFailure::Kind::NoDevice, port, device,
                u"No device is assigned to COM%1"_s.arg(port));
+        recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"no device"_s);
         return false;
     }
-    bool ok = false;
-    const int baud = speed.toInt(&ok);
-    if (!ok || baud <= 0) {
+    if (m_openedSpeed <= 0) {
         record(LinkFailure::Kind::Other, port, device, u"Unsupported line speed \"%1\""_s.arg(speed));
+        recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"unsupported line speed"_s);
         return false;
     }
 
     m_port->setPortName(device);
-    m_port->setBaudRate(baud);
+    m_port->setBaudRate(m_openedSpeed);
     m_port->setDataBits(QSerialPort::Data8);
     m_port->setParity(QSerialPort::NoParity);
     m_port->setStopBits(QSerialPort::OneStop);
@@ -75,25 +78,14 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
                            : handshake == 2 ? QSerialPort::HardwareControl
                                             : QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
+        recordEvent(TrafficEvent::Kind::OpenFailed, {}, m_port->errorString());
         recordOpenFailure(port, device);
         return false;
     }
-    // Qt puts back on close what it found on open. Give the device our settings and
-    // open once more (the port is known to be ours now), so that the close changes
-    // nothing under bytes still on their way.
-    LineSettingsHolder ours;
-    if (ours.capture(int(m_port->handle()))) {
-        m_port->close();
-        ours.applyTo(device);
-        if (!m_port->open(QIODevice::ReadWrite)) {
-            recordOpenFailure(port, device);
-            return false;
-        }
-    }
     m_lost = false;
-    m_openedPort = port;
-    m_openedDevice = device;
-
+    m_byteNs = 10'000'000'000LL / m_openedSpeed;
+    m_lineFreeNs = 0;
+    recordEvent(TrafficEvent::Kind::Opened);
     return true;
 }
 
@@ -127,15 +119,18 @@ void SerialLink::ClosePort(int)
 {
     if (!m_port->isOpen())
         return;
-    if (!m_lost && m_port->bytesToWrite() > 0)
-        m_port->flush();
+    // Qt puts back the settings it found when it opened; bytes still on the wire would
+    // leave under those.
+    awaitOutputSent();
     closeQuietly();
 }
 
 void SerialLink::closeQuietly()
 {
-    if (m_port->isOpen())
+    if (m_port->isOpen()) {
         m_port->close();
+        recordEvent(TrafficEvent::Kind::Closed);
+    }
     m_port->clearError();
     m_lost = false;
 }
@@ -149,10 +144,61 @@ void SerialLink::SendText(const QByteArray &text)
 {
     if (m_aborted || !isOpen() || text.isEmpty())
         return;
+    recordEvent(TrafficEvent::Kind::Sent, text);
+    const qint64 now = TrafficRecord::nowNs();
+    m_lineFreeNs = std::max(m_lineFreeNs, now) + m_byteNs * text.size();
     m_port->write(text);
-    // Out now rather than at the next event loop turn: a ClosePort right after would
-    // otherwise drop the bytes, and the gaps between commands must be the caller's.
+    // Into the driver now rather than at the next event loop turn, so that the bytes
+    // leave while the caller waits.
     m_port->flush();
+}
+
+int SerialLink::queuedOutput() const
+{
+    if (!isOpen())
+        return 0;
+    int queued = 0;
+    if (::ioctl(int(m_port->handle()), TIOCOUTQ, &queued) != 0)
+        queued = 0;
+    return queued + int(m_port->bytesToWrite());
+}
+
+void SerialLink::awaitOutputSent()
+{
+    const qint64 giveUpNs = std::max(m_lineFreeNs, TrafficRecord::nowNs())
+        + qint64(MaxOutputStallMs) * 1'000'000;
+    while (!m_aborted && isOpen()) {
+        if (m_port->bytesToWrite() > 0)
+            m_port->flush();
+        // The driver's queue, then the line's own pace: what a UART's FIFO still holds
+        // after the driver's queue is empty can't have left sooner than that.
+        const qint64 now = TrafficRecord::nowNs();
+        const int queued = queuedOutput();
+        int lsr = 0;
+        const bool shifting = ::ioctl(int(m_port->handle()), TIOCSERGETLSR, &lsr) == 0
+            && !(lsr & TIOCSER_TEMT);
+        if (queued == 0 && !shifting && now >= m_lineFreeNs)
+            return;
+        if (now >= giveUpNs)
+            return;
+        const qint64 waitNs = std::max({m_lineFreeNs - now, queued * m_byteNs, qint64(1'000'000)});
+        sleepMs(int((waitNs + 999'999) / 1'000'000));
+    }
+}
+
+QByteArray SerialLink::take(qint64 maxBytes)
+{
+    const QByteArray read = m_port->read(maxBytes);
+    if (!read.isEmpty())
+        recordEvent(TrafficEvent::Kind::Received, read);
+    return read;
+}
+
+void SerialLink::recordEvent(TrafficEvent::Kind kind, const QByteArray &bytes, const QString &note)
+{
+    m_traffic.append(TrafficEvent{TrafficRecord::nowNs(), kind, qint8(m_openedPort),
+                                  qint8(m_openedHandshake), m_openedSpeed, m_openedDevice,
+                                  bytes, note});
 }
 
 void SerialLink::pull()
@@ -177,16 +223,17 @@ QByteArray SerialLink::readWaiting()
     if (!isOpen())
         return {};
     pull();
-    return isOpen() ? m_port->read(ReadLimit) : QByteArray();
+    return isOpen() ? take(ReadLimit) : QByteArray();
 }
 
 void SerialLink::discardInput()
 {
     if (!isOpen())
         return;
+    // Taken and recorded rather than flushed unseen: the record shows every byte.
     pull();
-    if (isOpen())
-        m_port->clear(QSerialPort::Input);
+    while (isOpen() && m_port->bytesAvailable() > 0)
+        take(m_port->bytesAvailable());
 }
 
 QByteArray SerialLink::ReadText()
@@ -196,7 +243,7 @@ QByteArray SerialLink::ReadText()
     clock.start();
     PollClock polls(clock);
     while (awaitBytes(polls, m_maxReplyMs)) {
-        result += m_port->read(qMin(ReadLimit, m_maxReplyBytes - int(result.size())));
+        result += take(qMin(ReadLimit, m_maxReplyBytes - int(result.size())));
         polls.restart();
         // A device that never falls silent must not hold the action for ever.
         if (result.size() >= m_maxReplyBytes || clock.elapsed() >= m_maxReplyMs)
@@ -212,7 +259,7 @@ quint8 SerialLink::ReadByte()
     PollClock polls(clock);
     if (!awaitBytes(polls, std::numeric_limits<qint64>::max()))
         return 0;
-    const QByteArray read = m_port->read(ReadLimit);
+    const QByteArray read = take(ReadLimit);
     return read.isEmpty() ? 0 : quint8(read.at(0));
 }
 
@@ -247,6 +294,14 @@ void SerialLink::waitForPoll(PollClock &polls)
 }
 
 void SerialLink::WaitMs(int ms)
+{
+    if (m_aborted)
+        return;
+    awaitOutputSent();
+    sleepMs(ms);
+}
+
+void SerialLink::sleepMs(int ms)
 {
     if (m_aborted)
         return;
@@ -310,6 +365,7 @@ void SerialLink::deviceLost()
         return;
     m_lost = true;
     record(LinkFailure::Kind::Unplugged, m_openedPort, m_openedDevice, m_port->errorString());
+    recordEvent(TrafficEvent::Kind::Lost, {}, m_port->errorString());
     // Not from inside the port's own notification: close once control is back.
     QMetaObject::invokeMethod(this, [this] {
         if (m_lost)

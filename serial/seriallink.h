@@ -2,6 +2,7 @@
 
 #include "serial/linkfailure.h"
 #include "serial/portmap.h"
+#include "serial/trafficrecord.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -27,6 +28,9 @@ public:
     static constexpr int SettleMs = 50;            // wait after OpenPort
     static constexpr int MaxReplyBytes = 4096;     // ReadText never collects more than this...
     static constexpr int MaxReplyMs = 10000;       // ...nor reads for longer than this
+    // How long bytes may stay queued beyond their time on the line (flow control holding
+    // them) before a wait or a close goes on without them.
+    static constexpr int MaxOutputStallMs = 2000;
 
     explicit SerialLink(const PortMap &ports, QObject *parent = nullptr);
     ~SerialLink() override;
@@ -37,11 +41,11 @@ public:
     bool PortExists(int port) const;
     // Opens COM port at speed ("9600"...) 8N1 with handshake 0 none, 1 XON/XOFF,
     // 2 RTS/CTS, then waits 50 ms. Does nothing at all when the port is already open.
-    // Returns false when the port could not be opened (a failure is recorded).
+    // Returns false when the port could not be opened (a failure is recorded). The
+    // device is opened once: every extra open and close would drop DTR and RTS.
     bool OpenPort(int port, const QString &speed, int handshake);
-    // Closes the port if it is open. The argument is ignored: there is one port. The
-    // device keeps the line settings it had while open, so that bytes sent just before
-    // still go out (and are taken by the far end) at the speed they were sent with.
+    // Closes the port if it is open, once the bytes sent have left the line under the
+    // settings they were sent with. The argument is ignored: there is one port.
     void ClosePort(int port = 0);
     // Sends the bytes unchanged. Nothing is sent when the port is not open.
     void SendText(const QByteArray &text);
@@ -50,7 +54,8 @@ public:
     QByteArray ReadText();
     // The first byte of the next read (the rest of that read is discarded); 0 on silence.
     quint8 ReadByte();
-    // Waits ms milliseconds while events run.
+    // Waits ms milliseconds while events run, counted from when the bytes sent have left
+    // the port: a UART is still shifting them out after the write has returned.
     void WaitMs(int ms);
 
     // Direct access to the port object, for detection, which sets the port up itself.
@@ -68,14 +73,16 @@ public:
 
     // The ReadText bounds; the defaults are MaxReplyBytes and MaxReplyMs.
     void setReplyBounds(int maxBytes, int maxMs);
-    // The COM number the port was last opened on (0 before the first open).
-    int openedPort() const { return m_openedPort; }
 
     // Ends every wait at once and makes the link inert (nothing sent, reads empty, opens
     // fail quietly) so that a running action runs to its end without waiting; used when
     // the program is closing. The port is closed.
     void abort();
     bool isAborted() const { return m_aborted; }
+
+    // Every open, close and byte of the line, stamped on the program's side.
+    TrafficRecord &traffic() { return m_traffic; }
+    const TrafficRecord &traffic() const { return m_traffic; }
 
 signals:
     // Emitted by abort(), so that waits elsewhere (TimerOut) end too.
@@ -96,6 +103,16 @@ private:
     // lost or deadlineMs has passed on the poll clock (false).
     bool awaitBytes(PollClock &polls, qint64 deadlineMs);
     void waitForPoll(PollClock &polls);
+    // Runs events for ms milliseconds (no look at the line).
+    void sleepMs(int ms);
+    // Runs events until the bytes sent are out of the driver's queue and, by the line's
+    // own pace, off the wire; bounded by MaxOutputStallMs against a line held still.
+    void awaitOutputSent();
+    // Bytes written but still queued in Qt or the driver (not counting the UART's FIFO).
+    int queuedOutput() const;
+    // Received bytes into the record, as the program takes them from the port.
+    QByteArray take(qint64 maxBytes);
+    void recordEvent(TrafficEvent::Kind kind, const QByteArray &bytes = {}, const QString &note = {});
 
     void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text);
     void recordOpenFailure(int port, const QString &device);
@@ -111,7 +128,12 @@ private:
     bool m_lost = false;        // the device went away; the port closes at the next chance
     int m_openedPort = 0;
     QString m_openedDevice;
+    int m_openedSpeed = 0;
+    int m_openedHandshake = 0;
+    qint64 m_byteNs = 0;        // one byte's time on the line: start, 8 data and stop bits
+    qint64 m_lineFreeNs = 0;    // when the last byte sent will have left, at the line's pace
     int m_maxReplyBytes = MaxReplyBytes;
     int m_maxReplyMs = MaxReplyMs;
     QList<LinkFailure> m_failures;
+    TrafficRecord m_traffic;
 };

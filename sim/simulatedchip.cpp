@@ -63,13 +63,16 @@ void SimulatedChip::start(int, Handshake)
         return;
     }
     // Raw, so that nothing is echoed or translated, also after an opener restores the
-    // settings it found.
+    // settings it found. The speed 0 marks a line nobody has set: an opener that puts
+    // these settings back when it closes may do so before this thread has read the last
+    // bytes it sent, which a pseudo-terminal takes at once where a UART would still be
+    // shifting them out. Those bytes crossed at the settings last seen (lineFor).
     termios tio{};
     ::tcgetattr(m_slaveHold, &tio);
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
-    ::cfsetispeed(&tio, B9600);
-    ::cfsetospeed(&tio, B9600);
+    ::cfsetispeed(&tio, B0);
+    ::cfsetospeed(&tio, B0);
     ::tcsetattr(m_slaveHold, TCSANOW, &tio);
 
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
@@ -361,7 +364,7 @@ void SimulatedChip::handleInput(qint64 now)
     const ssize_t n = ::read(m_master, buffer, sizeof buffer);
     if (n <= 0)
         return;  // EAGAIN, or nobody at the other end (cannot happen: the slave is held)
-    const LineSettings line = LineSettings::read(m_master);
+    const LineSettings line = lineNow();
     bool changed = false;
     {
         QMutexLocker lock(&m_mutex);
@@ -383,6 +386,14 @@ void SimulatedChip::handleInput(qint64 now)
         changed = m_emulator.settingsVersion() != before;
     }
     notify(changed);
+}
+
+LineSettings SimulatedChip::lineNow()
+{
+    const LineSettings line = LineSettings::read(m_master);
+    if (line.speed != 0)
+        m_lastLine = line;
+    return m_lastLine;
 }
 
 void SimulatedChip::enqueueLocked(const QByteArray &reply, qint64 now)
@@ -419,7 +430,7 @@ void SimulatedChip::sendDue(qint64 now)
             written = 0;
         if (written < chunk.size())
             m_txBlocked = true;  // the opener isn't reading: wait until there is room
-        const LineSettings line = LineSettings::read(m_master);
+        const LineSettings line = lineNow();
         for (ssize_t i = 0; i < written; ++i) {
             m_sent.append(TranscriptEntry{now, quint8(m_tx.front().byte), line});
             m_tx.pop_front();

@@ -103,6 +103,8 @@ private:
     void handleInput(qint64 now);
     void sendDue(qint64 now);
     void enqueueLocked(const QByteArray &reply, qint64 now);
+    // The line as the opener set it: the settings last seen while the line was set.
+    LineSettings lineNow();
     void unplugLocked();
     void dropOutputLocked();
     void notify(bool settingsChanged);
@@ -117,6 +119,7 @@ private:
     std::deque<Pending> m_tx;
     qint64 m_txLastDue = 0;
     bool m_txBlocked = false;  // chip thread only
+    LineSettings m_lastLine;   // chip thread only
     bool m_streaming = false;
     int m_unplugCountdown = -1;
     bool m_unplugRequested = false;
