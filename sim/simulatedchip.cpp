@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -71,9 +72,15 @@ void SimulatedChip::start(int, Handshake)
     ::tcgetattr(m_slaveHold, &tio);
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
+    // With EXTPROC on the line and packet mode on the master, every change of the
+    // settings wakes this thread, so it sees the opener's settings while its bytes are
+    // still coming, not only when they are read.
+    tio.c_lflag |= EXTPROC;
     ::cfsetispeed(&tio, B0);
     ::cfsetospeed(&tio, B0);
     ::tcsetattr(m_slaveHold, TCSANOW, &tio);
+    int packetMode = 1;
+    ::ioctl(m_master, TIOCPKT, &packetMode);
 
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -360,11 +367,15 @@ void SimulatedChip::run()
 
 void SimulatedChip::handleInput(qint64 now)
 {
-    char buffer[512];
-    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-    if (n <= 0)
-        return;  // EAGAIN, or nobody at the other end (cannot happen: the slave is held)
+    // Packet mode: a read is a status byte alone (the opener changed the line's
+    // settings, flushed...), or TIOCPKT_DATA followed by the bytes received.
+    char packet[513];
+    const ssize_t got = ::read(m_master, packet, sizeof packet);
     const LineSettings line = lineNow();
+    if (got <= 1 || packet[0] != TIOCPKT_DATA)
+        return;  // a status only, EAGAIN, or nobody at the other end
+    const char *buffer = packet + 1;
+    const ssize_t n = got - 1;
     bool changed = false;
     {
         QMutexLocker lock(&m_mutex);
