@@ -10,14 +10,6 @@
 
 using namespace Qt::StringLiterals;
 
-QString gapError(const TranscriptEntry &from, const TranscriptEntry &to, double minMs, double maxMs)
-{
-    const double gap = double(to.timeNs - from.timeNs) / 1e6;
-    if (gap >= minMs * 0.9 - 5 && gap < maxMs)
-        return {};
-    return u"%1 ms between bytes %2 and %3, not %4 to %5"_s.arg(gap).arg(from.byte).arg(to.byte).arg(minMs).arg(maxMs);
-}
-
 bool sentWith(const QList<TranscriptEntry> &entries, int speed, int handshake)
 {
     return std::all_of(entries.begin(), entries.end(), [&](const TranscriptEntry &e) {

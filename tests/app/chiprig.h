@@ -3,6 +3,7 @@
 #include "sim/simulatedchip.h"
 #include "testwindow.h"
 #include "tests/common/bytes.h"
+#include "tests/common/traffic.h"
 
 #include <QPointer>
 
@@ -15,11 +16,6 @@ class PortSelectionDialog;
 // The chip buttons of the main window when all are enabled, as ChipRig::state() lists them.
 inline const QString AllChipButtons = QStringLiteral("GetID GetSettings ConfigPrinter SleepButton Wakeup Reset");
 
-// Empty when byte `to` crossed the line at least minMs and less than maxMs after byte
-// `from`; otherwise what was measured. The simulator stamps a byte when its thread gets
-// to read it, which on a loaded machine can be several milliseconds late, so the lower
-// bound allows 5 ms and a tenth: a missing or much shortened wait still fails.
-QString gapError(const TranscriptEntry &from, const TranscriptEntry &to, double minMs, double maxMs = 60000);
 // True when every entry crossed the line at speed (any for 0) with handshake code 0, 1 or 2.
 bool sentWith(const QList<TranscriptEntry> &entries, int speed, int handshake);
 void clickIn(QWidget *parent, const char *name);
@@ -38,6 +34,8 @@ public:
     ChipRig();
 
     SimulatedChip &addChip(int port, int speed);
+    // What the program sent, as its link recorded it (port 0: on every port).
+    QList<TrafficEvent> sent(int port = 0) { return sentEvents(context.link().traffic(), port); }
     ConnectionSettings &connection() { return context.connection(); }
     // ConnectionSettings in one line: "COM2 9600 handshake 2 found".
     QString connectionState();

@@ -81,6 +81,7 @@ private:
     SimulatedChip *m_chip = nullptr;
     QByteArray m_settings;
     int m_before = 0;
+    qsizetype m_sentBefore = 0;
 };
 
 void TestChipConfiguration::init()
@@ -96,6 +97,7 @@ void TestChipConfiguration::init()
     m_chip->access([](ChipEmulator &chip) { chip.setDetectedPolarity(0); });
     m_chip->restart();
     m_before = m_chip->received().size();
+    m_sentBefore = m_rig->sent().size();
     m_rig->window().statusText().setText(u"Status bar"_s);
 }
 
@@ -155,8 +157,8 @@ void TestChipConfiguration::check()
     rig.click("GetSettings");
     QCOMPARE(during, u"GetID ConfigPrinter SleepButton Wakeup Reset, busy, port open; "_s + check.modes);
     QTRY_COMPARE(m_chip->received().bytes().mid(m_before), WholeRead);
-    const auto entries = m_chip->received().entries().mid(m_before);
-    QCOMPARE(gapError(entries[8], entries[11], 500, 1400), QString());  // a reply ends after 500 ms of silence
+    const QList<TrafficEvent> sent = rig.sent().mid(m_sentBefore);
+    QCOMPARE(gapError(sent[2], sent[3], 500, 1400), QString());  // a reply ends after 500 ms of silence
     QCOMPARE(modes(), check.modes);
     QCOMPARE(rig.window().editor().fields(), ::DecodeConfig(check.word).values);
     QCOMPARE(rig.get<QLineEdit>("ConfigName")->text(), check.name);
@@ -187,6 +189,8 @@ void TestChipConfiguration::program_data()
     QTest::newRow("no identity method") << refused(u"ConfRes"_s, "X", "Please select an identity determination method !");
     QTest::newRow("voltage and head type") << refused(u"-Voltage5 -HeadST ConfUser IdAuto"_s, "", "Logic voltage is not defined !");
     QTest::newRow("head-up and width") << refused(u"-HupNormal -HW2N ConfUser IdAuto"_s, "", "Head-up polarity is not defined !");
+    QTest::newRow("width and head type") << refused(u"-HW2N -HeadST ConfUser IdAuto"_s, "", "Head width is not defined !");
+    QTest::newRow("head type") << refused(u"-HeadST ConfUser IdAuto"_s, "", "Head type is not defined !");
     QTest::newRow("fields before the identity") << refused(u"-StrobeRohm ConfUser IdUser"_s, "", "Strobe polarity is not defined !");
     QTest::newRow("empty user identity") << refused(u"ConfUser IdUser"_s, "", "Please specify a mechanism identity !");
     QTest::newRow("Hardware ignores the fields, not the identity")
@@ -238,11 +242,14 @@ void TestChipConfiguration::program()
     const bool software = program.message.isEmpty() && program.options.contains(u"ConfUser"_s);
     const QByteArray sent = (software ? bytes({29, 83, 104}) : QByteArray()) + program.writes;
     QTRY_COMPARE(m_chip->received().bytes().mid(m_before), sent + (done ? bytes({27, 64, 27, 73}) : QByteArray()));
-    const auto entries = m_chip->received().entries().mid(m_before + (software ? 3 : 0));
-    for (int i = 5; i < program.writes.size(); i += 5)
-        QCOMPARE(gapError(entries[i - 5], entries[i], 100, 600), QString());
-    if (done)
-        QCOMPARE(gapError(entries[program.writes.size()], entries[program.writes.size() + 2], 1000, 1600), QString());
+    const QList<TrafficEvent> events = rig.sent().mid(m_sentBefore + (software ? 1 : 0));
+    const qsizetype writes = program.writes.size() / 5;
+    for (qsizetype i = 1; i < writes; ++i)
+        QCOMPARE(gapError(events[i - 1], events[i], 100, 600), QString());
+    if (done) {
+        QCOMPARE(gapError(events[writes], events[writes + 1], 1000, 1600), QString());
+        QCOMPARE(replyWaitError(rig.context.link().traffic(), bytes({27, 73}), 100), QString());
+    }
     const QString shown = done ? QString::fromLatin1(m_chip->identity()) : program.question == 3 ? QString() : identity;
     QCOMPARE(rig.get<QLabel>("Identity")->text(), shown);
     QCOMPARE(rig.status(), program.question == 2 ? u"Programming cancelled !"_s : u"Status bar"_s);

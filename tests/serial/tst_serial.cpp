@@ -1,9 +1,12 @@
 // The serial link through the real QSerialPort on a pseudo-terminal with a simulated chip
 // at the far end (reads, opening, waits, port failures), and the COM numbering.
 #include "protocol/commands.h"
+#include "opencounter.h"
 #include "serial/seriallink.h"
+#include "serial/traffictext.h"
 #include "sim/simulatedchip.h"
 #include "tests/common/bytes.h"
+#include "tests/common/traffic.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -77,6 +80,8 @@ private slots:
     void readByteTakesFirstOfThreeAndGivesZeroOnSilence();
     void endlessStreamIsBounded();
     void openPortOnOpenPortChangesNothing();
+    void linePace_data();
+    void linePace();
     void lineSettings_data();
     void lineSettings();
     void writtenSettingReadsBack();
@@ -86,6 +91,8 @@ private slots:
     void portAssignment_data();
     void portAssignment();
     void portNumbering();
+    void trafficText();
+    void trafficRing();
 };
 
 void TestSerial::readTextJoinsBurstsAndEndsAfterSilence()
@@ -95,9 +102,10 @@ void TestSerial::readTextJoinsBurstsAndEndsAfterSilence()
     QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
     r.link.SendText(Commands::Identify());
     QCOMPARE(r.link.ReadText(), r.chip.identity());
-    const auto sent = r.chip.sent().entries();
-    QVERIFY_BETWEEN(double(sent.last().timeNs - sent.first().timeNs) / 1e6, 550, 1500);  // two gaps
-    QVERIFY_BETWEEN(msSince(sent.last().timeNs), 490, 1500);
+    // The last burst taken two gaps after the request; the silence after it.
+    const QList<TrafficEvent> taken = eventsOf(r.link.traffic(), TrafficEvent::Kind::Received);
+    QCOMPARE(gapError(sentEvents(r.link.traffic()).last(), taken.last(), 600, 1500), QString());
+    QVERIFY_BETWEEN(msSince(taken.last().timeNs), 500, 1500);
 
     r.chip.setSilent(true);
     r.link.SendText(Commands::Identify());
@@ -139,17 +147,51 @@ void TestSerial::openPortOnOpenPortChangesNothing()
     Rig r;
     QElapsedTimer clock;
     clock.start();
+    OpenCounter::watch(QFile::encodeName(r.chip.devicePath()));
     QVERIFY(r.link.OpenPort(1, u"9600"_s, 0));
-    QVERIFY(clock.elapsed() >= SerialLink::SettleMs - 1);
-    clock.restart();
+    QVERIFY(clock.elapsed() >= SerialLink::SettleMs);
+    QCOMPARE(OpenCounter::opens(), 1);  // once: each open and close drops DTR and RTS
     QVERIFY(r.link.OpenPort(1, u"19200"_s, 1));
-    QVERIFY(clock.elapsed() < SerialLink::SettleMs);  // not even the settling wait
+    // Not opened again, so no settling wait either.
+    QCOMPARE(OpenCounter::opens(), 1);
+    QCOMPARE(eventsOf(r.link.traffic(), TrafficEvent::Kind::Opened).size(), 1);
     r.link.SendText(Commands::Probe());
     QCOMPARE(r.link.ReadByte(), ChipEmulator::ProbeReply);
     const auto entries = r.chip.received().entries();
     QCOMPARE(entries.size(), 2);
     for (const TranscriptEntry &e : entries)
         QCOMPARE(e.line.toString(), u"9600,N,8,1"_s);
+}
+
+void TestSerial::linePace_data()
+{
+    QTest::addColumn<int>("speed");
+    QTest::newRow("1200") << 1200;
+    QTest::newRow("9600") << 9600;
+}
+
+// A UART still shifts the bytes out after the write has returned: a wait that follows
+// them counts from when they have left the line, and the close lets them leave first,
+// under the settings they were sent with.
+void TestSerial::linePace()
+{
+    QFETCH(int, speed);
+    const double byteMs = 10000.0 / speed;
+    Rig r(speed);
+    QVERIFY(r.link.OpenPort(1, QString::number(speed), 0));
+    r.link.SendText(Commands::CancelByte());  // Sleep's bytes
+    r.link.SendText(Commands::SleepCommand());
+    r.link.WaitMs(10);
+    r.link.SendText(Commands::CancelByte());
+    r.link.SendText(Commands::WriteSetting(9, 0));
+    r.link.ClosePort();
+    const QList<TrafficEvent> sent = sentEvents(r.link.traffic());
+    QCOMPARE(gapError(sent[0], sent[2], 3 * byteMs + 10, 3 * byteMs + 300), QString());
+    const TrafficEvent closed = eventsOf(r.link.traffic(), TrafficEvent::Kind::Closed).last();
+    QCOMPARE(gapError(sent[3], closed, 6 * byteMs, 6 * byteMs + 300), QString());
+    QVERIFY(r.chip.waitForReceived(3 + 1 + 5));
+    for (const TranscriptEntry &e : r.chip.received().entries())
+        QCOMPARE(e.line.toString(), u"%1,N,8,1"_s.arg(speed));
 }
 
 void TestSerial::lineSettings_data()
@@ -240,7 +282,7 @@ void TestSerial::unpluggedThenVanished()
     r.link.SendText(Commands::Identify());
     QCOMPARE(r.link.ReadText(), QByteArray());
     QCOMPARE(r.link.ReadByte(), quint8(0));
-    QVERIFY(clock.elapsed() < 100);
+    QVERIFY(clock.elapsed() < 400);  // no silence sat out
     QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
     QVERIFY(!r.link.OpenPort(4, u"9600"_s, 2));  // nothing assigned
     QCOMPARE(described(r.link.takeFailures()),
@@ -323,6 +365,61 @@ void TestSerial::portNumbering()
     map.refreshFrom({});
     QCOMPARE(devices(map), (QStringList{{}, {}, {}, {}, u"/tmp/qv12"_s, {}}));
     QVERIFY(map.isPinned(5) && !map.isPinned(1));
+}
+
+void TestSerial::trafficText()
+{
+    const qint64 origin = 5'000'000'000;
+    auto at = [&](double ms) { return origin + qint64(ms * 1e6); };
+    const QString usb = u"/dev/ttyUSB0"_s;
+    using Kind = TrafficEvent::Kind;
+    const QList<TrafficEvent> events{
+        {at(1234.5), Kind::Opened, 2, 2, 9600, usb},
+        {at(1234.567), Kind::Sent, 2, 2, 9600, usb, bytes({27, 'I'})},
+        {at(1234.671), Kind::Received, 2, 2, 9600, usb, QByteArray("KT 610-ST       QV12 FW 2.07\x01<b>\xe9")},
+        {at(1500), Kind::Closed, 2, 2, 9600, usb},
+        {at(2000.25), Kind::OpenFailed, 3, 0, 115200, u"/dev/ttyS0"_s, {}, u"Permission denied"_s},
+        {at(99999.9996), Kind::Lost, 1, 1, 1200, u"/dev/ttyACM0"_s, {}, u"Input/output error"_s},
+    };
+    QCOMPARE(TrafficText::format(events, origin),
+             u"  1234.500  COM2 9600    opened /dev/ttyUSB0, DSR/DTR Mode\n"
+             "  1234.567  COM2 9600    -> 1B 49                                            .I\n"
+             "  1234.671  COM2 9600    <- 4B 54 20 36 31 30 2D 53 54 20 20 20 20 20 20 20  KT 610-ST       \n"
+             "  1234.671  COM2 9600    <- 51 56 31 32 20 46 57 20 32 2E 30 37 01 3C 62 3E  QV12 FW 2.07.<b>\n"
+             "  1234.671  COM2 9600    <- E9                                               .\n"
+             "  1500.000  COM2 9600    closed\n"
+             "  2000.250  COM3 115200  cannot open /dev/ttyS0: Permission denied\n"
+             "100000.000  COM1 1200    lost /dev/ttyACM0: Input/output error\n"_s);
+}
+
+void TestSerial::trafficRing()
+{
+    TrafficRecord record;
+    auto numbered = [&](int from, int count) {
+        for (int n = from; n < from + count; ++n)
+            record.append(TrafficEvent{n, TrafficEvent::Kind::Sent});
+    };
+    auto times = [](const QList<TrafficEvent> &events) {
+        QList<qint64> out;
+        for (const TrafficEvent &e : events)
+            out << e.timeNs;
+        return out;
+    };
+    const int capacity = TrafficRecord::Capacity;
+    numbered(0, capacity + 5);  // the oldest five drop out
+    QCOMPARE(record.events().size(), capacity);
+    QCOMPARE(record.events().first().timeNs, 5);
+    QCOMPARE(record.events().last().timeNs, capacity + 4);
+    QCOMPARE(times(record.eventsSince(record.nextSequence() - 2)), (QList<qint64>{capacity + 3, capacity + 4}));
+    QCOMPARE(record.eventsSince(0).size(), capacity);  // those dropped are left out
+    record.clear();
+    QVERIFY(record.events().isEmpty());
+    numbered(-7, 3);  // fills from a sequence that is not a multiple of the capacity
+    QCOMPARE(times(record.events()), (QList<qint64>{-7, -6, -5}));
+    numbered(0, capacity);
+    QCOMPARE(record.events().size(), capacity);
+    QCOMPARE(record.events().first().timeNs, 0);  // the three before dropped
+    QCOMPARE(record.events().last().timeNs, capacity - 1);
 }
 
 QTEST_GUILESS_MAIN(TestSerial)
