@@ -6,8 +6,10 @@
 #include "app/editorpanel.h"
 #include "app/portselectiondialog.h"
 #include "app/prompter.h"
-#include "config/configword.h"
-#include "protocol/exchanges.h"
+#include "protocol/configurationread.h"
+#include "protocol/identification.h"
+#include "protocol/powercommands.h"
+#include "protocol/programming.h"
 #include "protocol/queries.h"
 
 #include "ui_mainwindow.h"
@@ -15,11 +17,64 @@
 #include <QCoreApplication>
 #include <QLabel>
 
+#include <functional>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString ProgrammingError = u"Programming error ! Please check cables and power."_s;
+// The window's answers to a chip job: the questions and errors as message boxes, and
+// what each handler does as the chip answers.
+class PanelListener final : public JobListener
+{
+public:
+    PanelListener(Prompter &prompter, const SerialLink &link) : m_prompter(prompter), m_link(link) {}
+
+    std::function<void(bool)> onModeRead;
+    std::function<void(bool)> onIdentityMethodRead;
+    std::function<void(const std::optional<QString> &)> onConfigurationRead;
+    std::function<void()> onWoken;
+
+    void modeRead(bool software) override
+    {
+        if (onModeRead)
+            onModeRead(software);
+    }
+    void identityMethodRead(bool user) override
+    {
+        if (onIdentityMethodRead)
+            onIdentityMethodRead(user);
+    }
+    void configurationRead(const std::optional<QString> &word) override
+    {
+        if (onConfigurationRead)
+            onConfigurationRead(word);
+    }
+    void woken() override
+    {
+        if (onWoken)
+            onWoken();
+    }
+
+    bool programDespitePolarity(quint8, int) override
+    {
+        return m_prompter.message(
+                   u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s,
+                   Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel)
+            == Prompter::Answer::Ok;
+    }
+    void echoMismatch(const SettingWrite &) override
+    {
+        if (!m_link.isAborted()) {
+            m_prompter.message(u"Programming error ! Please check cables and power."_s,
+                               Prompter::Icon::None, Prompter::Buttons::Ok);
+        }
+    }
+
+private:
+    Prompter &m_prompter;
+    const SerialLink &m_link;
+};
 
 } // namespace
 
@@ -63,13 +118,6 @@ void ChipPanel::setChipButtonsEnabled(bool enabled)
     m_ui.Reset->setEnabled(enabled);
 }
 
-void ChipPanel::openPort(ChipAction &action)
-{
-    const ConnectionSettings &connection = m_context.connection();
-    if (!m_context.link().OpenPort(connection.PortNumber, connection.Speed, connection.Handshake))
-        action.reportFailures();
-}
-
 // ---- Detection and identification ----
 
 void ChipPanel::Detect_Click()
@@ -87,7 +135,6 @@ void ChipPanel::GetID_Click()
 
 void ChipPanel::identify(ChipAction &action)
 {
-    SerialLink &link = m_context.link();
     const ConnectionSettings &connection = m_context.connection();
 
     m_ui.GetID->setEnabled(false);
@@ -103,14 +150,12 @@ void ChipPanel::identify(ChipAction &action)
         setChipButtonsEnabled(true);
         BusyPointer busy;
         busy.show();
-        openPort(action);
-        const QByteArray identity = Exchanges::identify(link);
-        if (action.ending())
+        const IdentityReading reading = Identification::identify(m_context.link(), connection);
+        if (reading.end == JobEnd::Aborted)
             return;
-        m_ui.Identity->setText(QString::fromLatin1(identity));
+        m_ui.Identity->setText(QString::fromLatin1(reading.identity));
         m_ui.LabelCom->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
         m_ui.LabelBauds->setText(u"Baudrate: "_s + connection.Speed);
-        link.ClosePort();
         busy.restore();
         m_ui.GetID->setEnabled(true);
         m_ui.GetSettings->setFocus();
@@ -131,7 +176,6 @@ void ChipPanel::GetSettings_Click()
     ChipAction action(m_running, m_context);
     if (action.refused())
         return;
-    SerialLink &link = m_context.link();
 
     if (!m_context.connection().ChipFound) {
         exclaim(u"Please detect the printer first"_s);
@@ -148,37 +192,23 @@ void ChipPanel::GetSettings_Click()
         busy.restore();
     };
 
-    openPort(action);
-
     // Each selection runs its click handler, so the mode rules apply before the next
     // command goes out.
-    const quint8 mode = Exchanges::readSetting(link, 6);
-    if (action.ending())
-        return finish();
-    m_editor.selectOption(mode != 0 ? m_ui.ConfUser : m_ui.ConfRes);
-
-    const quint8 identityMethod = Exchanges::readSetting(link, 9);
-    if (action.ending())
-        return finish();
-    m_editor.selectOption(identityMethod != 0 ? m_ui.IdUser : m_ui.IdAuto);
-
-    const QByteArray reply = Exchanges::readConfiguration(link);
-    if (action.ending())
-        return finish();
-    if (const std::optional<QString> word = Exchanges::configurationWord(reply)) {
-        m_editor.DecodeConfig(*word);
-    } else {
+    PanelListener listener(m_context.prompter(), m_context.link());
+    listener.onModeRead = [&](bool software) { m_editor.selectOption(software ? m_ui.ConfUser : m_ui.ConfRes); };
+    listener.onIdentityMethodRead = [&](bool user) { m_editor.selectOption(user ? m_ui.IdUser : m_ui.IdAuto); };
+    listener.onConfigurationRead = [&](const std::optional<QString> &word) {
+        if (word) {
+            m_editor.DecodeConfig(*word);
+            return;
+        }
         m_context.prompter().message(u"Error while reading printer parameters !"_s,
                                      Prompter::Icon::Critical, Prompter::Buttons::Ok);
         finish();
-    }
-
-    const QByteArray identity = Exchanges::identifyNow(link);
-    if (action.ending())
-        return finish();
-    m_ui.ConfigName->setText(Exchanges::mechanismIdentity(identity));
-
-    link.ClosePort();
+    };
+    const ConfigurationReading reading = ConfigurationRead::read(m_context.link(), m_context.connection(), listener);
+    if (reading.end == JobEnd::Done)
+        m_ui.ConfigName->setText(reading.mechanismIdentity());
     finish();
 }
 
@@ -208,19 +238,8 @@ bool ChipPanel::ValidateEditorFields()
 
 void ChipPanel::ProgramSetting(int setting, int value)
 {
-    SerialLink &link = m_context.link();
-    if (!Exchanges::writeSetting(link, quint8(setting), quint8(value)) && !link.isAborted()) {
-        m_context.prompter().message(ProgrammingError, Prompter::Icon::None,
-                                     Prompter::Buttons::Ok);
-    }
-    link.WaitMs(Exchanges::WriteSettleMs);
-}
-
-void ChipPanel::programSetting(ChipAction &action, int setting, int value)
-{
-    if (action.ending())
-        return;
-    ProgramSetting(setting, value);
+    PanelListener listener(m_context.prompter(), m_context.link());
+    Programming::programSetting(m_context.link(), quint8(setting), quint8(value), listener);
 }
 
 void ChipPanel::ConfigPrinter_Click()
@@ -228,7 +247,6 @@ void ChipPanel::ConfigPrinter_Click()
     ChipAction action(m_running, m_context);
     if (action.refused())
         return;
-    SerialLink &link = m_context.link();
 
     if (!m_ui.ConfRes->isChecked() && !m_ui.ConfUser->isChecked()) {
         exclaim(u"Please select a configuration mode !"_s);
@@ -244,76 +262,38 @@ void ChipPanel::ConfigPrinter_Click()
         exclaim(u"Please specify a mechanism identity !"_s);
         return;
     }
+    // The inputs as they were checked: options clicked, an identity typed or an entry
+    // analysed during the waits do not reach this run.
+    ProgrammingInput input;
+    input.software = m_ui.ConfUser->isChecked();
+    input.userIdentity = m_ui.IdUser->isChecked();
+    input.fields = m_editor.fields();
+    input.name = m_ui.ConfigName->text();
 
     m_ui.ConfigPrinter->setEnabled(false);
     BusyPointer busy;
     busy.show();
-    auto finish = [&] {
-        m_ui.ConfigPrinter->setEnabled(true);
-        m_ui.ConfigPrinter->setFocus();
-        busy.restore();
-    };
 
-    if (m_ui.ConfRes->isChecked()) {
-        openPort(action);
-        programSetting(action, 6, 0);
-        link.ClosePort();
+    PanelListener listener(m_context.prompter(), m_context.link());
+    const ProgrammingResult result =
+        Programming::program(m_context.link(), m_context.connection(), input, listener);
+    switch (result.end) {
+    case JobEnd::Done:
+        m_ui.Identity->setText(QString::fromLatin1(result.identity));
+        break;
+    case JobEnd::Cancelled:
+        m_status.setText(u"Programming cancelled !"_s);
+        break;
+    case JobEnd::PortFailed:  // the port's one message follows; the identity stays
+    case JobEnd::Aborted:
+        break;
     }
-    if (m_ui.ConfUser->isChecked()) {
-        openPort(action);
-        const quint8 detected = Exchanges::readDetectedPolarity(link);
-        if (action.ending())
-            return finish();
-        if (detected != m_editor.fields().StrobePolarity) {
-            const Prompter::Answer answer = m_context.prompter().message(
-                u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s,
-                Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel);
-            if (answer == Prompter::Answer::Cancel) {
-                link.ClosePort();
-                m_status.setText(u"Programming cancelled !"_s);
-                return finish();
-            }
-        }
-        const ConfigurationBytes bytes = configurationBytes(m_editor.fields());
-        programSetting(action, 6, 1);
-        programSetting(action, 7, bytes.high);
-        programSetting(action, 8, bytes.low);
-        link.ClosePort();
-    }
-    if (m_ui.IdAuto->isChecked()) {
-        openPort(action);
-        programSetting(action, 9, 0);
-        link.ClosePort();
-    }
-    if (m_ui.IdUser->isChecked()) {
-        openPort(action);
-        for (const auto &[setting, value] : Exchanges::identitySettings(m_ui.ConfigName->text()))
-            programSetting(action, setting, value);
-        link.ClosePort();
-    }
-    if (action.ending())
-        return finish();
 
-    openPort(action);
-    Exchanges::reset(link);
-    link.ClosePort();
-
-    // The chip restarts meanwhile.
-    m_timerOut.start(Exchanges::RestartPauseMs);
-    m_timerOut.waitUntil();
-    m_timerOut.stop();
-    if (action.ending())
-        return finish();
-
-    openPort(action);
-    const QByteArray identity = Exchanges::identify(link);
-    if (action.ending())
-        return finish();
-    m_ui.Identity->setText(QString::fromLatin1(identity));
-    link.ClosePort();
-
-    finish();
-    QCoreApplication::processEvents();
+    m_ui.ConfigPrinter->setEnabled(true);
+    m_ui.ConfigPrinter->setFocus();
+    busy.restore();
+    if (result.end != JobEnd::Aborted)
+        QCoreApplication::processEvents();
 }
 
 // ---- Sleep, wake-up and reset ----
@@ -323,16 +303,12 @@ void ChipPanel::SleepButton_Click()
     ChipAction action(m_running, m_context);
     if (action.refused())
         return;
-    SerialLink &link = m_context.link();
 
     m_ui.SleepButton->setEnabled(false);
     BusyPointer busy;
     busy.show();
-    if (m_context.connection().ChipFound) {
-        openPort(action);
-        Exchanges::sleep(link);
-        link.ClosePort();
-    }
+    if (m_context.connection().ChipFound)
+        PowerCommands::sleep(m_context.link(), m_context.connection());
     busy.restore();
 
     m_ui.SleepButton->setEnabled(false);
@@ -348,27 +324,25 @@ void ChipPanel::Wakeup_Click()
     ChipAction action(m_running, m_context);
     if (action.refused())
         return;
-    SerialLink &link = m_context.link();
 
     const bool wasEnabled = m_ui.Wakeup->isEnabled();
     m_ui.Wakeup->setEnabled(false);
     BusyPointer busy;
     busy.show();
-    PortSelectionDialog::WakeupPrinter(m_context);
-    busy.restore();
-    if (action.ending())
+    m_context.refreshPorts();
+
+    PanelListener listener(m_context.prompter(), m_context.link());
+    listener.onWoken = [&] {
+        busy.restore();
+        m_ui.SleepButton->setEnabled(true);
+        m_ui.Reset->setEnabled(true);
+        m_ui.GetSettings->setEnabled(true);
+        m_ui.ConfigPrinter->setEnabled(true);
+    };
+    const ConnectionSettings &connection = m_context.connection();
+    const JobEnd end = PowerCommands::wakeUp(m_context.link(), connection.ChipFound ? &connection : nullptr, listener);
+    if (end == JobEnd::Aborted)
         return;
-
-    m_ui.SleepButton->setEnabled(true);
-    m_ui.Reset->setEnabled(true);
-    m_ui.GetSettings->setEnabled(true);
-    m_ui.ConfigPrinter->setEnabled(true);
-
-    if (m_context.connection().ChipFound) {
-        openPort(action);
-        Exchanges::cancel(link);
-        link.ClosePort();
-    }
     m_ui.Wakeup->setEnabled(wasEnabled);
 }
 
@@ -377,17 +351,13 @@ void ChipPanel::Reset_Click()
     ChipAction action(m_running, m_context);
     if (action.refused())
         return;
-    SerialLink &link = m_context.link();
 
     const bool wasEnabled = m_ui.Reset->isEnabled();
     m_ui.Reset->setEnabled(false);
     BusyPointer busy;
     busy.show();
-    if (m_context.connection().ChipFound) {
-        openPort(action);
-        Exchanges::reset(link);
-        link.ClosePort();
-    }
+    if (m_context.connection().ChipFound)
+        PowerCommands::reset(m_context.link(), m_context.connection());
     busy.restore();
     m_ui.Reset->setEnabled(wasEnabled);
 }

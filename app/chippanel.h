@@ -60,9 +60,6 @@ private:
     void identify(ChipAction &action);
     // The two arrangements of the chip buttons.
     void setChipButtonsEnabled(bool enabled);
-    // Opens the port with ConnectionSettings; a failure is reported once per action.
-    void openPort(ChipAction &action);
-    void programSetting(ChipAction &action, int setting, int value);
     void exclaim(const QString &text);
 
     Ui::Form1 &m_ui;

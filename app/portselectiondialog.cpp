@@ -19,7 +19,6 @@ namespace {
 
 constexpr int DefaultSpeedIndex = 3;        // "9600"
 constexpr int DefaultHandshakeIndex = 1;    // "DSR/DTR Mode"
-constexpr int AutodetectHandshakeIndex = 1;
 
 // The dialog's place and size, in twips (1/1440 inch).
 constexpr int LeftTwips = 100;
@@ -147,8 +146,11 @@ void PortSelectionDialog::WakeupPrinter(AppContext &context)
 
 QString PortSelectionDialog::DetectOnPort(int port, const QString &speed, int handshakeIndex)
 {
-    const Detection::PortResult result =
-        Detection::DetectOnPort(m_context.link(), port, speed, handshakeIndex);
+    return storeResult(port, speed, Detection::DetectOnPort(m_context.link(), port, speed, handshakeIndex));
+}
+
+QString PortSelectionDialog::storeResult(int port, const QString &speed, const Detection::PortResult &result)
+{
     ConnectionSettings &connection = m_context.connection();
     if (!result.found) {
         connection.ChipFound = false;
@@ -205,19 +207,19 @@ void PortSelectionDialog::Autodetect_Click()
     link.takeFailures();
     m_context.refreshPorts();
 
-    Detection::WakeupPrinter(link);
-
     Detection::ScanHooks hooks;
     hooks.attempting = [this](int port, const QString &speed) {
         showResult(u"Attempting to contact printer on COM "_s + portDigit(port) + u" at "_s + speed
                    + u" bauds."_s);
     };
-    const Detection::ScanResult scan = Detection::scan(link, hooks);
-    if (scan.found) {
+    hooks.found = [&](int port, int speedIndex) {
         connection.ChipFound = true;
-        m_ui->serialspeed->setCurrentIndex(scan.speedIndex);
-        portButton(scan.port)->setChecked(true);
-        showResult(DetectOnPort(scan.port, scan.speed, AutodetectHandshakeIndex));
+        m_ui->serialspeed->setCurrentIndex(speedIndex);
+        portButton(port)->setChecked(true);
+    };
+    const Detection::AutodetectResult found = Detection::autodetect(link, hooks);
+    if (found.scan.found) {
+        showResult(storeResult(found.scan.port, found.scan.speed, found.identification));
     } else {
         showResult(u"No printer found"_s);
         connection.ChipFound = false;

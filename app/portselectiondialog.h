@@ -6,6 +6,7 @@
 
 class AppContext;
 class QRadioButton;
+namespace Detection { struct PortResult; }
 namespace Ui { class PortSelection; }
 
 // The modal dialog "Communication Port Selection" through which the chip is found: the
@@ -50,6 +51,8 @@ private:
     // Identifies the chip on one port and speed; stores the connection when it answers.
     // Returns the result line.
     QString DetectOnPort(int port, const QString &speed, int handshakeIndex);
+    // Stores the connection when the chip answered; the result line either way.
+    QString storeResult(int port, const QString &speed, const Detection::PortResult &result);
     // The number of the selected port button, 0 when none is.
     int selectedPort() const;
     QRadioButton *portButton(int port) const;

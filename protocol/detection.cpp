@@ -132,4 +132,17 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks)
     return result;
 }
 
+AutodetectResult autodetect(SerialLink &link, const ScanHooks &hooks)
+{
+    AutodetectResult result;
+    WakeupPrinter(link);
+    result.scan = scan(link, hooks);
+    if (!result.scan.found)
+        return result;
+    if (hooks.found)
+        hooks.found(result.scan.port, result.scan.speedIndex);
+    result.identification = DetectOnPort(link, result.scan.port, result.scan.speed, AutodetectHandshakeIndex);
+    return result;
+}
+
 } // namespace Detection

@@ -20,6 +20,7 @@ inline constexpr int IdentifyWaitMs = 250;     // identity request during detect
 inline constexpr int ProbeWaitMs = 100;        // after each probe, and after setting 28
 inline constexpr char WakeSpeed[] = "57600";
 inline constexpr int NameLength = 16;          // the part of the identity that names the chip
+inline constexpr int AutodetectHandshakeIndex = 1;  // "DSR/DTR Mode" for the identification
 
 // One NUL byte at 57600 bauds without handshake to every existing port 1 to 6, each
 // opened just for it and closed again, then a pause of 1000 ms for the chip to wake.
@@ -52,6 +53,9 @@ struct ScanHooks
     std::function<void(int port, const QString &speed)> attempting;
     // Checked before each attempt: true ends the scan with nothing found.
     std::function<bool()> stopRequested;
+    // The automatic detection only: the chip answered the probes on port at the speed
+    // with that index in Commands::SpeedList(); its identification comes next.
+    std::function<void(int port, int speedIndex)> found;
 };
 
 struct ScanResult
@@ -68,5 +72,16 @@ struct ScanResult
 // until the chip answers two probes with exactly one byte each. A port that can't be
 // opened is skipped at its first attempt.
 ScanResult scan(SerialLink &link, const ScanHooks &hooks);
+
+struct AutodetectResult
+{
+    ScanResult scan;               // where the probes were answered, if anywhere
+    PortResult identification;     // there, with "DSR/DTR Mode"
+    bool found() const { return scan.found && identification.found; }
+};
+
+// "Autodetect Chipset" without its window: the wake-up, the scan, and the identification
+// with "DSR/DTR Mode" on the port and speed where the chip answered.
+AutodetectResult autodetect(SerialLink &link, const ScanHooks &hooks);
 
 } // namespace Detection

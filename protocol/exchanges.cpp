@@ -41,10 +41,10 @@ quint8 readDetectedPolarity(SerialLink &link)
     return link.ReadByte();
 }
 
-bool writeSetting(SerialLink &link, quint8 setting, quint8 value)
+quint8 writeSetting(SerialLink &link, quint8 setting, quint8 value)
 {
     link.SendText(Commands::WriteSetting(setting, value));
-    return link.ReadByte() == value;
+    return link.ReadByte();
 }
 
 void sleep(SerialLink &link)

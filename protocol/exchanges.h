@@ -29,8 +29,8 @@ quint8 readSetting(SerialLink &link, quint8 setting);
 QByteArray readConfiguration(SerialLink &link);
 // GS "Sh" and the one byte answered.
 quint8 readDetectedPolarity(SerialLink &link);
-// GS "SF" n v and the echo; true when the echo equals v (a missing echo reads as 0).
-bool writeSetting(SerialLink &link, quint8 setting, quint8 value);
+// GS "SF" n v and the chip's echo of v (0 when nothing comes).
+quint8 writeSetting(SerialLink &link, quint8 setting, quint8 value);
 // CAN, ESC "S", 10 ms, CAN: each its own write.
 void sleep(SerialLink &link);
 // ESC "@".

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSerialPort>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -46,9 +47,17 @@ struct Check
     QString modes, word, name;
 };
 
+// What is wrong on the way to the chip while it is programmed.
+enum class Line {
+    Sound,
+    WrongEchoes,  // setting 7 echoed wrongly, 10 and 11 not at all
+    Held,         // another program holds the port
+    Pulled,       // the cable pulled once the polarity request is in
+};
+
 // "Configure chipset": the options selected, the identity, the answer to the polarity
-// question (0: none asked, 1: OK, 2: Cancel; 3: the cable pulled once the polarity
-// request is in), the message refusing it, the settings written.
+// question (0: none asked, 1: OK, 2: Cancel), the message refusing it, the settings
+// written, and the line.
 struct Program
 {
     QStringList options;
@@ -56,6 +65,7 @@ struct Program
     int question;
     QString message;
     QByteArray writes;
+    Line line = Line::Sound;
 };
 
 } // namespace
@@ -73,8 +83,9 @@ private slots:
     void cleanup();
     void check_data();
     void check();
+    void inputsTakenAtPress();
     void program_data();
-    void program();
+    void program();  // last: its last case leaves the cable pulled
 
 private:
     std::unique_ptr<ChipRig> m_rig;
@@ -195,7 +206,12 @@ void TestChipConfiguration::program_data()
     QTest::newRow("empty user identity") << refused(u"ConfUser IdUser"_s, "", "Please specify a mechanism identity !");
     QTest::newRow("Hardware ignores the fields, not the identity")
         << Program{{u"ConfRes"_s, u"IdUser"_s}, {}, 0, u"Please specify a mechanism identity !"_s, {}};
-    QTest::newRow("pulled cable (last: it stays pulled)") << Program{user, u"KT 610-ST"_s, 3, {}, {}};
+    // A chip that echoes wrongly gets one message per setting, and the run goes on; a
+    // port that can't be used ends it with its one message, nothing more sent.
+    QTest::newRow("wrong and missing echoes")
+        << Program{user, u"KT"_s, 0, {}, writes(software, "KT\0"_ba), Line::WrongEchoes};
+    QTest::newRow("a port another program holds") << Program{user, u"KT 610-ST"_s, 0, {}, {}, Line::Held};
+    QTest::newRow("pulled cable (last: it stays pulled)") << Program{user, u"KT 610-ST"_s, 1, {}, {}, Line::Pulled};
 }
 
 void TestChipConfiguration::program()
@@ -217,43 +233,84 @@ void TestChipConfiguration::program()
     const QString identity = rig.get<QLabel>("Identity")->text();
     if (!program.message.isEmpty())
         rig.prompter.expectMessage(program.message);
-    if (program.question == 1 || program.question == 2)
+    if (program.question && program.line != Line::Pulled)
         rig.prompter.expectMessage(u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s,
                                    Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel,
                                    program.question == 1 ? Prompter::Answer::Ok : Prompter::Answer::Cancel);
-    if (program.question == 3) {
-        // The device goes with the cable: the program must not find another one under its
-        // name. One message per non-zero setting; the port's own, naming the port, its
-        // device and the fix, once at the next phase; the 0 after "KT 610-ST" reads as echoed.
+    QSerialPort holder(m_chip->devicePath());
+    switch (program.line) {
+    case Line::Sound:
+        break;
+    case Line::WrongEchoes:  // 'T' unechoed reads as a wrong 0; the closing 0 passes
+        m_chip->setFaults({.noEcho = {10, 11}, .wrongEcho = {{7, 0x55}}});
+        for (int i = 0; i < 2; ++i)
+            rig.prompter.expectMessage(ProgrammingError, Prompter::Icon::None);
+        break;
+    case Line::Held:
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        rig.prompter.expectMessage(u"The serial port could not be used, so the chip could not answer:\n"
+                                   "COM1 (%1): another program is using it\n\nClose the program that holds the port "
+                                   "(a terminal program, or ModemManager, which probes new serial devices) and try again."_s
+                                       .arg(m_chip->devicePath()),
+                                   Prompter::Icon::Critical);
+        break;
+    case Line::Pulled: {
+        // The device goes with the cable: the program must not find another one under
+        // its name. The port's one message, naming the port, its device and the fix.
         const QString device = rig.path(u"qv12-com1"_s);
         QVERIFY(m_chip->createLink(device));
         rig.context.ports().assign(1, device);
         rig.whenReceived(*m_chip, m_before + 3, [&] { m_chip->removeLink(); });
         m_chip->setFaults({.unplugAfterBytes = 3});
-        for (int i = 0; i < 3 + 1 + 9; ++i)
-            rig.prompter.expectMessage(i == 3 ? Unplugged.arg(device) : ProgrammingError,
-                                       i == 3 ? Prompter::Icon::Critical : Prompter::Icon::None);
+        rig.prompter.expectMessage(Unplugged.arg(device), Prompter::Icon::Critical);
+        break;
+    }
     }
     rig.click("ConfigPrinter");
+    holder.close();
 
     // Each write waits for its echo and 100 ms; the reset comes a second before the
     // identity request, whose answer is the visible result.
-    const bool done = program.message.isEmpty() && program.question < 2;
-    const bool software = program.message.isEmpty() && program.options.contains(u"ConfUser"_s);
+    const bool reached = program.message.isEmpty() && program.line != Line::Held;
+    const bool done = reached && program.question < 2 && program.line != Line::Pulled;
+    const bool software = reached && program.options.contains(u"ConfUser"_s);
     const QByteArray sent = (software ? bytes({29, 83, 104}) : QByteArray()) + program.writes;
     QTRY_COMPARE(m_chip->received().bytes().mid(m_before), sent + (done ? bytes({27, 64, 27, 73}) : QByteArray()));
     const QList<TrafficEvent> events = rig.sent().mid(m_sentBefore + (software ? 1 : 0));
     const qsizetype writes = program.writes.size() / 5;
     for (qsizetype i = 1; i < writes; ++i)
-        QCOMPARE(gapError(events[i - 1], events[i], 100, 600), QString());
+        QCOMPARE(gapError(events[i - 1], events[i], 100, 1200), QString());
     if (done) {
         QCOMPARE(gapError(events[writes], events[writes + 1], 1000, 1600), QString());
         QCOMPARE(replyWaitError(rig.context.link().traffic(), bytes({27, 73}), 100), QString());
     }
-    const QString shown = done ? QString::fromLatin1(m_chip->identity()) : program.question == 3 ? QString() : identity;
+    const QString shown = done ? QString::fromLatin1(m_chip->identity()) : identity;
     QCOMPARE(rig.get<QLabel>("Identity")->text(), shown);
     QCOMPARE(rig.status(), program.question == 2 ? u"Programming cancelled !"_s : u"Status bar"_s);
     QCOMPARE(rig.state(true), AllChipButtons + u", focus ConfigPrinter"_s);
+}
+
+// What "Configure chipset" writes is what was checked when it was pressed: options
+// clicked, an identity typed and an entry analysed during its waits don't reach the chip.
+void TestChipConfiguration::inputsTakenAtPress()
+{
+    ChipRig &rig = *m_rig;
+    EditorPanel &editor = rig.window().editor();
+    editor.resetFields();  // nothing defined: Hardware mode doesn't need the fields
+    editor.clearOptions();
+    rig.click("ConfRes");
+    rig.click("IdUser");
+    rig.get<QLineEdit>("ConfigName")->setText(u"AB"_s);
+    rig.whenReceived(*m_chip, m_before + 5, [&] {  // setting 6 written, in its 100 ms
+        rig.click("ConfUser");
+        rig.click("IdAuto");
+        rig.get<QLineEdit>("ConfigName")->setText(u"XYZ"_s);
+        rig.clickRow(40);
+        rig.click("DbbAnalyse");
+    });
+    rig.click("ConfigPrinter");
+    QTRY_COMPARE(m_chip->received().bytes().mid(m_before), writes({{6, 0}}, "AB\0"_ba) + bytes({27, 64, 27, 73}));
+    QCOMPARE(rig.get<QLineEdit>("ConfigName")->text(), u"DW 640-HS"_s);  // the analysis itself did happen
 }
 
 QTEST_MAIN(TestChipConfiguration)

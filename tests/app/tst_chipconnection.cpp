@@ -49,7 +49,7 @@ struct Dialog
 // with COM1 held by another program), "Detect Chipset" on COM1 at speed with that
 // handshake (no speed: "Autodetect Chipset", which identifies with DSR/DTR), then what the
 // dialog shows and stores and what the chip received.
-struct Detection
+struct DetectionCase
 {
     int chipSpeed;
     ChipFaults faults;
@@ -62,7 +62,7 @@ struct Detection
 
 } // namespace
 
-Q_DECLARE_METATYPE(Detection)
+Q_DECLARE_METATYPE(DetectionCase)
 
 // Finding the chip, the power buttons and ending the program during an action, each
 // case with a main window and chips of its own.
@@ -132,11 +132,11 @@ void TestChipConnection::chipOnCom2BehindCom1()
 
 void TestChipConnection::detection_data()
 {
-    QTest::addColumn<Detection>("detection");
+    QTest::addColumn<DetectionCase>("detection");
     const QString none = u"COM5 1200 handshake 1 not found"_s;  // kept from before, ChipFound cleared
     auto found = [](int speed, int setting28, int handshakeIndex, const QString &handshake,
                     const char *identity = nullptr, const QString &name = u"KT 610-ST"_s) {
-        return Detection{speed, {.identityReply = identity ? std::optional<QByteArray>(identity) : std::nullopt}, setting28,
+        return DetectionCase{speed, {.identityReply = identity ? std::optional<QByteArray>(identity) : std::nullopt}, setting28,
                          QString::number(speed), handshakeIndex, u"%1 found on COM 1 at %2 bauds"_s.arg(name).arg(speed),
                          u"COM1 %1 "_s.arg(speed) + handshake,
                          u"COM1 %1 handshake %2 found"_s.arg(speed).arg(handshake == u"Xon-Xoff"_s ? 1 : 2), Identification};
@@ -148,25 +148,25 @@ void TestChipConnection::detection_data()
     QTest::newRow("20 characters cut to 16, then stripped")
         << found(115200, -1, 1, dsr, "  ABCDEFGHIJKL  XYZ", u"ABCDEFGHIJKL"_s);
     QTest::newRow("markup, bytes above 127") << found(115200, -1, 1, dsr, "<b>Caf\xe9</b> \xb0", u"<b>Café</b> °"_s);
-    QTest::newRow("not the chip's speed") << Detection{9600, {}, -1, u"38400"_s, 1, u"No printer found on COM 1 at 38400 bauds"_s,
+    QTest::newRow("not the chip's speed") << DetectionCase{9600, {}, -1, u"38400"_s, 1, u"No printer found on COM 1 at 38400 bauds"_s,
                                                        u"COM1 38400 DSR/DTR Mode"_s, none, bytes({27, 73})};
 
     const QByteArray probes = bytes({0, 27, 118, 24, 27, 118});
     const QString scanned = u"no port 9600 DSR/DTR Mode"_s, nothing = u"No printer found"_s;
-    QTest::newRow("no port at all") << Detection{0, {}, -1, {}, 1, nothing, scanned, none, {}};
-    QTest::newRow("second probe unanswered") << Detection{115200, {.probeReplyBytes = 0, .probeFaultFrom = 2}, -1, {}, 1,
+    QTest::newRow("no port at all") << DetectionCase{0, {}, -1, {}, 1, nothing, scanned, none, {}};
+    QTest::newRow("second probe unanswered") << DetectionCase{115200, {.probeReplyBytes = 0, .probeFaultFrom = 2}, -1, {}, 1,
                                                           nothing, scanned, none, probes + "\x1bv"_ba.repeated(8)};
     QTest::newRow("probes answered, identity not")
-        << Detection{115200, {.identityReply = QByteArray()}, -1, {}, 1, u"No printer found on COM 1 at 115200 bauds"_s,
+        << DetectionCase{115200, {.identityReply = QByteArray()}, -1, {}, 1, u"No printer found on COM 1 at 115200 bauds"_s,
                      u"COM1 115200 DSR/DTR Mode"_s, none, probes + bytes({27, 73})};
     QTest::newRow("a port another program holds")
-        << Detection{-1, {}, -1, {}, 1, u"KT 610-ST found on COM 2 at 115200 bauds"_s, u"COM2 115200 DSR/DTR Mode"_s,
+        << DetectionCase{-1, {}, -1, {}, 1, u"KT 610-ST found on COM 2 at 115200 bauds"_s, u"COM2 115200 DSR/DTR Mode"_s,
                      u"COM2 115200 handshake 2 found"_s, probes + Identification};
 }
 
 void TestChipConnection::detection()
 {
-    QFETCH(Detection, detection);
+    QFETCH(DetectionCase, detection);
     ChipRig rig;
     QSerialPort other;  // holding COM1 when the chip is on COM2
     if (detection.chipSpeed < 0) {

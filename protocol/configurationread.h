@@ -1,0 +1,32 @@
+#pragma once
+
+#include "protocol/chipjob.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Reading how the chip is configured: its configuration mode (setting 6), how its
+// identity is determined (setting 9), its configuration word and its identity, in that
+// order on one open port. The listener hears each answer as it comes.
+struct ConfigurationReading
+{
+    JobEnd end = JobEnd::Done;
+    quint8 mode = 0;               // setting 6: 0 Hardware, else Software (0 also when silent)
+    quint8 identityMethod = 0;     // setting 9: 0 Automatic, else User
+    QByteArray configurationReply;
+    std::optional<QString> word;   // from a reply of 2 or 4 bytes
+    QByteArray identityReply;
+
+    bool software() const { return mode != 0; }
+    bool userIdentity() const { return identityMethod != 0; }
+    // The mechanism identity the identity reply carries (first 16 characters, no "PNX").
+    QString mechanismIdentity() const;
+};
+
+namespace ConfigurationRead {
+
+ConfigurationReading read(SerialLink &link, const ConnectionSettings &chip, JobListener &listener);
+
+} // namespace ConfigurationRead

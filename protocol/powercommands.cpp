@@ -1,0 +1,44 @@
+#include "protocol/powercommands.h"
+
+#include "protocol/detection.h"
+#include "protocol/exchanges.h"
+
+namespace PowerCommands {
+
+namespace {
+
+template<class Exchange>
+JobEnd onChipPort(SerialLink &link, const ConnectionSettings &chip, Exchange exchange)
+{
+    if (!ChipJob::open(link, chip))
+        return ChipJob::portEnd(link);
+    exchange(link);
+    const JobEnd end = link.isOpen() ? JobEnd::Done : ChipJob::portEnd(link);
+    link.ClosePort();
+    return end;
+}
+
+} // namespace
+
+JobEnd sleep(SerialLink &link, const ConnectionSettings &chip)
+{
+    return onChipPort(link, chip, Exchanges::sleep);
+}
+
+JobEnd reset(SerialLink &link, const ConnectionSettings &chip)
+{
+    return onChipPort(link, chip, Exchanges::reset);
+}
+
+JobEnd wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener)
+{
+    Detection::WakeupPrinter(link);
+    if (link.isAborted())
+        return JobEnd::Aborted;
+    listener.woken();
+    if (!chip)
+        return JobEnd::Done;
+    return onChipPort(link, *chip, Exchanges::cancel);
+}
+
+} // namespace PowerCommands

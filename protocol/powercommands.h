@@ -1,0 +1,17 @@
+#pragma once
+
+#include "protocol/chipjob.h"
+
+// The chip's power commands. None of them is answered: a chip that misses one goes
+// unnoticed. Each opens the chip's port and closes it again.
+namespace PowerCommands {
+
+// CAN, ESC "S", 10 ms once they are out, CAN: each its own write.
+JobEnd sleep(SerialLink &link, const ConnectionSettings &chip);
+// ESC "@".
+JobEnd reset(SerialLink &link, const ConnectionSettings &chip);
+// The wake-up byte on every existing port and a second's pause (Detection::WakeupPrinter),
+// then, when chip is given, CAN on its port.
+JobEnd wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener);
+
+} // namespace PowerCommands

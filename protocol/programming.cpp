@@ -1,0 +1,169 @@
+#include "protocol/programming.h"
+
+#include "config/configword.h"
+#include "protocol/commands.h"
+#include "protocol/exchanges.h"
+#include "serial/timerout.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+qsizetype ProgrammingResult::mismatches() const
+{
+    return std::count_if(writes.begin(), writes.end(), [](const SettingWrite &w) { return !w.echoed(); });
+}
+
+namespace Programming {
+
+namespace {
+
+using Settings = QList<std::pair<quint8, quint8>>;
+
+Settings modeSettings(const ProgrammingInput &input)
+{
+    if (!input.software)
+        return {{Commands::SettingConfigurationMode, 0}};
+    const ConfigurationBytes bytes = configurationBytes(input.fields);
+    return {{Commands::SettingConfigurationMode, 1},
+            {Commands::SettingConfigurationHigh, bytes.high},
+            {Commands::SettingConfigurationLow, bytes.low}};
+}
+
+Settings identitySettings(const ProgrammingInput &input)
+{
+    if (!input.userIdentity)
+        return {{Commands::SettingIdentityFirst, 0}};
+    return Exchanges::identitySettings(input.name);
+}
+
+// One phase: open, the settings, close. False when the port went (the job ends).
+class Phases
+{
+public:
+    Phases(SerialLink &link, const ConnectionSettings &chip, JobListener &listener,
+           ProgrammingResult &result, int total)
+        : m_link(link), m_chip(chip), m_listener(listener), m_result(result), m_total(total)
+    {
+    }
+
+    bool open()
+    {
+        if (ChipJob::open(m_link, m_chip))
+            return true;
+        return fail();
+    }
+    bool fail()
+    {
+        m_result.end = ChipJob::portEnd(m_link);
+        m_link.ClosePort();
+        return false;
+    }
+    bool write(const Settings &settings)
+    {
+        for (const auto &[setting, value] : settings) {
+            m_listener.progress(m_done, m_total, u"setting %1"_s.arg(setting));
+            m_result.writes.append(programSetting(m_link, setting, value, m_listener));
+            ++m_done;
+            if (!m_link.isOpen())
+                return fail();
+        }
+        return true;
+    }
+    bool phase(const Settings &settings)
+    {
+        if (!open() || !write(settings))
+            return false;
+        m_link.ClosePort();
+        return true;
+    }
+    void step(const QString &what) { m_listener.progress(m_done++, m_total, what); }
+
+private:
+    SerialLink &m_link;
+    const ConnectionSettings &m_chip;
+    JobListener &m_listener;
+    ProgrammingResult &m_result;
+    int m_total;
+    int m_done = 0;
+};
+
+} // namespace
+
+Settings settingsFor(const ProgrammingInput &input)
+{
+    return modeSettings(input) + identitySettings(input);
+}
+
+SettingWrite programSetting(SerialLink &link, quint8 setting, quint8 value, JobListener &listener)
+{
+    const SettingWrite write{setting, value, Exchanges::writeSetting(link, setting, value)};
+    // A port that went away is the port's failure, not the chip's answer.
+    if (!write.echoed() && link.isOpen())
+        listener.echoMismatch(write);
+    link.WaitMs(Exchanges::WriteSettleMs);
+    return write;
+}
+
+ProgrammingResult program(SerialLink &link, const ConnectionSettings &chip,
+                          const ProgrammingInput &input, JobListener &listener)
+{
+    ProgrammingResult result;
+    const Settings mode = modeSettings(input);
+    const Settings identity = identitySettings(input);
+    // Progress counts the settings, the reset and the identity request.
+    Phases phases(link, chip, listener, result, int(mode.size() + identity.size()) + 2);
+
+    if (!input.software) {
+        if (!phases.phase(mode))
+            return result;
+    } else {
+        if (!phases.open())
+            return result;
+        result.detectedPolarity = Exchanges::readDetectedPolarity(link);
+        if (!link.isOpen()) {
+            phases.fail();
+            return result;
+        }
+        if (*result.detectedPolarity != input.fields.StrobePolarity
+            && !listener.programDespitePolarity(*result.detectedPolarity, input.fields.StrobePolarity)) {
+            link.ClosePort();
+            result.end = link.isAborted() ? JobEnd::Aborted : JobEnd::Cancelled;
+            return result;
+        }
+        if (!phases.write(mode))
+            return result;
+        link.ClosePort();
+    }
+    if (!phases.phase(identity))
+        return result;
+
+    phases.step(u"reset"_s);
+    if (!phases.open())
+        return result;
+    Exchanges::reset(link);
+    link.ClosePort();
+
+    // The chip restarts meanwhile.
+    TimerOut restart(link);
+    restart.start(Exchanges::RestartPauseMs);
+    restart.waitUntil();
+    restart.stop();
+    if (link.isAborted()) {
+        result.end = JobEnd::Aborted;
+        return result;
+    }
+
+    phases.step(u"identity"_s);
+    if (!phases.open())
+        return result;
+    result.identity = Exchanges::identify(link);
+    if (!link.isOpen()) {
+        phases.fail();
+        return result;
+    }
+    link.ClosePort();
+    return result;
+}
+
+} // namespace Programming
