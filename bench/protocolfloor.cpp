@@ -8,6 +8,11 @@ void ProtocolFloor::send(int bytes)
     m_lineOut = std::max(m_lineOut, m_t) + bytes * m_byteMs;
 }
 
+void ProtocolFloor::wait(double ms)
+{
+    m_t = std::max(m_t, m_lineOut) + ms;
+}
+
 void ProtocolFloor::reply(int bytes)
 {
     m_replyIn = m_lineOut + bytes * m_byteMs;

@@ -5,10 +5,11 @@
 //
 //   - A byte takes 10 bit times (start, 8 data, stop) at the line speed.
 //   - Sending does not hold the program: the bytes leave one after the other as soon as
-//     the line is free, while the program goes on (into its next wait, say).
+//     the line is free, while the program goes on.
 //   - The chip answers as soon as the last byte of the command is in, and its reply then
 //     takes its own bytes' time on the line; the chip itself takes no time to think.
-//   - A fixed wait (WaitMs, the time-out timer, the 50 ms after OpenPort) adds its length.
+//   - A fixed wait (WaitMs, the time-out timer, the 50 ms after OpenPort) adds its length,
+//     counted from when the bytes sent have left the line.
 //   - A polled read (ReadByte, ReadText) looks at once and then every 10 ms, so it ends
 //     at the first poll at or after the reply's last byte; ReadText then sits out its 50
 //     empty polls (500 ms).
@@ -32,7 +33,7 @@ public:
     void openDirect() {}
     void send(int bytes);
     void reply(int bytes);
-    void wait(double ms) { m_t += ms; }
+    void wait(double ms);
     // A read that polls until the reply is in.
     void readByte();
     // The same, then the silence that ends a text.
