@@ -1,7 +1,7 @@
 // qv12-cdb: lists, shows and edits configuration databases (.cdb) from the command line,
 // on the same code as the configurator, for scripts and version control.
 
-#include "config/configword.h"
+#include "config/wordmeaning.h"
 #include "database/databasefile.h"
 #include "database/defaultlist.h"
 
@@ -55,63 +55,11 @@ int fail(int status, const QString &file, const QString &reason)
     return status;
 }
 
-// One entry per line whatever the name holds: control characters are escaped.
-QString printable(const QString &text)
-{
-    QString out;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0)) {
-            static constexpr char hex[] = "0123456789ABCDEF";
-            out += u"\\x"_s;
-            out += QLatin1Char(hex[u >> 4]);
-            out += QLatin1Char(hex[u & 0xF]);
-        } else
-            out += c;
-    }
-    return out;
-}
-
-// The meaning of the field at positions first..last of word, or why there is none.
-QString meaning(const QString &word, int first, int last, const QStringList &codes)
-{
-    const QString text = word.mid(first - 1, last - first + 1);
-    if (text.size() < last - first + 1)
-        return u"missing (the word is too short)"_s;
-    static const QRegularExpression binaryDigits(u"^[01]+$"_s);
-    if (!binaryDigits.match(text).hasMatch())
-        return u"unknown code \"%1\""_s.arg(printable(text));
-    const int code = binary_value(text);
-    if (code >= codes.size())
-        return u"unknown code %1"_s.arg(text);
-    return codes.at(code);
-}
-
 QString describe(const MechanismEntry &entry)
 {
-    const QString &w = entry.word;
-    struct Field
-    {
-        QString label;
-        int first;
-        int last;
-        QStringList codes;  // meaning of code 0, 1, ...
-    };
-    const Field fields[] = {
-        {u"logic voltage"_s, 2, 2, {u"3.3 V"_s, u"5 V"_s}},
-        {u"mechanism"_s, 3, 3, {u"TAV"_s, u"Standard"_s}},
-        {u"motor steps"_s, 4, 4, {u"2 steps per dot line"_s, u"1 step per dot line"_s}},
-        {u"motor rotation"_s, 5, 5, {u"normal"_s, u"inverted"_s}},
-        {u"head type"_s, 6, 7, {u"LV (low voltage)"_s, u"HS (high speed)"_s, u"ST (standard)"_s}},
-        {u"strobe polarity"_s, 8, 8, {u"positive"_s, u"negative"_s}},
-        {u"head width"_s, 9, 11,
-         {u"1 inch, 192 pixels"_s, u"2 inch normal, 384 pixels"_s, u"2 inch wide, 448 pixels"_s,
-          u"3 inch, 576 pixels"_s, u"4 inch, 832 pixels"_s}},
-        {u"head-up polarity"_s, 12, 12, {u"normal"_s, u"inverted"_s}},
-    };
-    QString text = u"%1\t%2\n"_s.arg(printable(entry.name), printable(w));
-    for (const Field &f : fields)
-        text += u"  %1%2\n"_s.arg(f.label + u':', -19).arg(meaning(w, f.first, f.last, f.codes));
+    QString text = u"%1\t%2\n"_s.arg(escapeControls(entry.name), escapeControls(entry.word));
+    for (const FieldMeaning &field : wordMeaning(entry.word))
+        text += u"  %1%2\n"_s.arg(field.label + u':', -19).arg(field.meaning);
     return text;
 }
 
@@ -149,7 +97,7 @@ int list(const QString &file, bool inWords)
         if (inWords)
             text += (i ? u"\n"_s : QString()) + describe(e);
         else
-            text += u"%1\t%2\n"_s.arg(printable(e.name), printable(e.word));
+            text += u"%1\t%2\n"_s.arg(escapeControls(e.name), escapeControls(e.word));
     }
     print(stdout, text);
     return Success;
@@ -170,7 +118,7 @@ int add(const QString &file, const QString &name, const QString &word)
     }
     const QString stored = storedName(name);
     if (stored != name)
-        print(stderr, u"qv12-cdb: note: the name is stored as \"%1\"\n"_s.arg(printable(stored)));
+        print(stderr, u"qv12-cdb: note: the name is stored as \"%1\"\n"_s.arg(escapeControls(stored)));
     const int row = entries.indexOfName(stored);
     if (row >= 0)
         entries.replaceAt(row, {stored, word});
@@ -189,7 +137,7 @@ int remove(const QString &file, const QString &name)
     for (int row = entries.indexOfName(stored); row >= 0; row = entries.indexOfName(stored))
         entries.removeAt(row);
     if (entries.count() == before)
-        return fail(Refused, file, u"no entry named \"%1\"; nothing changed"_s.arg(printable(stored)));
+        return fail(Refused, file, u"no entry named \"%1\"; nothing changed"_s.arg(escapeControls(stored)));
     return write(file, entries.entries());
 }
 

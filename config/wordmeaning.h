@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The eight editable fields of a configuration word in words, for people reading a
+// terminal: qv12-cdb show and qv12-chip read print them. A word from a file need not be
+// well formed: a field that is cut short or not 0/1, or a code without meaning, says so.
+struct FieldMeaning
+{
+    QString label;    // "logic voltage", "head width", ...
+    QString meaning;  // "5 V", "2 inch normal, 384 pixels", "unknown code 111", ...
+    bool known = false;
+
+    friend bool operator==(const FieldMeaning &, const FieldMeaning &) = default;
+};
+
+QList<FieldMeaning> wordMeaning(const QString &word);
+
+// Text with its control characters (C0, DEL, C1) as \xNN, so that what came from a file
+// or a chip stays on its line and can't steer the terminal.
+QString escapeControls(const QString &text);
