@@ -1,16 +1,22 @@
 #include "app/mainwindow.h"
 
 #include "app/appcontext.h"
+#include "app/bringforward.h"
 #include "app/chippanel.h"
 #include "app/configurationsaver.h"
 #include "app/databasecommands.h"
 #include "app/editorpanel.h"
 #include "app/helpmenuwindows.h"
 #include "app/mechanismlistpanel.h"
+#include "app/prompter.h"
+#include "app/trafficwindow.h"
+#include "diagnostics/supportreport.h"
+#include "files/atomicfile.h"
 
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -78,12 +84,17 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     }
     connect(m_ui->Helphelp, &QAction::triggered, this, &MainWindow::Helphelp_Click);
     connect(m_ui->About, &QAction::triggered, this, &MainWindow::About_Click);
-    // Closing the main window closes the help window; an open About window stays.
+    connect(m_ui->Traffic, &QAction::triggered, this, &MainWindow::Traffic_Click);
+    connect(m_ui->SupportReport, &QAction::triggered, this, &MainWindow::SupportReport_Click);
+    // Closing the main window closes the help window and the traffic monitor; an open
+    // About window stays.
     connect(this, &MainWindow::programEnding, m_helpMenuWindows, &HelpMenuWindows::closeHelp);
+    connect(this, &MainWindow::programEnding, this, [this] { delete m_traffic; });
 }
 
 MainWindow::~MainWindow()
 {
+    delete m_traffic;
     delete m_ui;
 }
 
@@ -169,6 +180,45 @@ void MainWindow::Helphelp_Click()
 void MainWindow::About_Click()
 {
     m_helpMenuWindows->showAbout();
+}
+
+TrafficWindow *MainWindow::trafficWindow() const
+{
+    return m_traffic;
+}
+
+void MainWindow::Traffic_Click()
+{
+    if (!m_traffic) {
+        m_traffic = new TrafficWindow(m_context.link().traffic(), m_context.prompter());
+        m_traffic->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    bringForward(m_traffic);
+}
+
+void MainWindow::SupportReport_Click()
+{
+    Prompter::FileRequest request;
+    request.style = Prompter::FileRequest::Style::Save;
+    request.title = u"Save support report as..."_s;
+    request.filter = u"Text files (*.txt)"_s;
+    request.defaultExtension = u"txt"_s;
+    request.overwritePrompt = true;
+    const QString path = m_context.prompter().chooseFile(request);
+    if (path.isEmpty())
+        return;
+    const ConnectionSettings &connection = m_context.connection();
+    const QString report = SupportReport::compose({u"qv12-configurator "_s + QStringLiteral(QV12_REVISION),
+                                                   m_context.ports(), connection,
+                                                   connection.ChipFound ? m_ui->Identity->text() : QString(),
+                                                   m_context.link().traffic()});
+    const AtomicWriteResult result = writeFileAtomically(path, report.toUtf8());
+    if (!result.ok) {
+        m_context.prompter().message(u"Couldn't write file <%1> !\n%2"_s.arg(QDir::toNativeSeparators(path), result.reason),
+                                     Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+        return;
+    }
+    m_statusText->setText(u"Support report saved"_s);
 }
 
 void MainWindow::showEvent(QShowEvent *event)

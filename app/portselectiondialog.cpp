@@ -5,6 +5,7 @@
 #include "app/prompter.h"
 #include "protocol/commands.h"
 #include "protocol/detection.h"
+#include "serial/portdetails.h"
 #include "serial/portmap.h"
 
 #include "ui_portselectiondialog.h"
@@ -81,8 +82,13 @@ void PortSelectionDialog::Form_Load()
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
         QRadioButton *button = portButton(port);
         button->setEnabled(m_context.link().PortExists(port));
-        const QString device = m_context.ports().device(port);
-        button->setToolTip(device.isEmpty() ? u"No serial device on COM%1"_s.arg(port) : device);
+        // The device, and what tells it from the others: USB description, maker, serial
+        // number and ids, or the program that holds it.
+        const PortDetails details = PortDetails::of(m_context.ports(), port);
+        const QString known = details.summary();
+        button->setToolTip(details.device.isEmpty() ? u"No serial device on COM%1"_s.arg(port)
+                           : known.isEmpty()        ? details.device
+                                                    : details.device + u'\n' + known);
     }
 
     m_ui->serialspeed->clear();

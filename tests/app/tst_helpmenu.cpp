@@ -196,7 +196,8 @@ private slots:
         static const QRegularExpression literal(u"\"((?:[^\"\\\\\\n]|\\\\.)*)\""_s);
         static const QRegularExpression notMessage(
             u"^(QV12 Configurator|Rev: |Status bar|DSR/DTR Mode|No serial device on|<h2>|Usage: |"
-            "(New|Open|Save) configuration database|Configuration databases|Configures |Puts |Starts )"_s);
+            "(New|Open|Save) configuration database|Configuration databases|Save (traffic record|support report) as|"
+            "Text files|Configures |Puts |Starts )"_s);
         QTextBrowser view;
         view.setSource(QUrl::fromLocalFile(Manual.absoluteFilePath(u"troubleshooting.html"_s)));
         const QString shown = view.toPlainText();
