@@ -105,6 +105,9 @@ void DatabaseCommands::Ndb_Click()
     if (!mayDiscard(ContinueQuestion))
         return;
     m_context.mechanisms().removeAll();
+    // The empty list is not the previous file's content: until New has written its own
+    // file it has none, so that a later Save can't write it over the previous file.
+    m_fileName.clear();
     const QString path = m_context.prompter().chooseFile(
         fileRequest(u"New configuration database"_s, Prompter::FileRequest::Style::Save, true));
     if (path.isEmpty())

@@ -64,6 +64,13 @@ private slots:
         QTest::newRow("New, agreed, over a longer file") << Case{.command = "Ndb", .target = u"new.cdb"_s,
             .before = builtIn, .list = empty, .file = u"new.cdb"_s};
         QTest::newRow("New, not agreed") << Case{.command = "Ndb", .agree = false};
+        // The emptied list no longer belongs to the file it came from, so that no later
+        // Save writes it there.
+        QTest::newRow("New, dialog cancelled") << Case{.command = "Ndb", .list = empty, .file = {}};
+        QTest::newRow("New, dialog cancelled, saved before")
+            << Case{.command = "Ndb", .modified = false, .list = empty, .file = {}};
+        QTest::newRow("New, a folder in the way") << Case{.command = "Ndb", .target = u"new.cdb"_s,
+            .before = "dir", .message = failure, .list = empty, .file = {}};
         QTest::newRow("Open, agreed") << Case{.command = "Od", .target = u"other.cdb"_s, .before = builtIn,
             .list = builtIn, .file = u"other.cdb"_s, .status = u"Entries : 41"_s};
         QTest::newRow("Open, not agreed") << Case{.command = "Od", .agree = false};
@@ -151,6 +158,15 @@ private slots:
         if (c.target != u"default.cdb"_s)
             QCOMPARE(readFile(t.path(u"default.cdb"_s)), c.start.value_or("<missing>"));
         QCOMPARE(t.window().isVisible(), !quitting || !c.agree);
+        // A list without a file is never saved over one: Save asks for Save as.
+        if (t.fileName().isEmpty() && t.window().isVisible()) {
+            const QDir start = QFileInfo(t.path(u"default.cdb"_s)).dir();
+            const QStringList files = start.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            t.prompter.expectMessage(u"Current database has no name ! Please use 'Save as' instead."_s);
+            t.trigger("sd");
+            QCOMPARE(start.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), files);
+            QCOMPARE(readFile(t.path(u"default.cdb"_s)), c.start.value_or("<missing>"));
+        }
         if (c.command)
             return;
         // At start-up no chip is known: only detection is offered, and has the focus.
