@@ -30,9 +30,9 @@ const QString Word = u"1111110000100000"_s;
 const MechanismEntry Kt{u"KT 610-ST"_s, Word};
 
 // Runs WriteDatabaseFile in a child process, as a user who may not add files to a folder
-// of mode 0555: the superuser passes every access check, so the child takes the
-// identity of "nobody" first when it has it. A file size limit of room bytes (when given)
-// makes the write fail part way as a full disk does. Gives the child's status and reason.
+// of mode 0555: the superuser passes every access check, so a child of the superuser
+// first becomes "nobody". A file size limit of room bytes (when given) makes the write
+// fail part way as a full disk does. Gives the child's status and reason.
 std::optional<std::pair<DatabaseWriteStatus, QString>> writeUnprivileged(
     const QString &path, const Entries &entries, std::optional<rlim_t> room)
 {
