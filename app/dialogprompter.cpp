@@ -8,8 +8,9 @@ using namespace Qt::StringLiterals;
 
 QString DialogPrompter::applicationTitle()
 {
-    const QString name = QGuiApplication::applicationDisplayName();
-    return name.isEmpty() ? u"QV12 Configurator"_s : name;
+    // Not the application display name: the program sets none, so that the platform
+    // appends nothing to the windows' titles.
+    return u"QV12 Configurator"_s;
 }
 
 Prompter::Answer DialogPrompter::message(const QString &text, Icon icon, Buttons buttons)

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/accessiblecaptions.h"
 #include "app/appcontext.h"
 #include "app/bringforward.h"
 #include "app/chippanel.h"
@@ -75,6 +76,7 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     m_chip = new ChipPanel(*m_ui, m_context, *m_editor, *m_statusText, this, this);
 
     connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
+    nameByOwnCaptions(*this);
 
     m_helpMenuWindows = new HelpMenuWindows(this);
     // Designer leaves separators unnamed; the Help menu's one is Helpsep.
@@ -114,6 +116,8 @@ void MainWindow::Form_Load()
     }
     m_ui->GetID->setEnabled(true);
 
+    // dbOps is no entry of the menu bar at all, only a pop-up: a hidden entry there would
+    // still be announced to screen readers. Its entry is hidden all the same.
     m_ui->dbOps->menuAction()->setVisible(false);
 
     m_database->setDatabaseSaved(true);

@@ -1,5 +1,6 @@
 #include "app/portselectiondialog.h"
 
+#include "app/accessiblecaptions.h"
 #include "app/appcontext.h"
 #include "app/linkfailuretext.h"
 #include "app/prompter.h"
@@ -42,6 +43,7 @@ PortSelectionDialog::PortSelectionDialog(AppContext &context, QWidget *parent)
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
     m_ui->DetectedPrinter->setTextFormat(Qt::PlainText);
+    nameByOwnCaptions(*this);
 
     connect(m_ui->DetectSerialPrinter, &QPushButton::clicked, this,
             &PortSelectionDialog::DetectSerialPrinter_Click);
@@ -107,6 +109,17 @@ void PortSelectionDialog::Form_Load()
         button->setAutoExclusive(false);
         button->setChecked(false);
         button->setAutoExclusive(true);
+    }
+    // The group is one stop of the Tab key, on the button that last had it: with none
+    // checked that may be a port that doesn't exist now, and Tab would pass the group by.
+    // The stop goes to the first port that exists; the arrow keys reach the others.
+    QRadioButton *tabStop = nullptr;
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+        QRadioButton *button = portButton(port);
+        if (!tabStop && button->isEnabled())
+            tabStop = button;
+        button->setFocusPolicy(button == tabStop ? Qt::StrongFocus
+                                                 : Qt::FocusPolicy(Qt::StrongFocus & ~Qt::TabFocus));
     }
 
     m_ui->Autodetect->setFocus();

@@ -417,7 +417,6 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(u"QV12 Configurator"_s);
 
     // The timed runs go without the lateness probe; the action times are their medians.
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;

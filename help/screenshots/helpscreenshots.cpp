@@ -51,7 +51,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"qv12-configurator"_s);
-    QApplication::setApplicationDisplayName(u"QV12 Configurator"_s);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() != 3) {
         std::fprintf(stderr, "Usage: qv12-help-screenshots MANUAL_DIRECTORY IMAGES_DIRECTORY\n");
