@@ -9,15 +9,13 @@
 #include "app/editorpanel.h"
 #include "app/helpmenuwindows.h"
 #include "app/mechanismlistpanel.h"
-#include "app/prompter.h"
+#include "app/textfilesaver.h"
 #include "app/trafficwindow.h"
 #include "diagnostics/supportreport.h"
-#include "files/atomicfile.h"
 
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -202,27 +200,13 @@ void MainWindow::Traffic_Click()
 
 void MainWindow::SupportReport_Click()
 {
-    Prompter::FileRequest request;
-    request.style = Prompter::FileRequest::Style::Save;
-    request.title = u"Save support report as..."_s;
-    request.filter = u"Text files (*.txt)"_s;
-    request.defaultExtension = u"txt"_s;
-    request.overwritePrompt = true;
-    const QString path = m_context.prompter().chooseFile(request);
-    if (path.isEmpty())
-        return;
     const ConnectionSettings &connection = m_context.connection();
     const QString report = SupportReport::compose({u"qv12-configurator "_s + QStringLiteral(QV12_REVISION),
                                                    m_context.ports(), connection,
                                                    connection.ChipFound ? m_ui->Identity->text() : QString(),
                                                    m_context.link().traffic()});
-    const AtomicWriteResult result = writeFileAtomically(path, report.toUtf8());
-    if (!result.ok) {
-        m_context.prompter().message(u"Couldn't write file <%1> !\n%2"_s.arg(QDir::toNativeSeparators(path), result.reason),
-                                     Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
-        return;
-    }
-    m_statusText->setText(u"Support report saved"_s);
+    if (saveTextFile(m_context.prompter(), u"Save support report as..."_s, report))
+        m_statusText->setText(u"Support report saved"_s);
 }
 
 void MainWindow::showEvent(QShowEvent *event)

@@ -1,13 +1,11 @@
 #include "app/trafficwindow.h"
 
-#include "app/prompter.h"
-#include "files/atomicfile.h"
+#include "app/textfilesaver.h"
 #include "serial/trafficrecord.h"
 #include "serial/traffictext.h"
 
 #include "ui_trafficwindow.h"
 
-#include <QDir>
 #include <QFontDatabase>
 #include <QScrollBar>
 
@@ -90,18 +88,5 @@ void TrafficWindow::Pause_Click()
 
 void TrafficWindow::Save_Click()
 {
-    Prompter::FileRequest request;
-    request.style = Prompter::FileRequest::Style::Save;
-    request.title = u"Save traffic record as..."_s;
-    request.filter = u"Text files (*.txt)"_s;
-    request.defaultExtension = u"txt"_s;
-    request.overwritePrompt = true;
-    const QString path = m_prompter.chooseFile(request);
-    if (path.isEmpty())
-        return;
-    const AtomicWriteResult result = writeFileAtomically(path, shownText().toUtf8());
-    if (!result.ok) {
-        m_prompter.message(u"Couldn't write file <%1> !\n%2"_s.arg(QDir::toNativeSeparators(path), result.reason),
-                           Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
-    }
+    saveTextFile(m_prompter, u"Save traffic record as..."_s, shownText());
 }

@@ -1,6 +1,6 @@
 #include "database/databasefile.h"
 
-#include "database/filewriter.h"
+#include "files/filewriter.h"
 
 #include <QFile>
 

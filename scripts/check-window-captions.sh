@@ -119,7 +119,7 @@ expect_window "Communication Port Selection" space
 dismiss Escape
 # Help > Contents, Help > About.
 expect_window "QV12 Configurator Help" alt Right Right Down Return
-expect_window "About" alt Right Right Down Down Return
+expect_window "About" alt Right Right Down Down Down Return
 # Database > Save database: the list has no file, which a message box says; message
 # boxes carry the program's name.
 expect_window "QV12 Configurator" alt Down Down Down Return

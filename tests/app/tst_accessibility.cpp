@@ -246,7 +246,8 @@ private slots:
         QTest::addColumn<int>("entry");  // in the menu, separators not counted
         QTest::addColumn<QString>("action");
         const QList<QStringList> bar = {{u"Ndb"_s, u"Od"_s, u"sd"_s, u"Sda"_s, u"Exit"_s},
-                                        {u"Detect"_s}, {u"Helphelp"_s, u"About"_s}};
+                                        {u"Detect"_s, u"Traffic"_s},
+                                        {u"Helphelp"_s, u"SupportReport"_s, u"About"_s}};
         for (int menu = 0; menu < bar.size(); ++menu) {
             for (int entry = 0; entry < bar[menu].size(); ++entry)
                 QTest::newRow(qPrintable(bar[menu][entry])) << menu << entry << bar[menu][entry];

@@ -1,4 +1,4 @@
-#include "database/filewriter.h"
+#include "files/filewriter.h"
 
 #include <QByteArray>
 #include <QFile>
