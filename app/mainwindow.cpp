@@ -95,6 +95,14 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
 MainWindow::~MainWindow()
 {
     delete m_traffic;
+    // The column handlers use the form, and QWidget's destructor still closes a window
+    // that is shown, which sends events to them (the list's event filter): they go
+    // before the form, the latest made first.
+    delete m_chip;
+    delete m_configurationSaver;
+    delete m_mechanismList;
+    delete m_database;
+    delete m_editor;
     delete m_ui;
 }
 
