@@ -13,9 +13,15 @@ QString DialogPrompter::applicationTitle()
     return u"QV12 Configurator"_s;
 }
 
+QWidget *DialogPrompter::owner() const
+{
+    QWidget *active = QApplication::activeWindow();
+    return active ? active : m_parent.data();
+}
+
 Prompter::Answer DialogPrompter::message(const QString &text, Icon icon, Buttons buttons)
 {
-    QMessageBox box(m_parent);
+    QMessageBox box(owner());
     box.setWindowTitle(applicationTitle());
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
@@ -37,7 +43,7 @@ Prompter::Answer DialogPrompter::message(const QString &text, Icon icon, Buttons
 
 QString DialogPrompter::chooseFile(const FileRequest &request)
 {
-    QFileDialog dialog(m_parent, request.title);
+    QFileDialog dialog(owner(), request.title);
     dialog.setNameFilter(request.filter);
     dialog.setDefaultSuffix(request.defaultExtension);
     if (request.style == FileRequest::Style::Save) {
