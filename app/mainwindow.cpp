@@ -89,7 +89,10 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     // Closing the main window closes the help window and the traffic monitor; an open
     // About window stays.
     connect(this, &MainWindow::programEnding, m_helpMenuWindows, &HelpMenuWindows::closeHelp);
-    connect(this, &MainWindow::programEnding, this, [this] { delete m_traffic; });
+    connect(this, &MainWindow::programEnding, this, [this] {
+        if (m_traffic)
+            m_traffic->close();
+    });
 }
 
 MainWindow::~MainWindow()
