@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "app/busypointer.h"
 #include "app/chipaction.h"
+#include "app/chippanellistener.h"
 #include "app/editorpanel.h"
 #include "app/portselectiondialog.h"
 #include "app/prompter.h"
@@ -17,66 +18,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 
-#include <functional>
-
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The window's answers to a chip job: the questions and errors as message boxes, and
-// what each handler does as the chip answers.
-class PanelListener final : public JobListener
-{
-public:
-    PanelListener(Prompter &prompter, const SerialLink &link) : m_prompter(prompter), m_link(link) {}
-
-    std::function<void(bool)> onModeRead;
-    std::function<void(bool)> onIdentityMethodRead;
-    std::function<void(const std::optional<QString> &)> onConfigurationRead;
-    std::function<void()> onWoken;
-
-    void modeRead(bool software) override
-    {
-        if (onModeRead)
-            onModeRead(software);
-    }
-    void identityMethodRead(bool user) override
-    {
-        if (onIdentityMethodRead)
-            onIdentityMethodRead(user);
-    }
-    void configurationRead(const std::optional<QString> &word) override
-    {
-        if (onConfigurationRead)
-            onConfigurationRead(word);
-    }
-    void woken() override
-    {
-        if (onWoken)
-            onWoken();
-    }
-
-    bool programDespitePolarity(quint8, int) override
-    {
-        return m_prompter.message(
-                   u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s,
-                   Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel)
-            == Prompter::Answer::Ok;
-    }
-    void echoMismatch(const SettingWrite &) override
-    {
-        if (!m_link.isAborted()) {
-            m_prompter.message(u"Programming error ! Please check cables and power."_s,
-                               Prompter::Icon::None, Prompter::Buttons::Ok);
-        }
-    }
-
-private:
-    Prompter &m_prompter;
-    const SerialLink &m_link;
-};
-
-} // namespace
 
 ChipPanel::ChipPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor, QLabel &status,
                      QWidget *window, QObject *parent)
@@ -194,7 +136,7 @@ void ChipPanel::GetSettings_Click()
 
     // Each selection runs its click handler, so the mode rules apply before the next
     // command goes out.
-    PanelListener listener(m_context.prompter(), m_context.link());
+    ChipPanelListener listener(m_context.prompter(), m_context.link());
     listener.onModeRead = [&](bool software) { m_editor.selectOption(software ? m_ui.ConfUser : m_ui.ConfRes); };
     listener.onIdentityMethodRead = [&](bool user) { m_editor.selectOption(user ? m_ui.IdUser : m_ui.IdAuto); };
     listener.onConfigurationRead = [&](const std::optional<QString> &word) {
@@ -238,7 +180,7 @@ bool ChipPanel::ValidateEditorFields()
 
 void ChipPanel::ProgramSetting(int setting, int value)
 {
-    PanelListener listener(m_context.prompter(), m_context.link());
+    ChipPanelListener listener(m_context.prompter(), m_context.link());
     Programming::programSetting(m_context.link(), quint8(setting), quint8(value), listener);
 }
 
@@ -274,7 +216,7 @@ void ChipPanel::ConfigPrinter_Click()
     BusyPointer busy;
     busy.show();
 
-    PanelListener listener(m_context.prompter(), m_context.link());
+    ChipPanelListener listener(m_context.prompter(), m_context.link());
     const ProgrammingResult result =
         Programming::program(m_context.link(), m_context.connection(), input, listener);
     switch (result.end) {
@@ -331,7 +273,7 @@ void ChipPanel::Wakeup_Click()
     busy.show();
     m_context.refreshPorts();
 
-    PanelListener listener(m_context.prompter(), m_context.link());
+    ChipPanelListener listener(m_context.prompter(), m_context.link());
     listener.onWoken = [&] {
         busy.restore();
         m_ui.SleepButton->setEnabled(true);

@@ -1,0 +1,50 @@
+#include "app/chippanellistener.h"
+
+#include "app/prompter.h"
+
+using namespace Qt::StringLiterals;
+
+ChipPanelListener::ChipPanelListener(Prompter &prompter, const SerialLink &link)
+    : m_prompter(prompter), m_link(link)
+{
+}
+
+void ChipPanelListener::modeRead(bool software)
+{
+    if (onModeRead)
+        onModeRead(software);
+}
+
+void ChipPanelListener::identityMethodRead(bool user)
+{
+    if (onIdentityMethodRead)
+        onIdentityMethodRead(user);
+}
+
+void ChipPanelListener::configurationRead(const std::optional<QString> &word)
+{
+    if (onConfigurationRead)
+        onConfigurationRead(word);
+}
+
+void ChipPanelListener::woken()
+{
+    if (onWoken)
+        onWoken();
+}
+
+bool ChipPanelListener::programDespitePolarity(quint8, int)
+{
+    return m_prompter.message(u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s,
+                              Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel)
+        == Prompter::Answer::Ok;
+}
+
+void ChipPanelListener::echoMismatch(const SettingWrite &)
+{
+    // Not while the program ends: the action runs out without prompts.
+    if (!m_link.isAborted()) {
+        m_prompter.message(u"Programming error ! Please check cables and power."_s, Prompter::Icon::None,
+                           Prompter::Buttons::Ok);
+    }
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "protocol/chipjob.h"
+
+#include <functional>
+
+class Prompter;
+
+// The window's answers to a chip job: the polarity question and the echo errors as
+// message boxes, and what each handler does as the chip answers (selecting options as
+// they are read, enabling buttons once the chip is awake).
+class ChipPanelListener final : public JobListener
+{
+public:
+    ChipPanelListener(Prompter &prompter, const SerialLink &link);
+
+    std::function<void(bool)> onModeRead;
+    std::function<void(bool)> onIdentityMethodRead;
+    std::function<void(const std::optional<QString> &)> onConfigurationRead;
+    std::function<void()> onWoken;
+
+    void modeRead(bool software) override;
+    void identityMethodRead(bool user) override;
+    void configurationRead(const std::optional<QString> &word) override;
+    void woken() override;
+    bool programDespitePolarity(quint8 detected, int chosen) override;
+    void echoMismatch(const SettingWrite &write) override;
+
+private:
+    Prompter &m_prompter;
+    const SerialLink &m_link;
+};
