@@ -1,8 +1,8 @@
 # shellcheck shell=bash
 # Sourced by the scripts that tell a normal user what to run as root.
 
-# Whether sudo lets this user in without our asking for a password now: a member of the
-# sudo group (Debian's sudoers admits the group), or sudo says so itself.
+# Whether sudo admits this user, found out without prompting for a password: a member of
+# the sudo group (Debian's sudoers admits the group), or one whom sudo -n lets list.
 qv12_may_sudo() {
     command -v sudo >/dev/null 2>&1 || return 1
     id -nG | tr ' ' '\n' | grep -qx sudo && return 0
