@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 qv12_ensure_packages "${QV12_BUILD_PACKAGES[@]}" "${QV12_FUZZ_PACKAGES[@]}"
 qv12_ensure_packages "${QV12_CHECK_PACKAGES[@]}"
 . scripts/ensure-build-dir.sh
-qv12_ensure_build_dir build
+qv12_ensure_build_dir build build-sanitize
 
 jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
