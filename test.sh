@@ -4,6 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure-packages.sh
 qv12_ensure_packages "${QV12_BUILD_PACKAGES[@]}" "${QV12_FUZZ_PACKAGES[@]}"
+qv12_ensure_packages "${QV12_CHECK_PACKAGES[@]}"
+. scripts/ensure-build-dir.sh
+qv12_ensure_build_dir build build-sanitize
 
 jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON

@@ -4,10 +4,10 @@
 # there headless, and lists what the package installed. Needs root: it installs
 # packages, and mounts /proc and the X socket directory into the fresh root.
 #
-#   scripts/check-package.sh            # fresh root under build/check-package/
+#   scripts/check-package.sh            # fresh root under build-check-package/
 #   scripts/check-package.sh --here     # dpkg on this machine; removed again afterwards
 #
-# The base system is downloaded once and kept in build/check-package/base; every run
+# The base system is downloaded once and kept in build-check-package/base; every run
 # installs into a new copy of it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,7 +38,9 @@ deb=$(ls build/qv12-configurator_*.deb)
 echo "$deb ($(stat -c %s "$deb") bytes)"
 dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends Installed-Size
 
-work=$PWD/build/check-package
+# Beside build/ rather than in it: a normal user takes build/ back after a run as root,
+# and a Debian root must stay root's.
+work=$PWD/build-check-package
 mkdir -p "$work"
 display=:97
 xvfb_pid=

@@ -1,23 +1,11 @@
 #include "app/helplocation.h"
+#include "tests/common/runcommand.h"
 
 #include <QDirIterator>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-// Runs a command to its end: its exit code (-1 after a crash or a hang) and its output.
-static std::pair<int, QString> run(const QStringList &command)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStandardPaths::findExecutable(command.first()), command.mid(1));
-    const bool ended =
-        process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
-    return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
-}
 
 // Installs the build tree into a fresh prefix, as a package would: what lands where, and
 // whether it works there.
@@ -30,8 +18,9 @@ class TestInstall final : public QObject
 private slots:
     void initTestCase()
     {
-        const auto [exitCode, output] = run({QStringLiteral(QV12_CMAKE_COMMAND), u"--install"_s,
-                                             QStringLiteral(QV12_BUILD_DIR), u"--prefix"_s, m_prefix.path()});
+        const auto [exitCode, output] =
+            runCommand({QStringLiteral(QV12_CMAKE_COMMAND), u"--install"_s, QStringLiteral(QV12_BUILD_DIR),
+                        u"--prefix"_s, m_prefix.path()});
         QVERIFY2(exitCode == 0, qPrintable(output));
     }
 
@@ -53,19 +42,20 @@ private slots:
 
         // The installed program runs, and finds its manual from its own directory.
         using Result = std::pair<int, QString>;
-        QCOMPARE(run({prefix.filePath(u"bin/qv12-configurator"_s), u"--version"_s}),
+        QCOMPARE(runCommand({prefix.filePath(u"bin/qv12-configurator"_s), u"--version"_s}),
                  Result(0, u"qv12-configurator 2.4\n"_s));
         QCOMPARE(helpIndexPath(prefix.path() + u'/', prefix.filePath(u"bin"_s)),
                  prefix.filePath(u"share/qv12-configurator/Help/index.html"_s));
         // The menu entry starts it and shows its icon; the desktop's checkers accept the
         // entry and the metainfo (desktop-file-utils and appstream, build packages).
         const QString entry = prefix.filePath(u"share/applications/qv12-configurator.desktop"_s);
-        QCOMPARE(run({u"grep"_s, u"-cx"_s, u"-e"_s, u"Exec=qv12-configurator"_s, u"-e"_s,
-                      u"Icon=qv12-configurator"_s, entry}),
+        QCOMPARE(runCommand({u"grep"_s, u"-cx"_s, u"-e"_s, u"Exec=qv12-configurator"_s, u"-e"_s,
+                             u"Icon=qv12-configurator"_s, entry}),
                  Result(0, u"2\n"_s));
-        QCOMPARE(run({u"desktop-file-validate"_s, entry}), Result(0, QString()));
-        const Result metainfo = run({u"appstreamcli"_s, u"validate"_s, u"--no-net"_s, u"--pedantic"_s,
-                                     prefix.filePath(u"share/metainfo/" QV12_APPSTREAM_ID ".metainfo.xml"_s)});
+        QCOMPARE(runCommand({u"desktop-file-validate"_s, entry}), Result(0, QString()));
+        const Result metainfo =
+            runCommand({u"appstreamcli"_s, u"validate"_s, u"--no-net"_s, u"--pedantic"_s,
+                        prefix.filePath(u"share/metainfo/" QV12_APPSTREAM_ID ".metainfo.xml"_s)});
         QVERIFY2(metainfo.first == 0, qPrintable(metainfo.second));
     }
 };
