@@ -43,9 +43,11 @@ await() {
 # A display number of its own, which Xvfb writes once it accepts clients.
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
-await "the X server" test -s "$work/display"
+await "the X server" grep -q '^[0-9][0-9]*$' "$work/display"
 DISPLAY=:$(head -n 1 "$work/display")
 export DISPLAY
+# Its number can come before it takes clients on a busy machine.
+await "the X server to answer" xprop -root -display "$DISPLAY" _NET_SUPPORTED
 
 # The program's windows that have a title bar: shown, and left to the window manager
 # (its menus and tooltips bypass it).
