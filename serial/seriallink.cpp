@@ -290,7 +290,9 @@ void SerialLink::waitForPoll(PollClock &polls)
     polls.nextNs += IntervalNs;
     if (polls.nextNs <= now)
         polls.nextNs = now + IntervalNs;
-    WaitMs(int((polls.nextNs - now + 999'999) / 1'000'000));
+    // The polls keep their grid while sent bytes are still leaving: a reply can't come
+    // before them anyway, and waiting them out first would only read it later.
+    sleepMs(int((polls.nextNs - now + 999'999) / 1'000'000));
 }
 
 void SerialLink::WaitMs(int ms)
