@@ -22,13 +22,14 @@ ProgramRun programAndVerify(ChipSession &session, const ConnectionSettings &chip
     run.settingCount = target.settingCount();
     const quint64 start = session.mark();
     run.programming = Programming::program(session.link(), chip, target.input, listener);
-    session.console().progress({});
     if (run.programming.end == JobEnd::Done) {
+        session.console().progress(u"reading back %1"_s.arg(session.portName(chip.PortNumber)));
         JobListener quiet;
         run.readBack = ConfigurationRead::read(session.link(), chip, quiet);
         if (run.readBack->end == JobEnd::Done)
             run.checks = verifyReading(target, *run.readBack);
     }
+    session.console().progress({});
     run.heard = session.heardSince(start);
     return run;
 }

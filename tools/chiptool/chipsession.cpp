@@ -33,7 +33,7 @@ std::optional<ToolError> ChipSession::start()
             return ToolError{PortError, u"the simulated chip could not start: %1"_s.arg(error)};
         m_ports.assign(1, m_station->devicePath());
     }
-    m_ports.refresh();
+    refreshPorts();
 
     if (!m_options.logFile.isEmpty()) {
         m_log = std::make_unique<TrafficLog>(m_link.traffic());
@@ -48,7 +48,10 @@ std::optional<ToolError> ChipSession::start()
 
 void ChipSession::refreshPorts()
 {
-    m_ports.refresh();
+    // A bench may have other serial devices (a scanner, a scale) that must not get the
+    // wake-up byte or the scan's probes.
+    if (!m_options.givenPortsOnly)
+        m_ports.refresh();
 }
 
 quint64 ChipSession::mark() const

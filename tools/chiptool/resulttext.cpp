@@ -57,7 +57,8 @@ QString writes(const ProgramRun &run)
     }
     for (const SettingWrite &w : p.writes) {
         if (!w.echoed())
-            text += u"  setting %1: wrote %2, echo %3\n"_s.arg(w.setting).arg(hex(w.value), hex(w.echo));
+            text += u"  setting %1: wrote %2, %3\n"_s.arg(w.setting).arg(hex(w.value),
+                                                                   w.echo ? u"echo "_s + hex(w.echo) : u"no echo"_s);
     }
     return text;
 }

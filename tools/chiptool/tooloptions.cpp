@@ -21,7 +21,7 @@ struct CommandInfo
 };
 
 // The options every command takes: where the ports are, and how to report.
-const QStringList CommonOptions{u"port"_s, u"simulate"_s, u"json"_s, u"log"_s, u"q"_s};
+const QStringList CommonOptions{u"port"_s, u"simulate"_s, u"given-ports-only"_s, u"json"_s, u"log"_s, u"q"_s};
 const QStringList LineOptions{u"com"_s, u"speed"_s, u"handshake"_s};
 
 const QHash<QString, CommandInfo> &commands()
@@ -99,6 +99,8 @@ Options:
   --port N=DEVICE         put DEVICE on COM N (1 to 6), e.g. --port 2=/dev/ttyUSB0;
                           repeatable
   --simulate              a simulated chip on COM1 (line: a fresh one after each)
+  --given-ports-only      only the COM numbers of --port and --simulate: the
+                          system's other serial ports are left alone
   --com N --speed BAUD    the chip's line, so that no scan is needed
   --handshake xon|dtr     with --com and --speed: the chip's handshake, so that it
                           is not asked for it
@@ -124,6 +126,7 @@ ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
         {u"version"_s, QString()},
         {u"port"_s, QString(), u"N=DEVICE"_s},
         {u"simulate"_s, QString()},
+        {u"given-ports-only"_s, QString()},
         {u"com"_s, QString(), u"N"_s},
         {u"speed"_s, QString(), u"BAUD"_s},
         {u"handshake"_s, QString(), u"MODE"_s},
@@ -174,6 +177,7 @@ ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
     }
 
     o.simulate = parser.isSet(u"simulate"_s);
+    o.givenPortsOnly = parser.isSet(u"given-ports-only"_s);
     o.json = parser.isSet(u"json"_s);
     o.quiet = parser.isSet(u"q"_s);
     o.logFile = parser.value(u"log"_s);
