@@ -496,7 +496,7 @@ void TestChipTool::verify()
     QCOMPARE(text.out, out);
     if (status == 3) {
         QCOMPARE(QString::fromUtf8(text.err), u"qv12-chip: COM1 (%1): the chip differs from what it should hold "
-                                              "(motor rotation, head width)\n"_s.arg(chip.devicePath()));
+                                              "(motor rotation, head width); qv12-chip program sets it\n"_s.arg(chip.devicePath()));
     }
     // Only read: nothing written.
     QCOMPARE(settingWrites(chip), 0);
@@ -717,7 +717,7 @@ void TestChipTool::interrupted()
     QVERIFY(tool.waitForEnd());
     QCOMPARE(tool.status(), 130);
     QCOMPARE(QString::fromUtf8(tool.err()), u"qv12-chip: interrupted; the chip on COM1 (%1) may be partly "
-                                            "programmed\n"_s.arg(chip.devicePath()));
+                                            "programmed: program it again\n"_s.arg(chip.devicePath()));
     // The setting in flight when the job stopped has no echo.
     const QRegularExpression partly(u"^Wrote (\\d+) of 13 settings before it stopped: the chip is partly "
                                     "programmed.\n(  setting \\d+: wrote 0x[0-9A-F]{2}, no echo\n)?Result: FAIL\n$"_s);

@@ -244,7 +244,7 @@ void TestChipToolLine::interruptedWhileProgramming()
     QCOMPARE(tool.status(), 3);
     QVERIFY(tool.out().contains("Chip 1: FAIL in "));
     QVERIFY(tool.out().endsWith("Stopped: 1 chip, 0 passed, 1 failed.\n"));
-    const QString interrupted = u"chip 1: interrupted; the chip on COM1 (%1) may be partly programmed"_s
+    const QString interrupted = u"chip 1: interrupted; the chip on COM1 (%1) may be partly programmed: program it again"_s
                                     .arg(chip.devicePath());
     QCOMPARE(QString::fromUtf8(tool.err()),
              u"qv12-chip: %1\nqv12-chip: 1 of 1 chips failed; their audit lines in %2 say why\n"_s

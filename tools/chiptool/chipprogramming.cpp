@@ -3,7 +3,7 @@
 #include "tools/chiptool/chipsession.h"
 #include "tools/chiptool/console.h"
 #include "tools/chiptool/programmingtarget.h"
-#include "tools/chiptool/terminallistener.h"
+#include "tools/chiptool/resulttext.h"
 
 #include <QStringList>
 
@@ -40,14 +40,14 @@ std::optional<ToolError> judgeRun(ChipSession &session, const ConnectionSettings
     const JobEnd readEnd = run.readBack ? run.readBack->end : JobEnd::Done;
     const QString port = session.portName(chip.PortNumber);
     if (run.programming.end == JobEnd::Aborted || readEnd == JobEnd::Aborted)
-        return ToolError{Interrupted, u"interrupted; the chip on %1 may be partly programmed"_s.arg(port)};
+        return ToolError{Interrupted, u"interrupted; the chip on %1 may be partly programmed: program it again"_s.arg(port)};
     if (run.programming.end == JobEnd::PortFailed || readEnd == JobEnd::PortFailed)
         return session.portFailure(chip.PortNumber);
     if (run.programming.end == JobEnd::Cancelled) {
         return ToolError{Mismatch, u"%1: the chip detects strobe polarity %2, the configuration has %3; "
                                    "nothing was written (--polarity-mismatch continue programs it anyway)"_s
-                                       .arg(port, polarityName(run.programming.detectedPolarity.value_or(0)),
-                                            polarityName(target.input.fields.StrobePolarity))};
+                                       .arg(port, ResultText::polarityName(run.programming.detectedPolarity.value_or(0)),
+                                            ResultText::polarityName(target.input.fields.StrobePolarity))};
     }
     if (!run.heard) {
         return ToolError{NoChip, u"%1: no answer from the chip; check its power and cable, and the "

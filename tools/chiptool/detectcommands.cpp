@@ -1,14 +1,13 @@
 // qv12-chip detect and identify: where the chip is and who it says it is.
 #include "protocol/detection.h"
 #include "protocol/identification.h"
+#include "serial/traffictext.h"
 #include "tools/chiptool/chipsession.h"
 #include "tools/chiptool/commands.h"
 #include "tools/chiptool/commandsupport.h"
 #include "tools/chiptool/console.h"
 #include "tools/chiptool/resultjson.h"
 #include "tools/chiptool/resulttext.h"
-
-#include "serial/traffictext.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,5 +1,6 @@
 // qv12-chip read and verify: how the chip is configured now, and whether that is what
 // it should be.
+#include "config/wordmeaning.h"
 #include "protocol/configurationread.h"
 #include "protocol/exchanges.h"
 #include "tools/chiptool/chipsession.h"
@@ -9,11 +10,8 @@
 #include "tools/chiptool/programmingtarget.h"
 #include "tools/chiptool/resultjson.h"
 #include "tools/chiptool/resulttext.h"
-#include "tools/chiptool/terminallistener.h"
 #include "tools/chiptool/tooloptions.h"
 #include "tools/chiptool/verification.h"
-
-#include "config/wordmeaning.h"
 
 using namespace Qt::StringLiterals;
 
@@ -92,7 +90,7 @@ int read(ChipSession &session)
                                   "check the cable and read it again"_s
                                       .arg(session.portName(chip.PortNumber)).arg(r.configurationReply.size())};
     }
-    const QString polarity = polarityName(reading.detectedPolarity.value_or(0));
+    const QString polarity = ResultText::polarityName(reading.detectedPolarity.value_or(0));
     session.console().text(
         u"configuration mode:      %1\n"
         "identity determination:  %2\n"
@@ -142,7 +140,7 @@ int verify(ChipSession &session)
     fields.insert(u"result"_s, passed ? u"PASS"_s : u"FAIL"_s);
     std::optional<ToolError> error;
     if (!passed) {
-        error = ToolError{Mismatch, u"%1: the chip differs from what it should hold (%2)"_s
+        error = ToolError{Mismatch, u"%1: the chip differs from what it should hold (%2); qv12-chip program sets it"_s
                                         .arg(session.portName(chip.PortNumber), failedNames(checks))};
     }
     return CommandSupport::finish(session, fields, error);

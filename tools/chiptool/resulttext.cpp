@@ -63,6 +63,18 @@ QString writes(const ProgramRun &run)
     return text;
 }
 
+QString polarityName(int polarity)
+{
+    switch (polarity) {
+    case 0:
+        return u"positive"_s;
+    case 1:
+        return u"negative"_s;
+    default:
+        return u"unknown (%1)"_s.arg(polarity);
+    }
+}
+
 QString verdict(bool passed)
 {
     return passed ? u"Result: PASS\n"_s : u"Result: FAIL\n"_s;

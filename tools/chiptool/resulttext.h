@@ -18,6 +18,8 @@ QString chipText(const QByteArray &bytes);
 QString checks(const QList<Check> &checks);
 // What programming wrote and how the chip echoed it; how far it got when it stopped.
 QString writes(const ProgramRun &run);
+// A strobe polarity as the chip answers it: "positive", "negative", or "unknown (5)".
+QString polarityName(int polarity);
 // "Result: PASS" or "Result: FAIL", with its newline.
 QString verdict(bool passed);
 

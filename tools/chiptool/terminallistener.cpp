@@ -1,21 +1,10 @@
 #include "tools/chiptool/terminallistener.h"
 
 #include "tools/chiptool/console.h"
+#include "tools/chiptool/resulttext.h"
 #include "tools/chiptool/terminalquestion.h"
 
 using namespace Qt::StringLiterals;
-
-QString polarityName(int polarity)
-{
-    switch (polarity) {
-    case 0:
-        return u"positive"_s;
-    case 1:
-        return u"negative"_s;
-    default:
-        return u"unknown (%1)"_s.arg(polarity);
-    }
-}
 
 TerminalListener::TerminalListener(Console &console, SerialLink &link, ToolOptions::Polarity polarity,
                                    const QString &where)
@@ -26,7 +15,7 @@ TerminalListener::TerminalListener(Console &console, SerialLink &link, ToolOptio
 bool TerminalListener::programDespitePolarity(quint8 detected, int chosen)
 {
     const QString difference = u"the chip detects strobe polarity %1, the configuration has %2"_s
-                                   .arg(polarityName(detected), polarityName(chosen));
+                                   .arg(ResultText::polarityName(detected), ResultText::polarityName(chosen));
     switch (m_polarity) {
     case ToolOptions::Polarity::Continue:
         m_console.note(difference + u"; programming all the same (--polarity-mismatch continue)"_s);

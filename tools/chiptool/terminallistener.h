@@ -25,6 +25,3 @@ private:
     ToolOptions::Polarity m_polarity;
     QString m_where;
 };
-
-// "positive", "negative", or "unknown (5)" for any other answer of the chip.
-QString polarityName(int polarity);
