@@ -14,9 +14,6 @@ public:
     Console(const Console &) = delete;
     Console &operator=(const Console &) = delete;
 
-    bool json() const { return m_json; }
-    bool quiet() const { return m_quiet; }
-
     // Text for stdout (nothing with --json); flushed at once, for a pipe's reader.
     void text(const QString &text);
     // One JSON object and a newline on stdout (with --json only).

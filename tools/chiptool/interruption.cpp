@@ -32,7 +32,6 @@ Interruption::Interruption(QObject *parent)
         char bytes[16];
         while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
         }
-        m_happened = true;
         emit interrupted();
     });
     struct sigaction action {};

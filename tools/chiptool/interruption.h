@@ -15,12 +15,9 @@ public:
     explicit Interruption(QObject *parent = nullptr);
     ~Interruption() override;
 
-    bool happened() const { return m_happened; }
-
 signals:
     void interrupted();
 
 private:
     QSocketNotifier *m_notifier = nullptr;
-    bool m_happened = false;
 };

@@ -37,7 +37,6 @@ bool SimulatedStation::putChip(QString *error)
     if (!chip->createLink(devicePath(), error))
         return false;
     m_chip = std::move(chip);
-    ++m_chips;
     return true;
 }
 

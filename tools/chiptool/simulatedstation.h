@@ -31,14 +31,11 @@ public:
     // The chip is taken away now, and a fresh one put in after ArrivalPauseMs (while
     // events run).
     void replaceChip();
-    // Chips put in so far.
-    int chips() const { return m_chips; }
 
 private:
     bool putChip(QString *error);
 
     QTemporaryDir m_directory;
     std::unique_ptr<SimulatedChip> m_chip;
-    int m_chips = 0;
     int m_pending = 0;  // replacements asked for that have not yet come
 };
