@@ -66,6 +66,7 @@ private slots:
     void missingDevice();
     void polarityMismatch_data();
     void polarityMismatch();
+    void askedOnATerminal_data();
     void askedOnATerminal();
     void powerCommands();
     void log();
@@ -630,10 +631,20 @@ void TestChipTool::polarityMismatch()
     }
 }
 
+void TestChipTool::askedOnATerminal_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("status");
+    QTest::newRow("yes") << QByteArray("y\n") << 0;
+    QTest::newRow("no") << QByteArray("n\n") << 3;
+}
+
 void TestChipTool::askedOnATerminal()
 {
     // On a terminal (script(1) gives the tool one) the question is asked and answered,
     // and programming shows its progress on one line of stderr.
+    QFETCH(QByteArray, answer);
+    QFETCH(int, status);
     SimulatedChip chip;
     const QString command = QStringList{QStringLiteral(QV12_CHIP_TOOL), u"--port"_s, u"1="_s + chip.devicePath(),
                                         u"program"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s,
@@ -643,16 +654,21 @@ void TestChipTool::askedOnATerminal()
     QProcess terminal;
     terminal.start(u"script"_s, {u"-qec"_s, command, u"/dev/null"_s});
     QVERIFY(terminal.waitForStarted());
-    terminal.write("y\n");
+    terminal.write(answer);
     QVERIFY(terminal.waitForFinished(60000));
-    QCOMPARE(terminal.exitCode(), 0);
+    QCOMPARE(terminal.exitCode(), status);
     const QByteArray screen = terminal.readAll();
     QVERIFY2(screen.contains(u"COM1 (%1): the chip detects strobe polarity positive, the configuration has "
                              "negative. Program anyway? [y/N] "_s.arg(chip.devicePath()).toUtf8()),
              screen.constData());
-    QVERIFY(screen.contains(u"\rprogramming COM1 (%1): setting 4 of 4\x1b[K"_s.arg(chip.devicePath()).toUtf8()));
-    QVERIFY(screen.contains("Result: PASS"));
-    QCOMPARE(chip.setting(7), quint8(0xC1));
+    if (status == 0) {
+        QVERIFY(screen.contains(u"\rprogramming COM1 (%1): setting 4 of 4\x1b[K"_s.arg(chip.devicePath()).toUtf8()));
+        QVERIFY(screen.contains("Result: PASS"));
+        QCOMPARE(chip.setting(7), quint8(0xC1));
+    } else {
+        QVERIFY(screen.contains("Nothing was written: the chip is as it was."));
+        QCOMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
+    }
 }
 
 void TestChipTool::powerCommands()
