@@ -12,6 +12,13 @@ cmake --build build --parallel "$jobs"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --parallel "$jobs"
 
+# The whole suite again, built with the address, leak and undefined-behaviour sanitizers;
+# a report in a test or in a program it starts fails that test.
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+    -DQV12_SANITIZE=ON
+cmake --build build-sanitize --parallel "$jobs"
+ctest --test-dir build-sanitize --output-on-failure --parallel "$jobs"
+
 # The database reader under libFuzzer with the address and undefined-behaviour
 # sanitizers, briefly; scripts/fuzz.sh SECONDS runs it longer.
 scripts/fuzz.sh 30

@@ -6,7 +6,6 @@
 #include "ui_mainwindow.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 
 using namespace Qt::StringLiterals;
@@ -78,6 +77,12 @@ bool DatabaseCommands::write(const QString &path, const QList<MechanismEntry> &e
         fitsInFile();
         return false;
     }
+    // New and Save answer a read-only file as Save as does.
+    if (result.status == DatabaseWriteStatus::ReadOnly) {
+        exclaim(u"This file is Read-Only !"_s);
+        m_status.setText(u"Couldn't write file (was read_only)."_s);
+        return false;
+    }
     QString text = u"Couldn't write database file <%1> !"_s.arg(QDir::toNativeSeparators(path));
     if (!result.reason.isEmpty())
         text += u'\n' + result.reason;
@@ -105,6 +110,9 @@ void DatabaseCommands::Ndb_Click()
     if (!mayDiscard(ContinueQuestion))
         return;
     m_context.mechanisms().removeAll();
+    // The empty list is not the previous file's content: until New has written its own
+    // file it has none, so that a later Save can't write it over the previous file.
+    m_fileName.clear();
     const QString path = m_context.prompter().chooseFile(
         fileRequest(u"New configuration database"_s, Prompter::FileRequest::Style::Save, true));
     if (path.isEmpty())
@@ -157,16 +165,8 @@ void DatabaseCommands::Sda_Click()
         m_status.setText(u"Save database canceled"_s);
         return;
     }
-    // Read-only means the file's own write permission, as the file attribute does
-    // elsewhere: a test of access rights would pass every file for the superuser.
-    const QFileInfo target(path);
-    if (target.exists() && target.isFile() && !(target.permissions() & QFileDevice::WriteOwner)) {
-        exclaim(u"This file is Read-Only !"_s);
-        m_status.setText(u"Couldn't write file (was read_only)."_s);
-        return;
-    }
-    // The new file replaces the old one only once it is complete, so the old file is
-    // never deleted beforehand.
+    // The writer refuses a read-only file before touching it, and replaces any other
+    // only once the new content is complete, so the old file is never deleted beforehand.
     if (!write(path, m_context.mechanisms().entries()))
         return;
     m_saved = true;

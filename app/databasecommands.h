@@ -54,7 +54,8 @@ private:
                                       bool overwritePrompt) const;
     // Refuses a list that no file can hold, with a message; true when it fits.
     bool fitsInFile();
-    // Writes entries to path; on failure says why and gives false.
+    // Writes entries to path; on failure says why and gives false. A read-only file is
+    // refused with the message and status text of Save as.
     bool write(const QString &path, const QList<MechanismEntry> &entries);
     void exclaim(const QString &text);
 

@@ -8,13 +8,20 @@ using namespace Qt::StringLiterals;
 
 QString DialogPrompter::applicationTitle()
 {
-    const QString name = QGuiApplication::applicationDisplayName();
-    return name.isEmpty() ? u"QV12 Configurator"_s : name;
+    // Not the application display name: the program sets none, so that the platform
+    // appends nothing to the windows' titles.
+    return u"QV12 Configurator"_s;
+}
+
+QWidget *DialogPrompter::owner() const
+{
+    QWidget *active = QApplication::activeWindow();
+    return active ? active : m_parent.data();
 }
 
 Prompter::Answer DialogPrompter::message(const QString &text, Icon icon, Buttons buttons)
 {
-    QMessageBox box(m_parent);
+    QMessageBox box(owner());
     box.setWindowTitle(applicationTitle());
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
@@ -36,7 +43,7 @@ Prompter::Answer DialogPrompter::message(const QString &text, Icon icon, Buttons
 
 QString DialogPrompter::chooseFile(const FileRequest &request)
 {
-    QFileDialog dialog(m_parent, request.title);
+    QFileDialog dialog(owner(), request.title);
     dialog.setNameFilter(request.filter);
     dialog.setDefaultSuffix(request.defaultExtension);
     if (request.style == FileRequest::Style::Save) {

@@ -7,7 +7,8 @@
 class QWidget;
 
 // The prompter of the running program: message boxes and the platform file dialog,
-// modal over the main window once it is set as their parent.
+// modal over the window the user is working in (the traffic monitor's "Save as...", say),
+// else over the main window once it is set as their parent.
 class DialogPrompter final : public Prompter
 {
 public:
@@ -21,5 +22,7 @@ public:
     static QString applicationTitle();
 
 private:
+    QWidget *owner() const;
+
     QPointer<QWidget> m_parent;
 };

@@ -1,23 +1,12 @@
 #include "app/helpmenuwindows.h"
 
 #include "app/aboutwindow.h"
+#include "app/bringforward.h"
 #include "app/desktopurlopener.h"
 #include "app/helplocation.h"
 #include "app/helpwindow.h"
 
 #include <QCoreApplication>
-
-namespace {
-
-void bringForward(QWidget *window)
-{
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
-} // namespace
 
 HelpMenuWindows::HelpMenuWindows(QObject *parent)
     : HelpMenuWindows(std::make_shared<DesktopUrlOpener>(), parent)

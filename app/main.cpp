@@ -29,7 +29,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"qv12-configurator"_s);
     QApplication::setApplicationVersion(QStringLiteral(QV12_REVISION));
-    QApplication::setApplicationDisplayName(u"QV12 Configurator"_s);
+    // No application display name: on X11 and Wayland Qt appends it to every window
+    // title ("About — QV12 Configurator"), and each window's title bar shows exactly its
+    // own caption. The main window and the message boxes carry the program's name
+    // themselves.
     // Ties the windows to the installed desktop entry (its name and icon on Wayland).
     QGuiApplication::setDesktopFileName(u"qv12-configurator"_s);
     QApplication::setWindowIcon(QIcon(u":/images/app-icon.svg"_s));

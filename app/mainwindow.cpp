@@ -1,12 +1,17 @@
 #include "app/mainwindow.h"
 
+#include "app/accessiblecaptions.h"
 #include "app/appcontext.h"
+#include "app/bringforward.h"
 #include "app/chippanel.h"
 #include "app/configurationsaver.h"
 #include "app/databasecommands.h"
 #include "app/editorpanel.h"
 #include "app/helpmenuwindows.h"
 #include "app/mechanismlistpanel.h"
+#include "app/textfilesaver.h"
+#include "app/trafficwindow.h"
+#include "diagnostics/supportreport.h"
 
 #include "ui_mainwindow.h"
 
@@ -69,6 +74,7 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     m_chip = new ChipPanel(*m_ui, m_context, *m_editor, *m_statusText, this, this);
 
     connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
+    nameByOwnCaptions(*this);
 
     m_helpMenuWindows = new HelpMenuWindows(this);
     // Designer leaves separators unnamed; the Help menu's one is Helpsep.
@@ -78,12 +84,28 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     }
     connect(m_ui->Helphelp, &QAction::triggered, this, &MainWindow::Helphelp_Click);
     connect(m_ui->About, &QAction::triggered, this, &MainWindow::About_Click);
-    // Closing the main window closes the help window; an open About window stays.
+    connect(m_ui->Traffic, &QAction::triggered, this, &MainWindow::Traffic_Click);
+    connect(m_ui->SupportReport, &QAction::triggered, this, &MainWindow::SupportReport_Click);
+    // Closing the main window closes the help window and the traffic monitor; an open
+    // About window stays.
     connect(this, &MainWindow::programEnding, m_helpMenuWindows, &HelpMenuWindows::closeHelp);
+    connect(this, &MainWindow::programEnding, this, [this] {
+        if (m_traffic)
+            m_traffic->close();
+    });
 }
 
 MainWindow::~MainWindow()
 {
+    delete m_traffic;
+    // The column handlers use the form, and QWidget's destructor still closes a window
+    // that is shown, which sends events to them (the list's event filter): they go
+    // before the form, the latest made first.
+    delete m_chip;
+    delete m_configurationSaver;
+    delete m_mechanismList;
+    delete m_database;
+    delete m_editor;
     delete m_ui;
 }
 
@@ -103,6 +125,8 @@ void MainWindow::Form_Load()
     }
     m_ui->GetID->setEnabled(true);
 
+    // dbOps is no entry of the menu bar at all, only a pop-up: a hidden entry there would
+    // still be announced to screen readers. Its entry is hidden all the same.
     m_ui->dbOps->menuAction()->setVisible(false);
 
     m_database->setDatabaseSaved(true);
@@ -169,6 +193,31 @@ void MainWindow::Helphelp_Click()
 void MainWindow::About_Click()
 {
     m_helpMenuWindows->showAbout();
+}
+
+TrafficWindow *MainWindow::trafficWindow() const
+{
+    return m_traffic;
+}
+
+void MainWindow::Traffic_Click()
+{
+    if (!m_traffic) {
+        m_traffic = new TrafficWindow(m_context.link().traffic(), m_context.prompter());
+        m_traffic->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    bringForward(m_traffic);
+}
+
+void MainWindow::SupportReport_Click()
+{
+    const ConnectionSettings &connection = m_context.connection();
+    const QString report = SupportReport::compose({u"qv12-configurator "_s + QStringLiteral(QV12_REVISION),
+                                                   m_context.ports(), connection,
+                                                   connection.ChipFound ? m_ui->Identity->text() : QString(),
+                                                   m_context.link().traffic()});
+    if (saveTextFile(m_context.prompter(), u"Save support report as..."_s, report))
+        m_statusText->setText(u"Support report saved"_s);
 }
 
 void MainWindow::showEvent(QShowEvent *event)

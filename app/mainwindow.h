@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include <QByteArray>
+#include <QPointer>
 
 class AppContext;
 class ChipPanel;
@@ -12,6 +13,7 @@ class EditorPanel;
 class HelpMenuWindows;
 class MechanismListPanel;
 class QLabel;
+class TrafficWindow;
 namespace Ui { class Form1; }
 
 // The main window Form1: the mechanism database, the configuration editor and the chip
@@ -41,6 +43,7 @@ public:
     MechanismListPanel &mechanismList() const { return *m_mechanismList; }
     HelpMenuWindows &helpMenuWindows() const { return *m_helpMenuWindows; }
     ChipPanel &chip() const { return *m_chip; }
+    TrafficWindow *trafficWindow() const;
 
     // Chip queries that no control uses; they work on the port as the caller opened it.
     quint8 get_value();
@@ -59,6 +62,8 @@ protected:
 private slots:
     void Helphelp_Click();
     void About_Click();
+    void Traffic_Click();
+    void SupportReport_Click();
 
 private:
     // Everything that ends the program passes here once.
@@ -73,6 +78,7 @@ private:
     ConfigurationSaver *m_configurationSaver;
     ChipPanel *m_chip;
     HelpMenuWindows *m_helpMenuWindows;
+    QPointer<TrafficWindow> m_traffic;
     bool m_ending = false;
     bool m_centred = false;
 };

@@ -7,6 +7,8 @@
 
 #include "ui_mainwindow.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
@@ -23,13 +25,14 @@ MechanismListPanel::MechanismListPanel(Ui::Form1 &ui, AppContext &context, Edito
     , m_database(database)
     , m_status(status)
 {
+    // The words stay in the model's records, beside their names: no second, hidden list
+    // of them is needed, and none is there for a screen reader to find.
     m_ui.List1->setModel(&m_context.mechanisms());
-    m_ui.List1->setModelColumn(MechanismList::NameColumn);
-    m_ui.List2->setModel(&m_context.mechanisms());
-    m_ui.List2->setModelColumn(MechanismList::WordColumn);
     // Mouse presses are filtered on the viewport: a right-button press must not move the
-    // selection, and the pop-up opens on the release.
+    // selection, and the pop-up opens on the release. The list itself gets the keys that
+    // open the pop-up from the keyboard.
     m_ui.List1->viewport()->installEventFilter(this);
+    m_ui.List1->installEventFilter(this);
 
     connect(m_ui.List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!m_selectingFromCode && selectedRow() >= 0)
@@ -58,7 +61,7 @@ void MechanismListPanel::setSelectedRow(int row)
 {
     {
         const QScopedValueRollback guard(m_selectingFromCode, true);
-        const QModelIndex index = m_context.mechanisms().index(row, MechanismList::NameColumn);
+        const QModelIndex index = m_context.mechanisms().index(row);
         m_ui.List1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
         m_ui.List1->scrollTo(index);
     }
@@ -91,6 +94,18 @@ bool MechanismListPanel::eventFilter(QObject *watched, QEvent *event)
         default:
             break;
         }
+    } else if (watched == m_ui.List1) {
+        // The Menu key (which the window system hands over as a context menu request) and
+        // Shift+F10, as elsewhere on the desktop.
+        const bool menuKey = event->type() == QEvent::ContextMenu
+            && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard;
+        const bool shiftF10 = event->type() == QEvent::KeyPress
+            && static_cast<QKeyEvent *>(event)->keyCombination()
+                   == QKeyCombination(Qt::ShiftModifier, Qt::Key_F10);
+        if (menuKey || shiftF10) {
+            List1_KeyboardMenu();
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }
@@ -107,6 +122,16 @@ void MechanismListPanel::List1_MouseUp(Qt::MouseButton button, QPoint globalPosi
 {
     if (button == Qt::RightButton && selectedRow() >= 0)
         m_ui.dbOps->popup(globalPosition);
+}
+
+void MechanismListPanel::List1_KeyboardMenu()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    // Under the selected entry, which the pop-up's entries act on, wherever the mouse is.
+    const QRect line = m_ui.List1->visualRect(m_context.mechanisms().index(row));
+    m_ui.dbOps->popup(m_ui.List1->viewport()->mapToGlobal(line.bottomLeft()));
 }
 
 bool MechanismListPanel::entrySelected()

@@ -9,9 +9,9 @@ class EditorPanel;
 class QLabel;
 namespace Ui { class Form1; }
 
-// The mechanism list of the main window: List1 shows the names and the hidden List2 the
-// words, both views of the one MechanismList, so a name never loses its word. Selection,
-// the "Database Edition" pop-up on a right-button release, and the four buttons that
+// The mechanism list of the main window: List1 shows the names of the one MechanismList,
+// whose records keep each name with its word. Selection, the "Database Edition" pop-up on
+// a right-button release (or the Menu key, or Shift+F10), and the four buttons that
 // analyse, delete and move the selected entry.
 class MechanismListPanel final : public QObject
 {
@@ -42,6 +42,8 @@ private slots:
 
 private:
     void List1_MouseUp(Qt::MouseButton button, QPoint globalPosition);
+    // The pop-up asked for from the keyboard: shown under the selected entry, if any.
+    void List1_KeyboardMenu();
     // The four buttons' check: false, after saying so, when nothing is selected.
     bool entrySelected();
     void clearSelection();

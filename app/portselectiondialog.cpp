@@ -1,10 +1,12 @@
 #include "app/portselectiondialog.h"
 
+#include "app/accessiblecaptions.h"
 #include "app/appcontext.h"
 #include "app/linkfailuretext.h"
 #include "app/prompter.h"
 #include "protocol/commands.h"
 #include "protocol/detection.h"
+#include "serial/portdetails.h"
 #include "serial/portmap.h"
 
 #include "ui_portselectiondialog.h"
@@ -41,6 +43,7 @@ PortSelectionDialog::PortSelectionDialog(AppContext &context, QWidget *parent)
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
     m_ui->DetectedPrinter->setTextFormat(Qt::PlainText);
+    nameByOwnCaptions(*this);
 
     connect(m_ui->DetectSerialPrinter, &QPushButton::clicked, this,
             &PortSelectionDialog::DetectSerialPrinter_Click);
@@ -81,8 +84,13 @@ void PortSelectionDialog::Form_Load()
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
         QRadioButton *button = portButton(port);
         button->setEnabled(m_context.link().PortExists(port));
-        const QString device = m_context.ports().device(port);
-        button->setToolTip(device.isEmpty() ? u"No serial device on COM%1"_s.arg(port) : device);
+        // The device, and what tells it from the others: USB description, maker, serial
+        // number and ids, or the program that holds it.
+        const PortDetails details = PortDetails::of(m_context.ports(), port);
+        const QString known = details.summary();
+        button->setToolTip(details.device.isEmpty() ? u"No serial device on COM%1"_s.arg(port)
+                           : known.isEmpty()        ? details.device
+                                                    : details.device + u'\n' + known);
     }
 
     m_ui->serialspeed->clear();
@@ -101,6 +109,17 @@ void PortSelectionDialog::Form_Load()
         button->setAutoExclusive(false);
         button->setChecked(false);
         button->setAutoExclusive(true);
+    }
+    // The group is one stop of the Tab key, on the button that last had it: with none
+    // checked that may be a port that doesn't exist now, and Tab would pass the group by.
+    // The stop goes to the first port that exists; the arrow keys reach the others.
+    QRadioButton *tabStop = nullptr;
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+        QRadioButton *button = portButton(port);
+        if (!tabStop && button->isEnabled())
+            tabStop = button;
+        button->setFocusPolicy(button == tabStop ? Qt::StrongFocus
+                                                 : Qt::FocusPolicy(Qt::StrongFocus & ~Qt::TabFocus));
     }
 
     m_ui->Autodetect->setFocus();

@@ -1,16 +1,17 @@
-// qv12-bench [RUNS]: the typical run of a day's work against simulated chips, through the
-// real windows (offscreen): autodetect with the chip on COM2 at 9600 bauds and a silent
-// port on COM1, identification, Check configuration, programming in Software mode with a
-// 16-character identity, Sleep, Wake up, Reset.
+// qv12-bench [RUNS] [--monitor]: the typical run of a day's work against simulated chips,
+// through the real windows (offscreen): autodetect with the chip on COM2 at 9600 bauds and
+// a silent port on COM1, identification, Check configuration, programming in Software
+// mode with a 16-character identity, Sleep, Wake up, Reset.
 //
 // It prints for each action the time it took (the median of RUNS runs, 3 by default, each
 // on a fresh window and fresh chips), its protocol floor (bench/protocolfloor.h) and
 // their ratio; the CPU time of those runs against their wall time; and, from one more run,
 // the worst lateness of a 5 ms repeating timer while the actions run (how long the window
-// could not answer). Between two actions the window is left 250 ms to finish its repaints,
-// as it is while the user moves to the next button; those pauses count in the wall time,
-// not in the actions' times. Exit status 0 when the targets are met, 1 when not, 2 when
-// the run itself went wrong.
+// could not answer). --monitor keeps the traffic monitor open beside the window. Between
+// two actions the window is left 250 ms to finish its repaints, as it is while the user
+// moves to the next button; those pauses count in the wall time, not in the actions'
+// times. Exit status 0 when the targets are met, 1 when not, 2 when the run itself went
+// wrong.
 #include "app/appcontext.h"
 #include "app/mainwindow.h"
 #include "app/portselectiondialog.h"
@@ -20,6 +21,7 @@
 #include "sim/simulatedchip.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -324,7 +326,7 @@ double resetFloor()
 // One typical run on a fresh window and fresh chips. With a lateness probe the 5 ms
 // timer runs during each action (its own wake-ups cost CPU, so the run that measures
 // CPU time goes without it).
-RunResult typicalRun(bool probeLateness)
+RunResult typicalRun(bool probeLateness, bool withMonitor)
 {
     QTemporaryDir directory;  // no default.cdb: the built-in list, as on a first start
     QDir::setCurrent(directory.path());
@@ -347,6 +349,10 @@ RunResult typicalRun(bool probeLateness)
         shown.start();
         while ((!window.windowHandle() || !window.windowHandle()->isExposed()) && shown.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+
+        // The traffic monitor open beside it, following every byte.
+        if (withMonitor)
+            window.findChild<QAction *>(u"Traffic"_s)->trigger();
 
         auto button = [&window](const char *name) {
             auto *found = window.findChild<QAbstractButton *>(QLatin1String(name));
@@ -418,14 +424,17 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(u"QV12 Configurator"_s);
 
     // The timed runs go without the lateness probe; the action times are their medians.
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    const bool withMonitor = arguments.removeAll(u"--monitor"_s) > 0;
+    const int runs = arguments.isEmpty() ? 3 : std::max(1, arguments.first().toInt());
     std::vector<RunResult> timed;
     for (int i = 0; i < runs; ++i)
-        timed.push_back(typicalRun(false));
-    const RunResult probed = typicalRun(true);
+        timed.push_back(typicalRun(false, withMonitor));
+    const RunResult probed = typicalRun(true, withMonitor);
+    if (withMonitor)
+        std::printf("With the traffic monitor open.\n");
 
     std::printf("| Action | Measured (ms) | Protocol floor (ms) | Ratio |\n");
     std::printf("|---|---:|---:|---:|\n");

@@ -1,7 +1,8 @@
 #include "database/databasefile.h"
 
+#include "files/filewriter.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -146,28 +147,18 @@ DatabaseWriteResult WriteDatabaseFile(const QString &path, const QList<Mechanism
                             .arg(MaxDatabaseEntries).arg(entries.size());
         return result;
     }
-
-    // The new content goes to a temporary file that replaces the old one only once it
-    // is complete, so a failure at any point leaves the previous file as it was.
-    // Unbuffered, and written in a loop: a buffered QSaveFile lets a short write at
-    // commit time (disk full) pass unnoticed and renames a cut file over the old one.
-    QSaveFile file(path);
-    const QByteArray bytes = encodeDatabase(entries);
-    auto fail = [&] {
+    const FileWriteResult written = replaceFileContents(path, encodeDatabase(entries));
+    switch (written.status) {
+    case FileWriteStatus::Written:
+        break;
+    case FileWriteStatus::ReadOnly:
+        result.status = DatabaseWriteStatus::ReadOnly;
+        result.reason = u"the file is read-only"_s;
+        break;
+    case FileWriteStatus::Failed:
         result.status = DatabaseWriteStatus::CannotWrite;
-        result.reason = file.errorString();
-        file.cancelWriting();
-        return result;
-    };
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail();
-    for (qsizetype done = 0; done < bytes.size();) {
-        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0)
-            return fail();
-        done += written;
+        result.reason = written.reason;
+        break;
     }
-    if (!file.commit())
-        return fail();
     return result;
 }

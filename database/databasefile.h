@@ -51,7 +51,8 @@ DatabaseReadResult ReadDatabaseFile(const QString &path, MechanismList &list);
 enum class DatabaseWriteStatus {
     Written,
     TooManyEntries,  // more than 255: refused, nothing created or changed
-    CannotWrite,     // the file system refused (read-only, missing folder, disk full)
+    ReadOnly,        // the file's permission bits keep its owner from writing: left alone
+    CannotWrite,     // the file system refused (missing folder, no permission, disk full)
 };
 
 struct DatabaseWriteResult
@@ -62,5 +63,7 @@ struct DatabaseWriteResult
 };
 
 // Writes the entries to path. The new content replaces the old only once it is
-// completely written: a failed write leaves any previous file as it was.
+// completely written, and a file in a folder that takes no new files is written in place
+// with its old content put back on failure: a failed write leaves any previous file as it
+// was. A read-only file is never written, not even by the superuser.
 DatabaseWriteResult WriteDatabaseFile(const QString &path, const QList<MechanismEntry> &entries);

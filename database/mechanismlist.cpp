@@ -1,7 +1,7 @@
 #include "database/mechanismlist.h"
 
 MechanismList::MechanismList(QObject *parent)
-    : QAbstractTableModel(parent)
+    : QAbstractListModel(parent)
 {
 }
 
@@ -33,7 +33,7 @@ void MechanismList::replaceAt(int row, const MechanismEntry &entry)
     if (row < 0 || row >= count())
         return;
     m_entries[row] = entry;
-    emit dataChanged(index(row, NameColumn), index(row, WordColumn));
+    emit dataChanged(index(row), index(row));
 }
 
 void MechanismList::removeAt(int row)
@@ -59,7 +59,7 @@ void MechanismList::exchangeWithNext(int row)
     if (row < 0 || row + 1 >= count())
         return;
     m_entries.swapItemsAt(row, row + 1);
-    emit dataChanged(index(row, NameColumn), index(row + 1, WordColumn));
+    emit dataChanged(index(row), index(row + 1));
 }
 
 void MechanismList::assign(const QList<MechanismEntry> &entries)
@@ -74,17 +74,18 @@ int MechanismList::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : count();
 }
 
-int MechanismList::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
 QVariant MechanismList::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    if (role != Qt::DisplayRole && role != Qt::EditRole)
-        return {};
     const MechanismEntry &entry = m_entries.at(index.row());
-    return index.column() == NameColumn ? entry.name : entry.word;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return entry.name;
+    case WordRole:
+        return entry.word;
+    default:
+        return {};
+    }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAbstractTableModel>
+#include <QAbstractListModel>
 #include <QList>
 #include <QString>
 
@@ -14,14 +14,14 @@ struct MechanismEntry
 };
 
 // The mechanism list: ordered entries, one record each, so a name never loses its word.
-// As a model it has two columns, the names (shown by List1) and the words (List2, never
-// shown); both views follow the same rows and so stay in step.
-class MechanismList final : public QAbstractTableModel
+// As a model it is a list of the names, the one thing List1 shows (and all a screen
+// reader should announce); each row carries its word under WordRole.
+class MechanismList final : public QAbstractListModel
 {
     Q_OBJECT
 
 public:
-    enum Column { NameColumn = 0, WordColumn = 1, ColumnCount = 2 };
+    enum Role { WordRole = Qt::UserRole };
 
     explicit MechanismList(QObject *parent = nullptr);
 
@@ -50,7 +50,6 @@ public:
     void assign(const QList<MechanismEntry> &entries);
 
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:

@@ -29,7 +29,8 @@ qv12_ensure_packages() {
 QV12_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     libqt6svg6 fonts-dejavu-core
-    appstream desktop-file-utils)
+    appstream desktop-file-utils
+    xvfb x11-utils xdotool)
 # The fuzz target needs clang with libFuzzer and the sanitizer runtimes.
 QV12_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # What scripts/check-package.sh needs to build the package and try it in a fresh root.

@@ -40,14 +40,15 @@ QList<TrafficEvent> TrafficRecord::events() const
     return eventsSince(m_first);
 }
 
-QList<TrafficEvent> TrafficRecord::eventsSince(quint64 sequence) const
+QList<TrafficEvent> TrafficRecord::eventsSince(quint64 sequence, quint64 until) const
 {
     QList<TrafficEvent> out;
     const quint64 from = std::max(sequence, m_first);
-    if (from >= m_next)
+    const quint64 end = std::min(until, m_next);
+    if (from >= end)
         return out;
-    out.reserve(qsizetype(m_next - from));
-    for (quint64 n = from; n < m_next; ++n)
+    out.reserve(qsizetype(end - from));
+    for (quint64 n = from; n < end; ++n)
         out.append(m_ring[size_t((n - m_base) % Capacity)]);
     return out;
 }

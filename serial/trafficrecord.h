@@ -24,9 +24,9 @@ public:
 
     // The events still held, oldest first.
     QList<TrafficEvent> events() const;
-    // The events appended since the one numbered sequence (as nextSequence() gave it
-    // earlier), oldest first; those already dropped from the ring are left out.
-    QList<TrafficEvent> eventsSince(quint64 sequence) const;
+    // The events numbered from sequence (as nextSequence() gave it earlier) up to, not
+    // including, until; oldest first. Those already dropped from the ring are left out.
+    QList<TrafficEvent> eventsSince(quint64 sequence, quint64 until = UINT64_MAX) const;
     // The number the next event will get; every event appended counts, from 0.
     quint64 nextSequence() const { return m_next; }
 

@@ -1,8 +1,8 @@
 // Photographs the windows that the manual shows, into the manual's images folder:
 //   qv12-help-screenshots DIRECTORY
 // It runs the real windows with the offscreen platform, so no display is needed, against
-// a simulated chip on COM1: the port selection dialog after an automatic detection, and
-// the main window after "Check configuration".
+// a simulated chip on COM1: the port selection dialog after an automatic detection, the
+// main window after "Check configuration", and the traffic monitor showing both.
 #include "app/aboutwindow.h"
 #include "app/appcontext.h"
 #include "app/dialogprompter.h"
@@ -11,8 +11,10 @@
 #include "app/mainwindow.h"
 #include "app/mechanismlistpanel.h"
 #include "app/portselectiondialog.h"
+#include "app/trafficwindow.h"
 #include "sim/simulatedchip.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -49,7 +51,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"qv12-configurator"_s);
-    QApplication::setApplicationDisplayName(u"QV12 Configurator"_s);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() != 3) {
         std::fprintf(stderr, "Usage: qv12-help-screenshots MANUAL_DIRECTORY IMAGES_DIRECTORY\n");
@@ -104,6 +105,11 @@ int main(int argc, char *argv[])
     }
     window.findChild<QPushButton *>(u"GetSettings"_s)->click();
     ok = save(&window, images.filePath(u"main-window.png"_s), 700) && ok;
+
+    // The traffic monitor with the exchanges so far.
+    window.findChild<QAction *>(u"Traffic"_s)->trigger();
+    window.trafficWindow()->resize(860, 360);
+    ok = save(window.trafficWindow(), images.filePath(u"traffic-monitor.png"_s), 700) && ok;
 
     HelpMenuWindows &windows = window.helpMenuWindows();
     windows.showAbout();

@@ -53,12 +53,12 @@ TestWindow::~TestWindow()
 
 QList<Entry> TestWindow::entries() const
 {
-    const auto *names = get<QListView>("List1");
-    const auto *words = get<QListView>("List2");
+    const QAbstractItemModel *list = get<QListView>("List1")->model();
     QList<Entry> entries;
-    for (int row = 0; row < qMax(names->model()->rowCount(), words->model()->rowCount()); ++row)
-        entries.append({names->model()->index(row, names->modelColumn()).data().toString(),
-                        words->model()->index(row, words->modelColumn()).data().toString()});
+    for (int row = 0; row < list->rowCount(); ++row) {
+        const QModelIndex line = list->index(row, 0);
+        entries.append({line.data().toString(), line.data(MechanismList::WordRole).toString()});
+    }
     return entries;
 }
 

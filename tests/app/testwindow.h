@@ -48,7 +48,7 @@ public:
     }
 
     QString status() const { return m_window->statusText().text(); }
-    // What List1 and List2 show, line by line.
+    // What List1 shows, line by line, with the word each line carries.
     QList<Entry> entries() const;
     int selectedRow() const { return m_window->mechanismList().selectedRow(); }
     bool saved() const { return m_window->database().DatabaseSaved(); }

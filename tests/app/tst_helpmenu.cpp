@@ -185,6 +185,20 @@ private slots:
         }
     }
 
+    // The keys that reach every action from the keyboard are in the manual (the window
+    // tests of accessibility press them).
+    void keyboardExplained()
+    {
+        QTextBrowser view;
+        view.setSource(QUrl::fromLocalFile(Manual.absoluteFilePath(u"main-window.html"_s)));
+        const QString page = view.toPlainText();
+        const qsizetype section = page.indexOf(u"Using the keyboard"_s);
+        QVERIFY(section >= 0);
+        for (const QString &keys : {u"Tab, Shift+Tab"_s, u"Space"_s, u"Up, Down"_s, u"Alt (pressed and released alone)"_s,
+                                    u"Menu key, or Shift+F10"_s, u"Return, Escape"_s})
+            QVERIFY2(page.indexOf(keys, section) > section, qPrintable(keys));
+    }
+
     void everyMessageExplained()
     {
         // Every string literal of the window code that holds a blank (those continued on the
@@ -196,7 +210,8 @@ private slots:
         static const QRegularExpression literal(u"\"((?:[^\"\\\\\\n]|\\\\.)*)\""_s);
         static const QRegularExpression notMessage(
             u"^(QV12 Configurator|Rev: |Status bar|DSR/DTR Mode|No serial device on|<h2>|Usage: |"
-            "(New|Open|Save) configuration database|Configuration databases|Configures |Puts |Starts )"_s);
+            "(New|Open|Save) configuration database|Configuration databases|Save (traffic record|support report) as|"
+            "Text files|Configures |Puts |Starts )"_s);
         QTextBrowser view;
         view.setSource(QUrl::fromLocalFile(Manual.absoluteFilePath(u"troubleshooting.html"_s)));
         const QString shown = view.toPlainText();

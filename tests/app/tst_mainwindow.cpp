@@ -20,6 +20,8 @@ namespace {
 
 const QString BuiltIn = u"default.cdb file error, default list created."_s;
 const QString NotADatabase = u"This is not a valid K.L.V configuration database !"_s;
+const QString ReadOnly = u"This file is Read-Only !"_s;
+const QString WasReadOnly = u"Couldn't write file (was read_only)."_s;
 
 // The window started with default.cdb holding start; then, when modified, its first
 // entry moved down; then a command of the Database menu, or the window closed. The file
@@ -64,6 +66,16 @@ private slots:
         QTest::newRow("New, agreed, over a longer file") << Case{.command = "Ndb", .target = u"new.cdb"_s,
             .before = builtIn, .list = empty, .file = u"new.cdb"_s};
         QTest::newRow("New, not agreed") << Case{.command = "Ndb", .agree = false};
+        // The emptied list no longer belongs to the file it came from, so that no later
+        // Save writes it there.
+        QTest::newRow("New, dialog cancelled") << Case{.command = "Ndb", .list = empty, .file = {}};
+        QTest::newRow("New, dialog cancelled, saved before")
+            << Case{.command = "Ndb", .modified = false, .list = empty, .file = {}};
+        // New, Save and Save as leave a read-only file alone, whoever runs them.
+        QTest::newRow("New, read-only") << Case{.command = "Ndb", .target = u"new.cdb"_s, .before = builtIn,
+            .readOnly = true, .message = ReadOnly, .list = empty, .file = {}, .status = WasReadOnly};
+        QTest::newRow("New, a folder in the way") << Case{.command = "Ndb", .target = u"new.cdb"_s,
+            .before = "dir", .message = failure, .list = empty, .file = {}};
         QTest::newRow("Open, agreed") << Case{.command = "Od", .target = u"other.cdb"_s, .before = builtIn,
             .list = builtIn, .file = u"other.cdb"_s, .status = u"Entries : 41"_s};
         QTest::newRow("Open, not agreed") << Case{.command = "Od", .agree = false};
@@ -74,14 +86,15 @@ private slots:
         QTest::newRow("Save") << Case{.command = "sd", .target = u"default.cdb"_s};
         QTest::newRow("Save, a folder in the way")
             << Case{.command = "sd", .target = u"default.cdb"_s, .before = "dir", .message = failure};
+        QTest::newRow("Save, read-only") << Case{.command = "sd", .target = u"default.cdb"_s,
+            .before = goldenFile(u"three.cdb"_s), .readOnly = true, .message = ReadOnly, .status = WasReadOnly};
         QTest::newRow("Save, no file") << Case{.command = "sd", .start = {}, .modified = false,
             .message = u"Current database has no name ! Please use 'Save as' instead."_s, .list = builtIn,
             .file = {}, .status = BuiltIn};
         QTest::newRow("Save as, over a longer file") << Case{.command = "Sda", .target = u"copy.cdb"_s,
             .before = builtIn, .file = u"copy.cdb"_s, .status = QString()};
         QTest::newRow("Save as, read-only") << Case{.command = "Sda", .target = u"copy.cdb"_s, .before = builtIn,
-            .readOnly = true, .message = u"This file is Read-Only !"_s,
-            .status = u"Couldn't write file (was read_only)."_s};
+            .readOnly = true, .message = ReadOnly, .status = WasReadOnly};
         QTest::newRow("Save as, dialog cancelled") << Case{.command = "Sda", .status = u"Save database canceled"_s};
         for (const char *command : {"Exit", "close"}) {
             QTest::addRow("%s, agreed", command) << Case{.command = command};
@@ -148,9 +161,21 @@ private slots:
             QCOMPARE(readFile(target), done && command != u"Od"_s ? list
                                        : c.before.isEmpty() || c.before == "dir" ? "<missing>" : c.before);
         }
+        if (c.readOnly)  // its mode as well: no write permission was added
+            QCOMPARE(QFile::permissions(target) & QFileDevice::Permissions(0x7077),
+                     QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         if (c.target != u"default.cdb"_s)
             QCOMPARE(readFile(t.path(u"default.cdb"_s)), c.start.value_or("<missing>"));
         QCOMPARE(t.window().isVisible(), !quitting || !c.agree);
+        // A list without a file is never saved over one: Save asks for Save as.
+        if (t.fileName().isEmpty() && t.window().isVisible()) {
+            const QDir start = QFileInfo(t.path(u"default.cdb"_s)).dir();
+            const QStringList files = start.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            t.prompter.expectMessage(u"Current database has no name ! Please use 'Save as' instead."_s);
+            t.trigger("sd");
+            QCOMPARE(start.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), files);
+            QCOMPARE(readFile(t.path(u"default.cdb"_s)), c.start.value_or("<missing>"));
+        }
         if (c.command)
             return;
         // At start-up no chip is known: only detection is offered, and has the focus.

@@ -10,11 +10,16 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(DatabaseReadStatus)
+Q_DECLARE_METATYPE(std::optional<rlim_t>)
 
 namespace {
 
@@ -23,6 +28,56 @@ using Read = DatabaseReadStatus;
 const QString Word = u"1111110000100000"_s;
 
 const MechanismEntry Kt{u"KT 610-ST"_s, Word};
+
+// Runs WriteDatabaseFile in a child process, as a user who may not add files to a folder
+// of mode 0555: the superuser passes every access check, so a child of the superuser
+// first becomes "nobody". A file size limit of room bytes (when given) makes the write
+// fail part way as a full disk does. Gives the child's status and reason.
+std::optional<std::pair<DatabaseWriteStatus, QString>> writeUnprivileged(
+    const QString &path, const Entries &entries, std::optional<rlim_t> room)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        return std::nullopt;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        constexpr uid_t Nobody = 65534;  // nobody and nogroup on Debian
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(Nobody) != 0 || setuid(Nobody) != 0))
+            _exit(2);
+        if (room) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = *room;
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(3);
+        }
+        const DatabaseWriteResult result = WriteDatabaseFile(path, entries);
+        const QByteArray report = QByteArray::number(int(result.status)) + '\n' + result.reason.toUtf8();
+        _exit(write(channel[1], report.constData(), size_t(report.size())) == report.size() ? 0 : 4);
+    }
+    close(channel[1]);
+    QByteArray report;
+    char buffer[512];
+    for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, got);
+    close(channel[0]);
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        qWarning("the writing process failed (exit status %d)", WEXITSTATUS(status));
+        return std::nullopt;
+    }
+    const qsizetype newline = report.indexOf('\n');
+    return std::pair(DatabaseWriteStatus(report.left(newline).toInt()),
+                     QString::fromUtf8(report.mid(newline + 1)));
+}
+
+ino_t inode(const QString &path)
+{
+    struct stat info{};
+    return stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
 
 } // namespace
 
@@ -34,6 +89,10 @@ private slots:
     void files_data();
     void files();
     void refusedWritesLeaveTheFolderAsItWas();
+    void readOnlyFilesAreLeftAlone_data();
+    void readOnlyFilesAreLeftAlone();
+    void lockedFolder_data();
+    void lockedFolder();
     void listKeepsEachNameWithItsWord();
 };
 
@@ -157,6 +216,84 @@ void TestDatabase::refusedWritesLeaveTheFolderAsItWas()
     }
 }
 
+// A file that its owner may not write is refused before anything is written, also for
+// the superuser, and keeps its content and its mode.
+void TestDatabase::readOnlyFilesAreLeftAlone_data()
+{
+    QTest::addColumn<QFileDevice::Permissions>("mode");
+    using P = QFileDevice;
+    QTest::newRow("r--r--r--") << (P::ReadOwner | P::ReadGroup | P::ReadOther);
+    QTest::newRow("r--rw-rw-") << (P::ReadOwner | P::ReadGroup | P::WriteGroup | P::ReadOther | P::WriteOther);
+}
+
+void TestDatabase::readOnlyFilesAreLeftAlone()
+{
+    QFETCH(QFileDevice::Permissions, mode);
+    const QTemporaryDir temporary;
+    const QDir dir(temporary.path());
+    const QString path = dir.filePath(u"old.cdb"_s);
+    QVERIFY(put(path, golden("example.cdb")));
+    QVERIFY(QFile::setPermissions(path, mode));
+    const QStringList before = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+    const DatabaseWriteResult result = WriteDatabaseFile(path, Entries(3, Kt));
+    QCOMPARE(result.status, DatabaseWriteStatus::ReadOnly);
+    QCOMPARE(result.reason, u"the file is read-only");
+    QCOMPARE(contents(path), golden("example.cdb"));
+    QCOMPARE(QFile::permissions(path) & QFileDevice::Permissions(0x7077), mode);
+    QCOMPARE(dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+}
+
+// A writable file in a folder that takes no new files is written in place, the same file
+// (inode) keeping its mode; when the write fails part way, at any point, its old content
+// is put back byte for byte. No temporary file is left anywhere.
+void TestDatabase::lockedFolder_data()
+{
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<Entries>("list");
+    QTest::addColumn<std::optional<rlim_t>>("room");
+
+    const Entries longest(255, Kt);  // 8688 bytes
+    QTest::newRow("longer, written") << golden("example.cdb") << longest << std::optional<rlim_t>();
+    QTest::newRow("shorter, written") << golden("builtin.cdb") << Entries{Kt} << std::optional<rlim_t>();
+    for (rlim_t room : {0, 10, 40, 4096, 8687})
+        QTest::addRow("longer, %d bytes of room", int(room)) << golden("example.cdb") << longest << std::optional(room);
+    for (rlim_t room : {0, 10, 51})
+        QTest::addRow("shorter, %d bytes of room", int(room)) << golden("builtin.cdb") << Entries{Kt}
+                                                             << std::optional(room);
+}
+
+void TestDatabase::lockedFolder()
+{
+    QFETCH(QByteArray, old);
+    QFETCH(Entries, list);
+    QFETCH(std::optional<rlim_t>, room);
+
+    const QTemporaryDir temporary;
+    const QDir locked(temporary.filePath(u"locked"_s));
+    const QString path = locked.filePath(u"db.cdb"_s);
+    using P = QFileDevice;
+    const P::Permissions open = P::ReadOwner | P::WriteOwner | P::ExeOwner | P::ReadGroup | P::ExeGroup
+        | P::ReadOther | P::ExeOther;
+    const P::Permissions writable = P::ReadOwner | P::WriteOwner | P::ReadGroup | P::WriteGroup
+        | P::ReadOther | P::WriteOther;
+    QVERIFY(QDir().mkdir(locked.path()) && put(path, old));
+    QVERIFY(QFile::setPermissions(path, writable) && QFile::setPermissions(temporary.path(), open));
+    QVERIFY(QFile::setPermissions(locked.path(), open & ~P::WriteOwner));
+    const ino_t before = inode(path);
+
+    const auto result = writeUnprivileged(path, list, room);
+    QVERIFY(QFile::setPermissions(locked.path(), open));  // so that it can be removed
+    QVERIFY(result);
+    const bool written = !room;
+    QCOMPARE(result->first, written ? DatabaseWriteStatus::Written : DatabaseWriteStatus::CannotWrite);
+    QCOMPARE(result->second, written ? QString() : QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QCOMPARE(contents(path), written ? encodeDatabase(list) : old);
+    QCOMPARE(inode(path), before);
+    QCOMPARE(QFile::permissions(path) & P::Permissions(0x7077), writable);
+    QCOMPARE(locked.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{u"db.cdb"_s});
+}
+
 // The operations the window uses keep each name with its word; the model tester checks
 // every signal against the contents.
 void TestDatabase::listKeepsEachNameWithItsWord()
@@ -169,7 +306,9 @@ void TestDatabase::listKeepsEachNameWithItsWord()
     list.append(Entries{b, c, d});
     list.exchangeWithNext(0);
     QCOMPARE(list.entries(), (Entries{b, a, c, d}));
-    QCOMPARE(list.index(1, MechanismList::WordColumn).data(), a.word);  // what List2 holds
+    QCOMPARE(static_cast<QAbstractItemModel &>(list).columnCount(), 1);  // the names, as List1 shows them
+    QCOMPARE(list.index(1).data(), a.name);
+    QCOMPARE(list.index(1).data(MechanismList::WordRole), a.word);
 
     list.replaceAt(1, {a.name, d.word});
     list.removeAt(0);

@@ -1,6 +1,7 @@
 // The bytes of the commands, what replies mean, and the queries against a simulated chip.
 #include "protocol/commands.h"
 #include "protocol/exchanges.h"
+#include "protocol/powercommands.h"
 #include "protocol/queries.h"
 #include "serial/seriallink.h"
 #include "serial/timerout.h"
@@ -32,6 +33,7 @@ private slots:
     void queries();
     void getString_data();
     void getString();
+    void powerCommands();
 };
 
 void TestProtocol::commandBytes_data()
@@ -170,6 +172,35 @@ void TestProtocol::getString()
     else  // bounded as ReadText is, to within the last piece
         QVERIFY2(got.size() >= SerialLink::MaxReplyBytes && got.size() < SerialLink::MaxReplyBytes + SerialLink::ReadLimit,
                  qPrintable(QString::number(got.size())));
+}
+
+// The power commands as whole jobs: their bytes, and the pauses that must hold. The
+// smallest of several Sleep gaps is taken, so that a timer woken late can't hide a
+// shortened wait.
+void TestProtocol::powerCommands()
+{
+    SimulatedChip chip(115200);
+    PortMap ports;
+    ports.assign(1, chip.devicePath());
+    SerialLink link(ports);
+    const ConnectionSettings connection{1, u"115200"_s, 2, true};
+    double shortest = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(PowerCommands::sleep(link, connection), JobEnd::Done);
+        const QList<TrafficEvent> sent = sentEvents(link.traffic());
+        shortest = std::min(shortest, double(sent.last().timeNs - sent.at(sent.size() - 2).timeNs) / 1e6);
+    }
+    QVERIFY2(shortest >= 10 && shortest < 300, qPrintable(QString::number(shortest)));
+    JobListener quiet;
+    QCOMPARE(PowerCommands::wakeUp(link, &connection, quiet), JobEnd::Done);
+    QCOMPARE(PowerCommands::reset(link, connection), JobEnd::Done);
+    const QList<TrafficEvent> sent = sentEvents(link.traffic());
+    QCOMPARE(gapError(sent.at(sent.size() - 3), sent.at(sent.size() - 2), 1000, 1600), QString());
+    QTRY_COMPARE(chip.received().bytes(), bytes({24, 27, 83, 24}).repeated(5) + bytes({0, 24, 27, 64}));
+    // A port that can't be opened ends the job as the port's failure.
+    ports.assign(1, u"/nonexistent/qv12"_s);
+    QCOMPARE(PowerCommands::reset(link, connection), JobEnd::PortFailed);
+    QCOMPARE(link.takeFailures().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestProtocol)

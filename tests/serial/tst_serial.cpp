@@ -2,6 +2,7 @@
 // at the far end (reads, opening, waits, port failures), and the COM numbering.
 #include "protocol/commands.h"
 #include "opencounter.h"
+#include "serial/portdetails.h"
 #include "serial/seriallink.h"
 #include "serial/traffictext.h"
 #include "sim/simulatedchip.h"
@@ -93,6 +94,7 @@ private slots:
     void portNumbering();
     void trafficText();
     void trafficRing();
+    void portDetailsSummary();
 };
 
 void TestSerial::readTextJoinsBurstsAndEndsAfterSilence()
@@ -420,6 +422,24 @@ void TestSerial::trafficRing()
     QCOMPARE(record.events().size(), capacity);
     QCOMPARE(record.events().first().timeNs, 0);  // the three before dropped
     QCOMPARE(record.events().last().timeNs, capacity - 1);
+}
+
+void TestSerial::portDetailsSummary()
+{
+    PortDetails usb;
+    QCOMPARE(usb.summary(), QString());
+    usb.description = u"FT232R USB UART"_s;
+    usb.manufacturer = u"FTDI"_s;
+    usb.serialNumber = u"A50285BI"_s;
+    usb.vendorId = 0x0403;
+    usb.productId = 0x6001;
+    usb.heldBy = 1234;
+    QCOMPARE(usb.summary(), u"FT232R USB UART, FTDI, serial A50285BI, 0403:6001, held by process 1234"_s);
+    // A pseudo-terminal has none of it; nothing on a number, nothing at all.
+    Rig r;
+    const PortDetails pty = PortDetails::of(r.ports, 1);
+    QCOMPARE(u"%1 %2 %3"_s.arg(pty.device).arg(pty.present).arg(pty.summary()), r.chip.devicePath() + u" 1 "_s);
+    QCOMPARE(PortDetails::of(r.ports, 2).device, QString());
 }
 
 QTEST_GUILESS_MAIN(TestSerial)

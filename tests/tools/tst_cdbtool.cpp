@@ -105,10 +105,13 @@ void TestCdbTool::run()
     tool.start(QStringLiteral(QV12_CDB_TOOL),
                args.isEmpty() ? QStringList() : args.replace(u"FILE"_s, path).split(u'|'));
     QVERIFY(tool.waitForFinished(30000));
+    const QByteArray stderrBytes = tool.readAllStandardError();
+    // An unexpected end (a crash, a sanitizer's report) is explained on stderr.
+    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != status)
+        qWarning("qv12-cdb wrote on stderr:\n%s", stderrBytes.constData());
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tool.exitCode(), status);
     QCOMPARE(tool.readAllStandardOutput(), out);
-    const QByteArray stderrBytes = tool.readAllStandardError();
     QVERIFY2(err.isEmpty() ? stderrBytes.isEmpty()
                            : QString::fromUtf8(stderrBytes).contains(err.replace(u"FILE"_s, path)),
              stderrBytes.constData());

@@ -1,0 +1,28 @@
+#include "app/textfilesaver.h"
+
+#include "app/prompter.h"
+#include "files/filewriter.h"
+
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+bool saveTextFile(Prompter &prompter, const QString &title, const QString &text)
+{
+    Prompter::FileRequest request;
+    request.style = Prompter::FileRequest::Style::Save;
+    request.title = title;
+    request.filter = u"Text files (*.txt)"_s;
+    request.defaultExtension = u"txt"_s;
+    request.overwritePrompt = true;
+    const QString path = prompter.chooseFile(request);
+    if (path.isEmpty())
+        return false;
+    const FileWriteResult result = replaceFileContents(path, text.toUtf8());
+    if (result.ok())
+        return true;
+    const QString reason = result.status == FileWriteStatus::ReadOnly ? u"The file is read-only."_s : result.reason;
+    prompter.message(u"Couldn't write file <%1> !\n%2"_s.arg(QDir::toNativeSeparators(path), reason),
+                     Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+    return false;
+}

@@ -1,0 +1,119 @@
+#include "files/filewriter.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+FileWriteResult failed(const QString &reason)
+{
+    return {FileWriteStatus::Failed, reason};
+}
+
+// Writes all of bytes from the file's position; done counts the bytes the system took.
+// A short write (disk full, file size limit) is followed by one more that reports why.
+bool writeAll(QFileDevice &file, QByteArrayView bytes, qint64 &done)
+{
+    done = 0;
+    while (done < bytes.size()) {
+        const qint64 written = file.write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+FileWriteResult throughTemporaryFile(const QString &path, QByteArrayView bytes)
+{
+    // Unbuffered, and written in a loop: a buffered QSaveFile lets a short write at
+    // commit time (disk full) pass unnoticed and renames a cut file over the old one.
+    QSaveFile file(path);
+    qint64 done = 0;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && writeAll(file, bytes, done)
+        && file.commit()) {
+        return {};
+    }
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    return failed(reason);
+}
+
+// The system's words when the written bytes can't be handed to the disk: a late failure
+// (a full disk behind a network file system) must show while the old content can still
+// be put back.
+QString syncFailure(QFile &file)
+{
+#ifdef Q_OS_UNIX
+    if (::fsync(file.handle()) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+#else
+    Q_UNUSED(file);
+#endif
+    return {};
+}
+
+// Puts old back over the first touched bytes and gives the file its old length; true
+// when the file then reads exactly as before. Only bytes that this write reached are
+// rewritten, so a limit that stopped the write can't stop putting them back.
+bool restore(QFile &file, const QByteArray &old, qint64 touched)
+{
+    qint64 done = 0;
+    return file.seek(0)
+        && writeAll(file, QByteArrayView(old).first(qMin(touched, old.size())), done)
+        && file.resize(old.size()) && file.seek(0) && file.readAll() == old;
+}
+
+FileWriteResult rewriteInPlace(const QString &path, QByteArrayView bytes)
+{
+    // Opened without truncating, and the old content kept in memory first: until the
+    // new bytes are written over it, it is still there to go back to.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
+        return failed(file.errorString());
+    const QByteArray old = file.readAll();
+    if (file.error() != QFileDevice::NoError || !file.seek(0))
+        return failed(file.errorString());
+
+    qint64 done = 0;
+    bool ok = writeAll(file, bytes, done);
+    qint64 touched = done;
+    if (ok && bytes.size() < old.size()) {
+        touched = old.size();  // the tail is cut off, whether or not the call says so
+        ok = file.resize(bytes.size());
+    }
+    QString reason = ok ? syncFailure(file) : file.errorString();
+    if (ok && reason.isEmpty())
+        return {};
+    if (!restore(file, old, touched)) {
+        reason += u" (and the old content could not be put back: %1)"_s.arg(file.errorString());
+    }
+    return failed(reason);
+}
+
+} // namespace
+
+FileWriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
+{
+    const QFileInfo target(path);
+    if (!target.isFile())
+        return throughTemporaryFile(path, bytes);
+    if (!(target.permissions() & QFileDevice::WriteOwner))
+        return {FileWriteStatus::ReadOnly, {}};
+    // The folder of the file itself, a link followed: that is where a temporary file
+    // would have to go.
+    const QFileInfo folder(QFileInfo(target.canonicalFilePath()).absolutePath());
+    if (!folder.isWritable())
+        return rewriteInPlace(path, bytes);
+    return throughTemporaryFile(path, bytes);
+}
