@@ -10,30 +10,6 @@ namespace LinkFailureText {
 
 namespace {
 
-QString portName(const LinkFailure &failure)
-{
-    if (failure.device.isEmpty())
-        return u"COM%1 (no device)"_s.arg(failure.port);
-    return u"COM%1 (%2)"_s.arg(failure.port).arg(failure.device);
-}
-
-QString reason(const LinkFailure &failure)
-{
-    switch (failure.kind) {
-    case LinkFailure::Kind::NoDevice:
-        return u"the device is not there"_s;
-    case LinkFailure::Kind::PermissionDenied:
-        return u"permission denied"_s;
-    case LinkFailure::Kind::Busy:
-        return u"another program is using it"_s;
-    case LinkFailure::Kind::Unplugged:
-        return u"the device went away during the exchange"_s;
-    case LinkFailure::Kind::Other:
-        break;
-    }
-    return failure.systemText.isEmpty() ? u"it cannot be opened"_s : failure.systemText;
-}
-
 // The first failure of each port says what happened there (a device that went away
 // during an exchange also fails to open afterwards; that adds nothing).
 QList<LinkFailure> firstPerPort(const QList<LinkFailure> &failures)
@@ -70,7 +46,7 @@ QString compose(const QString &single, const QString &several, const QList<LinkF
 
 QString describe(const LinkFailure &failure)
 {
-    return u"%1: %2"_s.arg(portName(failure), reason(failure));
+    return failure.describe();
 }
 
 QString remedy(LinkFailure::Kind kind)

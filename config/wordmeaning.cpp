@@ -52,6 +52,14 @@ QList<FieldMeaning> wordMeaning(const QString &word)
     return out;
 }
 
+QString fieldLines(const QString &word)
+{
+    QString text;
+    for (const FieldMeaning &field : wordMeaning(word))
+        text += u"  %1%2\n"_s.arg(field.label + u':', -19).arg(field.meaning);
+    return text;
+}
+
 QString escapeControls(const QString &text)
 {
     QString out;

@@ -16,6 +16,9 @@ struct FieldMeaning
 };
 
 QList<FieldMeaning> wordMeaning(const QString &word);
+// The fields one per line as qv12-cdb show and qv12-chip read print them: two spaces,
+// the label and its colon in 19 columns, the meaning.
+QString fieldLines(const QString &word);
 
 // Text with its control characters (C0, DEL, C1) as \xNN, so that what came from a file
 // or a chip stays on its line and can't steer the terminal.

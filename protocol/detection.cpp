@@ -94,6 +94,8 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks)
                 return result;
             const int index = int(speeds.size()) - 1 - k;
             const QString &speed = speeds.at(index);
+            if (hooks.wanted && !hooks.wanted(port, speed))
+                continue;
             if (hooks.attempting)
                 hooks.attempting(port, speed);
 

@@ -53,6 +53,9 @@ struct ScanHooks
     std::function<void(int port, const QString &speed)> attempting;
     // Checked before each attempt: true ends the scan with nothing found.
     std::function<bool()> stopRequested;
+    // When set, only the attempts it accepts are made (qv12-chip narrows the scan to
+    // one port or one speed); the others are passed over without opening anything.
+    std::function<bool(int port, const QString &speed)> wanted;
     // The automatic detection only: the chip answered the probes on port at the speed
     // with that index in Commands::SpeedList(); its identification comes next.
     std::function<void(int port, int speedIndex)> found;

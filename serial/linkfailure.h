@@ -3,7 +3,7 @@
 #include <QString>
 
 // Why the serial link could not do what it was asked. The link records failures; the
-// windows word them for the user (COM number, device, likely fix).
+// windows and qv12-chip word them for the user (COM number, device, likely fix).
 struct LinkFailure
 {
     enum class Kind {
@@ -18,4 +18,8 @@ struct LinkFailure
     int port = 0;         // COM number
     QString device;       // device path behind it
     QString systemText;   // the system's own words, for the details
+
+    // Where and what, without the fix: "COM2 (/dev/ttyUSB0): permission denied". The
+    // window and qv12-chip each add the fix in their own words.
+    QString describe() const;
 };

@@ -57,10 +57,8 @@ int fail(int status, const QString &file, const QString &reason)
 
 QString describe(const MechanismEntry &entry)
 {
-    QString text = u"%1\t%2\n"_s.arg(escapeControls(entry.name), escapeControls(entry.word));
-    for (const FieldMeaning &field : wordMeaning(entry.word))
-        text += u"  %1%2\n"_s.arg(field.label + u':', -19).arg(field.meaning);
-    return text;
+    return u"%1\t%2\n"_s.arg(escapeControls(entry.name), escapeControls(entry.word))
+        + fieldLines(entry.word);
 }
 
 bool isWord(const QString &word)

@@ -66,7 +66,8 @@ private slots:
                  " mechanisms.\n"
                  " .\n"
                  " The package also holds qv12-cdb, a command-line tool for the database files,\n"
-                 " and qv12-chipsim, a simulated chip on a pseudo-terminal.\n"_s);
+                 " qv12-chip, the chip jobs from the command line for scripts and production\n"
+                 " lines, and qv12-chipsim, a simulated chip on a pseudo-terminal.\n"_s);
         QCOMPARE(field(u"Maintainer"_s), u"QV12 Configurator maintainers <" QV12_SUPPORT_ADDRESS ">\n"_s);
     }
 

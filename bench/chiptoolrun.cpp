@@ -1,0 +1,205 @@
+#include "bench/chiptoolrun.h"
+
+#include "bench/protocolfloor.h"
+#include "database/databasefile.h"
+#include "database/defaultlist.h"
+#include "sim/simulatedchip.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int Baud = 9600;
+constexpr int LineChips = 3;
+// The simulated station's pause between taking a chip away and putting the next one
+// in (tools/chiptool/simulatedstation.h).
+constexpr double ArrivalPauseMs = 500;
+const QString Identity = u"BENCH MECHANISM1"_s;  // 16 characters: 19 settings
+const QString Word = u"1111110000100000"_s;      // KT 610-ST: the polarity the chip detects
+constexpr int IdentityBytes = 16 + 12;           // the name, "QV12 FW 2.07"
+
+// ---- The floors, step by step as qv12-chip's exchanges go ----
+
+// --com and --speed: the chip is asked for its identity and handshake (DetectOnPort).
+void askOnLine(ProtocolFloor &f)
+{
+    f.openDirect();
+    f.send(2);
+    f.reply(IdentityBytes);
+    f.wait(250);
+    f.send(2);
+    f.reply(1);
+    f.wait(100);
+    f.send(4);
+    f.reply(1);
+    f.wait(100);
+    f.send(1);
+    f.close();
+}
+
+void programming(ProtocolFloor &f, int settings)
+{
+    auto write = [&f] {
+        f.send(5);
+        f.reply(1);
+        f.readByte();
+        f.wait(100);
+    };
+    f.openPort();
+    f.send(3);  // the detected polarity
+    f.reply(1);
+    f.readByte();
+    for (int i = 0; i < 3; ++i)  // settings 6, 7, 8
+        write();
+    f.close();
+    f.openPort();
+    for (int i = 3; i < settings; ++i)  // the identity from setting 9
+        write();
+    f.close();
+    f.openPort();
+    f.send(2);  // reset
+    f.close();
+    f.wait(1000);
+    f.openPort();
+    f.send(2);
+    f.reply(IdentityBytes);
+    f.wait(100);
+    f.readText();
+    f.close();
+}
+
+// Check configuration's reading: settings 6 and 9, the configuration, the identity.
+void readBack(ProtocolFloor &f)
+{
+    f.openPort();
+    for (int i = 0; i < 2; ++i) {
+        f.send(4);
+        f.reply(1);
+        f.readByte();
+    }
+    f.send(3);
+    f.reply(2);
+    f.readText();
+    f.send(2);
+    f.reply(IdentityBytes);
+    f.readText();
+    f.close();
+}
+
+double programFloor()
+{
+    ProtocolFloor f(Baud);
+    askOnLine(f);
+    programming(f, 19);
+    readBack(f);
+    return f.total();
+}
+
+double verifyFloor()
+{
+    ProtocolFloor f(Baud);
+    askOnLine(f);
+    readBack(f);
+    return f.total();
+}
+
+// Each chip: found by its answer, programmed, read back. Between two chips the station's
+// pause; the chip taken away takes its device with it, which is seen without an exchange.
+double lineFloor()
+{
+    return LineChips * programFloor() + (LineChips - 1) * ArrivalPauseMs;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// One run of the tool, timed from its start to its end; negative when it failed.
+double timedRun(const QStringList &arguments, QString *error)
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    QElapsedTimer clock;
+    clock.start();
+    tool.start(QStringLiteral(QV12_CHIP_TOOL), arguments);
+    tool.closeWriteChannel();
+    const bool ended = tool.waitForFinished(300000);
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    if (!ended || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
+        *error = u"qv12-chip %1 ended with status %2: %3"_s.arg(arguments.join(u' '))
+                     .arg(tool.exitCode()).arg(QString::fromUtf8(tool.readAll()));
+        return -1;
+    }
+    return ms;
+}
+
+} // namespace
+
+std::vector<ChipToolRow> chipToolRows(int runs, QString *error)
+{
+    QTemporaryDir directory;
+    const QString database = directory.filePath(u"default.cdb"_s);
+    QFile file(database);
+    if (!file.open(QIODevice::WriteOnly) || file.write(encodeDatabase(defaultMechanisms())) <= 0) {
+        *error = u"cannot write %1"_s.arg(database);
+        return {};
+    }
+    file.close();
+    const QStringList line{u"--com"_s, u"1"_s, u"--speed"_s, QString::number(Baud)};
+
+    struct Case
+    {
+        QString action;
+        double floorMs;
+        // The arguments of one run; chip is a fresh simulated chip for it.
+        std::function<QStringList(const SimulatedChip &chip, int run)> arguments;
+    };
+    const Case cases[] = {
+        {u"qv12-chip program + verify"_s, programFloor(),
+         [&](const SimulatedChip &chip, int) {
+             return QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s, u"program"_s,
+                                u"--word"_s, Word, u"--identity"_s, Identity} + line;
+         }},
+        {u"qv12-chip verify"_s, verifyFloor(),
+         [&](const SimulatedChip &chip, int) {
+             return QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s, u"verify"_s,
+                                u"--word"_s, Word, u"--identity"_s, u"KT 610-ST"_s} + line;
+         }},
+        {u"qv12-chip line, %1 chips"_s.arg(LineChips), lineFloor(),
+         [&](const SimulatedChip &, int run) {
+             return QStringList{u"--simulate"_s, u"--given-ports-only"_s, u"line"_s, u"--db"_s, database,
+                                u"--entry"_s, u"KT 610-ST"_s, u"--identity"_s, Identity, u"--audit"_s,
+                                directory.filePath(u"audit%1.jsonl"_s.arg(run)), u"--count"_s,
+                                QString::number(LineChips)} + line;
+         }},
+    };
+
+    std::vector<ChipToolRow> rows;
+    for (const Case &c : cases) {
+        std::vector<double> times;
+        for (int run = 0; run < runs; ++run) {
+            SimulatedChip chip(Baud);
+            const double ms = timedRun(c.arguments(chip, run), error);
+            if (ms < 0)
+                return {};
+            times.push_back(ms);
+        }
+        rows.push_back({c.action, median(times), c.floorMs});
+    }
+    // The line's rate in chips per minute, measured and at the floor.
+    ChipToolRow &lineRow = rows.back();
+    lineRow.action += u" (%1 chips/min, floor %2)"_s.arg(LineChips * 60000.0 / lineRow.measuredMs, 0, 'f', 2)
+                          .arg(LineChips * 60000.0 / lineRow.floorMs, 0, 'f', 2);
+    return rows;
+}

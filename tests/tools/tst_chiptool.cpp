@@ -1,0 +1,747 @@
+// qv12-chip's commands, each run as its own process against simulated chips through the
+// real serial path: the test hosts the chips, the tool opens their pseudo-terminals.
+// Standard output, the JSON results, the exit status and the chip's state afterwards.
+#include "database/databasefile.h"
+#include "database/defaultlist.h"
+#include "sim/simulatedchip.h"
+#include "tests/tools/chiptoolprocess.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSerialPort>
+#include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray Factory = "KT 610-ST       QV12 FW 2.07";
+
+QStringList onChip(const SimulatedChip &chip, const QStringList &command, int speed = 9600)
+{
+    return QStringList{u"--port"_s, u"1="_s + chip.devicePath()} + command
+        + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, QString::number(speed)};
+}
+
+bool put(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The bytes the chip received that were writes of settings (GS "SF").
+int settingWrites(const SimulatedChip &chip)
+{
+    return int(chip.received().bytes().count("\x1dSF"));
+}
+
+} // namespace
+
+class TestChipTool final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void usage_data();
+    void usage();
+    void help();
+    void refused_data();
+    void refused();
+    void ports();
+    void detectScans();
+    void detectNarrowed();
+    void detectFindsNothing();
+    void identify();
+    void chipTextIsLatin1();
+    void read();
+    void programThenRead();
+    void verify_data();
+    void verify();
+    void wrongEcho();
+    void pulledCable();
+    void busyPort();
+    void missingDevice();
+    void polarityMismatch_data();
+    void polarityMismatch();
+    void askedOnATerminal_data();
+    void askedOnATerminal();
+    void powerCommands();
+    void log();
+    void interrupted();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_db;
+};
+
+void TestChipTool::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_db = m_dir.filePath(u"default.cdb"_s);
+    QVERIFY(put(m_dir.filePath(u"notes.txt"_s), "Not a database\n"));
+    QVERIFY(put(m_db, encodeDatabase(defaultMechanisms() + QList<MechanismEntry>{{u"Odd"_s, u"1111110011100000"_s}})));
+}
+
+void TestChipTool::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("problem");  // the first line on stderr, after "qv12-chip: "
+    const QString w = u"1111110000100000"_s;
+    auto row = [](const char *name, const QStringList &args, const QString &problem) {
+        QTest::newRow(name) << args << problem;
+    };
+    row("no command", {}, u"a command is needed"_s);
+    row("unknown command", {u"frobnicate"_s}, u"unknown command \"frobnicate\""_s);
+    row("two commands", {u"read"_s, u"verify"_s}, u"unexpected argument \"verify\""_s);
+    row("an option of another command", {u"detect"_s, u"--word"_s, w}, u"--word does not apply to detect"_s);
+    row("unknown option", {u"read"_s, u"--colour"_s}, u"Unknown option 'colour'."_s);
+    row("--com without --speed", {u"read"_s, u"--com"_s, u"1"_s}, u"--com and --speed go together"_s);
+    row("a speed the chip has not", {u"read"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"1234"_s},
+        u"--speed wants one of 1200, 2400, 4800, 9600, 19200, 28800, 38400, 57600, 115200, not \"1234\""_s);
+    row("COM7", {u"read"_s, u"--com"_s, u"7"_s, u"--speed"_s, u"9600"_s},
+        u"--com wants a COM number from 1 to 6, not \"7\""_s);
+    row("--handshake alone", {u"read"_s, u"--handshake"_s, u"xon"_s}, u"--handshake needs --com and --speed"_s);
+    row("a handshake unknown", {u"read"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s, u"--handshake"_s, u"rts"_s},
+        u"--handshake is xon or dtr, not \"rts\""_s);
+    row("an option twice", {u"read"_s, u"--json"_s, u"--json"_s}, u"--json is given twice"_s);
+    row("program without identity", {u"program"_s, u"--word"_s, w},
+        u"program takes one of --identity NAME, --auto-identity"_s);
+    row("program with both identities", {u"program"_s, u"--word"_s, w, u"--identity"_s, u"A"_s, u"--auto-identity"_s},
+        u"program takes one of --identity NAME, --auto-identity"_s);
+    row("program without configuration", {u"program"_s, u"--identity"_s, u"A"_s},
+        u"program takes one of --word W, --db FILE --entry NAME, --hardware"_s);
+    row("program with two configurations", {u"program"_s, u"--hardware"_s, u"--word"_s, w, u"--auto-identity"_s},
+        u"program takes one of --word W, --db FILE --entry NAME, --hardware"_s);
+    row("an empty identity", {u"program"_s, u"--word"_s, w, u"--identity"_s, QString()}, u"--identity needs a name"_s);
+    row("--db without --entry", {u"verify"_s, u"--db"_s, u"x.cdb"_s}, u"--db and --entry go together"_s);
+    row("verify without a word", {u"verify"_s, u"--identity"_s, u"A"_s},
+        u"verify takes one of --word W, --db FILE --entry NAME"_s);
+    row("line without audit", {u"line"_s, u"--db"_s, u"x"_s, u"--entry"_s, u"e"_s, u"--auto-identity"_s},
+        u"line needs --audit FILE"_s);
+    row("line with --count 0", {u"line"_s, u"--db"_s, u"x"_s, u"--entry"_s, u"e"_s, u"--auto-identity"_s,
+                                u"--audit"_s, u"a"_s, u"--count"_s, u"0"_s},
+        u"--count wants a number of chips from 1, not \"0\""_s);
+    row("polarity neither", {u"program"_s, u"--hardware"_s, u"--auto-identity"_s, u"--polarity-mismatch"_s, u"ask"_s},
+        u"--polarity-mismatch is abort or continue, not \"ask\""_s);
+    row("COM9", {u"identify"_s, u"--port"_s, u"9=/dev/x"_s}, u"--port 9=/dev/x: the port number in \"9=/dev/x\" must be 1 to 6"_s);
+    row("COM1 taken by --simulate", {u"identify"_s, u"--simulate"_s, u"--port"_s, u"1=/dev/x"_s},
+        u"--port 1=/dev/x: COM1 is taken by --simulate"_s);
+}
+
+void TestChipTool::usage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, problem);
+    const ToolResult run = runChipTool(args);
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY2(run.err.startsWith(u"qv12-chip: %1\n\nUsage: qv12-chip [OPTIONS] COMMAND"_s.arg(problem).toUtf8()),
+             run.err.constData());
+}
+
+void TestChipTool::help()
+{
+    const ToolResult help = runChipTool({u"--help"_s});
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.startsWith("Usage: qv12-chip [OPTIONS] COMMAND [COMMAND OPTIONS]\n"));
+    QCOMPARE(help.err, QByteArray());
+    // A usage error ends with the same text.
+    const ToolResult wrong = runChipTool({u"frobnicate"_s});
+    QCOMPARE(wrong.err.mid(wrong.err.indexOf("Usage:")), help.out);
+    const ToolResult version = runChipTool({u"--version"_s});
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.out, QByteArray("qv12-chip " QV12_REVISION "\n"));
+}
+
+void TestChipTool::refused_data()
+{
+    // DB stands for the database's path, DIR for the test's folder.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+    auto row = [](const char *name, const QStringList &args, int status, const QString &error) {
+        QTest::newRow(name) << args << status << error;
+    };
+    row("not a word", {u"program"_s, u"--word"_s, u"1111110000100002"_s, u"--auto-identity"_s}, 2,
+        u"\"1111110000100002\" is not a configuration word (16 characters of 0 and 1)"_s);
+    row("an unknown head type", {u"program"_s, u"--word"_s, u"1111111000100000"_s, u"--auto-identity"_s}, 2,
+        u"the word 1111111000100000 has an unknown code 11 for head type"_s);
+    row("PNX mode", {u"verify"_s, u"--word"_s, u"0111110000100000"_s}, 2,
+        u"the chip would hold the word 0111110000100000 as 1111110000100000 (position 1 is always 1, "
+        "positions 13 to 16 always 0)"_s);
+    row("a missing database", {u"program"_s, u"--db"_s, u"DIR/none.cdb"_s, u"--entry"_s, u"X"_s, u"--auto-identity"_s},
+        5, u"DIR/none.cdb: No such file or directory; give a configuration database (qv12-cdb builtin FILE "
+           "writes the built-in one)"_s);
+    row("not a database", {u"verify"_s, u"--db"_s, u"DIR/notes.txt"_s, u"--entry"_s, u"X"_s}, 5,
+        u"DIR/notes.txt: not a configuration database"_s);
+    row("no such entry", {u"program"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"kt 620-st"_s, u"--auto-identity"_s}, 5,
+        u"DB: no entry named \"kt 620-st\" (names match exactly; qv12-cdb list DB shows them)"_s);
+    row("an entry the chip can't hold", {u"verify"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"Odd"_s}, 5,
+        u"DB: the entry \"Odd\" can't be programmed: the word 1111110011100000 has an unknown code 111 for head "
+        "width; correct it with qv12-cdb add"_s);
+    row("an audit file in no folder", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
+                                        u"--auto-identity"_s, u"--audit"_s, u"DIR/no/audit.jsonl"_s}, 5,
+        u"DIR/no/audit.jsonl: cannot append the audit lines: No such file or directory; give a file in a "
+        "folder you can write to"_s);
+    row("a log in no folder", {u"identify"_s, u"--log"_s, u"DIR/no/log.txt"_s}, 5,
+        u"DIR/no/log.txt: cannot write the log: No such file or directory; give a file in a folder you can "
+        "write to"_s);
+}
+
+void TestChipTool::refused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    SimulatedChip chip;
+    args.replaceInStrings(u"DIR"_s, m_dir.path()).replaceInStrings(u"DB"_s, m_db);
+    const ToolResult run = runChipTool(onChip(chip, args));
+    QCOMPARE(run.status, status);
+    const QString line = u"qv12-chip: "_s + error.replace(u"DIR"_s, m_dir.path()).replace(u"DB"_s, m_db);
+    QVERIFY2(QString::fromUtf8(run.err).startsWith(line), run.err.constData());
+    QCOMPARE(run.err.count('\n'), 1);
+    QCOMPARE(run.out, QByteArray());
+    // Refused before the port: the chip heard nothing.
+    QCOMPARE(chip.received().bytes(), QByteArray());
+}
+
+void TestChipTool::ports()
+{
+    SimulatedChip chip;
+    const QString gone = m_dir.filePath(u"unplugged"_s);
+    const QStringList args{u"--port"_s, u"1="_s + chip.devicePath(), u"--port"_s, u"3="_s + gone,
+                           u"--given-ports-only"_s, u"ports"_s};
+    const ToolResult text = runChipTool(args);
+    QCOMPARE(text.status, 0);
+    QCOMPARE(QString::fromUtf8(text.out), u"COM1  %1\nCOM3  %2  not present\n"_s.arg(chip.devicePath(), gone));
+
+    const ToolResult json = runChipTool(args + QStringList{u"--json"_s});
+    QCOMPARE(json.status, 0);
+    const QList<QJsonObject> objects = jsonLines(json.out);
+    QCOMPARE(objects.size(), 2);
+    const QStringList keys{u"command"_s, u"description"_s, u"device"_s, u"held_by"_s, u"manufacturer"_s,
+                           u"port"_s, u"present"_s, u"product_id"_s, u"serial_number"_s, u"status"_s,
+                           u"vendor_id"_s};
+    for (const QJsonObject &o : objects) {
+        QCOMPARE(o.keys(), keys);
+        QCOMPARE(o[u"command"_s].toString(), u"ports"_s);
+        QCOMPARE(o[u"held_by"_s].isNull(), true);
+    }
+    QCOMPARE(objects.at(0)[u"port"_s].toInt(), 1);
+    QCOMPARE(objects.at(0)[u"device"_s].toString(), chip.devicePath());
+    QCOMPARE(objects.at(0)[u"present"_s].toBool(), true);
+    QCOMPARE(objects.at(1)[u"port"_s].toInt(), 3);
+    QCOMPARE(objects.at(1)[u"present"_s].toBool(), false);
+    // Listing opens nothing.
+    QCOMPARE(chip.received().size(), 0);
+}
+
+void TestChipTool::detectScans()
+{
+    // The scan as "Autodetect Chipset" goes: COM1 stays silent at every speed, the chip
+    // on COM2 answers at 19200.
+    SimulatedChip silent;
+    silent.setSilent(true);
+    SimulatedChip chip(19200);
+    const ToolResult run = runChipTool({u"--port"_s, u"1="_s + silent.devicePath(), u"--port"_s,
+                                        u"2="_s + chip.devicePath(), u"--given-ports-only"_s, u"detect"_s});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(QString::fromUtf8(run.out), u"port:       COM2 (%1)\n"
+                                         "speed:      19200 bauds\n"
+                                         "handshake:  DSR/DTR Mode\n"
+                                         "identity:   KT 610-ST       QV12 FW 2.07\n"_s.arg(chip.devicePath()));
+    // The wake-up reached both, then COM1 was probed at all nine speeds.
+    QSet<int> speeds;
+    for (const TranscriptEntry &e : silent.received().entries())
+        speeds.insert(e.line.speed);
+    QCOMPARE(speeds.size(), 9);
+}
+
+void TestChipTool::detectNarrowed()
+{
+    SimulatedChip silent;
+    silent.setSilent(true);
+    SimulatedChip chip(19200, SimulatedChip::Handshake::XonXoff);
+    const ToolResult run = runChipTool({u"--port"_s, u"1="_s + silent.devicePath(), u"--port"_s,
+                                        u"2="_s + chip.devicePath(), u"--given-ports-only"_s, u"detect"_s,
+                                        u"--speed"_s, u"19200"_s,
+                                        u"--json"_s});
+    QCOMPARE(run.status, 0);
+    const QList<QJsonObject> objects = jsonLines(run.out);
+    QCOMPARE(objects.size(), 1);
+    const QJsonObject &o = objects.first();
+    QCOMPARE(o.keys(), (QStringList{u"command"_s, u"device"_s, u"handshake"_s, u"identity"_s, u"name"_s,
+                                    u"port"_s, u"speed"_s, u"status"_s}));
+    QCOMPARE(o[u"command"_s].toString(), u"detect"_s);
+    QCOMPARE(o[u"status"_s].toInt(), 0);
+    QCOMPARE(o[u"port"_s].toInt(), 2);
+    QCOMPARE(o[u"device"_s].toString(), chip.devicePath());
+    QCOMPARE(o[u"speed"_s].toInt(), 19200);
+    QCOMPARE(o[u"handshake"_s].toString(), u"Xon-Xoff"_s);
+    QCOMPARE(o[u"identity"_s].toString(), QString::fromLatin1(Factory));
+    QCOMPARE(o[u"name"_s].toString(), u"KT 610-ST"_s);
+    // COM1 heard the wake-up byte at 57600 and probes at 19200 only.
+    QSet<int> speeds;
+    for (const TranscriptEntry &e : silent.received().entries())
+        speeds.insert(e.line.speed);
+    QCOMPARE(speeds, (QSet<int>{57600, 19200}));
+}
+
+void TestChipTool::detectFindsNothing()
+{
+    SimulatedChip silent;
+    silent.setSilent(true);
+    SimulatedChip alsoSilent;
+    alsoSilent.setSilent(true);
+    const QList<ToolResult> runs = runChipTools(
+        {{u"--port"_s, u"1="_s + silent.devicePath(), u"--given-ports-only"_s, u"detect"_s, u"--com"_s, u"1"_s,
+          u"--json"_s},
+         onChip(alsoSilent, {u"identify"_s})});
+    const ToolResult &scan = runs.at(0);
+    QCOMPARE(scan.status, 1);
+    QCOMPARE(QString::fromUtf8(scan.err), u"qv12-chip: no chip answered on COM1 (%1) at any speed; check the "
+                                          "chip's power and cable\n"_s.arg(silent.devicePath()));
+    const QList<QJsonObject> objects = jsonLines(scan.out);
+    QCOMPARE(objects.size(), 1);
+    QCOMPARE(objects.first().keys(), (QStringList{u"command"_s, u"error"_s, u"status"_s}));
+    QCOMPARE(objects.first()[u"status"_s].toInt(), 1);
+    QCOMPARE(objects.first()[u"error"_s].toString(), QString::fromUtf8(scan.err).mid(11).trimmed());
+
+    // On one known line the chip is asked for its identity and its handshake.
+    const ToolResult &onLine = runs.at(1);
+    QCOMPARE(onLine.status, 1);
+    QCOMPARE(QString::fromUtf8(onLine.err),
+             u"qv12-chip: COM1 (%1) at 9600 bauds: no chip answered the identity request; check the chip's "
+             "power and cable and the speed, or let qv12-chip detect find it\n"_s.arg(alsoSilent.devicePath()));
+    QCOMPARE(onLine.out, QByteArray());
+}
+
+void TestChipTool::identify()
+{
+    SimulatedChip chip;
+    SimulatedChip other;
+    const QList<ToolResult> runs = runChipTools(
+        {onChip(chip, {u"identify"_s}), onChip(other, {u"identify"_s, u"--handshake"_s, u"dtr"_s, u"--json"_s})});
+    const ToolResult &run = runs.at(0);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, Factory + '\n');
+    QCOMPARE(run.err, QByteArray());
+    // Asked once to find its handshake (ESC "I", probe, setting 28, CAN), once for the text.
+    QCOMPARE(chip.received().bytes(), QByteArray("\x1bI\x1bv\x1dSf\x1c\x18\x1bI"));
+
+    // With the handshake given nothing else is sent.
+    const ToolResult &given = runs.at(1);
+    QCOMPARE(given.status, 0);
+    QCOMPARE(other.received().bytes(), QByteArray("\x1bI"));
+    const QJsonObject o = jsonLines(given.out).value(0);
+    QCOMPARE(o.keys(), (QStringList{u"command"_s, u"device"_s, u"handshake"_s, u"identity"_s, u"port"_s,
+                                    u"speed"_s, u"status"_s}));
+    QCOMPARE(o[u"identity"_s].toString(), QString::fromLatin1(Factory));
+    QCOMPARE(o[u"handshake"_s].toString(), u"DSR/DTR Mode"_s);
+    QCOMPARE(o[u"device"_s].toString(), other.devicePath());
+}
+
+void TestChipTool::chipTextIsLatin1()
+{
+    // The chip's bytes are ISO 8859-1: é is 0xE9; a control character stays on its line.
+    ChipFaults faults;
+    faults.identityReply = QByteArray("Caf\xe9\x07 KT");
+    SimulatedChip chip;
+    chip.setFaults(faults);
+    SimulatedChip other;
+    other.setFaults(faults);
+    const QStringList identify{u"identify"_s, u"--handshake"_s, u"xon"_s};
+    const QList<ToolResult> runs = runChipTools({onChip(chip, identify), onChip(other, identify + QStringList{u"--json"_s})});
+    QCOMPARE(runs.at(0).status, 0);
+    QCOMPARE(runs.at(0).out, QByteArray("Caf\xc3\xa9\\x07 KT\n"));
+    QVERIFY2(runs.at(1).out.contains(R"("identity":"Caf)" "\xc3\xa9" R"(\u0007 KT")"), runs.at(1).out.constData());
+    QCOMPARE(jsonLines(runs.at(1).out).value(0)[u"identity"_s].toString(), u"Caf\u00e9\u0007 KT"_s);
+}
+
+void TestChipTool::read()
+{
+    SimulatedChip chip;
+    // A configuration reply of 3 bytes is no configuration word.
+    SimulatedChip cutShort;
+    ChipFaults faults;
+    faults.configReplyLength = 3;
+    cutShort.setFaults(faults);
+    const QStringList read{u"read"_s, u"--handshake"_s, u"dtr"_s};
+    const QList<ToolResult> runs = runChipTools({onChip(chip, read), onChip(cutShort, read)});
+
+    const ToolResult &run = runs.at(0);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.out, QByteArray("configuration mode:      Software\n"
+                                 "identity determination:  User\n"
+                                 "configuration word:      1111110000100000\n"
+                                 "  logic voltage:     5 V\n"
+                                 "  mechanism:         Standard\n"
+                                 "  motor steps:       1 step per dot line\n"
+                                 "  motor rotation:    inverted\n"
+                                 "  head type:         ST (standard)\n"
+                                 "  strobe polarity:   positive\n"
+                                 "  head width:        2 inch normal, 384 pixels\n"
+                                 "  head-up polarity:  normal\n"
+                                 "mechanism identity:      KT 610-ST\n"
+                                 "identity:                KT 610-ST       QV12 FW 2.07\n"
+                                 "detected polarity:       positive\n"));
+    // Check configuration's four requests on one open, then the detected polarity.
+    QCOMPARE(chip.received().bytes(), QByteArray("\x1dSf\x06\x1dSf\x09\x1dSC\x1bI\x1dSh"));
+
+    const ToolResult &cut = runs.at(1);
+    QCOMPARE(cut.status, 1);
+    QVERIFY(cut.out.contains("configuration word:      no valid answer\nmechanism identity:      KT 610-ST\n"));
+    QCOMPARE(QString::fromUtf8(cut.err), u"qv12-chip: COM1 (%1): the chip's configuration reply was 3 bytes "
+                                         "long, not 2 or 4; check the cable and read it again\n"_s
+                                             .arg(cutShort.devicePath()));
+}
+
+void TestChipTool::programThenRead()
+{
+    SimulatedChip chip;
+    const ToolResult program = runChipTool(onChip(chip, {u"program"_s, u"--db"_s, m_db, u"--entry"_s,
+                                                         u"KT 620-ST"_s, u"--identity"_s, u"KT 620-ST"_s}));
+    QCOMPARE(program.status, 0);
+    QCOMPARE(program.err, QByteArray());
+    QCOMPARE(program.out, QByteArray("Wrote 13 settings; the chip echoed each one.\n"
+                                     "New identity: KT 620-ST       QV12 FW 2.07\n"
+                                     "Read back:\n"
+                                     "configuration mode      Software              PASS\n"
+                                     "logic voltage           5 V                   PASS\n"
+                                     "mechanism               Standard              PASS\n"
+                                     "motor steps             1 step per dot line   PASS\n"
+                                     "motor rotation          normal                PASS\n"
+                                     "head type               ST (standard)         PASS\n"
+                                     "strobe polarity         positive              PASS\n"
+                                     "head width              3 inch, 576 pixels    PASS\n"
+                                     "head-up polarity        normal                PASS\n"
+                                     "identity determination  User                  PASS\n"
+                                     "mechanism identity      KT 620-ST             PASS\n"
+                                     "Result: PASS\n"));
+    // What the chip holds: Software mode, bytes 0xF4 0x60, the name and its closing 0.
+    QCOMPARE(chip.setting(6), quint8(1));
+    QCOMPARE(chip.setting(7), quint8(0xF4));
+    QCOMPARE(chip.setting(8), quint8(0x60));
+    QCOMPARE(chip.settings().mid(9, 10), QByteArray("KT 620-ST\0", 10));
+    QCOMPARE(settingWrites(chip), 13);
+
+    const ToolResult read = runChipTool(onChip(chip, {u"read"_s, u"--json"_s}));
+    QCOMPARE(read.status, 0);
+    const QJsonObject o = jsonLines(read.out).value(0);
+    QCOMPARE(o.keys(), (QStringList{u"command"_s, u"detected_polarity"_s, u"device"_s, u"fields"_s,
+                                    u"handshake"_s, u"identity"_s, u"identity_determination"_s,
+                                    u"mechanism_identity"_s, u"mode"_s, u"port"_s, u"speed"_s, u"status"_s,
+                                    u"word"_s}));
+    QCOMPARE(o[u"word"_s].toString(), u"1111010001100000"_s);
+    QCOMPARE(o[u"mode"_s].toString(), u"Software"_s);
+    QCOMPARE(o[u"identity_determination"_s].toString(), u"User"_s);
+    QCOMPARE(o[u"mechanism_identity"_s].toString(), u"KT 620-ST"_s);
+    QCOMPARE(o[u"identity"_s].toString(), u"KT 620-ST       QV12 FW 2.07"_s);
+    QCOMPARE(o[u"detected_polarity"_s].toInt(), 0);
+    const QJsonArray fields = o[u"fields"_s].toArray();
+    QCOMPARE(fields.size(), 8);
+    QCOMPARE(fields.at(6).toObject(), (QJsonObject{{u"field"_s, u"head width"_s},
+                                                    {u"meaning"_s, u"3 inch, 576 pixels"_s},
+                                                    {u"known"_s, true}}));
+}
+
+void TestChipTool::verify_data()
+{
+    QTest::addColumn<QStringList>("target");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("what it holds")
+        << QStringList{u"--word"_s, u"1111110000100000"_s, u"--identity"_s, u"KT 610-ST"_s} << 0
+        << QByteArray("configuration mode      Software                    PASS\n"
+                      "logic voltage           5 V                         PASS\n"
+                      "mechanism               Standard                    PASS\n"
+                      "motor steps             1 step per dot line         PASS\n"
+                      "motor rotation          inverted                    PASS\n"
+                      "head type               ST (standard)               PASS\n"
+                      "strobe polarity         positive                    PASS\n"
+                      "head width              2 inch normal, 384 pixels   PASS\n"
+                      "head-up polarity        normal                      PASS\n"
+                      "identity determination  User                        PASS\n"
+                      "mechanism identity      KT 610-ST                   PASS\n"
+                      "Result: PASS\n");
+    QTest::newRow("another entry")
+        << QStringList{u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s} << 3
+        << QByteArray("configuration mode      Software              PASS\n"
+                      "logic voltage           5 V                   PASS\n"
+                      "mechanism               Standard              PASS\n"
+                      "motor steps             1 step per dot line   PASS\n"
+                      "motor rotation          normal                FAIL: reads inverted\n"
+                      "head type               ST (standard)         PASS\n"
+                      "strobe polarity         positive              PASS\n"
+                      "head width              3 inch, 576 pixels    FAIL: reads 2 inch normal, 384 pixels\n"
+                      "head-up polarity        normal                PASS\n"
+                      "Result: FAIL\n");
+}
+
+void TestChipTool::verify()
+{
+    QFETCH(QStringList, target);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    SimulatedChip chip;
+    SimulatedChip other;
+    const QStringList args = QStringList{u"verify"_s} + target.replaceInStrings(u"DB"_s, m_db);
+    const QList<ToolResult> runs = runChipTools({onChip(chip, args), onChip(other, args + QStringList{u"--json"_s})});
+    const ToolResult &text = runs.at(0);
+    QCOMPARE(text.status, status);
+    QCOMPARE(text.out, out);
+    if (status == 3) {
+        QCOMPARE(QString::fromUtf8(text.err), u"qv12-chip: COM1 (%1): the chip differs from what it should hold "
+                                              "(motor rotation, head width); qv12-chip program sets it\n"_s.arg(chip.devicePath()));
+    }
+    // Only read: nothing written.
+    QCOMPARE(settingWrites(chip), 0);
+
+    const ToolResult &json = runs.at(1);
+    QCOMPARE(json.status, status);
+    const QJsonObject o = jsonLines(json.out).value(0);
+    QCOMPARE(o[u"result"_s].toString(), status == 0 ? u"PASS"_s : u"FAIL"_s);
+    QCOMPARE(o[u"status"_s].toInt(), status);
+    const QJsonArray checks = o[u"checks"_s].toArray();
+    QCOMPARE(checks.size(), out.count('\n') - 1);
+    QCOMPARE(checks.at(0).toObject().keys(), (QStringList{u"actual"_s, u"check"_s, u"expected"_s, u"ok"_s}));
+    if (status == 3) {
+        QCOMPARE(checks.at(4).toObject(), (QJsonObject{{u"check"_s, u"motor rotation"_s}, {u"expected"_s, u"normal"_s},
+                                                        {u"actual"_s, u"inverted"_s}, {u"ok"_s, false}}));
+        QCOMPARE(o[u"entry"_s].toString(), u"KT 620-ST"_s);
+    }
+}
+
+void TestChipTool::wrongEcho()
+{
+    // The chip stores the setting but echoes something else: programming goes on, and
+    // the echo alone makes it a failure, though the chip reads back right.
+    SimulatedChip chip;
+    ChipFaults faults;
+    faults.wrongEcho.insert(6, 0x55);
+    chip.setFaults(faults);
+    const ToolResult run = runChipTool(onChip(chip, {u"program"_s, u"--hardware"_s, u"--auto-identity"_s,
+                                                     u"--handshake"_s, u"dtr"_s, u"--json"_s}));
+    QCOMPARE(run.status, 3);
+    QCOMPARE(QString::fromUtf8(run.err), u"qv12-chip: COM1 (%1): the chip echoed 1 of 2 settings wrong "
+                                         "(setting 6); check the cable and the chip's power, then program "
+                                         "it again\n"_s.arg(chip.devicePath()));
+    const QJsonObject o = jsonLines(run.out).value(0);
+    QCOMPARE(o.keys(), (QStringList{u"checks"_s, u"command"_s, u"detected_polarity"_s, u"device"_s, u"entry"_s,
+                                    u"error"_s, u"handshake"_s, u"identity_after"_s, u"identity_written"_s,
+                                    u"port"_s, u"result"_s, u"settings"_s, u"settings_total"_s, u"speed"_s,
+                                    u"status"_s, u"word"_s}));
+    QCOMPARE(o[u"result"_s].toString(), u"FAIL"_s);
+    QCOMPARE(o[u"status"_s].toInt(), 3);
+    QCOMPARE(o[u"settings"_s].toArray(),
+             (QJsonArray{QJsonObject{{u"setting"_s, 6}, {u"value"_s, 0}, {u"echo"_s, 0x55}, {u"ok"_s, false}},
+                         QJsonObject{{u"setting"_s, 9}, {u"value"_s, 0}, {u"echo"_s, 0}, {u"ok"_s, true}}}));
+    QCOMPARE(o[u"settings_total"_s].toInt(), 2);
+    QCOMPARE(o[u"word"_s].isNull(), true);
+    QCOMPARE(o[u"detected_polarity"_s].isNull(), true);
+    QCOMPARE(o[u"identity_after"_s].toString(), QString::fromLatin1(chip.identity()));
+    QVERIFY(chip.identity().startsWith("AUTO "));
+    // Hardware mode and the automatic identity, as read back.
+    QCOMPARE(o[u"checks"_s].toArray().size(), 2);
+    QCOMPARE(chip.setting(6), quint8(0));
+}
+
+void TestChipTool::pulledCable()
+{
+    // The cable goes after the polarity request (3 bytes) and three settings (5 bytes
+    // each); the third setting's echo never comes.
+    SimulatedChip chip;
+    ChipFaults faults;
+    faults.unplugAfterBytes = 18;
+    chip.setFaults(faults);
+    const ToolResult run = runChipTool(onChip(chip, {u"program"_s, u"--db"_s, m_db, u"--entry"_s, u"KT 620-ST"_s,
+                                                     u"--identity"_s, u"KT 620-ST"_s, u"--handshake"_s, u"dtr"_s}));
+    QCOMPARE(run.status, 4);
+    QCOMPARE(QString::fromUtf8(run.err), u"qv12-chip: COM1 (%1): the device went away during the exchange; check "
+                                         "the cable and the serial adapter, then run the command again\n"_s
+                                             .arg(chip.devicePath()));
+    QCOMPARE(run.out, QByteArray("Wrote 3 of 13 settings before it stopped: the chip is partly programmed.\n"
+                                 "  setting 8: wrote 0x60, no echo\n"
+                                 "Result: FAIL\n"));
+    QCOMPARE(chip.setting(6), quint8(1));
+    QCOMPARE(chip.setting(7), quint8(0xF4));
+    QCOMPARE(chip.settings().mid(9, 2), QByteArray("KT"));  // the identity was not reached
+}
+
+void TestChipTool::busyPort()
+{
+    SimulatedChip chip;
+    QSerialPort holder(chip.devicePath());
+    QVERIFY(holder.open(QIODevice::ReadWrite));
+    const ToolResult run = runChipTool(onChip(chip, {u"identify"_s}));
+    QCOMPARE(run.status, 4);
+    QCOMPARE(QString::fromUtf8(run.err),
+             u"qv12-chip: COM1 (%1): another program is using it; close the program that holds the port "
+             "(process %2), such as a terminal program or ModemManager, and try again\n"_s
+                 .arg(chip.devicePath()).arg(QCoreApplication::applicationPid()));
+}
+
+void TestChipTool::missingDevice()
+{
+    const QString gone = m_dir.filePath(u"ttyUSB9"_s);
+    const ToolResult run = runChipTool({u"--port"_s, u"3="_s + gone, u"read"_s, u"--com"_s, u"3"_s, u"--speed"_s,
+                                        u"9600"_s, u"--handshake"_s, u"dtr"_s});
+    QCOMPARE(run.status, 4);
+    QCOMPARE(QString::fromUtf8(run.err), u"qv12-chip: COM3 (%1): the device is not there; check that the serial "
+                                         "adapter is plugged in and that COM3 is its number (qv12-chip ports "
+                                         "lists them, --port N=DEVICE sets one)\n"_s.arg(gone));
+    QCOMPARE(run.out, QByteArray());
+}
+
+void TestChipTool::polarityMismatch_data()
+{
+    QTest::addColumn<QStringList>("option");
+    QTest::addColumn<int>("status");
+    QTest::newRow("no option, no terminal") << QStringList() << 3;
+    QTest::newRow("abort") << QStringList{u"--polarity-mismatch"_s, u"abort"_s} << 3;
+    QTest::newRow("continue") << QStringList{u"--polarity-mismatch"_s, u"continue"_s} << 0;
+}
+
+void TestChipTool::polarityMismatch()
+{
+    // DW 650-LV has a negative strobe; the chip's hardware detects a positive one.
+    QFETCH(QStringList, option);
+    QFETCH(int, status);
+    SimulatedChip chip;
+    const ToolResult run = runChipTool(onChip(chip, QStringList{u"program"_s, u"--db"_s, m_db, u"--entry"_s,
+                                                                u"DW 650-LV"_s, u"--auto-identity"_s,
+                                                                u"--handshake"_s, u"dtr"_s} + option));
+    QCOMPARE(run.status, status);
+    const QString difference = u"the chip detects strobe polarity positive, the configuration has negative"_s;
+    if (status == 3) {
+        QCOMPARE(QString::fromUtf8(run.err), u"qv12-chip: COM1 (%1): %2; nothing was written (--polarity-mismatch "
+                                             "continue programs it anyway)\n"_s.arg(chip.devicePath(), difference));
+        QCOMPARE(run.out, QByteArray("Nothing was written: the chip is as it was.\nResult: FAIL\n"));
+        QCOMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
+    } else {
+        QCOMPARE(QString::fromUtf8(run.err),
+                 u"qv12-chip: %1; programming all the same (--polarity-mismatch continue)\n"_s.arg(difference));
+        QVERIFY(run.out.contains("strobe polarity         negative                    PASS\n"));
+        QCOMPARE(chip.setting(7), quint8(0xC1));
+    }
+}
+
+void TestChipTool::askedOnATerminal_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("status");
+    QTest::newRow("yes") << QByteArray("y\n") << 0;
+    QTest::newRow("no") << QByteArray("n\n") << 3;
+}
+
+void TestChipTool::askedOnATerminal()
+{
+    // On a terminal (script(1) gives the tool one) the question is asked and answered,
+    // and programming shows its progress on one line of stderr.
+    QFETCH(QByteArray, answer);
+    QFETCH(int, status);
+    SimulatedChip chip;
+    const QString command = QStringList{QStringLiteral(QV12_CHIP_TOOL), u"--port"_s, u"1="_s + chip.devicePath(),
+                                        u"program"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s,
+                                        u"--handshake"_s, u"dtr"_s, u"--db"_s, m_db, u"--entry"_s,
+                                        u"'DW 650-LV'"_s, u"--auto-identity"_s}
+                                .join(u' ');
+    QProcess terminal;
+    terminal.start(u"script"_s, {u"-qec"_s, command, u"/dev/null"_s});
+    QVERIFY(terminal.waitForStarted());
+    terminal.write(answer);
+    QVERIFY(terminal.waitForFinished(60000));
+    QCOMPARE(terminal.exitCode(), status);
+    const QByteArray screen = terminal.readAll();
+    QVERIFY2(screen.contains(u"COM1 (%1): the chip detects strobe polarity positive, the configuration has "
+                             "negative. Program anyway? [y/N] "_s.arg(chip.devicePath()).toUtf8()),
+             screen.constData());
+    if (status == 0) {
+        QVERIFY(screen.contains(u"\rprogramming COM1 (%1): setting 4 of 4\x1b[K"_s.arg(chip.devicePath()).toUtf8()));
+        QVERIFY(screen.contains("Result: PASS"));
+        QCOMPARE(chip.setting(7), quint8(0xC1));
+    } else {
+        QVERIFY(screen.contains("Nothing was written: the chip is as it was."));
+        QCOMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
+    }
+}
+
+void TestChipTool::powerCommands()
+{
+    SimulatedChip chip;
+    const QStringList known{u"--handshake"_s, u"dtr"_s};
+    const ToolResult sleep = runChipTool(onChip(chip, QStringList{u"sleep"_s} + known));
+    QCOMPARE(sleep.status, 0);
+    QCOMPARE(QString::fromUtf8(sleep.out), u"Sent sleep to COM1 (%1).\n"_s.arg(chip.devicePath()));
+    QCOMPARE(chip.received().bytes(), QByteArray("\x18\x1bS\x18"));
+    QTRY_VERIFY(chip.isAsleep());
+
+    chip.clearTranscript();
+    const ToolResult wake = runChipTool(onChip(chip, QStringList{u"wake"_s, u"--json"_s, u"--given-ports-only"_s} + known));
+    QCOMPARE(wake.status, 0);
+    QCOMPARE(chip.received().bytes(), QByteArray("\0\x18", 2));
+    QVERIFY(!chip.isAsleep());
+    const QJsonObject o = jsonLines(wake.out).value(0);
+    QCOMPARE(o[u"port"_s].toInt(), 1);
+    QCOMPARE(o[u"woken"_s].toArray(), QJsonArray{1});
+
+    chip.clearTranscript();
+    const ToolResult reset = runChipTool(onChip(chip, QStringList{u"reset"_s} + known));
+    QCOMPARE(reset.status, 0);
+    QCOMPARE(QString::fromUtf8(reset.out), u"Sent reset to COM1 (%1).\n"_s.arg(chip.devicePath()));
+    QCOMPARE(chip.received().bytes(), QByteArray("\x1b@"));
+}
+
+void TestChipTool::log()
+{
+    SimulatedChip chip;
+    const QString path = m_dir.filePath(u"traffic.log"_s);
+    const ToolResult run = runChipTool(onChip(chip, {u"identify"_s, u"--handshake"_s, u"xon"_s, u"--log"_s, path}));
+    QCOMPARE(run.status, 0);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    const QString device = QRegularExpression::escape(chip.devicePath());
+    const QStringList patterns{
+        u"^ +\\d+\\.\\d{3}  COM1 9600    opened %1, Xon-Xoff$"_s.arg(device),
+        u"^ +\\d+\\.\\d{3}  COM1 9600    -> 1B 49 {44}\\.I$"_s,
+        u"^ +\\d+\\.\\d{3}  COM1 9600    <- 4B 54 20 36 31 30 2D 53 54 20 20 20 20 20 20 20  KT 610-ST {7}$"_s,
+        u"^ +\\d+\\.\\d{3}  COM1 9600    <- 51 56 31 32 20 46 57 20 32 2E 30 37 {14}QV12 FW 2.07$"_s,
+        u"^ +\\d+\\.\\d{3}  COM1 9600    closed$"_s,
+        u"^$"_s};
+    QCOMPARE(lines.size(), patterns.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        QVERIFY2(QRegularExpression(patterns.at(i)).match(lines.at(i)).hasMatch(), qPrintable(lines.at(i)));
+}
+
+void TestChipTool::interrupted()
+{
+    // Ctrl-C during programming: the job stops at its next wait, the port is closed, and
+    // what was written is said.
+    SimulatedChip chip;
+    WatchedProcess tool;
+    tool.start(QStringLiteral(QV12_CHIP_TOOL),
+               onChip(chip, {u"program"_s, u"--db"_s, m_db, u"--entry"_s, u"KT 620-ST"_s, u"--identity"_s,
+                             u"KT 620-ST"_s, u"--handshake"_s, u"dtr"_s}));
+    QVERIFY(QTest::qWaitFor([&] { return settingWrites(chip) >= 2; }, 30000));
+    tool.signal(SIGINT);
+    QVERIFY(tool.waitForEnd());
+    QCOMPARE(tool.status(), 130);
+    QCOMPARE(QString::fromUtf8(tool.err()), u"qv12-chip: interrupted; the chip on COM1 (%1) may be partly "
+                                            "programmed: program it again\n"_s.arg(chip.devicePath()));
+    // The setting in flight when the job stopped has no echo.
+    const QRegularExpression partly(u"^Wrote (\\d+) of 13 settings before it stopped: the chip is partly "
+                                    "programmed.\n(  setting \\d+: wrote 0x[0-9A-F]{2}, no echo\n)?Result: FAIL\n$"_s);
+    const QRegularExpressionMatch match = partly.match(QString::fromUtf8(tool.out()));
+    QVERIFY2(match.hasMatch(), tool.out().constData());
+    QCOMPARE(match.captured(1).toInt(), settingWrites(chip));
+    QVERIFY(settingWrites(chip) < 13);
+}
+
+QTEST_GUILESS_MAIN(TestChipTool)
+#include "tst_chiptool.moc"

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The production line's verdict in letters five lines high, readable from across the
+// bench; green or red when colour is wanted (standard output is a terminal).
+QString bigVerdict(bool passed, bool colour);

@@ -1,0 +1,128 @@
+#include "tools/chiptool/chiplocator.h"
+
+#include "protocol/detection.h"
+#include "tools/chiptool/chipsession.h"
+#include "tools/chiptool/console.h"
+#include "tools/chiptool/failurewords.h"
+#include "tools/chiptool/tooloptions.h"
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int DetectHandshakeIndex = 1;  // "DSR/DTR Mode", as the dialog starts
+
+ToolError interrupted()
+{
+    return ToolError{Interrupted, u"interrupted"_s};
+}
+
+LocatedChip located(int port, const QString &speed, const Detection::PortResult &result, bool scanned)
+{
+    LocatedChip found;
+    found.chip.PortNumber = qint16(port);
+    found.chip.Speed = speed;
+    found.chip.Handshake = qint16(result.handshakeIndex + 1);
+    found.chip.ChipFound = true;
+    found.identity = result.identity;
+    found.scanned = scanned;
+    return found;
+}
+
+std::variant<LocatedChip, ToolError> onKnownLine(ChipSession &session)
+{
+    const ToolOptions &o = session.options();
+    SerialLink &link = session.link();
+    const int port = *o.com;
+    if (o.handshake) {
+        LocatedChip given;
+        given.chip = ConnectionSettings{qint16(port), *o.speed, qint16(*o.handshake), true};
+        return given;
+    }
+    session.console().progress(u"asking %1 for its identity"_s.arg(session.where(port, *o.speed)));
+    const Detection::PortResult result = Detection::DetectOnPort(link, port, *o.speed, DetectHandshakeIndex);
+    session.console().progress({});
+    if (link.isAborted())
+        return interrupted();
+    if (auto error = session.takePortError())
+        return *error;
+    if (!result.found) {
+        return ToolError{NoChip, u"%1: no chip answered the identity request; check the chip's "
+                                 "power and cable and the speed, or let qv12-chip detect find it"_s
+                                     .arg(session.where(port, *o.speed))};
+    }
+    return located(port, *o.speed, result, false);
+}
+
+std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
+{
+    const ToolOptions &o = session.options();
+    SerialLink &link = session.link();
+    Console &console = session.console();
+
+    session.refreshPorts();
+    QStringList scanned;
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+        if ((!o.com || port == *o.com) && link.PortExists(port))
+            scanned.append(session.portName(port));
+    }
+    if (scanned.isEmpty() && o.com) {
+        const LinkFailure missing{LinkFailure::Kind::NoDevice, *o.com, session.ports().device(*o.com), {}};
+        return ToolError{PortError, FailureWords::line(missing, session.ports())};
+    }
+    if (scanned.isEmpty()) {
+        return ToolError{NoChip, u"there is no serial port to look for the chip on; plug in the "
+                                 "serial adapter, or give its device with --port N=DEVICE"_s};
+    }
+
+    Detection::ScanHooks hooks;
+    if (o.com || o.speed) {
+        hooks.wanted = [&o](int port, const QString &speed) {
+            return (!o.com || port == *o.com) && (!o.speed || speed == *o.speed);
+        };
+    }
+    hooks.attempting = [&](int port, const QString &speed) {
+        console.progress(u"looking for the chip on %1"_s.arg(session.where(port, speed)));
+    };
+    hooks.found = [&](int port, int) {
+        console.progress(u"identifying the chip on %1"_s.arg(session.portName(port)));
+    };
+    console.progress(u"waking the chip"_s);
+    link.takeFailures();
+    const Detection::AutodetectResult result = Detection::autodetect(link, hooks);
+    console.progress({});
+    if (link.isAborted())
+        return interrupted();
+
+    const std::optional<ToolError> portError = session.takePortError();
+    if (result.found()) {
+        if (portError)
+            console.note(u"the scan passed over %1"_s.arg(portError->line));
+        return located(result.scan.port, result.scan.speed, result.identification, true);
+    }
+    if (result.scan.found) {
+        // It answered the probes, then not the identity request: often a device that is
+        // not a QV12, or a chip in the middle of a restart.
+        return ToolError{NoChip, u"%1: something answered the probes but not the identity request; "
+                                 "check that it is a QV12 chip and run the command again"_s
+                                     .arg(session.where(result.scan.port, result.scan.speed))};
+    }
+    // A port that could not be opened may be the one with the chip behind it.
+    if (portError)
+        return *portError;
+    return ToolError{NoChip, u"no chip answered on %1%2; check the chip's power and cable"_s
+                                 .arg(scanned.join(u", "_s),
+                                      o.speed ? u" at "_s + *o.speed + u" bauds"_s : u" at any speed"_s)};
+}
+
+} // namespace
+
+std::variant<LocatedChip, ToolError> locateChip(ChipSession &session)
+{
+    const ToolOptions &o = session.options();
+    if (o.com && o.speed)
+        return onKnownLine(session);
+    return byScan(session);
+}

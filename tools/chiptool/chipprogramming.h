@@ -1,0 +1,34 @@
+#pragma once
+
+#include "protocol/configurationread.h"
+#include "protocol/programming.h"
+#include "tools/chiptool/exitstatus.h"
+#include "tools/chiptool/verification.h"
+
+#include <QList>
+
+#include <optional>
+
+class ChipSession;
+struct ProgrammingTarget;
+
+// What program does, and line for each chip: "Configure chipset" with the target, then
+// the configuration and identity read back and compared with what was written.
+struct ProgramRun
+{
+    ProgrammingResult programming;
+    std::optional<ConfigurationReading> readBack;  // once programming has run to its end
+    QList<Check> checks;
+    int settingCount = 0;   // the settings programming was to write
+    bool heard = false;     // the chip sent anything at all
+
+    bool passed() const;
+};
+
+ProgramRun programAndVerify(ChipSession &session, const ConnectionSettings &chip,
+                            const ProgrammingTarget &target, JobListener &listener);
+
+// Why a run did not pass, as the command's exit status and error line; nothing when it
+// passed. Port failures are taken from the session's link.
+std::optional<ToolError> judgeRun(ChipSession &session, const ConnectionSettings &chip,
+                                  const ProgrammingTarget &target, const ProgramRun &run);

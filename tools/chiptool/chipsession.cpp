@@ -1,0 +1,107 @@
+#include "tools/chiptool/chipsession.h"
+
+#include "serial/traffictext.h"
+#include "tools/chiptool/console.h"
+#include "tools/chiptool/failurewords.h"
+#include "tools/chiptool/simulatedstation.h"
+#include "tools/chiptool/tooloptions.h"
+#include "tools/chiptool/trafficlog.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+ChipSession::ChipSession(const ToolOptions &options, Console &console, QObject *parent)
+    : QObject(parent), m_options(options), m_console(console)
+{
+}
+
+ChipSession::~ChipSession()
+{
+    // The link's last close goes into the log before the log goes.
+    m_link.ClosePort();
+}
+
+std::optional<ToolError> ChipSession::start()
+{
+    for (const PortAssignment &assignment : m_options.ports)
+        m_ports.assign(assignment.port, assignment.device);
+    if (m_options.simulate) {
+        m_station = std::make_unique<SimulatedStation>();
+        QString error;
+        if (!m_station->start(&error))
+            return ToolError{PortError, u"the simulated chip could not start: %1"_s.arg(error)};
+        m_ports.assign(1, m_station->devicePath());
+    }
+    refreshPorts();
+
+    if (!m_options.logFile.isEmpty()) {
+        m_log = std::make_unique<TrafficLog>(m_link.traffic());
+        QString error;
+        if (!m_log->open(m_options.logFile, &error)) {
+            return ToolError{FileError, u"%1: cannot write the log: %2; give a file in a folder "
+                                        "you can write to"_s.arg(m_options.logFile, error)};
+        }
+    }
+    return std::nullopt;
+}
+
+void ChipSession::refreshPorts()
+{
+    // A bench may have other serial devices (a scanner, a scale) that must not get the
+    // wake-up byte or the scan's probes.
+    if (!m_options.givenPortsOnly)
+        m_ports.refresh();
+}
+
+quint64 ChipSession::mark() const
+{
+    return m_link.traffic().nextSequence();
+}
+
+bool ChipSession::heardSince(quint64 mark) const
+{
+    const QList<TrafficEvent> events = m_link.traffic().eventsSince(mark);
+    return std::any_of(events.cbegin(), events.cend(),
+                       [](const TrafficEvent &e) { return e.kind == TrafficEvent::Kind::Received; });
+}
+
+std::optional<ToolError> ChipSession::takePortError()
+{
+    const QList<LinkFailure> failures = m_link.takeFailures();
+    if (failures.isEmpty())
+        return std::nullopt;
+    return ToolError{PortError, FailureWords::line(FailureWords::principal(failures), m_ports)};
+}
+
+ToolError ChipSession::portFailure(int port)
+{
+    if (auto error = takePortError())
+        return *error;
+    return ToolError{PortError, u"%1: the port was lost; check the cable and the serial adapter"_s
+                                    .arg(portName(port))};
+}
+
+QString ChipSession::portName(int port) const
+{
+    const QString device = m_ports.device(port);
+    return device.isEmpty() ? u"COM%1 (no device)"_s.arg(port) : u"COM%1 (%2)"_s.arg(port).arg(device);
+}
+
+QString ChipSession::where(int port, const QString &speed) const
+{
+    return u"%1 at %2 bauds"_s.arg(portName(port), speed);
+}
+
+QString ChipSession::where(const ConnectionSettings &chip) const
+{
+    return where(chip.PortNumber, chip.Speed) + u", "_s + TrafficText::handshakeName(chip.Handshake);
+}
+
+std::optional<ToolError> ChipSession::logError() const
+{
+    if (!m_log || m_log->failure().isEmpty())
+        return std::nullopt;
+    return ToolError{FileError, u"%1: the log could not be written to the end: %2; make room "
+                                "or give another file"_s.arg(m_log->path(), m_log->failure())};
+}

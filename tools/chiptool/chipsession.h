@@ -1,0 +1,70 @@
+#pragma once
+
+#include "serial/connectionsettings.h"
+#include "serial/portmap.h"
+#include "serial/seriallink.h"
+#include "tools/chiptool/exitstatus.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class Console;
+class SimulatedStation;
+class TrafficLog;
+struct ToolOptions;
+
+// What one run of qv12-chip works with: its options and console, the COM numbers and
+// the one serial link over them, the simulated station of --simulate and the --log file.
+class ChipSession final : public QObject
+{
+    Q_OBJECT
+
+public:
+    ChipSession(const ToolOptions &options, Console &console, QObject *parent = nullptr);
+    ~ChipSession() override;
+
+    // Puts the ports in place (--port, --simulate, the system's serial ports) and opens
+    // the log; the error when that can't be done.
+    std::optional<ToolError> start();
+
+    const ToolOptions &options() const { return m_options; }
+    Console &console() { return m_console; }
+    PortMap &ports() { return m_ports; }
+    const PortMap &ports() const { return m_ports; }
+    SerialLink &link() { return m_link; }
+    SimulatedStation *station() { return m_station.get(); }
+
+    // Takes in the system's serial ports again (a device plugged in or pulled out since).
+    void refreshPorts();
+
+    // Marks where a chip job starts in the traffic record...
+    quint64 mark() const;
+    // ...and tells whether the chip has sent anything since.
+    bool heardSince(quint64 mark) const;
+
+    // The port failures the link has recorded since the last call, as one error line
+    // (status 4); nothing when there were none.
+    std::optional<ToolError> takePortError();
+    // The same for a job that ended on its port: the recorded failure, or that the port
+    // was lost when none is on record.
+    ToolError portFailure(int port);
+
+    // "COM1 (/dev/ttyUSB0) at 9600 bauds, DSR/DTR Mode", or without the handshake.
+    QString where(const ConnectionSettings &chip) const;
+    QString where(int port, const QString &speed) const;
+    QString portName(int port) const;
+
+    // The log's failure (status 5) if writing it failed during the run.
+    std::optional<ToolError> logError() const;
+
+private:
+    const ToolOptions &m_options;
+    Console &m_console;
+    std::unique_ptr<SimulatedStation> m_station;  // outlives the link, which may hold it open
+    PortMap m_ports;
+    SerialLink m_link{m_ports};
+    std::unique_ptr<TrafficLog> m_log;
+};

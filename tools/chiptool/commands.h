@@ -1,0 +1,17 @@
+#pragma once
+
+class ChipSession;
+
+// The commands of qv12-chip, each returning its exit status.
+namespace ChipCommands {
+
+int ports(ChipSession &session);     // portscommand.cpp
+int detect(ChipSession &session);    // detectcommands.cpp
+int identify(ChipSession &session);  // detectcommands.cpp
+int read(ChipSession &session);      // readcommands.cpp
+int verify(ChipSession &session);    // readcommands.cpp
+int program(ChipSession &session);   // programcommand.cpp
+int power(ChipSession &session);     // powercommand.cpp: sleep, wake, reset
+int line(ChipSession &session);      // linecommand.cpp
+
+} // namespace ChipCommands

@@ -1,0 +1,32 @@
+#include "tools/chiptool/commandsupport.h"
+
+#include "tools/chiptool/chipsession.h"
+#include "tools/chiptool/console.h"
+#include "tools/chiptool/resultjson.h"
+#include "tools/chiptool/tooloptions.h"
+
+using namespace Qt::StringLiterals;
+
+namespace CommandSupport {
+
+int finish(ChipSession &session, const QJsonObject &fields, std::optional<ToolError> error)
+{
+    if (!error)
+        error = session.logError();
+    else if (const auto logError = session.logError())
+        session.console().error(logError->line);
+    if (error)
+        session.console().error(error->line);
+    session.console().result(ResultJson::merged(ResultJson::head(session.options().commandName, error), fields));
+    return error ? error->status : Success;
+}
+
+std::variant<LocatedChip, ToolError> locate(ChipSession &session)
+{
+    auto found = locateChip(session);
+    if (const auto *chip = std::get_if<LocatedChip>(&found); chip && chip->scanned)
+        session.console().note(u"found the chip on %1"_s.arg(session.where(chip->chip)));
+    return found;
+}
+
+} // namespace CommandSupport

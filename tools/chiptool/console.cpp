@@ -1,0 +1,92 @@
+#include "tools/chiptool/console.h"
+
+#include <QJsonDocument>
+
+#include <cerrno>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+Console::Console(bool json, bool quiet)
+    : m_json(json)
+    , m_quiet(quiet)
+    , m_showProgress(!quiet && ::isatty(STDERR_FILENO))
+    , m_stdoutTerminal(::isatty(STDOUT_FILENO))
+{
+}
+
+void Console::write(int fd, const QString &text)
+{
+    // Straight to the descriptor: nothing waits in a buffer when the program is killed,
+    // and stdout and stderr keep their order on a terminal.
+    const QByteArray bytes = text.toUtf8();
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;  // a closed pipe: nobody reads what follows either
+        done += n;
+    }
+}
+
+void Console::text(const QString &text)
+{
+    if (m_json || text.isEmpty())
+        return;
+    clearProgress();
+    write(STDOUT_FILENO, text);
+}
+
+void Console::result(const QJsonObject &object)
+{
+    if (!m_json)
+        return;
+    clearProgress();
+    write(STDOUT_FILENO, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + u'\n');
+}
+
+void Console::note(const QString &line)
+{
+    if (m_quiet)
+        return;
+    clearProgress();
+    write(STDERR_FILENO, u"qv12-chip: "_s + line + u'\n');
+}
+
+void Console::error(const QString &line)
+{
+    clearProgress();
+    write(STDERR_FILENO, u"qv12-chip: "_s + line + u'\n');
+}
+
+void Console::prompt(const QString &question)
+{
+    clearProgress();
+    write(STDERR_FILENO, question);
+}
+
+void Console::progress(const QString &line)
+{
+    if (!m_showProgress)
+        return;
+    if (line.isEmpty()) {
+        clearProgress();
+        return;
+    }
+    if (m_progressShown && line == m_lastProgress)
+        return;
+    // Back to the start of the line, the text, the rest of the old text erased.
+    write(STDERR_FILENO, u"\r"_s + line + u"\x1b[K"_s);
+    m_progressShown = true;
+    m_lastProgress = line;
+}
+
+void Console::clearProgress()
+{
+    if (!m_progressShown)
+        return;
+    write(STDERR_FILENO, u"\r\x1b[K"_s);
+    m_progressShown = false;
+}

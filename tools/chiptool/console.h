@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+// Where qv12-chip's words go. Results to stdout: text for people, or with --json one
+// JSON object per line and nothing else. Errors to stderr, always, one line each; notes
+// to stderr unless -q. Progress updates one line of stderr in place, only on a terminal
+// and not with -q, so that a log of stderr holds no carriage returns.
+class Console final
+{
+public:
+    Console(bool json, bool quiet);
+    Console(const Console &) = delete;
+    Console &operator=(const Console &) = delete;
+
+    // Text for stdout (nothing with --json); flushed at once, for a pipe's reader.
+    void text(const QString &text);
+    // One JSON object and a newline on stdout (with --json only).
+    void result(const QJsonObject &object);
+    // "qv12-chip: " and the line on stderr, unless -q.
+    void note(const QString &line);
+    // "qv12-chip: " and the line on stderr.
+    void error(const QString &line);
+    // Replaces the progress line (on a terminal, without -q); an empty text clears it.
+    void progress(const QString &line);
+    // Asks on stderr, without a newline, for the answer typed after it.
+    void prompt(const QString &question);
+
+    // Whether standard output is a terminal (colours for the line's verdict).
+    bool stdoutIsTerminal() const { return m_stdoutTerminal; }
+
+private:
+    void clearProgress();
+    void write(int fd, const QString &text);
+
+    bool m_json;
+    bool m_quiet;
+    bool m_showProgress;
+    bool m_stdoutTerminal;
+    bool m_progressShown = false;
+    QString m_lastProgress;
+};

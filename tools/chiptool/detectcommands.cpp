@@ -1,0 +1,62 @@
+// qv12-chip detect and identify: where the chip is and who it says it is.
+#include "protocol/detection.h"
+#include "protocol/identification.h"
+#include "serial/traffictext.h"
+#include "tools/chiptool/chipsession.h"
+#include "tools/chiptool/commands.h"
+#include "tools/chiptool/commandsupport.h"
+#include "tools/chiptool/console.h"
+#include "tools/chiptool/resultjson.h"
+#include "tools/chiptool/resulttext.h"
+
+using namespace Qt::StringLiterals;
+
+namespace ChipCommands {
+
+int detect(ChipSession &session)
+{
+    const auto found = locateChip(session);
+    if (const auto *error = std::get_if<ToolError>(&found))
+        return CommandSupport::finish(session, {}, *error);
+    const LocatedChip &located = std::get<LocatedChip>(found);
+    const ConnectionSettings &chip = located.chip;
+
+    session.console().text(u"port:       %1\n"
+                           "speed:      %2 bauds\n"
+                           "handshake:  %3\n"
+                           "identity:   %4\n"_s
+                               .arg(session.portName(chip.PortNumber), chip.Speed,
+                                    TrafficText::handshakeName(chip.Handshake),
+                                    ResultText::chipText(located.identity)));
+    QJsonObject fields = ResultJson::line(session, chip);
+    fields.insert(u"identity"_s, ResultJson::chipText(located.identity));
+    fields.insert(u"name"_s, Detection::chipName(located.identity));
+    return CommandSupport::finish(session, fields, std::nullopt);
+}
+
+int identify(ChipSession &session)
+{
+    const auto found = CommandSupport::locate(session);
+    if (const auto *error = std::get_if<ToolError>(&found))
+        return CommandSupport::finish(session, {}, *error);
+    const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
+
+    const IdentityReading reading = Identification::identify(session.link(), chip);
+    std::optional<ToolError> error;
+    if (reading.end == JobEnd::Aborted)
+        error = ToolError{Interrupted, u"interrupted"_s};
+    else if (reading.end == JobEnd::PortFailed)
+        error = session.portFailure(chip.PortNumber);
+    else if (reading.identity.isEmpty())
+        error = ToolError{NoChip, u"%1: no answer to the identity request; check the chip's power and "
+                                  "cable"_s.arg(session.where(chip.PortNumber, chip.Speed))};
+
+    QJsonObject fields = ResultJson::line(session, chip);
+    if (!error) {
+        session.console().text(ResultText::chipText(reading.identity) + u'\n');
+        fields.insert(u"identity"_s, ResultJson::chipText(reading.identity));
+    }
+    return CommandSupport::finish(session, fields, error);
+}
+
+} // namespace ChipCommands

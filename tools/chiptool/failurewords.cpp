@@ -1,0 +1,69 @@
+#include "tools/chiptool/failurewords.h"
+
+#include "serial/portdetails.h"
+
+using namespace Qt::StringLiterals;
+
+namespace FailureWords {
+
+namespace {
+
+QString remedy(const LinkFailure &failure, const PortMap &ports)
+{
+    switch (failure.kind) {
+    case LinkFailure::Kind::NoDevice:
+        return u"check that the serial adapter is plugged in and that COM%1 is its number "
+               "(qv12-chip ports lists them, --port N=DEVICE sets one)"_s.arg(failure.port);
+    case LinkFailure::Kind::PermissionDenied:
+        return u"add your user to the dialout group (sudo adduser $USER dialout) and log in again"_s;
+    case LinkFailure::Kind::Busy: {
+        const PortDetails details = PortDetails::of(ports, failure.port);
+        const QString who = details.heldBy ? u" (process %1)"_s.arg(*details.heldBy) : QString();
+        return u"close the program that holds the port%1, such as a terminal program or "
+               "ModemManager, and try again"_s.arg(who);
+    }
+    case LinkFailure::Kind::Unplugged:
+        return u"check the cable and the serial adapter, then run the command again"_s;
+    case LinkFailure::Kind::Other:
+        break;
+    }
+    return u"check the serial port and its settings"_s;
+}
+
+int weight(LinkFailure::Kind kind)
+{
+    switch (kind) {
+    case LinkFailure::Kind::Unplugged:
+        return 0;
+    case LinkFailure::Kind::PermissionDenied:
+    case LinkFailure::Kind::Busy:
+        return 1;
+    case LinkFailure::Kind::Other:
+        return 2;
+    case LinkFailure::Kind::NoDevice:
+        break;
+    }
+    return 3;
+}
+
+} // namespace
+
+QString line(const LinkFailure &failure, const PortMap &ports)
+{
+    return failure.describe() + u"; "_s + remedy(failure, ports);
+}
+
+LinkFailure principal(const QList<LinkFailure> &failures)
+{
+    LinkFailure best;
+    int bestWeight = 100;
+    for (const LinkFailure &failure : failures) {
+        if (weight(failure.kind) < bestWeight) {
+            best = failure;
+            bestWeight = weight(failure.kind);
+        }
+    }
+    return best;
+}
+
+} // namespace FailureWords

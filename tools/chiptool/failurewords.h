@@ -1,0 +1,21 @@
+#pragma once
+
+#include "serial/linkfailure.h"
+#include "serial/portmap.h"
+
+#include <QList>
+#include <QString>
+
+// qv12-chip's one line for a port that let a command down: where and what (as the
+// window says it) and, after a semicolon, the likely fix in a terminal user's words.
+namespace FailureWords {
+
+// "COM2 (/dev/ttyUSB0): permission denied; add your user to the dialout group ..."
+// ports tells who holds a busy port, when the system knows.
+QString line(const LinkFailure &failure, const PortMap &ports);
+
+// The failure that says most: the first of the most telling kind (a port that was lost
+// before one that then could not be opened again).
+LinkFailure principal(const QList<LinkFailure> &failures);
+
+} // namespace FailureWords

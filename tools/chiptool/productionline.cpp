@@ -1,0 +1,245 @@
+#include "tools/chiptool/productionline.h"
+
+#include "config/wordmeaning.h"
+#include "protocol/detection.h"
+#include "tools/chiptool/auditfile.h"
+#include "tools/chiptool/banner.h"
+#include "tools/chiptool/chiplocator.h"
+#include "tools/chiptool/chipprogramming.h"
+#include "tools/chiptool/chipsession.h"
+#include "tools/chiptool/commandsupport.h"
+#include "tools/chiptool/console.h"
+#include "tools/chiptool/failurewords.h"
+#include "tools/chiptool/programmingtarget.h"
+#include "tools/chiptool/resultjson.h"
+#include "tools/chiptool/resulttext.h"
+#include "tools/chiptool/simulatedstation.h"
+#include "tools/chiptool/terminallistener.h"
+#include "tools/chiptool/tooloptions.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QSysInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int AskHandshakeIndex = 1;  // "DSR/DTR Mode", as the dialog starts
+
+} // namespace
+
+ProductionLine::ProductionLine(ChipSession &session, const ProgrammingTarget &target, AuditFile &audit)
+    : m_session(session), m_target(target), m_audit(audit)
+{
+}
+
+int ProductionLine::run()
+{
+    const ToolOptions &o = m_session.options();
+    Console &console = m_session.console();
+    std::optional<Arrival> next;
+    if (o.com) {
+        m_port = *o.com;
+        m_speed = *o.speed;
+    } else {
+        next = findLine();
+        if (!next)
+            return end();
+    }
+    const QString identity = m_target.identity ? u", identity \"%1\""_s.arg(escapeControls(*m_target.identity))
+                                               : u", automatic identity"_s;
+    console.text(u"Station %1: \"%2\" (%3)%4. Ctrl-C ends.\n"_s
+                     .arg(m_session.where(m_port, m_speed), escapeControls(m_target.entry), *m_target.word, identity));
+
+    for (;;) {
+        if (!next) {
+            console.text(u"Waiting for a chip.\n"_s);
+            next = waitForChip();
+            if (!next)
+                break;
+        }
+        handle(*next);
+        next.reset();
+        if (m_error || m_session.link().isAborted() || (o.count && m_chips >= o.count))
+            break;
+        if (SimulatedStation *station = m_session.station())
+            station->replaceChip();
+        if (!waitUntilGone())
+            break;
+    }
+    return end();
+}
+
+std::optional<ProductionLine::Arrival> ProductionLine::findLine()
+{
+    bool said = false;
+    for (;;) {
+        auto found = CommandSupport::locate(m_session);
+        if (const auto *chip = std::get_if<LocatedChip>(&found)) {
+            m_port = chip->chip.PortNumber;
+            m_speed = chip->chip.Speed;
+            return Arrival{chip->chip, chip->identity};
+        }
+        const ToolError &error = std::get<ToolError>(found);
+        if (error.status != NoChip) {
+            if (error.status != Interrupted)
+                m_error = error;
+            return std::nullopt;
+        }
+        if (!said)
+            m_session.console().note(error.line + u"; looking again every second"_s);
+        said = true;
+        m_session.link().WaitMs(ScanAgainMs);
+        if (m_session.link().isAborted())
+            return std::nullopt;
+    }
+}
+
+bool ProductionLine::present()
+{
+    if (!m_session.ports().isPinned(m_port))
+        m_session.refreshPorts();
+    return m_session.link().PortExists(m_port);
+}
+
+void ProductionLine::pause(bool absent)
+{
+    const bool pinned = m_session.ports().isPinned(m_port);
+    m_session.link().WaitMs(absent ? (pinned ? PinnedPollMs : SystemPollMs) : GonePollMs);
+}
+
+ProductionLine::Answer ProductionLine::ask()
+{
+    SerialLink &link = m_session.link();
+    const Detection::PortResult result = Detection::DetectOnPort(link, m_port, m_speed, AskHandshakeIndex);
+    const QList<LinkFailure> failures = link.takeFailures();
+    Answer answer;
+    answer.found = result.found && !link.isAborted();
+    answer.identity = result.identity;
+    answer.handshake = result.handshakeIndex + 1;
+    answer.openFailed = !failures.isEmpty();
+    // A chip taken away takes its device with it on some stations: a missing or lost
+    // device is no chip. No access or another program on the port won't mend by waiting.
+    for (const LinkFailure &failure : failures) {
+        if (failure.kind != LinkFailure::Kind::NoDevice && failure.kind != LinkFailure::Kind::Unplugged) {
+            m_error = ToolError{PortError, FailureWords::line(failure, m_session.ports())};
+            break;
+        }
+    }
+    return answer;
+}
+
+std::optional<ProductionLine::Arrival> ProductionLine::waitForChip()
+{
+    SerialLink &link = m_session.link();
+    m_session.console().progress(u"waiting for a chip on %1"_s.arg(m_session.portName(m_port)));
+    for (;;) {
+        if (link.isAborted())
+            return std::nullopt;
+        if (!present()) {
+            pause(true);
+            continue;
+        }
+        const Answer answer = ask();
+        if (m_error || link.isAborted())
+            return std::nullopt;
+        if (answer.found) {
+            const int handshake = m_session.options().handshake.value_or(answer.handshake);
+            return Arrival{ConnectionSettings{qint16(m_port), m_speed, qint16(handshake), true}, answer.identity};
+        }
+        if (answer.openFailed)
+            pause(true);  // it failed at once: not a second request straight after
+    }
+}
+
+bool ProductionLine::waitUntilGone()
+{
+    SerialLink &link = m_session.link();
+    m_session.console().progress(u"waiting for the chip on %1 to be taken away"_s.arg(m_session.portName(m_port)));
+    for (;;) {
+        if (link.isAborted())
+            return false;
+        if (!present())
+            return true;
+        const Answer answer = ask();
+        if (m_error || link.isAborted())
+            return false;
+        if (!answer.found)
+            return true;
+        pause(false);
+    }
+}
+
+void ProductionLine::handle(const Arrival &arrival)
+{
+    Console &console = m_session.console();
+    ++m_chips;
+    console.progress({});
+    console.text(u"Chip %1 on %2: %3\n"_s.arg(m_chips).arg(m_session.portName(m_port),
+                                                          ResultText::chipText(arrival.identity)));
+    const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    QElapsedTimer clock;
+    clock.start();
+
+    m_session.link().takeFailures();
+    TerminalListener listener(console, m_session.link(), m_session.options().polarity,
+                              m_session.portName(m_port));
+    const ProgramRun run = programAndVerify(m_session, arrival.chip, m_target, listener);
+    const std::optional<ToolError> error = judgeRun(m_session, arrival.chip, m_target, run);
+    const qint64 durationMs = clock.elapsed();
+    const bool passed = run.passed();
+    passed ? ++m_passes : ++m_failures;
+
+    const QJsonObject line = record(arrival, run, error, durationMs, time);
+    QString reason;
+    if (!m_audit.append(line, &reason)) {
+        m_error = ToolError{FileError, u"%1: the audit line of chip %2 could not be written: %3; the line "
+                                       "stops here, make room or give another file"_s
+                                           .arg(m_audit.path()).arg(m_chips).arg(reason)};
+    }
+
+    if (error)
+        console.error(u"chip %1: %2"_s.arg(m_chips).arg(error->line));
+    console.result(ResultJson::merged(ResultJson::head(m_session.options().commandName, error), line));
+    console.text(bigVerdict(passed, console.stdoutIsTerminal())
+                 + u"Chip %1: %2 in %3 s. Take it away.\n"_s.arg(m_chips)
+                       .arg(passed ? u"PASS"_s : u"FAIL"_s)
+                       .arg(double(durationMs) / 1000.0, 0, 'f', 1));
+}
+
+QJsonObject ProductionLine::record(const Arrival &arrival, const ProgramRun &run,
+                                   const std::optional<ToolError> &error, qint64 durationMs,
+                                   const QString &time) const
+{
+    QJsonObject line = ResultJson::merged(ResultJson::line(m_session, arrival.chip), ResultJson::run(m_target, run));
+    line.insert(u"time"_s, time);
+    line.insert(u"host"_s, QSysInfo::machineHostName());
+    line.insert(u"pid"_s, QCoreApplication::applicationPid());
+    line.insert(u"chip"_s, m_chips);
+    line.insert(u"identity_before"_s, ResultJson::chipText(arrival.identity));
+    line.insert(u"duration_ms"_s, durationMs);
+    if (error)
+        line.insert(u"error"_s, error->line);
+    return line;
+}
+
+int ProductionLine::end()
+{
+    Console &console = m_session.console();
+    console.progress({});
+    const bool interrupted = m_session.link().isAborted();
+    console.text(u"%1: %2 chip%3, %4 passed, %5 failed.\n"_s
+                     .arg(interrupted ? u"Stopped"_s : u"Done"_s)
+                     .arg(m_chips).arg(m_chips == 1 ? QString() : u"s"_s)
+                     .arg(m_passes).arg(m_failures));
+    std::optional<ToolError> error = m_error;
+    if (!error && m_failures > 0) {
+        error = ToolError{Mismatch, u"%1 of %2 chips failed; their audit lines in %3 say why"_s
+                                        .arg(m_failures).arg(m_chips).arg(m_audit.path())};
+    }
+    const QJsonObject summary{{u"chips"_s, m_chips}, {u"passes"_s, m_passes}, {u"failures"_s, m_failures},
+                              {u"interrupted"_s, interrupted}};
+    return CommandSupport::finish(m_session, summary, error);
+}

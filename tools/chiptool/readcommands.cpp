@@ -1,0 +1,149 @@
+// qv12-chip read and verify: how the chip is configured now, and whether that is what
+// it should be.
+#include "config/wordmeaning.h"
+#include "protocol/configurationread.h"
+#include "protocol/exchanges.h"
+#include "tools/chiptool/chipsession.h"
+#include "tools/chiptool/commands.h"
+#include "tools/chiptool/commandsupport.h"
+#include "tools/chiptool/console.h"
+#include "tools/chiptool/programmingtarget.h"
+#include "tools/chiptool/resultjson.h"
+#include "tools/chiptool/resulttext.h"
+#include "tools/chiptool/tooloptions.h"
+#include "tools/chiptool/verification.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct ChipReading
+{
+    ConfigurationReading configuration;
+    std::optional<quint8> detectedPolarity;
+    std::optional<ToolError> error;
+};
+
+// Check configuration's reading, then the strobe polarity the chip's hardware detects
+// (GS "Sh"), on the port opened again for it.
+ChipReading readChip(ChipSession &session, const ConnectionSettings &chip, bool withPolarity)
+{
+    ChipReading out;
+    SerialLink &link = session.link();
+    const quint64 start = session.mark();
+    session.console().progress(u"reading %1"_s.arg(session.portName(chip.PortNumber)));
+    JobListener quiet;
+    out.configuration = ConfigurationRead::read(link, chip, quiet);
+    JobEnd end = out.configuration.end;
+    if (end == JobEnd::Done && withPolarity) {
+        if (ChipJob::open(link, chip)) {
+            out.detectedPolarity = Exchanges::readDetectedPolarity(link);
+            if (!link.isOpen())
+                end = ChipJob::portEnd(link);
+            link.ClosePort();
+        } else {
+            end = ChipJob::portEnd(link);
+        }
+    }
+    session.console().progress({});
+
+    if (end == JobEnd::Aborted)
+        out.error = ToolError{Interrupted, u"interrupted"_s};
+    else if (end != JobEnd::Done)
+        out.error = session.portFailure(chip.PortNumber);
+    else if (!session.heardSince(start))
+        out.error = ToolError{NoChip, u"%1: no answer from the chip; check its power and cable, and the "
+                                      "speed"_s.arg(session.where(chip.PortNumber, chip.Speed))};
+    return out;
+}
+
+QString modeName(bool software)
+{
+    return software ? u"Software"_s : u"Hardware"_s;
+}
+
+QString identityMethodName(bool user)
+{
+    return user ? u"User"_s : u"Automatic"_s;
+}
+
+} // namespace
+
+namespace ChipCommands {
+
+int read(ChipSession &session)
+{
+    const auto found = CommandSupport::locate(session);
+    if (const auto *error = std::get_if<ToolError>(&found))
+        return CommandSupport::finish(session, {}, *error);
+    const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
+
+    const ChipReading reading = readChip(session, chip, true);
+    QJsonObject fields = ResultJson::line(session, chip);
+    if (reading.error)
+        return CommandSupport::finish(session, fields, reading.error);
+
+    const ConfigurationReading &r = reading.configuration;
+    std::optional<ToolError> error;
+    if (!r.word) {
+        error = ToolError{NoChip, u"%1: the chip's configuration reply was %2 bytes long, not 2 or 4; "
+                                  "check the cable and read it again"_s
+                                      .arg(session.portName(chip.PortNumber)).arg(r.configurationReply.size())};
+    }
+    const QString polarity = ResultText::polarityName(reading.detectedPolarity.value_or(0));
+    session.console().text(
+        u"configuration mode:      %1\n"
+        "identity determination:  %2\n"
+        "configuration word:      %3\n"
+        "%4"
+        "mechanism identity:      %5\n"
+        "identity:                %6\n"
+        "detected polarity:       %7\n"_s
+            .arg(modeName(r.software()), identityMethodName(r.userIdentity()),
+                 r.word ? *r.word : u"no valid answer"_s, r.word ? fieldLines(*r.word) : QString(),
+                 escapeControls(r.mechanismIdentity()), ResultText::chipText(r.identityReply), polarity));
+
+    fields.insert(u"mode"_s, modeName(r.software()));
+    fields.insert(u"identity_determination"_s, identityMethodName(r.userIdentity()));
+    fields.insert(u"word"_s, r.word ? QJsonValue(*r.word) : QJsonValue(QJsonValue::Null));
+    fields.insert(u"fields"_s, r.word ? ResultJson::fields(*r.word) : QJsonArray());
+    fields.insert(u"mechanism_identity"_s, r.mechanismIdentity());
+    fields.insert(u"identity"_s, ResultJson::chipText(r.identityReply));
+    fields.insert(u"detected_polarity"_s, int(reading.detectedPolarity.value_or(0)));
+    return CommandSupport::finish(session, fields, error);
+}
+
+int verify(ChipSession &session)
+{
+    const auto resolved = resolveTarget(session.options(), session.console());
+    if (const auto *error = std::get_if<ToolError>(&resolved))
+        return CommandSupport::finish(session, {}, *error);
+    const ProgrammingTarget &target = std::get<ProgrammingTarget>(resolved);
+
+    const auto found = CommandSupport::locate(session);
+    if (const auto *error = std::get_if<ToolError>(&found))
+        return CommandSupport::finish(session, {}, *error);
+    const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
+
+    const ChipReading reading = readChip(session, chip, false);
+    QJsonObject fields = ResultJson::line(session, chip);
+    fields.insert(u"entry"_s, target.entry.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(target.entry));
+    fields.insert(u"word"_s, *target.word);
+    if (reading.error)
+        return CommandSupport::finish(session, fields, reading.error);
+
+    const QList<Check> checks = verifyReading(target, reading.configuration);
+    const bool passed = allPassed(checks);
+    session.console().text(ResultText::checks(checks) + ResultText::verdict(passed));
+    fields.insert(u"checks"_s, ResultJson::checks(checks));
+    fields.insert(u"identity"_s, ResultJson::chipText(reading.configuration.identityReply));
+    fields.insert(u"result"_s, passed ? u"PASS"_s : u"FAIL"_s);
+    std::optional<ToolError> error;
+    if (!passed) {
+        error = ToolError{Mismatch, u"%1: the chip differs from what it should hold (%2); qv12-chip program sets it"_s
+                                        .arg(session.portName(chip.PortNumber), failedNames(checks))};
+    }
+    return CommandSupport::finish(session, fields, error);
+}
+
+} // namespace ChipCommands

@@ -1,0 +1,95 @@
+#include "tools/chiptool/resultjson.h"
+
+#include "config/wordmeaning.h"
+#include "serial/traffictext.h"
+#include "tools/chiptool/chipprogramming.h"
+#include "tools/chiptool/chipsession.h"
+#include "tools/chiptool/programmingtarget.h"
+
+using namespace Qt::StringLiterals;
+
+namespace ResultJson {
+
+namespace {
+
+QJsonValue optionalText(const std::optional<QString> &text)
+{
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+} // namespace
+
+QJsonValue chipText(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes);
+}
+
+QJsonObject head(const QString &command, const std::optional<ToolError> &error)
+{
+    QJsonObject object{{u"command"_s, command}, {u"status"_s, error ? int(error->status) : 0}};
+    if (error)
+        object.insert(u"error"_s, error->line);
+    return object;
+}
+
+QJsonObject line(const ChipSession &session, const ConnectionSettings &chip)
+{
+    return {{u"port"_s, chip.PortNumber},
+            {u"device"_s, session.ports().device(chip.PortNumber)},
+            {u"speed"_s, chip.Speed.toInt()},
+            {u"handshake"_s, chip.Handshake ? QJsonValue(TrafficText::handshakeName(chip.Handshake))
+                                            : QJsonValue(QJsonValue::Null)}};
+}
+
+QJsonArray settings(const QList<SettingWrite> &writes)
+{
+    QJsonArray array;
+    for (const SettingWrite &w : writes) {
+        array.append(QJsonObject{{u"setting"_s, w.setting}, {u"value"_s, w.value},
+                                 {u"echo"_s, w.echo}, {u"ok"_s, w.echoed()}});
+    }
+    return array;
+}
+
+QJsonArray checks(const QList<Check> &checks)
+{
+    QJsonArray array;
+    for (const Check &c : checks) {
+        array.append(QJsonObject{{u"check"_s, c.name}, {u"expected"_s, c.expected},
+                                 {u"actual"_s, c.actual}, {u"ok"_s, c.ok}});
+    }
+    return array;
+}
+
+QJsonArray fields(const QString &word)
+{
+    QJsonArray array;
+    for (const FieldMeaning &f : wordMeaning(word))
+        array.append(QJsonObject{{u"field"_s, f.label}, {u"meaning"_s, f.meaning}, {u"known"_s, f.known}});
+    return array;
+}
+
+QJsonObject run(const ProgrammingTarget &target, const ProgramRun &run)
+{
+    const ProgrammingResult &p = run.programming;
+    return {{u"entry"_s, target.entry.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(target.entry)},
+            {u"word"_s, optionalText(target.word)},
+            {u"identity_written"_s, target.input.userIdentity ? QJsonValue(target.input.name.left(16))
+                                                               : QJsonValue(QJsonValue::Null)},
+            {u"detected_polarity"_s, p.detectedPolarity ? QJsonValue(*p.detectedPolarity)
+                                                        : QJsonValue(QJsonValue::Null)},
+            {u"settings"_s, settings(p.writes)},
+            {u"settings_total"_s, run.settingCount},
+            {u"identity_after"_s, p.end == JobEnd::Done ? chipText(p.identity) : QJsonValue(QJsonValue::Null)},
+            {u"checks"_s, checks(run.checks)},
+            {u"result"_s, run.passed() ? u"PASS"_s : u"FAIL"_s}};
+}
+
+QJsonObject merged(QJsonObject a, const QJsonObject &b)
+{
+    for (auto it = b.begin(); it != b.end(); ++it)
+        a.insert(it.key(), it.value());
+    return a;
+}
+
+} // namespace ResultJson

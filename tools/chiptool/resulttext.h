@@ -1,0 +1,26 @@
+#pragma once
+
+#include "protocol/programming.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+struct Check;
+struct ProgramRun;
+
+// The pieces of qv12-chip's results for people at a terminal. Text from the chip is
+// taken byte for byte as ISO 8859-1, its control characters shown as \xNN.
+namespace ResultText {
+
+QString chipText(const QByteArray &bytes);
+// One line per check: its name, what was expected, PASS or "FAIL: reads ...".
+QString checks(const QList<Check> &checks);
+// What programming wrote and how the chip echoed it; how far it got when it stopped.
+QString writes(const ProgramRun &run);
+// A strobe polarity as the chip answers it: "positive", "negative", or "unknown (5)".
+QString polarityName(int polarity);
+// "Result: PASS" or "Result: FAIL", with its newline.
+QString verdict(bool passed);
+
+} // namespace ResultText

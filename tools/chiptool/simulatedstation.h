@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class SimulatedChip;
+
+// --simulate: a simulated chip on a station, behind a symbolic link that COM1 stands
+// for. For the production line the station plays the operator too: once a chip's
+// result is shown it is taken away (its device goes), and a fresh chip from the factory
+// is put in after a short pause, behind the same link.
+class SimulatedStation final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int Baud = 9600;
+    static constexpr int ArrivalPauseMs = 500;  // from taking a chip away to the next one
+
+    explicit SimulatedStation(QObject *parent = nullptr);
+    ~SimulatedStation() override;
+
+    // Makes the link and puts the first chip in; false with the reason when it can't.
+    bool start(QString *error);
+    // The path COM1 is given.
+    QString devicePath() const;
+
+    // The chip is taken away now, and a fresh one put in after ArrivalPauseMs (while
+    // events run).
+    void replaceChip();
+
+private:
+    bool putChip(QString *error);
+
+    QTemporaryDir m_directory;
+    std::unique_ptr<SimulatedChip> m_chip;
+    int m_pending = 0;  // replacements asked for that have not yet come
+};

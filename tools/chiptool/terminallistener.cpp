@@ -1,0 +1,46 @@
+#include "tools/chiptool/terminallistener.h"
+
+#include "tools/chiptool/console.h"
+#include "tools/chiptool/resulttext.h"
+#include "tools/chiptool/terminalquestion.h"
+
+using namespace Qt::StringLiterals;
+
+TerminalListener::TerminalListener(Console &console, SerialLink &link, ToolOptions::Polarity polarity,
+                                   const QString &where)
+    : m_console(console), m_link(link), m_polarity(polarity), m_where(where)
+{
+}
+
+bool TerminalListener::programDespitePolarity(quint8 detected, int chosen)
+{
+    const QString difference = u"the chip detects strobe polarity %1, the configuration has %2"_s
+                                   .arg(ResultText::polarityName(detected), ResultText::polarityName(chosen));
+    switch (m_polarity) {
+    case ToolOptions::Polarity::Continue:
+        m_console.note(difference + u"; programming all the same (--polarity-mismatch continue)"_s);
+        return true;
+    case ToolOptions::Polarity::Abort:
+        return false;
+    case ToolOptions::Polarity::Ask:
+        break;
+    }
+    if (!TerminalQuestion::canAsk())
+        return false;
+    return TerminalQuestion::askYesNo(m_console, m_link,
+                                      u"%1: %2. Program anyway?"_s.arg(m_where, difference));
+}
+
+void TerminalListener::progress(int done, int total, const QString &step)
+{
+    // Programming counts its settings, then the reset and the identity request.
+    const int settings = total - 2;
+    QString what;
+    if (step == u"reset"_s)
+        what = u"restarting the chip"_s;
+    else if (step == u"identity"_s)
+        what = u"asking for its new identity"_s;
+    else
+        what = u"setting %1 of %2"_s.arg(done + 1).arg(settings);
+    m_console.progress(u"programming %1: %2"_s.arg(m_where, what));
+}

@@ -1,0 +1,286 @@
+#include "tools/chiptool/tooloptions.h"
+
+#include "tools/chiptool/exitstatus.h"
+#include "protocol/commands.h"
+
+#include <QCommandLineParser>
+#include <QHash>
+
+#include <initializer_list>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Command = ToolOptions::Command;
+
+struct CommandInfo
+{
+    Command command;
+    QStringList accepts;  // options beyond the common ones
+};
+
+// The options every command takes: where the ports are, and how to report.
+const QStringList CommonOptions{u"port"_s, u"simulate"_s, u"given-ports-only"_s, u"json"_s, u"log"_s, u"q"_s};
+const QStringList LineOptions{u"com"_s, u"speed"_s, u"handshake"_s};
+
+const QHash<QString, CommandInfo> &commands()
+{
+    static const QHash<QString, CommandInfo> table{
+        {u"ports"_s, {Command::Ports, {}}},
+        {u"detect"_s, {Command::Detect, {u"com"_s, u"speed"_s}}},
+        {u"identify"_s, {Command::Identify, LineOptions}},
+        {u"read"_s, {Command::Read, LineOptions}},
+        {u"program"_s, {Command::Program, LineOptions + QStringList{u"word"_s, u"db"_s, u"entry"_s,
+                        u"hardware"_s, u"identity"_s, u"auto-identity"_s, u"polarity-mismatch"_s}}},
+        {u"verify"_s, {Command::Verify, LineOptions + QStringList{u"word"_s, u"db"_s, u"entry"_s,
+                       u"identity"_s}}},
+        {u"sleep"_s, {Command::Sleep, LineOptions}},
+        {u"wake"_s, {Command::Wake, LineOptions}},
+        {u"reset"_s, {Command::Reset, LineOptions}},
+        {u"line"_s, {Command::Line, LineOptions + QStringList{u"db"_s, u"entry"_s, u"identity"_s,
+                     u"auto-identity"_s, u"polarity-mismatch"_s, u"audit"_s, u"count"_s}}},
+    };
+    return table;
+}
+
+ParsedCommandLine refuse(const QString &problem)
+{
+    ParsedCommandLine result;
+    result.exitCode = UsageError;
+    result.error = u"qv12-chip: %1\n\n"_s.arg(problem) + toolUsage();
+    return result;
+}
+
+ParsedCommandLine exitWith(const QString &output)
+{
+    ParsedCommandLine result;
+    result.output = output;
+    return result;
+}
+
+// A name as the option is written on the command line.
+QString spelled(const QString &name)
+{
+    return name.size() == 1 ? u"-"_s + name : u"--"_s + name;
+}
+
+} // namespace
+
+const QString &toolUsage()
+{
+    static const QString usage = uR"(Usage: qv12-chip [OPTIONS] COMMAND [COMMAND OPTIONS]
+Finds, reads, programs and verifies the QV12 chip on a serial port, for scripts,
+service benches and production lines.
+
+Commands:
+  ports                   the COM numbers, their devices, and what the system
+                          knows of each (USB description, maker, serial number)
+  detect [--com N] [--speed BAUD]
+                          wake the chip and scan for it (only COM N, only BAUD);
+                          prints its port, speed, handshake and identity
+  identify                the chip's identity text
+  read                    its modes, configuration word with each field in
+                          words, identity and detected strobe polarity
+  program (--word W | --db FILE --entry NAME | --hardware)
+          (--identity NAME | --auto-identity)
+          [--polarity-mismatch abort|continue]
+                          program the chip, read it back and compare
+  verify (--word W | --db FILE --entry NAME) [--identity NAME]
+                          read the chip back and compare, PASS or FAIL per field
+  sleep | wake | reset    the power commands (the chip does not answer them)
+  line --db FILE --entry NAME (--identity NAME | --auto-identity)
+       --audit FILE.jsonl [--count N] [--polarity-mismatch abort|continue]
+                          production: wait for a chip, program and verify it,
+                          append an audit line, wait until it is taken away;
+                          again until Ctrl-C (or N chips)
+
+Options:
+  --port N=DEVICE         put DEVICE on COM N (1 to 6), e.g. --port 2=/dev/ttyUSB0;
+                          repeatable
+  --simulate              a simulated chip on COM1 (line: a fresh one after each)
+  --given-ports-only      only the COM numbers of --port and --simulate: the
+                          system's other serial ports are left alone
+  --com N --speed BAUD    the chip's line, so that no scan is needed
+  --handshake xon|dtr     with --com and --speed: the chip's handshake, so that it
+                          is not asked for it
+  --json                  one JSON object per result on stdout
+  --log FILE              every byte both ways, with time, COM number and speed
+  -q, --quiet             no progress and no notes on stderr; errors only
+  -h, --help              this text
+  --version               the program's revision
+
+Exit status: 0 success; 1 no chip found or no answer; 2 usage error;
+3 programming or verification mismatch; 4 port error; 5 database, audit or log
+file error; 130 interrupted. The manual page qv12-chip(1) has the details.
+)"_s;
+    return usage;
+}
+
+ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QList<QCommandLineOption> options{
+        {{u"h"_s, u"help"_s}, QString()},
+        {u"version"_s, QString()},
+        {u"port"_s, QString(), u"N=DEVICE"_s},
+        {u"simulate"_s, QString()},
+        {u"given-ports-only"_s, QString()},
+        {u"com"_s, QString(), u"N"_s},
+        {u"speed"_s, QString(), u"BAUD"_s},
+        {u"handshake"_s, QString(), u"MODE"_s},
+        {u"json"_s, QString()},
+        {u"log"_s, QString(), u"FILE"_s},
+        {{u"q"_s, u"quiet"_s}, QString()},
+        {u"word"_s, QString(), u"W"_s},
+        {u"db"_s, QString(), u"FILE"_s},
+        {u"entry"_s, QString(), u"NAME"_s},
+        {u"hardware"_s, QString()},
+        {u"identity"_s, QString(), u"NAME"_s},
+        {u"auto-identity"_s, QString()},
+        {u"polarity-mismatch"_s, QString(), u"WHAT"_s},
+        {u"audit"_s, QString(), u"FILE"_s},
+        {u"count"_s, QString(), u"N"_s},
+    };
+    parser.addOptions(options);
+    if (!parser.parse(arguments))
+        return refuse(parser.errorText());
+
+    if (parser.isSet(u"help"_s))
+        return exitWith(toolUsage());
+    if (parser.isSet(u"version"_s))
+        return exitWith(u"qv12-chip " QV12_REVISION "\n"_s);
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return refuse(u"a command is needed"_s);
+    if (positional.size() > 1)
+        return refuse(u"unexpected argument \"%1\""_s.arg(positional.at(1)));
+    const QString name = positional.first();
+    const auto known = commands().constFind(name);
+    if (known == commands().constEnd())
+        return refuse(u"unknown command \"%1\""_s.arg(name));
+
+    ParsedCommandLine parsed;
+    ToolOptions &o = parsed.options;
+    o.command = known->command;
+    o.commandName = name;
+
+    // Every option given must be one the command takes, and only "--port" may repeat.
+    for (const QString &option : parser.optionNames()) {
+        const QString canonical = option == u"quiet"_s ? u"q"_s : option;
+        if (!CommonOptions.contains(canonical) && !known->accepts.contains(canonical))
+            return refuse(u"%1 does not apply to %2"_s.arg(spelled(option), name));
+        if (canonical != u"port"_s && parser.optionNames().count(option) > 1)
+            return refuse(u"%1 is given twice"_s.arg(spelled(option)));
+    }
+
+    o.simulate = parser.isSet(u"simulate"_s);
+    o.givenPortsOnly = parser.isSet(u"given-ports-only"_s);
+    o.json = parser.isSet(u"json"_s);
+    o.quiet = parser.isSet(u"q"_s);
+    o.logFile = parser.value(u"log"_s);
+    if (parser.isSet(u"log"_s) && o.logFile.isEmpty())
+        return refuse(u"--log needs a file name"_s);
+
+    QList<int> taken;
+    if (o.simulate)
+        taken.append(1);
+    for (const QString &value : parser.values(u"port"_s)) {
+        QString error;
+        const std::optional<PortAssignment> assignment = parsePortAssignment(value, &error);
+        if (!assignment)
+            return refuse(u"--port %1: %2"_s.arg(value, error));
+        if (taken.contains(assignment->port)) {
+            return refuse(o.simulate && assignment->port == 1
+                              ? u"--port %1: COM1 is taken by --simulate"_s.arg(value)
+                              : u"--port %1: COM%2 is given twice"_s.arg(value).arg(assignment->port));
+        }
+        taken.append(assignment->port);
+        o.ports.append(*assignment);
+    }
+
+    if (parser.isSet(u"com"_s)) {
+        bool ok = false;
+        QString text = parser.value(u"com"_s);
+        if (text.startsWith(u"COM"_s, Qt::CaseInsensitive))
+            text = text.mid(3);
+        const int com = text.toInt(&ok);
+        if (!ok || com < PortMap::FirstPort || com > PortMap::LastPort)
+            return refuse(u"--com wants a COM number from 1 to 6, not \"%1\""_s.arg(parser.value(u"com"_s)));
+        o.com = com;
+    }
+    if (parser.isSet(u"speed"_s)) {
+        const QString speed = parser.value(u"speed"_s);
+        if (!Commands::SpeedList().contains(speed)) {
+            return refuse(u"--speed wants one of %1, not \"%2\""_s
+                              .arg(Commands::SpeedList().join(u", "_s), speed));
+        }
+        o.speed = speed;
+    }
+    if (parser.isSet(u"handshake"_s)) {
+        const QString mode = parser.value(u"handshake"_s);
+        if (mode == u"xon"_s)
+            o.handshake = 1;
+        else if (mode == u"dtr"_s)
+            o.handshake = 2;
+        else
+            return refuse(u"--handshake is xon or dtr, not \"%1\""_s.arg(mode));
+    }
+    // detect may narrow its scan to a port or a speed; the others take a whole line.
+    if (o.command != Command::Detect && o.com.has_value() != o.speed.has_value())
+        return refuse(u"--com and --speed go together"_s);
+    if (o.handshake && !o.com)
+        return refuse(u"--handshake needs --com and --speed"_s);
+
+    if (parser.isSet(u"word"_s))
+        o.word = parser.value(u"word"_s);
+    o.database = parser.value(u"db"_s);
+    o.entry = parser.value(u"entry"_s);
+    o.hardware = parser.isSet(u"hardware"_s);
+    if (parser.isSet(u"identity"_s)) {
+        o.identity = parser.value(u"identity"_s);
+        if (o.identity->isEmpty())
+            return refuse(u"--identity needs a name"_s);
+    }
+    o.autoIdentity = parser.isSet(u"auto-identity"_s);
+    if (parser.isSet(u"db"_s) != parser.isSet(u"entry"_s))
+        return refuse(u"--db and --entry go together"_s);
+    if (parser.isSet(u"db"_s) && o.database.isEmpty())
+        return refuse(u"--db needs a file name"_s);
+
+    const int sources = int(o.word.has_value()) + int(!o.database.isEmpty()) + int(o.hardware);
+    const bool needsIdentity = o.command == Command::Program || o.command == Command::Line;
+    if (o.command == Command::Program && sources != 1)
+        return refuse(u"program takes one of --word W, --db FILE --entry NAME, --hardware"_s);
+    if (o.command == Command::Verify && sources != 1)
+        return refuse(u"verify takes one of --word W, --db FILE --entry NAME"_s);
+    if (o.command == Command::Line && o.database.isEmpty())
+        return refuse(u"line needs --db FILE --entry NAME"_s);
+    if (needsIdentity && o.identity.has_value() == o.autoIdentity)
+        return refuse(u"%1 takes one of --identity NAME, --auto-identity"_s.arg(name));
+
+    if (parser.isSet(u"polarity-mismatch"_s)) {
+        const QString what = parser.value(u"polarity-mismatch"_s);
+        if (what == u"abort"_s)
+            o.polarity = ToolOptions::Polarity::Abort;
+        else if (what == u"continue"_s)
+            o.polarity = ToolOptions::Polarity::Continue;
+        else
+            return refuse(u"--polarity-mismatch is abort or continue, not \"%1\""_s.arg(what));
+    }
+
+    o.auditFile = parser.value(u"audit"_s);
+    if (o.command == Command::Line && o.auditFile.isEmpty())
+        return refuse(u"line needs --audit FILE"_s);
+    if (parser.isSet(u"count"_s)) {
+        bool ok = false;
+        o.count = parser.value(u"count"_s).toInt(&ok);
+        if (!ok || o.count < 1)
+            return refuse(u"--count wants a number of chips from 1, not \"%1\""_s.arg(parser.value(u"count"_s)));
+    }
+
+    parsed.run = true;
+    return parsed;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "serial/portmap.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What qv12-chip is asked to do: the command and its options, checked for what the
+// command needs and accepts, before anything touches a port or a file.
+struct ToolOptions
+{
+    enum class Command { Ports, Detect, Identify, Read, Program, Verify, Sleep, Wake, Reset, Line };
+    enum class Polarity { Ask, Abort, Continue };
+
+    Command command = Command::Ports;
+    QString commandName;
+
+    QList<PortAssignment> ports;     // --port N=DEVICE
+    bool simulate = false;           // --simulate: a simulated chip on COM1
+    bool givenPortsOnly = false;     // --given-ports-only: the system's ports left alone
+    std::optional<int> com;          // --com N
+    std::optional<QString> speed;    // --speed BAUD, one of Commands::SpeedList()
+    std::optional<int> handshake;    // --handshake: 1 "Xon-Xoff", 2 "DSR/DTR Mode"
+    bool json = false;
+    bool quiet = false;
+    QString logFile;
+
+    // What program, verify and line write or expect.
+    std::optional<QString> word;
+    QString database;
+    QString entry;
+    bool hardware = false;
+    std::optional<QString> identity;
+    bool autoIdentity = false;
+    Polarity polarity = Polarity::Ask;
+
+    QString auditFile;
+    int count = 0;  // line: stop after this many chips; 0 runs until Ctrl-C
+};
+
+// The outcome of reading the command line: run with these options, or end at once
+// (--help, --version, a usage error) with this output, error text and status.
+struct ParsedCommandLine
+{
+    bool run = false;
+    ToolOptions options;
+    int exitCode = 0;
+    QString output;  // for stdout
+    QString error;   // for stderr
+};
+
+// arguments[0] is the program's name.
+ParsedCommandLine parseToolCommandLine(const QStringList &arguments);
+
+// The usage text --help prints and a usage error ends with.
+const QString &toolUsage();
