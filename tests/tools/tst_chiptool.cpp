@@ -70,6 +70,7 @@ private slots:
     void askedOnATerminal();
     void powerCommands();
     void log();
+    void report();
     void interrupted();
 
 private:
@@ -717,6 +718,34 @@ void TestChipTool::log()
     QCOMPARE(lines.size(), patterns.size());
     for (qsizetype i = 0; i < lines.size(); ++i)
         QVERIFY2(QRegularExpression(patterns.at(i)).match(lines.at(i)).hasMatch(), qPrintable(lines.at(i)));
+}
+
+// The support report: the chip's connection and identity, and the bytes of asking it;
+// a file that can't be written is status 5 with the reason.
+void TestChipTool::report()
+{
+    SimulatedChip chip;
+    const QString file = m_dir.filePath(u"report.txt"_s);
+    const ToolResult run = runChipTool(onChip(chip, {u"report"_s, file, u"--given-ports-only"_s, u"--handshake"_s, u"dtr"_s}));
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, "qv12-chip: support report written to " + file.toUtf8() + '\n');
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(written.readAll());
+    QVERIFY(text.startsWith(u"QV12 Configurator support report\n\n"_s));
+    QVERIFY(text.contains(u"\nProgram:      qv12-chip 2.4\n"_s));
+    QVERIFY(text.contains(u"\n  COM1  %1  present\n  COM2  -\n"_s.arg(chip.devicePath())));
+    QVERIFY(text.contains(u"\nConnection\n  COM1 at 9600 bauds, DSR/DTR Mode, chip found\n"
+                          "  Identity: KT 610-ST       QV12 FW 2.07\n"_s));
+    QVERIFY2(QRegularExpression(u"\n +\\d+\\.\\d{3}  COM1 9600    -> 1B 49 +\\.I\n"
+                                " +\\d+\\.\\d{3}  COM1 9600    <- 4B 54 20 36 31 30 2D 53 54 20 20 20 20 20 20 20  KT 610-ST       \n"_s)
+                 .match(text).hasMatch(), qPrintable(text));
+
+    const ToolResult refused = runChipTool(onChip(chip, {u"report"_s, m_dir.filePath(u"missing/report.txt"_s),
+                                                         u"--given-ports-only"_s, u"--handshake"_s, u"dtr"_s}));
+    QCOMPARE(refused.status, 5);
+    QVERIFY2(refused.err.startsWith("qv12-chip: " + m_dir.filePath(u"missing/report.txt"_s).toUtf8() + ": not written: "),
+             refused.err.constData());
 }
 
 void TestChipTool::interrupted()

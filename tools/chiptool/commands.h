@@ -13,5 +13,6 @@ int verify(ChipSession &session);    // readcommands.cpp
 int program(ChipSession &session);   // programcommand.cpp
 int power(ChipSession &session);     // powercommand.cpp: sleep, wake, reset
 int line(ChipSession &session);      // linecommand.cpp
+int report(ChipSession &session);    // reportcommand.cpp
 
 } // namespace ChipCommands

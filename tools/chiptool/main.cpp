@@ -60,6 +60,8 @@ int main(int argc, char *argv[])
         return ChipCommands::power(session);
     case Command::Line:
         return ChipCommands::line(session);
+    case Command::Report:
+        return ChipCommands::report(session);
     }
     return UsageError;
 }

@@ -38,6 +38,7 @@ const QHash<QString, CommandInfo> &commands()
         {u"sleep"_s, {Command::Sleep, LineOptions}},
         {u"wake"_s, {Command::Wake, LineOptions}},
         {u"reset"_s, {Command::Reset, LineOptions}},
+        {u"report"_s, {Command::Report, LineOptions}},
         {u"line"_s, {Command::Line, LineOptions + QStringList{u"db"_s, u"entry"_s, u"identity"_s,
                      u"auto-identity"_s, u"polarity-mismatch"_s, u"audit"_s, u"count"_s}}},
     };
@@ -94,6 +95,9 @@ Commands:
                           production: wait for a chip, program and verify it,
                           append an audit line, wait until it is taken away;
                           again until Ctrl-C (or N chips)
+  report FILE             a support report: versions, system, the COM numbers
+                          with their adapters, the chip found and its identity,
+                          and every byte that went over the line
 
 Options:
   --port N=DEVICE         put DEVICE on COM N (1 to 6), e.g. --port 2=/dev/ttyUSB0;
@@ -155,9 +159,13 @@ ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return refuse(u"a command is needed"_s);
-    if (positional.size() > 1)
-        return refuse(u"unexpected argument \"%1\""_s.arg(positional.at(1)));
     const QString name = positional.first();
+    // Only report takes an argument of its own: the file.
+    const qsizetype words = name == u"report"_s ? 2 : 1;
+    if (positional.size() < words)
+        return refuse(u"report needs the file to write"_s);
+    if (positional.size() > words)
+        return refuse(u"unexpected argument \"%1\""_s.arg(positional.at(words)));
     const auto known = commands().constFind(name);
     if (known == commands().constEnd())
         return refuse(u"unknown command \"%1\""_s.arg(name));
@@ -166,6 +174,8 @@ ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
     ToolOptions &o = parsed.options;
     o.command = known->command;
     o.commandName = name;
+    if (o.command == Command::Report)
+        o.reportFile = positional.at(1);
 
     // Every option given must be one the command takes, and only "--port" may repeat.
     for (const QString &option : parser.optionNames()) {

@@ -12,7 +12,7 @@
 // command needs and accepts, before anything touches a port or a file.
 struct ToolOptions
 {
-    enum class Command { Ports, Detect, Identify, Read, Program, Verify, Sleep, Wake, Reset, Line };
+    enum class Command { Ports, Detect, Identify, Read, Program, Verify, Sleep, Wake, Reset, Line, Report };
     enum class Polarity { Ask, Abort, Continue };
 
     Command command = Command::Ports;
@@ -39,6 +39,8 @@ struct ToolOptions
 
     QString auditFile;
     int count = 0;  // line: stop after this many chips; 0 runs until Ctrl-C
+
+    QString reportFile;  // report FILE
 };
 
 // The outcome of reading the command line: run with these options, or end at once

@@ -1,0 +1,49 @@
+// qv12-chip report FILE: the support report the window's Help menu writes, for a chip
+// on a bench without a desktop. The chip is looked for first, so that the report holds
+// the connection, its identity and the bytes of finding it, or of the attempts.
+#include "diagnostics/supportreport.h"
+#include "files/filewriter.h"
+#include "protocol/identification.h"
+#include "tools/chiptool/chipsession.h"
+#include "tools/chiptool/commands.h"
+#include "tools/chiptool/commandsupport.h"
+#include "tools/chiptool/console.h"
+#include "tools/chiptool/tooloptions.h"
+
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace ChipCommands {
+
+int report(ChipSession &session)
+{
+    ConnectionSettings chip;
+    QString identity;
+    const auto found = CommandSupport::locate(session);
+    if (const auto *located = std::get_if<LocatedChip>(&found)) {
+        chip = located->chip;
+        chip.ChipFound = true;
+        identity = QString::fromLatin1(Identification::identify(session.link(), chip).identity);
+    } else if (std::get<ToolError>(found).status == Interrupted) {
+        return CommandSupport::finish(session, {}, std::get<ToolError>(found));
+    } else {
+        session.console().note(u"no chip found; the report holds what was tried"_s);
+    }
+    session.link().takeFailures();  // they are in the report's traffic
+
+    const QString &file = session.options().reportFile;
+    const QString text = SupportReport::compose({u"qv12-chip " QV12_REVISION ""_s, session.ports(), chip,
+                                                 identity, session.link().traffic()});
+    const FileWriteResult written = replaceFileContents(file, text.toUtf8());
+    std::optional<ToolError> error;
+    if (written.status == FileWriteStatus::ReadOnly)
+        error = ToolError{FileError, u"%1: not written: the file is read-only; choose another name"_s.arg(file)};
+    else if (!written.ok())
+        error = ToolError{FileError, u"%1: not written: %2"_s.arg(file, written.reason)};
+    else
+        session.console().note(u"support report written to %1"_s.arg(file));
+    return CommandSupport::finish(session, {{u"file"_s, file}, {u"chip_found"_s, chip.ChipFound}}, error);
+}
+
+} // namespace ChipCommands
