@@ -4,12 +4,14 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
 #include <limits>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -121,7 +123,7 @@ void SerialLink::ClosePort(int)
         return;
     // Qt puts back the settings it found when it opened; bytes still on the wire would
     // leave under those.
-    awaitOutputSent();
+    waitAfterOutput(0);
     closeQuietly();
 }
 
@@ -163,27 +165,53 @@ int SerialLink::queuedOutput() const
     return queued + int(m_port->bytesToWrite());
 }
 
-void SerialLink::awaitOutputSent()
+void SerialLink::waitAfterOutput(int ms)
 {
     const qint64 giveUpNs = std::max(m_lineFreeNs, TrafficRecord::nowNs())
         + qint64(MaxOutputStallMs) * 1'000'000;
     while (!m_aborted && isOpen()) {
         if (m_port->bytesToWrite() > 0)
             m_port->flush();
-        // The driver's queue, then the line's own pace: what a UART's FIFO still holds
-        // after the driver's queue is empty can't have left sooner than that.
+        // The driver's queue first (and the transmitter, where the driver tells); then
+        // the line's own pace, since what a UART's FIFO still holds after the driver's
+        // queue is empty can't have left sooner than that. One wait to the end of both.
         const qint64 now = TrafficRecord::nowNs();
         const int queued = queuedOutput();
         int lsr = 0;
         const bool shifting = ::ioctl(int(m_port->handle()), TIOCSERGETLSR, &lsr) == 0
             && !(lsr & TIOCSER_TEMT);
-        if (queued == 0 && !shifting && now >= m_lineFreeNs)
+        if ((queued == 0 && !shifting) || now >= giveUpNs) {
+            sleepUntilNs(std::max(now, m_lineFreeNs) + qint64(ms) * 1'000'000);
             return;
-        if (now >= giveUpNs)
-            return;
-        const qint64 waitNs = std::max({m_lineFreeNs - now, queued * m_byteNs, qint64(1'000'000)});
-        sleepMs(int((waitNs + 999'999) / 1'000'000));
+        }
+        sleepUntilNs(now + std::max(queued * m_byteNs, qint64(1'000'000)));
     }
+    if (!m_aborted)
+        sleepUntilNs(TrafficRecord::nowNs() + qint64(ms) * 1'000'000);
+}
+
+void SerialLink::sleepUntilNs(qint64 deadlineNs)
+{
+    if (m_aborted)
+        return;
+    // A timerfd rather than a QTimer: a QTimer counts whole milliseconds, and rounding
+    // each wait for the line up to the next one would add up over an action.
+    const int fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = time_t(deadlineNs / 1'000'000'000);
+    expiry.it_value.tv_nsec = long(deadlineNs % 1'000'000'000);
+    if (fd < 0 || ::timerfd_settime(fd, TFD_TIMER_ABSTIME, &expiry, nullptr) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        sleepMs(int((deadlineNs - TrafficRecord::nowNs() + 999'999) / 1'000'000));
+        return;
+    }
+    QEventLoop loop;
+    QSocketNotifier expired(fd, QSocketNotifier::Read);
+    connect(&expired, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    connect(this, &SerialLink::aborted, &loop, &QEventLoop::quit);
+    loop.exec();
+    ::close(fd);
 }
 
 QByteArray SerialLink::take(qint64 maxBytes)
@@ -292,15 +320,12 @@ void SerialLink::waitForPoll(PollClock &polls)
         polls.nextNs = now + IntervalNs;
     // The polls keep their grid while sent bytes are still leaving: a reply can't come
     // before them anyway, and waiting them out first would only read it later.
-    sleepMs(int((polls.nextNs - now + 999'999) / 1'000'000));
+    sleepUntilNs(TrafficRecord::nowNs() + polls.nextNs - now);
 }
 
 void SerialLink::WaitMs(int ms)
 {
-    if (m_aborted)
-        return;
-    awaitOutputSent();
-    sleepMs(ms);
+    waitAfterOutput(qMax(0, ms));
 }
 
 void SerialLink::sleepMs(int ms)

@@ -103,11 +103,14 @@ private:
     // lost or deadlineMs has passed on the poll clock (false).
     bool awaitBytes(PollClock &polls, qint64 deadlineMs);
     void waitForPoll(PollClock &polls);
-    // Runs events for ms milliseconds (no look at the line).
+    // Runs events for ms milliseconds (no look at the line), the fallback of sleepUntilNs.
     void sleepMs(int ms);
-    // Runs events until the bytes sent are out of the driver's queue and, by the line's
-    // own pace, off the wire; bounded by MaxOutputStallMs against a line held still.
-    void awaitOutputSent();
+    // Runs events until that moment of the monotonic clock (TrafficRecord::nowNs).
+    void sleepUntilNs(qint64 deadlineNs);
+    // Runs events until the bytes sent are out of the driver's queue and, at the line's
+    // own pace, off the wire, then ms more; a line held still by flow control is waited
+    // for MaxOutputStallMs at most.
+    void waitAfterOutput(int ms);
     // Bytes written but still queued in Qt or the driver (not counting the UART's FIFO).
     int queuedOutput() const;
     // Received bytes into the record, as the program takes them from the port.
