@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: QV12 Configurator contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds into build/ and starts the QV12 Configurator with a
 # simulated chip on COM1. Extra arguments go to the program (e.g. --port 2=/dev/ttyUSB0).
 set -euo pipefail

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QString>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-bench [RUNS] [--monitor]: the typical run of a day's work against simulated chips,
 // through the real windows (offscreen): autodetect with the chip on COM2 at 9600 bauds and
 // a silent port on COM1, identification, Check configuration, programming in Software

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-bench-waits: how long the timed waits and the silence that ends a reply really
 // last, what an idle wait costs in CPU, and where the reply bounds cut an endless stream.
 #include "protocol/commands.h"

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: QV12 Configurator contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Debian's hardening flags for the optimised builds: fortified libc calls, the stack
 # protector, RELRO and BIND_NOW, as dpkg-buildflags gives them on this system, so that a
 # package built from such a tree is hardened like one built by Debian. Optimisation and

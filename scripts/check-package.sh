@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: QV12 Configurator contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package in build/ (cpack -G DEB), installs it into a fresh Debian 12
 # root made with debootstrap (or, with --here, on this machine), starts the programs
 # there headless, and lists what the package installed. Needs root: it installs

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: QV12 Configurator contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reads the title bars of the program's windows as an X window manager gets them
 # (_NET_WM_NAME and WM_NAME), on a virtual X server of its own: the main window, the port
 # selection dialog, the help and About windows, a message box and the "Save as" file

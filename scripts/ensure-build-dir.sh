@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: QV12 Configurator contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Sourced by run.sh and test.sh: stops with what to do when a build folder holds files
 # this user can't write, as a run as root leaves it.

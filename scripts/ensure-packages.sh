@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: QV12 Configurator contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by test.sh and run.sh: installs the Debian packages that are missing.
 # As root it installs them with apt-get; as another user it names them, with the one
 # command that installs them, and stops.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: QV12 Configurator contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz target of the database reader with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) and runs it. Any finding fails the run; its input is kept
 # under build/fuzz/findings/ (replay: build/fuzz/fuzz_database FILE).

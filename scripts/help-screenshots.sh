@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: QV12 Configurator contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Photographs the windows that the manual shows into help/images/ (port selection and
 # main window against a simulated chip, About, help window). The windows run on Qt's
 # offscreen platform: no display is needed.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: QV12 Configurator contributors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Photographs the main window for the README: runs ./run.sh under a virtual X server
 # and writes docs/main-window.png (or the path given).
 set -euo pipefail

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chipsim: a simulated QV12 chip behind a pseudo-terminal, for trying the
 // configurator (or any other client) without hardware.
 #include "sim/simulatedchip.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/linesettings.h"
 
 // termios2 gives the real speed also when it was set with BOTHER (28800 and friends),

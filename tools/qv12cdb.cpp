@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-cdb: lists, shows and edits configuration databases (.cdb) from the command line,
 // on the same code as the configurator, for scripts and version control.
 

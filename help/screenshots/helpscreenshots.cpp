@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Photographs the windows that the manual shows, into the manual's images folder:
 //   qv12-help-screenshots DIRECTORY
 // It runs the real windows with the offscreen platform, so no display is needed, against

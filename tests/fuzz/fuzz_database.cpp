@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the database reader: any bytes, from memory and from a file.
 // Aborts (a finding) when the two readers disagree, when a rejected file touched the
 // list, or when an accepted list does not survive writing and reading back.

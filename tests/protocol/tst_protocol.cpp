@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bytes of the commands, what replies mean, and the queries against a simulated chip.
 #include "protocol/commands.h"
 #include "protocol/exchanges.h"

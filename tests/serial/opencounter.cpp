@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interposes open64(), which QSerialPort opens its device with, in the test executable.
 // <fcntl.h> is left out on purpose: its declaration of open64 carries attributes that
 // this definition need not repeat.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial link through the real QSerialPort on a pseudo-terminal with a simulated chip
 // at the far end (reads, opening, waits, port failures), and the COM numbering.
 #include "protocol/commands.h"

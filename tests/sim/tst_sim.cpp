@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated chip's behaviour that the chip tests rely on, and the qv12-chipsim tool
 // as a separate process talked to by a plain POSIX client (no QSerialPort, no code of
 // the configurator).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip's commands, each run as its own process against simulated chips through the
 // real serial path: the test hosts the chips, the tool opens their pseudo-terminals.
 // Standard output, the JSON results, the exit status and the chip's state afterwards.

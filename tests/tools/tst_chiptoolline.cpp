@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip line, the production mode, as a station runs it: chips that come, are
 // programmed, go and are followed by the next (qv12-chipsim processes ended and started
 // again behind the same link), two stations sharing one audit file, Ctrl-C, and a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip detect and identify: where the chip is and who it says it is.
 #include "protocol/detection.h"
 #include "protocol/identification.h"

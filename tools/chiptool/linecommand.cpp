@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip line: the production mode.
 #include "tools/chiptool/auditfile.h"
 #include "tools/chiptool/chipsession.h"

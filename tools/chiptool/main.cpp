@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip: the chip jobs of the configurator from the command line, with exit
 // statuses, JSON results and an audit trail, for scripts, service benches and
 // production lines. The same protocol code as the window; no widgets.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip ports: what is behind each COM number, so that someone with three adapters
 // can tell which is which. Opens nothing.
 #include "serial/portdetails.h"

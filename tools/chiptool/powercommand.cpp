@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip sleep, wake and reset: the power commands. The chip answers none of them,
 // so a chip that misses one goes unnoticed here as in the window.
 #include "protocol/powercommands.h"

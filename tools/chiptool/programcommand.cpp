@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip program: "Configure chipset" from the command line, then the chip read back
 // and compared with what was written.
 #include "tools/chiptool/chipprogramming.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip read and verify: how the chip is configured now, and whether that is what
 // it should be.
 #include "config/wordmeaning.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip report FILE: the support report the window's Help menu writes, for a chip
 // on a bench without a desktop. The chip is looked for first, so that the report holds
 // the connection, its identity and the bytes of finding it, or of the attempts.
