@@ -69,7 +69,9 @@ void SimulatedChip::start(int, Handshake)
     // settings it found. The speed 0 marks a line nobody has set: an opener that puts
     // these settings back when it closes may do so before this thread has read the last
     // bytes it sent, which a pseudo-terminal takes at once where a UART would still be
-    // shifting them out. Those bytes crossed at the settings last seen (lineFor).
+    // shifting them out. Those bytes are given the settings last seen (lineNow): theirs
+    // when this thread looked while the port was open, which a busy machine may not let
+    // it do for a port that is opened, written and closed at once (the wake-up byte).
     termios tio{};
     ::tcgetattr(m_slaveHold, &tio);
     ::cfmakeraw(&tio);

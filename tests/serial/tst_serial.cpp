@@ -239,13 +239,6 @@ void TestSerial::writtenSettingReadsBack()
     QCOMPARE(r.link.ReadByte(), quint8(200));
     r.link.ClosePort();
     QCOMPARE(r.chip.received().bytes(), bytes({29, 83, 70, 9, 200, 29, 83, 102, 9}));
-    // A byte sent right before the close still crosses at the speed it was sent with,
-    // as the wake byte does.
-    QVERIFY(r.link.OpenPort(1, u"57600"_s, 0));
-    r.link.SendText(Commands::WakeByte());
-    r.link.ClosePort();
-    QVERIFY(r.chip.waitForReceived(10));
-    QCOMPARE(r.chip.received().entries().last().line.toString(), u"57600,N,8,1"_s);
 }
 
 void TestSerial::waitsRunEventsWithoutCpu()

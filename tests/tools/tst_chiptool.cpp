@@ -278,7 +278,7 @@ void TestChipTool::detectScans()
                                          "identity:   KT 610-ST       QV12 FW 2.07\n"_s.arg(chip.devicePath()));
     // The wake-up reached both, then COM1 was probed at all nine speeds.
     QCOMPARE(wakeUpsLogged(log), u"COM1 57600, COM2 57600"_s);
-    QCOMPARE(silent.received().bytes(), QByteArray(1, '\0') + "\x1bv"_ba.repeated(9));
+    QTRY_COMPARE(silent.received().bytes(), QByteArray(1, '\0') + "\x1bv"_ba.repeated(9));
     QSet<int> speeds;
     for (const TranscriptEntry &e : silent.received().entries().mid(1))
         speeds.insert(e.line.speed);
@@ -355,12 +355,12 @@ void TestChipTool::identify()
     QCOMPARE(run.out, Factory + '\n');
     QCOMPARE(run.err, QByteArray());
     // Asked once to find its handshake (ESC "I", probe, setting 28, CAN), once for the text.
-    QCOMPARE(chip.received().bytes(), QByteArray("\x1bI\x1bv\x1dSf\x1c\x18\x1bI"));
+    QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1bI\x1bv\x1dSf\x1c\x18\x1bI"));
 
     // With the handshake given nothing else is sent.
     const ToolResult &given = runs.at(1);
     QCOMPARE(given.status, 0);
-    QCOMPARE(other.received().bytes(), QByteArray("\x1bI"));
+    QTRY_COMPARE(other.received().bytes(), QByteArray("\x1bI"));
     const QJsonObject o = jsonLines(given.out).value(0);
     QCOMPARE(o.keys(), (QStringList{u"command"_s, u"device"_s, u"handshake"_s, u"identity"_s, u"port"_s,
                                     u"speed"_s, u"status"_s}));
@@ -415,7 +415,7 @@ void TestChipTool::read()
                                  "identity:                KT 610-ST       QV12 FW 2.07\n"
                                  "detected polarity:       positive\n"));
     // Check configuration's four requests on one open, then the detected polarity.
-    QCOMPARE(chip.received().bytes(), QByteArray("\x1dSf\x06\x1dSf\x09\x1dSC\x1bI\x1dSh"));
+    QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1dSf\x06\x1dSf\x09\x1dSC\x1bI\x1dSh"));
 
     const ToolResult &cut = runs.at(1);
     QCOMPARE(cut.status, 1);
@@ -646,7 +646,7 @@ void TestChipTool::polarityMismatch()
         QCOMPARE(QString::fromUtf8(run.err), u"qv12-chip: COM1 (%1): %2; nothing was written (--polarity-mismatch "
                                              "continue programs it anyway)\n"_s.arg(chip.devicePath(), difference));
         QCOMPARE(run.out, QByteArray("Nothing was written: the chip is as it was.\nResult: FAIL\n"));
-        QCOMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
+        QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
     } else {
         QCOMPARE(QString::fromUtf8(run.err),
                  u"qv12-chip: %1; programming all the same (--polarity-mismatch continue)\n"_s.arg(difference));
@@ -691,7 +691,7 @@ void TestChipTool::askedOnATerminal()
         QCOMPARE(chip.setting(7), quint8(0xC1));
     } else {
         QVERIFY(screen.contains("Nothing was written: the chip is as it was."));
-        QCOMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
+        QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
     }
 }
 
@@ -702,13 +702,13 @@ void TestChipTool::powerCommands()
     const ToolResult sleep = runChipTool(onChip(chip, QStringList{u"sleep"_s} + known));
     QCOMPARE(sleep.status, 0);
     QCOMPARE(QString::fromUtf8(sleep.out), u"Sent sleep to COM1 (%1).\n"_s.arg(chip.devicePath()));
-    QCOMPARE(chip.received().bytes(), QByteArray("\x18\x1bS\x18"));
+    QTRY_COMPARE(chip.received().bytes(), QByteArray("\x18\x1bS\x18"));
     QTRY_VERIFY(chip.isAsleep());
 
     chip.clearTranscript();
     const ToolResult wake = runChipTool(onChip(chip, QStringList{u"wake"_s, u"--json"_s, u"--given-ports-only"_s} + known));
     QCOMPARE(wake.status, 0);
-    QCOMPARE(chip.received().bytes(), QByteArray("\0\x18", 2));
+    QTRY_COMPARE(chip.received().bytes(), QByteArray("\0\x18", 2));
     QVERIFY(!chip.isAsleep());
     const QJsonObject o = jsonLines(wake.out).value(0);
     QCOMPARE(o[u"port"_s].toInt(), 1);
@@ -718,7 +718,7 @@ void TestChipTool::powerCommands()
     const ToolResult reset = runChipTool(onChip(chip, QStringList{u"reset"_s} + known));
     QCOMPARE(reset.status, 0);
     QCOMPARE(QString::fromUtf8(reset.out), u"Sent reset to COM1 (%1).\n"_s.arg(chip.devicePath()));
-    QCOMPARE(chip.received().bytes(), QByteArray("\x1b@"));
+    QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1b@"));
 }
 
 void TestChipTool::log()
