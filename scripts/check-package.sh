@@ -106,7 +106,7 @@ echo "Exec=$exec_line"
 if [ -n "$root" ]; then
     mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 fi
-Xvfb "$display" -nolisten tcp -screen 0 1280x1024x24 >/dev/null 2>&1 &
+Xvfb "$display" -nolisten tcp -noreset -screen 0 1280x1024x24 >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 set +e

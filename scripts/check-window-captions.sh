@@ -42,8 +42,10 @@ await() {
     fail "timed out waiting for $what"
 }
 
-# A display number of its own, which Xvfb writes once it accepts clients.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
+# A display number of its own, which Xvfb writes once it accepts clients. Without
+# -noreset the server resets when its last client leaves (the xprop below), and a
+# program connecting during that reset is turned away.
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 await "the X server" grep -q '^[0-9][0-9]*$' "$work/display"
 DISPLAY=:$(head -n 1 "$work/display")

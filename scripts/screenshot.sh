@@ -15,7 +15,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)" --target qv12-configurator
 
 export QV12_SHOT_OUT=$out
-xvfb-run --auto-servernum --server-args="-screen 0 1280x900x24" bash -c '
+xvfb-run --auto-servernum --server-args="-noreset -screen 0 1280x900x24" bash -c '
     set -euo pipefail
     ./run.sh >/tmp/qv12-screenshot.log 2>&1 &
     app=$!
