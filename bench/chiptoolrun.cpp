@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/chiptoolrun.h"
 
+#include "bench/median.h"
 #include "bench/protocolfloor.h"
 #include "database/databasefile.h"
 #include "database/defaultlist.h"
@@ -47,61 +48,12 @@ void askOnLine(ProtocolFloor &f)
     f.close();
 }
 
-void programming(ProtocolFloor &f, int settings)
-{
-    auto write = [&f] {
-        f.send(5);
-        f.reply(1);
-        f.readByte();
-        f.wait(100);
-    };
-    f.openPort();
-    f.send(3);  // the detected polarity
-    f.reply(1);
-    f.readByte();
-    for (int i = 0; i < 3; ++i)  // settings 6, 7, 8
-        write();
-    f.close();
-    f.openPort();
-    for (int i = 3; i < settings; ++i)  // the identity from setting 9
-        write();
-    f.close();
-    f.openPort();
-    f.send(2);  // reset
-    f.close();
-    f.wait(1000);
-    f.openPort();
-    f.send(2);
-    f.reply(IdentityBytes);
-    f.wait(100);
-    f.readText();
-    f.close();
-}
-
-// Check configuration's reading: settings 6 and 9, the configuration, the identity.
-void readBack(ProtocolFloor &f)
-{
-    f.openPort();
-    for (int i = 0; i < 2; ++i) {
-        f.send(4);
-        f.reply(1);
-        f.readByte();
-    }
-    f.send(3);
-    f.reply(2);
-    f.readText();
-    f.send(2);
-    f.reply(IdentityBytes);
-    f.readText();
-    f.close();
-}
-
 double programFloor()
 {
     ProtocolFloor f(Baud);
     askOnLine(f);
-    programming(f, 19);
-    readBack(f);
+    FloorSteps::program(f, 19, IdentityBytes);
+    FloorSteps::readConfiguration(f, IdentityBytes);
     return f.total();
 }
 
@@ -109,7 +61,7 @@ double verifyFloor()
 {
     ProtocolFloor f(Baud);
     askOnLine(f);
-    readBack(f);
+    FloorSteps::readConfiguration(f, IdentityBytes);
     return f.total();
 }
 
@@ -118,13 +70,6 @@ double verifyFloor()
 double lineFloor()
 {
     return LineChips * programFloor() + (LineChips - 1) * ArrivalPauseMs;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // One run of the tool, timed from its start to its end; negative when it failed.

@@ -50,3 +50,16 @@ private:
     double m_lineOut = 0;   // when the last byte sent has left
     double m_replyIn = 0;   // when the last byte of the awaited reply has come
 };
+
+// The exchanges that the window's actions and qv12-chip share, step by step.
+namespace FloorSteps {
+
+// The identification: the identity request and its text.
+void identify(ProtocolFloor &f, int identityBytes);
+// Check configuration's reading: settings 6 and 9, the configuration, the identity.
+void readConfiguration(ProtocolFloor &f, int identityBytes);
+// Configure chipset: the detected polarity, settings 6 to 8, the settings from 9 on (the
+// identity) on a second opening, the reset, the restart pause and the new identity.
+void program(ProtocolFloor &f, int settings, int identityBytes);
+
+} // namespace FloorSteps

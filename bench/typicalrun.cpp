@@ -19,6 +19,7 @@
 #include "app/portselectiondialog.h"
 #include "app/prompter.h"
 #include "bench/chiptoolrun.h"
+#include "bench/median.h"
 #include "bench/protocolfloor.h"
 #include "sim/simulatedchip.h"
 
@@ -233,64 +234,21 @@ double autodetectFloor(int identityBytes)
 double identificationFloor(int identityBytes)
 {
     ProtocolFloor f(Baud);
-    f.openPort();
-    f.send(2);
-    f.reply(identityBytes);
-    f.wait(100);
-    f.readText();
-    f.close();
+    FloorSteps::identify(f, identityBytes);
     return f.total();
 }
 
 double checkConfigurationFloor(int identityBytes)
 {
     ProtocolFloor f(Baud);
-    f.openPort();
-    for (int i = 0; i < 2; ++i) {  // settings 6 and 9
-        f.send(4);
-        f.reply(1);
-        f.readByte();
-    }
-    f.send(3);
-    f.reply(2);
-    f.readText();
-    f.send(2);
-    f.reply(identityBytes);
-    f.readText();
-    f.close();
+    FloorSteps::readConfiguration(f, identityBytes);
     return f.total();
 }
 
 double programmingFloor(int identityBytes)
 {
     ProtocolFloor f(Baud);
-    auto write = [&f] {
-        f.send(5);
-        f.reply(1);
-        f.readByte();
-        f.wait(100);
-    };
-    f.openPort();
-    f.send(3);  // the detected polarity
-    f.reply(1);
-    f.readByte();
-    for (int i = 0; i < 3; ++i)  // settings 6, 7, 8
-        write();
-    f.close();
-    f.openPort();
-    for (int i = 0; i < 16; ++i)  // settings 9 to 24
-        write();
-    f.close();
-    f.openPort();
-    f.send(2);  // reset
-    f.close();
-    f.wait(1000);
-    f.openPort();
-    f.send(2);
-    f.reply(identityBytes);
-    f.wait(100);
-    f.readText();
-    f.close();
+    FloorSteps::program(f, 3 + 16, identityBytes);  // settings 6 to 8, then 9 to 24
     return f.total();
 }
 
@@ -447,15 +405,13 @@ int main(int argc, char *argv[])
         std::vector<double> times;
         for (const RunResult &run : timed)
             times.push_back(run.rows[i].measuredMs);
-        std::sort(times.begin(), times.end());
-        const double median = times.size() % 2 ? times[times.size() / 2]
-                                               : (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;
+        const double measured = median(times);
         const Row &row = timed.front().rows[i];
-        const double ratio = median / row.floorMs;
+        const double ratio = measured / row.floorMs;
         worstRatio = std::max(worstRatio, ratio);
-        measuredSum += median;
+        measuredSum += measured;
         floorSum += row.floorMs;
-        std::printf("| %s | %.1f | %.1f | %.3f |\n", row.action, median, row.floorMs, ratio);
+        std::printf("| %s | %.1f | %.1f | %.3f |\n", row.action, measured, row.floorMs, ratio);
     }
     std::printf("| All seven actions | %.1f | %.1f | %.3f |\n", measuredSum, floorSum,
                 measuredSum / floorSum);
