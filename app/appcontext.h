@@ -3,17 +3,21 @@
 #pragma once
 
 #include "database/mechanismlist.h"
+#include "serial/chipworker.h"
 #include "serial/connectionsettings.h"
 #include "serial/portmap.h"
-#include "serial/seriallink.h"
+#include "serial/trafficrecord.h"
 
 #include <QString>
+
+#include <memory>
 
 class Prompter;
 
 // What the parts of the program share for the whole run: the way to talk to the user,
-// the serial ports and the one link over them, where the chip was found, the directory
-// the program started in, and the mechanism list that the main window shows.
+// the serial ports, the chip worker whose thread owns the link over them, the record of
+// every line's traffic, where the chip was found, the directory the program started in,
+// and the mechanism list that the main window shows.
 class AppContext final
 {
 public:
@@ -22,8 +26,11 @@ public:
     AppContext &operator=(const AppContext &) = delete;
 
     Prompter &prompter() const { return m_prompter; }
+    // The COM numbers as the window knows them; each chip job gets a copy when it starts.
     PortMap &ports() { return m_ports; }
-    SerialLink &link() { return m_link; }
+    ChipWorker &chipWorker() { return m_chipWorker; }
+    // Every open, close and byte of the lines, in time order; read from any thread.
+    TrafficRecord &traffic() { return *m_traffic; }
     ConnectionSettings &connection() { return m_connection; }
     MechanismList &mechanisms() { return m_mechanisms; }
 
@@ -44,7 +51,8 @@ public:
 private:
     Prompter &m_prompter;
     PortMap m_ports;
-    SerialLink m_link{m_ports};
+    std::shared_ptr<TrafficRecord> m_traffic = std::make_shared<TrafficRecord>();
+    ChipWorker m_chipWorker{m_traffic};
     ConnectionSettings m_connection;
     QString m_startDirectory;
     bool m_usesSystemPorts = true;

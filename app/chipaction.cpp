@@ -6,37 +6,44 @@
 #include "app/linkfailuretext.h"
 #include "app/prompter.h"
 
-ChipAction::ChipAction(bool &running, AppContext &context)
-    : m_running(running), m_context(context)
+ChipAction::ChipAction(AppContext &context) : m_context(context)
 {
-    if (m_running) {
-        m_refused = true;
-        m_context.prompter().beep();
-        return;
-    }
-    m_running = true;
-    m_context.link().takeFailures();  // what an earlier query left is not this action's
 }
 
-ChipAction::~ChipAction()
+bool ChipAction::begin()
 {
-    if (m_refused)
-        return;
-    reportFailures();
+    if (m_running) {
+        m_context.prompter().beep();
+        return false;
+    }
+    m_running = true;
+    m_failures.clear();
+    return true;
+}
+
+void ChipAction::addFailures(const QList<LinkFailure> &failures)
+{
+    // Each port and kind once, also when two jobs of the action met it.
+    for (const LinkFailure &failure : failures) {
+        const bool known = std::any_of(m_failures.cbegin(), m_failures.cend(), [&](const LinkFailure &f) {
+            return f.kind == failure.kind && f.port == failure.port;
+        });
+        if (!known)
+            m_failures.append(failure);
+    }
+}
+
+void ChipAction::end()
+{
+    if (!m_failures.isEmpty() && !ending()) {
+        m_context.prompter().message(LinkFailureText::forAction(m_failures), Prompter::Icon::Critical,
+                                     Prompter::Buttons::Ok);
+    }
+    m_failures.clear();
     m_running = false;
 }
 
 bool ChipAction::ending() const
 {
-    return m_context.link().isAborted();
-}
-
-void ChipAction::reportFailures()
-{
-    const QList<LinkFailure> failures = m_context.link().takeFailures();
-    if (failures.isEmpty() || m_reported || ending())
-        return;
-    m_reported = true;
-    m_context.prompter().message(LinkFailureText::forAction(failures), Prompter::Icon::Critical,
-                                 Prompter::Buttons::Ok);
+    return m_context.chipWorker().isEnding();
 }

@@ -2,38 +2,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "serial/linkfailure.h"
+
 #include <QList>
 
 class AppContext;
-struct LinkFailure;
 
-// One chip action at a time. Waits let other handlers run; an action started while
-// another one waits would interleave its bytes with it, so it is refused with a beep and
-// changes nothing. Made at the top of every chip handler:
+// One chip action at a time in the main window. An action runs its jobs on the chip
+// worker while the window goes on answering; one started meanwhile would interleave its
+// bytes with it, so it is refused with a beep and changes nothing:
 //
-//     ChipAction action(m_running, m_context);
-//     if (action.refused())
+//     if (!m_action.begin())
 //         return;
+//     ...start the job; when its result has come and been shown:
+//     m_action.end();
 //
-// It also words the serial port's failures for the user: one message per action at
-// most, at the first reportFailures() that finds any, or when the action ends.
+// It also words the serial port's failures for the user: one message for the whole
+// action, when it ends, with the failures its jobs brought back.
 class ChipAction final
 {
 public:
-    ChipAction(bool &running, AppContext &context);
+    explicit ChipAction(AppContext &context);
     ChipAction(const ChipAction &) = delete;
     ChipAction &operator=(const ChipAction &) = delete;
-    ~ChipAction();
 
-    bool refused() const { return m_refused; }
-    // Shows what went wrong with the port since the action began, once per action.
-    void reportFailures();
+    // False (with a beep, nothing else) while another action runs.
+    bool begin();
+    bool isRunning() const { return m_running; }
+    // A job's failures, for the message at the end.
+    void addFailures(const QList<LinkFailure> &failures);
+    // Shows what went wrong with the port during the action, if anything, and ends it.
+    void end();
     // True once the program is ending: the action stops at once, without a prompt.
     bool ending() const;
 
 private:
-    bool &m_running;
     AppContext &m_context;
-    bool m_refused = false;
-    bool m_reported = false;
+    bool m_running = false;
+    QList<LinkFailure> m_failures;
 };

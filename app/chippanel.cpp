@@ -3,8 +3,6 @@
 #include "app/chippanel.h"
 
 #include "app/appcontext.h"
-#include "app/busypointer.h"
-#include "app/chipaction.h"
 #include "app/chippanellistener.h"
 #include "app/editorpanel.h"
 #include "app/portselectiondialog.h"
@@ -13,12 +11,13 @@
 #include "protocol/identification.h"
 #include "protocol/powercommands.h"
 #include "protocol/programming.h"
-#include "protocol/queries.h"
+#include "protocol/relayedlistener.h"
 
 #include "ui_mainwindow.h"
 
-#include <QCoreApplication>
 #include <QLabel>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -30,7 +29,7 @@ ChipPanel::ChipPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor, QL
     , m_editor(editor)
     , m_status(status)
     , m_window(window)
-    , m_timerOut(context.link())
+    , m_action(context)
 {
     // The identity is the chip's text, of any length: it wraps in the column's width and
     // past four lines it is cut off, rather than stretching the fixed-size window.
@@ -53,6 +52,19 @@ void ChipPanel::exclaim(const QString &text)
     m_context.prompter().message(text, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
+template<class Job, class Done>
+void ChipPanel::startJob(Job job, Done done)
+{
+    m_context.chipWorker().start(m_context.ports(), this, std::move(job), std::move(done));
+}
+
+void ChipPanel::endAction()
+{
+    m_busy.restore();
+    m_action.end();
+    emit actionEnded();
+}
+
 void ChipPanel::setChipButtonsEnabled(bool enabled)
 {
     m_ui.GetSettings->setEnabled(enabled);
@@ -71,77 +83,87 @@ void ChipPanel::Detect_Click()
 
 void ChipPanel::GetID_Click()
 {
-    ChipAction action(m_running, m_context);
-    if (action.refused())
+    if (!m_action.begin())
         return;
-    identify(action);
+    identify();
 }
 
-void ChipPanel::identify(ChipAction &action)
+void ChipPanel::identify()
 {
-    const ConnectionSettings &connection = m_context.connection();
-
     m_ui.GetID->setEnabled(false);
-    {
-        PortSelectionDialog dialog(m_context, m_window);
-        dialog.Form_Load();
-        dialog.exec();
-    }
-    if (action.ending())
-        return;
+    // Modal, as it always was, but shown rather than run: the window's own event loop
+    // serves it, and the action goes on when it closes.
+    auto *dialog = new PortSelectionDialog(m_context, m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->Form_Load();
+    connect(dialog, &QDialog::finished, this, &ChipPanel::identifyFound);
+    dialog->show();
+}
 
-    if (connection.ChipFound) {
-        setChipButtonsEnabled(true);
-        BusyPointer busy;
-        busy.show();
-        const IdentityReading reading = Identification::identify(m_context.link(), connection);
-        if (reading.end == JobEnd::Aborted)
-            return;
-        m_ui.Identity->setText(QString::fromLatin1(reading.identity));
-        m_ui.LabelCom->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
-        m_ui.LabelBauds->setText(u"Baudrate: "_s + connection.Speed);
-        busy.restore();
-        m_ui.GetID->setEnabled(true);
-        m_ui.GetSettings->setFocus();
-    } else {
+void ChipPanel::identifyFound()
+{
+    if (m_action.ending()) {
+        endAction();
+        return;
+    }
+    const ConnectionSettings connection = m_context.connection();
+    if (!connection.ChipFound) {
         m_ui.Identity->setText(u"No chipset found"_s);
         m_ui.LabelCom->setText(u"No chipset found, please"_s);
         m_ui.LabelBauds->setText(u"Perform a chipset detection"_s);
         setChipButtonsEnabled(false);
         m_ui.GetID->setEnabled(true);
         m_ui.GetID->setFocus();
+        endAction();
+        return;
     }
+
+    setChipButtonsEnabled(true);
+    m_busy.show();
+    startJob([connection](SerialLink &link, const JobChannel &) { return Identification::identify(link, connection); },
+             [this, connection](const JobResult<QByteArray> &identity) {
+                 if (!identity && identity.error().kind == JobError::Kind::ProgramEnding) {
+                     endAction();
+                     return;
+                 }
+                 if (!identity)
+                     m_action.addFailures(identity.error().failures);
+                 m_ui.Identity->setText(QString::fromLatin1(identity.valueOr(QByteArray())));
+                 m_ui.LabelCom->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
+                 m_ui.LabelBauds->setText(u"Baudrate: "_s + connection.Speed);
+                 m_busy.restore();
+                 m_ui.GetID->setEnabled(true);
+                 m_ui.GetSettings->setFocus();
+                 endAction();
+             });
 }
 
 // ---- Reading the configuration ----
 
 void ChipPanel::GetSettings_Click()
 {
-    ChipAction action(m_running, m_context);
-    if (action.refused())
+    if (!m_action.begin())
         return;
 
     if (!m_context.connection().ChipFound) {
         exclaim(u"Please detect the printer first"_s);
-        identify(action);
+        identify();
         return;
     }
 
-    BusyPointer busy;
-    busy.show();
+    m_busy.show();
     m_ui.GetSettings->setEnabled(false);
-    auto finish = [&] {
+    auto finish = [this] {
         m_ui.GetSettings->setEnabled(true);
         m_ui.GetSettings->setFocus();
-        busy.restore();
+        m_busy.restore();
     };
 
-    // Each selection runs its click handler, so the mode rules apply before the next
-    // command goes out.
-    ChipPanelListener listener(m_context.prompter(), m_context.link());
-    listener.onModeRead = [&](bool software) { m_editor.selectOption(software ? m_ui.ConfUser : m_ui.ConfRes); };
-    listener.onIdentityMethodRead = [&](bool user) { m_editor.selectOption(user ? m_ui.IdUser : m_ui.IdAuto); };
-    listener.onConfigurationRead = [&](const std::optional<QString> &word) {
+    // Each selection runs its click handler, so the mode rules apply as the answers come.
+    auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
+    listener->onModeRead = [this](bool software) { m_editor.selectOption(software ? m_ui.ConfUser : m_ui.ConfRes); };
+    listener->onIdentityMethodRead = [this](bool user) { m_editor.selectOption(user ? m_ui.IdUser : m_ui.IdAuto); };
+    listener->onConfigurationRead = [this, finish](const std::optional<QString> &word) {
         if (word) {
             m_editor.DecodeConfig(*word);
             return;
@@ -150,10 +172,20 @@ void ChipPanel::GetSettings_Click()
                                      Prompter::Icon::Critical, Prompter::Buttons::Ok);
         finish();
     };
-    const ConfigurationReading reading = ConfigurationRead::read(m_context.link(), m_context.connection(), listener);
-    if (reading.end == JobEnd::Done)
-        m_ui.ConfigName->setText(reading.mechanismIdentity());
-    finish();
+    const ConnectionSettings connection = m_context.connection();
+    startJob(
+        [connection, listener](SerialLink &link, const JobChannel &channel) {
+            RelayedListener relayed(listener, channel);
+            return ConfigurationRead::read(link, connection, relayed);
+        },
+        [this, finish](const JobResult<ConfigurationReading> &reading) {
+            if (reading)
+                m_ui.ConfigName->setText(reading->mechanismIdentity());
+            else
+                m_action.addFailures(reading.error().failures);
+            finish();
+            endAction();
+        });
 }
 
 // ---- Programming ----
@@ -180,34 +212,25 @@ bool ChipPanel::ValidateEditorFields()
     return true;
 }
 
-void ChipPanel::ProgramSetting(int setting, int value)
-{
-    ChipPanelListener listener(m_context.prompter(), m_context.link());
-    Programming::programSetting(m_context.link(), quint8(setting), quint8(value), listener);
-}
-
 void ChipPanel::ConfigPrinter_Click()
 {
-    ChipAction action(m_running, m_context);
-    if (action.refused())
+    if (!m_action.begin())
         return;
 
-    if (!m_ui.ConfRes->isChecked() && !m_ui.ConfUser->isChecked()) {
-        exclaim(u"Please select a configuration mode !"_s);
-        return;
-    }
-    if (!m_ui.IdAuto->isChecked() && !m_ui.IdUser->isChecked()) {
-        exclaim(u"Please select an identity determination method !"_s);
-        return;
-    }
+    auto refuse = [this](const QString &text) {
+        exclaim(text);
+        endAction();
+    };
+    if (!m_ui.ConfRes->isChecked() && !m_ui.ConfUser->isChecked())
+        return refuse(u"Please select a configuration mode !"_s);
+    if (!m_ui.IdAuto->isChecked() && !m_ui.IdUser->isChecked())
+        return refuse(u"Please select an identity determination method !"_s);
     if (m_ui.ConfUser->isChecked() && !ValidateEditorFields())
-        return;
-    if (m_ui.IdUser->isChecked() && m_ui.ConfigName->text().isEmpty()) {
-        exclaim(u"Please specify a mechanism identity !"_s);
-        return;
-    }
+        return endAction();
+    if (m_ui.IdUser->isChecked() && m_ui.ConfigName->text().isEmpty())
+        return refuse(u"Please specify a mechanism identity !"_s);
     // The inputs as they were checked: options clicked, an identity typed or an entry
-    // analysed during the waits do not reach this run.
+    // analysed while it runs do not reach this run.
     ProgrammingInput input;
     input.software = m_ui.ConfUser->isChecked();
     input.userIdentity = m_ui.IdUser->isChecked();
@@ -215,115 +238,114 @@ void ChipPanel::ConfigPrinter_Click()
     input.name = m_ui.ConfigName->text();
 
     m_ui.ConfigPrinter->setEnabled(false);
-    BusyPointer busy;
-    busy.show();
+    m_busy.show();
 
-    ChipPanelListener listener(m_context.prompter(), m_context.link());
-    const ProgrammingResult result =
-        Programming::program(m_context.link(), m_context.connection(), input, listener);
-    switch (result.end) {
-    case JobEnd::Done:
-        m_ui.Identity->setText(QString::fromLatin1(result.identity));
-        break;
-    case JobEnd::Cancelled:
-        m_status.setText(u"Programming cancelled !"_s);
-        break;
-    case JobEnd::PortFailed:  // the port's one message follows; the identity stays
-    case JobEnd::Aborted:
-        break;
-    }
-
-    m_ui.ConfigPrinter->setEnabled(true);
-    m_ui.ConfigPrinter->setFocus();
-    busy.restore();
-    if (result.end != JobEnd::Aborted)
-        QCoreApplication::processEvents();
+    auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
+    const ConnectionSettings connection = m_context.connection();
+    startJob(
+        [connection, input, listener](SerialLink &link, const JobChannel &channel) {
+            RelayedListener relayed(listener, channel);
+            return Programming::program(link, connection, input, relayed);
+        },
+        [this](const JobResult<ProgrammingResult> &result) {
+            if (result) {
+                m_ui.Identity->setText(QString::fromLatin1(result->identity));
+            } else {
+                m_action.addFailures(result.error().failures);
+                // A port that failed has its one message next; the identity stays.
+                if (result.error().kind == JobError::Kind::Declined)
+                    m_status.setText(u"Programming cancelled !"_s);
+            }
+            m_ui.ConfigPrinter->setEnabled(true);
+            m_ui.ConfigPrinter->setFocus();
+            endAction();
+        });
 }
 
 // ---- Sleep, wake-up and reset ----
 
 void ChipPanel::SleepButton_Click()
 {
-    ChipAction action(m_running, m_context);
-    if (action.refused())
+    if (!m_action.begin())
         return;
 
     m_ui.SleepButton->setEnabled(false);
-    BusyPointer busy;
-    busy.show();
-    if (m_context.connection().ChipFound)
-        PowerCommands::sleep(m_context.link(), m_context.connection());
-    busy.restore();
-
-    m_ui.SleepButton->setEnabled(false);
-    m_ui.Reset->setEnabled(false);
-    m_ui.GetSettings->setEnabled(false);
-    m_ui.ConfigPrinter->setEnabled(false);
-    m_ui.Wakeup->setFocus();
-    QCoreApplication::processEvents();
+    m_busy.show();
+    auto finish = [this] {
+        m_busy.restore();
+        m_ui.SleepButton->setEnabled(false);
+        m_ui.Reset->setEnabled(false);
+        m_ui.GetSettings->setEnabled(false);
+        m_ui.ConfigPrinter->setEnabled(false);
+        m_ui.Wakeup->setFocus();
+        endAction();
+    };
+    const ConnectionSettings connection = m_context.connection();
+    if (!connection.ChipFound)
+        return finish();
+    startJob([connection](SerialLink &link, const JobChannel &) { return PowerCommands::sleep(link, connection); },
+             [this, finish](const JobResult<void> &slept) {
+                 if (!slept)
+                     m_action.addFailures(slept.error().failures);
+                 finish();
+             });
 }
 
 void ChipPanel::Wakeup_Click()
 {
-    ChipAction action(m_running, m_context);
-    if (action.refused())
+    if (!m_action.begin())
         return;
 
     const bool wasEnabled = m_ui.Wakeup->isEnabled();
     m_ui.Wakeup->setEnabled(false);
-    BusyPointer busy;
-    busy.show();
+    m_busy.show();
     m_context.refreshPorts();
 
-    ChipPanelListener listener(m_context.prompter(), m_context.link());
-    listener.onWoken = [&] {
-        busy.restore();
+    auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
+    listener->onWoken = [this] {
+        m_busy.restore();
         m_ui.SleepButton->setEnabled(true);
         m_ui.Reset->setEnabled(true);
         m_ui.GetSettings->setEnabled(true);
         m_ui.ConfigPrinter->setEnabled(true);
     };
-    const ConnectionSettings &connection = m_context.connection();
-    const JobEnd end = PowerCommands::wakeUp(m_context.link(), connection.ChipFound ? &connection : nullptr, listener);
-    if (end == JobEnd::Aborted)
-        return;
-    m_ui.Wakeup->setEnabled(wasEnabled);
+    const ConnectionSettings connection = m_context.connection();
+    startJob(
+        [connection, listener](SerialLink &link, const JobChannel &channel) {
+            RelayedListener relayed(listener, channel);
+            return PowerCommands::wakeUp(link, connection.ChipFound ? &connection : nullptr, relayed);
+        },
+        [this, wasEnabled](const JobResult<PowerCommands::WakeUp> &woken) {
+            if (!woken && woken.error().kind == JobError::Kind::ProgramEnding) {
+                endAction();
+                return;
+            }
+            m_action.addFailures(woken ? woken->unreached : woken.error().failures);
+            m_ui.Wakeup->setEnabled(wasEnabled);
+            endAction();
+        });
 }
 
 void ChipPanel::Reset_Click()
 {
-    ChipAction action(m_running, m_context);
-    if (action.refused())
+    if (!m_action.begin())
         return;
 
     const bool wasEnabled = m_ui.Reset->isEnabled();
     m_ui.Reset->setEnabled(false);
-    BusyPointer busy;
-    busy.show();
-    if (m_context.connection().ChipFound)
-        PowerCommands::reset(m_context.link(), m_context.connection());
-    busy.restore();
-    m_ui.Reset->setEnabled(wasEnabled);
-}
-
-// ---- Queries ----
-
-quint8 ChipPanel::get_value()
-{
-    return Queries::get_value(m_context.link(), m_timerOut);
-}
-
-quint8 ChipPanel::get_opto()
-{
-    return Queries::get_opto(m_context.link(), m_timerOut);
-}
-
-quint8 ChipPanel::get_ad()
-{
-    return Queries::get_ad(m_context.link(), m_timerOut);
-}
-
-QByteArray ChipPanel::get_string()
-{
-    return Queries::get_string(m_context.link(), m_timerOut);
+    m_busy.show();
+    auto finish = [this, wasEnabled] {
+        m_busy.restore();
+        m_ui.Reset->setEnabled(wasEnabled);
+        endAction();
+    };
+    const ConnectionSettings connection = m_context.connection();
+    if (!connection.ChipFound)
+        return finish();
+    startJob([connection](SerialLink &link, const JobChannel &) { return PowerCommands::reset(link, connection); },
+             [this, finish](const JobResult<void> &reset) {
+                 if (!reset)
+                     m_action.addFailures(reset.error().failures);
+                 finish();
+             });
 }

@@ -2,23 +2,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "serial/timerout.h"
+#include "app/busypointer.h"
+#include "app/chipaction.h"
 
-#include <QByteArray>
 #include <QObject>
 
 class AppContext;
-class ChipAction;
 class EditorPanel;
 class QLabel;
 class QWidget;
 namespace Ui { class Form1; }
 
 // The "Chipset" column of the main window: detection and identification, reading and
-// programming the configuration, sleep, wake-up and reset, and the chip queries that
-// no control uses. Every handler is a chip action: one runs at a time (another is
-// refused with a beep), each shows the busy pointer while it works, and each opens the
-// port with ConnectionSettings and closes it again.
+// programming the configuration, sleep, wake-up and reset. Every handler is a chip
+// action: one runs at a time (another is refused with a beep), each shows the busy
+// pointer while it works, and each opens the port with ConnectionSettings and closes it
+// again. The handlers start their jobs on the chip worker and return; each action goes
+// on when its job's result comes back, so the window never waits for the chip.
 class ChipPanel final : public QObject
 {
     Q_OBJECT
@@ -27,27 +27,20 @@ public:
     ChipPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor, QLabel &status,
               QWidget *window, QObject *parent = nullptr);
 
-    // True while a chip action runs (inside one of its waits, for anyone else).
-    bool isBusy() const { return m_running; }
+    // True while a chip action runs.
+    bool isBusy() const { return m_action.isRunning(); }
 
     // True when all eight editor fields are defined; otherwise says which is not (the
     // first in the order of the checks) and gives false.
     bool ValidateEditorFields();
-    // Writes one chip setting, checks its echo (a message when it differs) and waits
-    // 100 ms. The port must be open.
-    void ProgramSetting(int setting, int value);
-
-    // The queries: the port is used as the caller left it (open it first).
-    quint8 get_value();
-    quint8 get_opto();
-    quint8 get_ad();
-    QByteArray get_string();
-
-    TimerOut &timerOut() { return m_timerOut; }
 
 public slots:
     // The "Detect a printer" menu entry: the same as "Detect Chipset".
     void Detect_Click();
+
+signals:
+    // A chip action has ended: its result is shown and its messages closed.
+    void actionEnded();
 
 private slots:
     void GetID_Click();
@@ -58,8 +51,14 @@ private slots:
     void Reset_Click();
 
 private:
-    // Detection and identification, inside an action already running.
-    void identify(ChipAction &action);
+    // Detection and identification, inside an action already running: the port selection
+    // dialog, then the identity of the chip it found.
+    void identify();
+    void identifyFound();
+    // Runs job on the chip worker with the ports as they are now; done gets its result.
+    template<class Job, class Done>
+    void startJob(Job job, Done done);
+    void endAction();
     // The two arrangements of the chip buttons.
     void setChipButtonsEnabled(bool enabled);
     void exclaim(const QString &text);
@@ -69,6 +68,6 @@ private:
     EditorPanel &m_editor;
     QLabel &m_status;
     QWidget *m_window;
-    TimerOut m_timerOut;
-    bool m_running = false;
+    ChipAction m_action;
+    BusyPointer m_busy;
 };

@@ -3,11 +3,12 @@
 #include "app/chippanellistener.h"
 
 #include "app/prompter.h"
+#include "serial/chipworker.h"
 
 using namespace Qt::StringLiterals;
 
-ChipPanelListener::ChipPanelListener(Prompter &prompter, const SerialLink &link)
-    : m_prompter(prompter), m_link(link)
+ChipPanelListener::ChipPanelListener(Prompter &prompter, const ChipWorker &worker)
+    : m_prompter(prompter), m_worker(worker)
 {
 }
 
@@ -37,6 +38,9 @@ void ChipPanelListener::woken()
 
 bool ChipPanelListener::programDespitePolarity(quint8, int)
 {
+    // Not while the program ends: the action runs out without prompts.
+    if (m_worker.isEnding())
+        return false;
     return m_prompter.message(u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s,
                               Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel)
         == Prompter::Answer::Ok;
@@ -45,7 +49,7 @@ bool ChipPanelListener::programDespitePolarity(quint8, int)
 void ChipPanelListener::echoMismatch(const SettingWrite &)
 {
     // Not while the program ends: the action runs out without prompts.
-    if (!m_link.isAborted()) {
+    if (!m_worker.isEnding()) {
         m_prompter.message(u"Programming error ! Please check cables and power."_s, Prompter::Icon::None,
                            Prompter::Buttons::Ok);
     }

@@ -6,15 +6,17 @@
 
 #include <functional>
 
+class ChipWorker;
 class Prompter;
 
-// The window's answers to a chip job: the polarity question and the echo errors as
-// message boxes, and what each handler does as the chip answers (selecting options as
-// they are read, enabling buttons once the chip is awake).
+// The window's answers to a chip job, in the window's thread (a RelayedListener brings
+// the job's calls over): the polarity question and the echo errors as message boxes, and
+// what each handler does as the chip answers (selecting options as they are read,
+// enabling buttons once the chip is awake).
 class ChipPanelListener final : public JobListener
 {
 public:
-    ChipPanelListener(Prompter &prompter, const SerialLink &link);
+    ChipPanelListener(Prompter &prompter, const ChipWorker &worker);
 
     std::function<void(bool)> onModeRead;
     std::function<void(bool)> onIdentityMethodRead;
@@ -30,5 +32,5 @@ public:
 
 private:
     Prompter &m_prompter;
-    const SerialLink &m_link;
+    const ChipWorker &m_worker;
 };

@@ -81,10 +81,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (result.simulate)
         taken.append(1);
     for (const QString &value : parser.values(portOption)) {
-        QString error;
-        const std::optional<PortAssignment> assignment = parsePortAssignment(value, &error);
+        const Result<PortAssignment, QString> assignment = parsePortAssignment(value);
         if (!assignment)
-            return refuse(u"--port %1: %2"_s.arg(value, error), program);
+            return refuse(u"--port %1: %2"_s.arg(value, assignment.error()), program);
         if (taken.contains(assignment->port)) {
             return refuse(result.simulate && assignment->port == 1
                               ? u"--port %1: COM1 is taken by --simulate."_s.arg(value)

@@ -140,26 +140,6 @@ void MainWindow::Form_Load()
     m_ui->GetID->setFocus();
 }
 
-quint8 MainWindow::get_value()
-{
-    return m_chip->get_value();
-}
-
-quint8 MainWindow::get_opto()
-{
-    return m_chip->get_opto();
-}
-
-quint8 MainWindow::get_ad()
-{
-    return m_chip->get_ad();
-}
-
-QByteArray MainWindow::get_string()
-{
-    return m_chip->get_string();
-}
-
 void MainWindow::endProgram()
 {
     m_ending = true;
@@ -181,9 +161,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::shutDown()
 {
-    // A chip action may be waiting inside a local event loop: aborting the link ends its
-    // waits at once and closes the port, so the action runs out without the chip.
-    m_context.link().abort();
+    // A chip job may be waiting on the worker: cancelled, its wait ends at once and its
+    // port closes, so the action runs out without the chip.
+    m_context.chipWorker().cancelAll(Cancellation::Reason::ProgramEnding);
     emit programEnding();
 }
 
@@ -205,7 +185,7 @@ TrafficWindow *MainWindow::trafficWindow() const
 void MainWindow::Traffic_Click()
 {
     if (!m_traffic) {
-        m_traffic = new TrafficWindow(m_context.link().traffic(), m_context.prompter());
+        m_traffic = new TrafficWindow(m_context.traffic(), m_context.prompter());
         m_traffic->setAttribute(Qt::WA_DeleteOnClose);
     }
     bringForward(m_traffic);
@@ -217,7 +197,7 @@ void MainWindow::SupportReport_Click()
     const QString report = SupportReport::compose({u"qv12-configurator "_s + QStringLiteral(QV12_REVISION),
                                                    m_context.ports(), connection,
                                                    connection.ChipFound ? m_ui->Identity->text() : QString(),
-                                                   m_context.link().traffic()});
+                                                   m_context.traffic()});
     if (saveTextFile(m_context.prompter(), u"Save support report as..."_s, report))
         m_statusText->setText(u"Support report saved"_s);
 }

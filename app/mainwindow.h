@@ -4,7 +4,6 @@
 
 #include <QMainWindow>
 
-#include <QByteArray>
 #include <QPointer>
 
 class AppContext;
@@ -46,12 +45,6 @@ public:
     HelpMenuWindows &helpMenuWindows() const { return *m_helpMenuWindows; }
     ChipPanel &chip() const { return *m_chip; }
     TrafficWindow *trafficWindow() const;
-
-    // Chip queries that no control uses; they work on the port as the caller opened it.
-    quint8 get_value();
-    quint8 get_opto();
-    quint8 get_ad();
-    QByteArray get_string();
 
 signals:
     // The program is ending: the help window closes now (Exit closes the About window too).

@@ -85,7 +85,7 @@ void PortSelectionDialog::Form_Load()
     m_context.refreshPorts();
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
         QRadioButton *button = portButton(port);
-        button->setEnabled(m_context.link().PortExists(port));
+        button->setEnabled(m_context.ports().exists(port));
         // The device, and what tells it from the others: USB description, maker, serial
         // number and ids, or the program that holds it.
         const PortDetails details = PortDetails::of(m_context.ports(), port);
@@ -159,17 +159,6 @@ void PortSelectionDialog::SetBusy(bool busy)
     m_ui->OKButton->setEnabled(!busy);
 }
 
-void PortSelectionDialog::WakeupPrinter(AppContext &context)
-{
-    context.refreshPorts();
-    Detection::WakeupPrinter(context.link());
-}
-
-QString PortSelectionDialog::DetectOnPort(int port, const QString &speed, int handshakeIndex)
-{
-    return storeResult(port, speed, Detection::DetectOnPort(m_context.link(), port, speed, handshakeIndex));
-}
-
 QString PortSelectionDialog::storeResult(int port, const QString &speed, const Detection::PortResult &result)
 {
     ConnectionSettings &connection = m_context.connection();
@@ -186,6 +175,24 @@ QString PortSelectionDialog::storeResult(int port, const QString &speed, const D
         + speed + u" bauds"_s;
 }
 
+void PortSelectionDialog::beginDetection()
+{
+    m_detecting = true;
+    SetBusy(true);
+}
+
+void PortSelectionDialog::endDetection(const QList<LinkFailure> &failures,
+                                       QString (*wording)(const QList<LinkFailure> &), QWidget *focus)
+{
+    SetBusy(false);
+    m_detecting = false;
+    if (focus)
+        focus->setFocus();
+    if (!failures.isEmpty() && !m_context.chipWorker().isEnding())
+        m_context.prompter().message(wording(failures), Prompter::Icon::Critical, Prompter::Buttons::Ok);
+    emit detectionEnded();
+}
+
 void PortSelectionDialog::DetectSerialPrinter_Click()
 {
     Prompter &prompter = m_context.prompter();
@@ -195,67 +202,66 @@ void PortSelectionDialog::DetectSerialPrinter_Click()
                          Prompter::Buttons::Ok);
         return;
     }
-    if (!m_context.link().PortExists(port)) {
+    if (!m_context.ports().exists(port)) {
         prompter.message(u"This port does not exist"_s, Prompter::Icon::Critical,
                          Prompter::Buttons::Ok);
         return;
     }
 
     m_context.connection().ChipFound = false;
-    m_detecting = true;
-    SetBusy(true);
-    m_context.link().takeFailures();
-    showResult(DetectOnPort(port, m_ui->serialspeed->currentText(),
-                            m_ui->serialhandshakeconf->currentIndex()));
-    SetBusy(false);
-    m_detecting = false;
-
-    const QList<LinkFailure> failures = m_context.link().takeFailures();
-    if (!failures.isEmpty() && !m_context.link().isAborted()) {
-        prompter.message(LinkFailureText::forAction(failures), Prompter::Icon::Critical,
-                         Prompter::Buttons::Ok);
-    }
+    beginDetection();
+    const QString speed = m_ui->serialspeed->currentText();
+    const int handshakeIndex = m_ui->serialhandshakeconf->currentIndex();
+    m_context.chipWorker().start(
+        m_context.ports(), this,
+        [port, speed, handshakeIndex](SerialLink &link, const JobChannel &) {
+            return Detection::DetectOnPort(link, port, speed, handshakeIndex);
+        },
+        [this, port, speed](const JobResult<Detection::PortResult> &result) {
+            showResult(storeResult(port, speed, result.valueOr(Detection::PortResult())));
+            endDetection(result ? QList<LinkFailure>() : result.error().failures, LinkFailureText::forAction);
+        });
 }
 
 void PortSelectionDialog::Autodetect_Click()
 {
-    SerialLink &link = m_context.link();
     ConnectionSettings &connection = m_context.connection();
 
-    m_detecting = true;
-    SetBusy(true);
+    beginDetection();
     connection.ChipFound = false;
-    link.takeFailures();
     m_context.refreshPorts();
 
-    Detection::ScanHooks hooks;
-    hooks.attempting = [this](int port, const QString &speed) {
-        showResult(u"Attempting to contact printer on COM "_s + portDigit(port) + u" at "_s + speed
-                   + u" bauds."_s);
-    };
-    hooks.found = [&](int port, int speedIndex) {
-        connection.ChipFound = true;
-        m_ui->serialspeed->setCurrentIndex(speedIndex);
-        portButton(port)->setChecked(true);
-    };
-    const Detection::AutodetectResult found = Detection::autodetect(link, hooks);
-    if (found.scan.found) {
-        showResult(storeResult(found.scan.port, found.scan.speed, found.identification));
-    } else {
-        showResult(u"No printer found"_s);
-        connection.ChipFound = false;
-    }
-
-    SetBusy(false);
-    m_detecting = false;
-    m_ui->OKButton->setFocus();
-
-    // One message for the whole scan, naming every port it had to skip.
-    const QList<LinkFailure> failures = link.takeFailures();
-    if (!failures.isEmpty() && !link.isAborted()) {
-        m_context.prompter().message(LinkFailureText::forScan(failures), Prompter::Icon::Critical,
-                                     Prompter::Buttons::Ok);
-    }
+    // The scan's steps come over from the worker as it makes them.
+    m_context.chipWorker().start(
+        m_context.ports(), this,
+        [dialog = this](SerialLink &link, const JobChannel &channel) {
+            Detection::ScanHooks hooks;
+            hooks.attempting = [&channel, dialog](int port, const QString &speed) {
+                channel.notify([dialog, port, speed] {
+                    dialog->showResult(u"Attempting to contact printer on COM "_s + portDigit(port) + u" at "_s + speed
+                                       + u" bauds."_s);
+                });
+            };
+            hooks.found = [&channel, dialog](int port, int speedIndex) {
+                channel.notify([dialog, port, speedIndex] {
+                    dialog->m_context.connection().ChipFound = true;
+                    dialog->m_ui->serialspeed->setCurrentIndex(speedIndex);
+                    dialog->portButton(port)->setChecked(true);
+                });
+            };
+            return Detection::autodetect(link, hooks);
+        },
+        [this](const JobResult<Detection::AutodetectResult> &found) {
+            if (found && found->scan.found) {
+                showResult(storeResult(found->scan.port, found->scan.speed, found->identification));
+            } else {
+                showResult(u"No printer found"_s);
+                m_context.connection().ChipFound = false;
+            }
+            // One message for the whole scan, naming every port it had to pass over.
+            endDetection(found ? found->passedOver : found.error().failures, LinkFailureText::forScan,
+                         m_ui->OKButton);
+        });
 }
 
 void PortSelectionDialog::OKButton_Click()

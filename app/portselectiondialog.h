@@ -8,13 +8,15 @@
 
 class AppContext;
 class QRadioButton;
+struct LinkFailure;
 namespace Detection { struct PortResult; }
 namespace Ui { class PortSelection; }
 
 // The modal dialog "Communication Port Selection" through which the chip is found: the
 // user picks a port, speed and handshake and detects, or lets the dialog scan every
 // port and speed. It is the only writer of ConnectionSettings. Load it afresh each time
-// it is shown (Form_Load), then exec() it; ConnectionSettings holds the result.
+// it is shown (Form_Load), then show it; ConnectionSettings holds the result once it is
+// finished. A detection runs on the chip worker while the dialog goes on answering.
 class PortSelectionDialog final : public QDialog
 {
     Q_OBJECT
@@ -28,10 +30,6 @@ public:
     // selected.
     void Form_Load();
 
-    // Wakes a sleeping chip on every existing port and pauses a second. Needs no
-    // dialog: the main window's "Wake up" calls it; ConnectionSettings is not touched.
-    static void WakeupPrinter(AppContext &context);
-
     // True while a detection runs; the dialog refuses to close meanwhile.
     bool isDetecting() const { return m_detecting; }
     // Busy: hourglass over the dialog and the three buttons disabled; the port buttons
@@ -44,15 +42,22 @@ public slots:
     // Refused while a detection runs: the detection must not work on a closed dialog.
     void reject() override;
 
+signals:
+    // A detection has ended: its result is shown and stored, its message closed.
+    void detectionEnded();
+
 private slots:
     void DetectSerialPrinter_Click();
     void Autodetect_Click();
     void OKButton_Click();
 
 private:
-    // Identifies the chip on one port and speed; stores the connection when it answers.
-    // Returns the result line.
-    QString DetectOnPort(int port, const QString &speed, int handshakeIndex);
+    // Starts a detection: busy, until its result has come and endDetection() runs.
+    void beginDetection();
+    // Not busy any more, focus on focus when given; then one message for the port
+    // failures, unless the program is ending.
+    void endDetection(const QList<LinkFailure> &failures, QString (*wording)(const QList<LinkFailure> &),
+                      QWidget *focus = nullptr);
     // Stores the connection when the chip answered; the result line either way.
     QString storeResult(int port, const QString &speed, const Detection::PortResult &result);
     // The number of the selected port button, 0 when none is.

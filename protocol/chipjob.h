@@ -2,25 +2,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/result.h"
 #include "serial/connectionsettings.h"
 #include "serial/seriallink.h"
 
+#include <QList>
 #include <QString>
 
 #include <optional>
 
-// What the whole chip jobs (reading, programming, the power commands...) share: how a
-// job ended, one written setting, and the listener through which a job asks a person or
+// What the whole chip jobs (reading, programming, the power commands...) share: why a job
+// ended early, one written setting, and the listener through which a job asks a person or
 // shows what happens. A job takes its inputs as one value when it starts and never reads
-// a window; the window and qv12-chip each answer the listener their own way.
+// a window; the window and qv12-chip each answer the listener their own way. Each job
+// returns a JobResult: what it did, or why it could not, with its link's failures.
 
-enum class JobEnd {
-    Done,        // every step ran (what the chip answered is in the job's result)
-    Cancelled,   // the listener said no
-    PortFailed,  // the port could not be opened or its device went away: nothing more
-                 // could reach the chip (the link holds the failures)
-    Aborted,     // the program is ending
+// Why a job stopped before its end.
+struct JobError
+{
+    enum class Kind {
+        Declined,       // the listener said no (the polarity question)
+        PortFailed,     // the port could not be opened or its device went away: nothing
+                        // more could reach the chip
+        Stopped,        // the operator stopped it
+        ProgramEnding,  // the program is ending
+    };
+
+    Kind kind = Kind::PortFailed;
+    // What the link could not do during the job (the port that failed, and on the way any
+    // other it could not open), oldest first.
+    QList<LinkFailure> failures;
+
+    // Stopped or ProgramEnding: the job was cancelled rather than let down.
+    bool cancelled() const { return kind == Kind::Stopped || kind == Kind::ProgramEnding; }
 };
+
+template<class T>
+using JobResult = Result<T, JobError>;
 
 // One chip setting written and the byte the chip echoed (0 when it echoed nothing).
 struct SettingWrite
@@ -32,6 +50,8 @@ struct SettingWrite
     friend bool operator==(const SettingWrite &, const SettingWrite &) = default;
 };
 
+// Called on the job's thread. A front end in another thread answers through a
+// RelayedListener, which brings each call over to its own.
 class JobListener
 {
 public:
@@ -44,9 +64,14 @@ public:
     // The configuration word, or nothing when the answer was not 2 or 4 bytes long.
     virtual void configurationRead(const std::optional<QString> & /*word*/) {}
 
+    // Programming in Software mode: the strobe polarity the chip's hardware detects, as
+    // soon as it has answered.
+    virtual void detectedPolarityRead(quint8 /*detected*/) {}
     // Programming in Software mode: the strobe polarity the chip's hardware detects
     // differs from the configuration's. True programs anyway.
     virtual bool programDespitePolarity(quint8 /*detected*/, int /*chosen*/) { return false; }
+    // Each setting as written, with its echo, right after the echo came.
+    virtual void settingWritten(const SettingWrite & /*write*/) {}
     // A setting's echo differed from its value; programming goes on.
     virtual void echoMismatch(const SettingWrite & /*write*/) {}
 
@@ -60,16 +85,28 @@ public:
 namespace ChipJob {
 
 // Opens the port of the chip's connection (with its settling wait); false when it can't
-// be opened, or the program is ending.
+// be opened, or the job is cancelled.
 inline bool open(SerialLink &link, const ConnectionSettings &chip)
 {
     return link.OpenPort(chip.PortNumber, chip.Speed, chip.Handshake);
 }
 
-// How a job ends that found its port closed under it.
-inline JobEnd portEnd(const SerialLink &link)
+// Why a job ends that found its port closed under it (or could not open it): cancelled,
+// or the port's failure; with the failures so far.
+inline JobError stopped(const SerialLink &link)
 {
-    return link.isAborted() ? JobEnd::Aborted : JobEnd::PortFailed;
+    JobError error{JobError::Kind::PortFailed, link.failures()};
+    switch (link.cancellation().reason()) {
+    case Cancellation::Reason::None:
+        break;
+    case Cancellation::Reason::OperatorStopped:
+        error.kind = JobError::Kind::Stopped;
+        break;
+    case Cancellation::Reason::ProgramEnding:
+        error.kind = JobError::Kind::ProgramEnding;
+        break;
+    }
+    return error;
 }
 
 } // namespace ChipJob

@@ -12,40 +12,32 @@ QString ConfigurationReading::mechanismIdentity() const
 
 namespace ConfigurationRead {
 
-ConfigurationReading read(SerialLink &link, const ConnectionSettings &chip, JobListener &listener)
+JobResult<ConfigurationReading> read(SerialLink &link, const ConnectionSettings &chip, JobListener &listener)
 {
-    ConfigurationReading reading;
-    if (!ChipJob::open(link, chip)) {
-        reading.end = ChipJob::portEnd(link);
-        return reading;
-    }
+    if (!ChipJob::open(link, chip))
+        return Failure(ChipJob::stopped(link));
     // Each answer is handed on before the next command goes out: the window applies the
     // modes' rules at once.
-    auto gone = [&] {
-        if (link.isOpen())
-            return false;
-        reading.end = ChipJob::portEnd(link);
-        return true;
-    };
+    ConfigurationReading reading;
     reading.mode = Exchanges::readSetting(link, Commands::SettingConfigurationMode);
-    if (gone())
-        return reading;
+    if (!link.isOpen())
+        return Failure(ChipJob::stopped(link));
     listener.modeRead(reading.software());
 
     reading.identityMethod = Exchanges::readSetting(link, Commands::SettingIdentityFirst);
-    if (gone())
-        return reading;
+    if (!link.isOpen())
+        return Failure(ChipJob::stopped(link));
     listener.identityMethodRead(reading.userIdentity());
 
     reading.configurationReply = Exchanges::readConfiguration(link);
-    if (gone())
-        return reading;
+    if (!link.isOpen())
+        return Failure(ChipJob::stopped(link));
     reading.word = Exchanges::configurationWord(reading.configurationReply);
     listener.configurationRead(reading.word);
 
     reading.identityReply = Exchanges::identifyNow(link);
-    if (gone())
-        return reading;
+    if (!link.isOpen())
+        return Failure(ChipJob::stopped(link));
     link.ClosePort();
     return reading;
 }

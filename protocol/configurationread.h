@@ -14,7 +14,6 @@
 // order on one open port. The listener hears each answer as it comes.
 struct ConfigurationReading
 {
-    JobEnd end = JobEnd::Done;
     quint8 mode = 0;               // setting 6: 0 Hardware, else Software (0 also when silent)
     quint8 identityMethod = 0;     // setting 9: 0 Automatic, else User
     QByteArray configurationReply;
@@ -29,6 +28,6 @@ struct ConfigurationReading
 
 namespace ConfigurationRead {
 
-ConfigurationReading read(SerialLink &link, const ConnectionSettings &chip, JobListener &listener);
+JobResult<ConfigurationReading> read(SerialLink &link, const ConnectionSettings &chip, JobListener &listener);
 
 } // namespace ConfigurationRead

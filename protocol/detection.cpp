@@ -17,10 +17,18 @@ constexpr int NoHandshake = 0;
 
 } // namespace
 
-void WakeupPrinter(SerialLink &link)
+QList<int> everyPort()
+{
+    QList<int> ports;
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port)
+        ports.append(port);
+    return ports;
+}
+
+void WakeupPrinter(SerialLink &link, const QList<int> &ports)
 {
     const QString speed = QLatin1String(WakeSpeed);
-    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+    for (const int port : ports) {
         if (!link.PortExists(port))
             continue;
         if (!link.openDirect(port, speed, NoHandshake))
@@ -46,16 +54,18 @@ QString chipName(const QByteArray &identity)
     return Exchanges::stripSpaces(QString::fromLatin1(identity.left(NameLength)));
 }
 
-PortResult DetectOnPort(SerialLink &link, int port, const QString &speed, int handshakeIndex)
+JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &speed, int handshakeIndex)
 {
     PortResult result;
     if (!link.openDirect(port, speed, handshakeIndex + 1))
-        return result;
+        return Failure(ChipJob::stopped(link));
     link.discardInput();
 
     link.SendText(Commands::Identify());
     link.WaitMs(IdentifyWaitMs);
     result.identity = link.readWaiting();  // what has come by now, no polling
+    if (!link.isOpen())
+        return Failure(ChipJob::stopped(link));
     if (result.identity.isEmpty()) {
         link.ClosePort();
         return result;
@@ -84,15 +94,15 @@ PortResult DetectOnPort(SerialLink &link, int port, const QString &speed, int ha
     return result;
 }
 
-ScanResult scan(SerialLink &link, const ScanHooks &hooks)
+ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &ports)
 {
     ScanResult result;
     const QStringList &speeds = Commands::SpeedList();
-    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
+    for (const int port : ports) {
         if (!link.PortExists(port))
             continue;
         for (int k = 0; k < speeds.size(); ++k) {
-            if (link.isAborted() || (hooks.stopRequested && hooks.stopRequested()))
+            if (link.isCancelled() || (hooks.stopRequested && hooks.stopRequested()))
                 return result;
             const int index = int(speeds.size()) - 1 - k;
             const QString &speed = speeds.at(index);
@@ -102,7 +112,7 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks)
                 hooks.attempting(port, speed);
 
             if (!link.openDirect(port, speed, NoHandshake)) {
-                if (link.isAborted())
+                if (link.isCancelled())
                     return result;
                 result.skipped.append(port);
                 break;  // the other speeds would fail alike
@@ -136,16 +146,22 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks)
     return result;
 }
 
-AutodetectResult autodetect(SerialLink &link, const ScanHooks &hooks)
+JobResult<AutodetectResult> autodetect(SerialLink &link, const ScanHooks &hooks, const QList<int> &ports)
 {
     AutodetectResult result;
-    WakeupPrinter(link);
-    result.scan = scan(link, hooks);
-    if (!result.scan.found)
-        return result;
-    if (hooks.found)
-        hooks.found(result.scan.port, result.scan.speedIndex);
-    result.identification = DetectOnPort(link, result.scan.port, result.scan.speed, AutodetectHandshakeIndex);
+    WakeupPrinter(link, ports);
+    result.scan = scan(link, hooks, ports);
+    if (result.scan.found && !link.isCancelled()) {
+        if (hooks.found)
+            hooks.found(result.scan.port, result.scan.speedIndex);
+        const JobResult<PortResult> identified =
+            DetectOnPort(link, result.scan.port, result.scan.speed, AutodetectHandshakeIndex);
+        if (identified)
+            result.identification = *identified;
+    }
+    if (link.isCancelled())
+        return Failure(ChipJob::stopped(link));
+    result.passedOver = link.failures();
     return result;
 }
 

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "protocol/chipjob.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -9,12 +11,11 @@
 #include <functional>
 #include <optional>
 
-class SerialLink;
-
 // Finding the chip: waking it, identifying it on one port and speed, and scanning the
 // ports and speeds for it. Every function sets the port up itself and leaves it closed.
-// Nothing here words a result or touches ConnectionSettings: the port selection dialog
-// does both.
+// The wake-up and the scan touch only the COM numbers they are given (every one by
+// default), so that a station keeps to its own port. Nothing here words a result or
+// touches ConnectionSettings: the port selection dialog does both.
 namespace Detection {
 
 inline constexpr int WakeSettleMs = 1000;      // after the last wake-up byte
@@ -24,9 +25,13 @@ inline constexpr char WakeSpeed[] = "57600";
 inline constexpr int NameLength = 16;          // the part of the identity that names the chip
 inline constexpr int AutodetectHandshakeIndex = 1;  // "DSR/DTR Mode" for the identification
 
-// One NUL byte at 57600 bauds without handshake to every existing port 1 to 6, each
-// opened just for it and closed again, then a pause of 1000 ms for the chip to wake.
-void WakeupPrinter(SerialLink &link);
+// COM1 to COM6.
+QList<int> everyPort();
+
+// One NUL byte at 57600 bauds without handshake to each of ports that exists, in
+// ascending order, each opened just for it and closed again, then a pause of 1000 ms for
+// the chip to wake. A port that can't be opened is passed over (the link records why).
+void WakeupPrinter(SerialLink &link, const QList<int> &ports = everyPort());
 
 struct PortResult
 {
@@ -37,8 +42,8 @@ struct PortResult
 
 // Identifies the chip on port at speed, opened with handshake list index
 // handshakeIndex (code index + 1), and reads its serial setting to decide the handshake.
-// A port that cannot be opened reads as no answer (the link records why).
-PortResult DetectOnPort(SerialLink &link, int port, const QString &speed, int handshakeIndex);
+// A port that cannot be opened, or is lost, fails the job.
+JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &speed, int handshakeIndex);
 
 // The handshake list index that the chip's serial setting stands for at speed: 0
 // ("Xon-Xoff") when bits 0-2 are the speed's code and bit 7 is clear, else 1 ("DSR/DTR
@@ -72,21 +77,25 @@ struct ScanResult
     QList<int> skipped;    // ports that exist but could not be opened
 };
 
-// The automatic scan's attempts (the wake-up before it is the caller's): existing ports
-// 1 to 6 ascending, at each the nine speeds from 115200 down to 1200, without handshake,
-// until the chip answers two probes with exactly one byte each. A port that can't be
-// opened is skipped at its first attempt.
-ScanResult scan(SerialLink &link, const ScanHooks &hooks);
+// The automatic scan's attempts (the wake-up before it is the caller's): the existing
+// ones of ports ascending, at each the nine speeds from 115200 down to 1200, without
+// handshake, until the chip answers two probes with exactly one byte each. A port that
+// can't be opened is skipped at its first attempt (the link records why).
+ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &ports = everyPort());
 
 struct AutodetectResult
 {
     ScanResult scan;               // where the probes were answered, if anywhere
     PortResult identification;     // there, with "DSR/DTR Mode"
+    // The ports it could not use on the way (waking, scanning, identifying), each with why.
+    QList<LinkFailure> passedOver;
     bool found() const { return scan.found && identification.found; }
 };
 
 // "Autodetect Chipset" without its window: the wake-up, the scan, and the identification
-// with "DSR/DTR Mode" on the port and speed where the chip answered.
-AutodetectResult autodetect(SerialLink &link, const ScanHooks &hooks);
+// with "DSR/DTR Mode" on the port and speed where the chip answered. Only a cancelled
+// job fails: ports that let it down are passed over.
+JobResult<AutodetectResult> autodetect(SerialLink &link, const ScanHooks &hooks,
+                                       const QList<int> &ports = everyPort());
 
 } // namespace Detection

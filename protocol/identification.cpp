@@ -6,18 +6,15 @@
 
 namespace Identification {
 
-IdentityReading identify(SerialLink &link, const ConnectionSettings &chip)
+JobResult<QByteArray> identify(SerialLink &link, const ConnectionSettings &chip)
 {
-    IdentityReading reading;
-    if (!ChipJob::open(link, chip)) {
-        reading.end = ChipJob::portEnd(link);
-        return reading;
-    }
-    reading.identity = Exchanges::identify(link);
+    if (!ChipJob::open(link, chip))
+        return Failure(ChipJob::stopped(link));
+    const QByteArray identity = Exchanges::identify(link);
     if (!link.isOpen())
-        reading.end = ChipJob::portEnd(link);
+        return Failure(ChipJob::stopped(link));
     link.ClosePort();
-    return reading;
+    return identity;
 }
 
 } // namespace Identification

@@ -8,15 +8,10 @@
 
 // Asking the chip found for its identity again, as the main window does after a
 // detection: on the chip's port, ESC "I", 100 ms, then the reply until the line falls
-// silent; the port closed again.
-struct IdentityReading
-{
-    JobEnd end = JobEnd::Done;
-    QByteArray identity;  // whole, as the chip sent it; empty when it was silent
-};
-
+// silent; the port closed again. The identity whole, as the chip sent it; empty when it
+// was silent.
 namespace Identification {
 
-IdentityReading identify(SerialLink &link, const ConnectionSettings &chip);
+JobResult<QByteArray> identify(SerialLink &link, const ConnectionSettings &chip);
 
 } // namespace Identification

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/powercommands.h"
 
-#include "protocol/detection.h"
 #include "protocol/exchanges.h"
 
 namespace PowerCommands {
@@ -10,37 +9,42 @@ namespace PowerCommands {
 namespace {
 
 template<class Exchange>
-JobEnd onChipPort(SerialLink &link, const ConnectionSettings &chip, Exchange exchange)
+JobResult<void> onChipPort(SerialLink &link, const ConnectionSettings &chip, Exchange exchange)
 {
     if (!ChipJob::open(link, chip))
-        return ChipJob::portEnd(link);
+        return Failure(ChipJob::stopped(link));
     exchange(link);
-    const JobEnd end = link.isOpen() ? JobEnd::Done : ChipJob::portEnd(link);
+    if (!link.isOpen())
+        return Failure(ChipJob::stopped(link));
     link.ClosePort();
-    return end;
+    return {};
 }
 
 } // namespace
 
-JobEnd sleep(SerialLink &link, const ConnectionSettings &chip)
+JobResult<void> sleep(SerialLink &link, const ConnectionSettings &chip)
 {
     return onChipPort(link, chip, Exchanges::sleep);
 }
 
-JobEnd reset(SerialLink &link, const ConnectionSettings &chip)
+JobResult<void> reset(SerialLink &link, const ConnectionSettings &chip)
 {
     return onChipPort(link, chip, Exchanges::reset);
 }
 
-JobEnd wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener)
+JobResult<WakeUp> wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener,
+                         const QList<int> &ports)
 {
-    Detection::WakeupPrinter(link);
-    if (link.isAborted())
-        return JobEnd::Aborted;
+    Detection::WakeupPrinter(link, ports);
+    if (link.isCancelled())
+        return Failure(ChipJob::stopped(link));
+    WakeUp woken{link.failures()};
     listener.woken();
     if (!chip)
-        return JobEnd::Done;
-    return onChipPort(link, *chip, Exchanges::cancel);
+        return woken;
+    if (const JobResult<void> cancelSent = onChipPort(link, *chip, Exchanges::cancel); !cancelSent)
+        return Failure(cancelSent.error());
+    return woken;
 }
 
 } // namespace PowerCommands

@@ -3,17 +3,27 @@
 #pragma once
 
 #include "protocol/chipjob.h"
+#include "protocol/detection.h"
 
 // The chip's power commands. None of them is answered: a chip that misses one goes
 // unnoticed. Each opens the chip's port and closes it again.
 namespace PowerCommands {
 
 // CAN, ESC "S", 10 ms once they are out, CAN: each its own write.
-JobEnd sleep(SerialLink &link, const ConnectionSettings &chip);
+JobResult<void> sleep(SerialLink &link, const ConnectionSettings &chip);
 // ESC "@".
-JobEnd reset(SerialLink &link, const ConnectionSettings &chip);
-// The wake-up byte on every existing port and a second's pause (Detection::WakeupPrinter),
-// then, when chip is given, CAN on its port.
-JobEnd wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener);
+JobResult<void> reset(SerialLink &link, const ConnectionSettings &chip);
+
+struct WakeUp
+{
+    // The ports the wake-up byte could not be sent to, each with why.
+    QList<LinkFailure> unreached;
+};
+
+// The wake-up byte on each of ports that exists and a second's pause
+// (Detection::WakeupPrinter), then, when chip is given, CAN on its port. Only the chip's
+// own port failing fails the job.
+JobResult<WakeUp> wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener,
+                         const QList<int> &ports = Detection::everyPort());
 
 } // namespace PowerCommands

@@ -49,18 +49,7 @@ public:
     {
     }
 
-    bool open()
-    {
-        if (ChipJob::open(m_link, m_chip))
-            return true;
-        return fail();
-    }
-    bool fail()
-    {
-        m_result.end = ChipJob::portEnd(m_link);
-        m_link.ClosePort();
-        return false;
-    }
+    bool open() { return ChipJob::open(m_link, m_chip); }
     bool write(const Settings &settings)
     {
         for (const auto &[setting, value] : settings) {
@@ -68,7 +57,7 @@ public:
             m_result.writes.append(programSetting(m_link, setting, value, m_listener));
             ++m_done;
             if (!m_link.isOpen())
-                return fail();
+                return false;
         }
         return true;
     }
@@ -100,6 +89,7 @@ Settings settingsFor(const ProgrammingInput &input)
 SettingWrite programSetting(SerialLink &link, quint8 setting, quint8 value, JobListener &listener)
 {
     const SettingWrite write{setting, value, Exchanges::writeSetting(link, setting, value)};
+    listener.settingWritten(write);
     // A port that went away is the port's failure, not the chip's answer.
     if (!write.echoed() && link.isOpen())
         listener.echoMismatch(write);
@@ -107,42 +97,47 @@ SettingWrite programSetting(SerialLink &link, quint8 setting, quint8 value, JobL
     return write;
 }
 
-ProgrammingResult program(SerialLink &link, const ConnectionSettings &chip,
-                          const ProgrammingInput &input, JobListener &listener)
+JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings &chip,
+                                     const ProgrammingInput &input, JobListener &listener)
 {
     ProgrammingResult result;
     const Settings mode = modeSettings(input);
     const Settings identity = identitySettings(input);
     // Progress counts the settings, the reset and the identity request.
     Phases phases(link, chip, listener, result, int(mode.size() + identity.size()) + 2);
+    auto stopped = [&link] {
+        const JobError error = ChipJob::stopped(link);
+        link.ClosePort();
+        return Failure(error);
+    };
 
     if (!input.software) {
         if (!phases.phase(mode))
-            return result;
+            return stopped();
     } else {
         if (!phases.open())
-            return result;
+            return stopped();
         result.detectedPolarity = Exchanges::readDetectedPolarity(link);
-        if (!link.isOpen()) {
-            phases.fail();
-            return result;
-        }
+        if (!link.isOpen())
+            return stopped();
+        listener.detectedPolarityRead(*result.detectedPolarity);
         if (*result.detectedPolarity != input.fields.StrobePolarity
             && !listener.programDespitePolarity(*result.detectedPolarity, input.fields.StrobePolarity)) {
+            if (link.isCancelled())
+                return stopped();
             link.ClosePort();
-            result.end = link.isAborted() ? JobEnd::Aborted : JobEnd::Cancelled;
-            return result;
+            return Failure(JobError{JobError::Kind::Declined, link.failures()});
         }
         if (!phases.write(mode))
-            return result;
+            return stopped();
         link.ClosePort();
     }
     if (!phases.phase(identity))
-        return result;
+        return stopped();
 
     phases.step(u"reset"_s);
     if (!phases.open())
-        return result;
+        return stopped();
     Exchanges::reset(link);
     link.ClosePort();
 
@@ -151,19 +146,15 @@ ProgrammingResult program(SerialLink &link, const ConnectionSettings &chip,
     restart.start(Exchanges::RestartPauseMs);
     restart.waitUntil();
     restart.stop();
-    if (link.isAborted()) {
-        result.end = JobEnd::Aborted;
-        return result;
-    }
+    if (link.isCancelled())
+        return stopped();
 
     phases.step(u"identity"_s);
     if (!phases.open())
-        return result;
+        return stopped();
     result.identity = Exchanges::identify(link);
-    if (!link.isOpen()) {
-        phases.fail();
-        return result;
-    }
+    if (!link.isOpen())
+        return stopped();
     link.ClosePort();
     return result;
 }

@@ -17,7 +17,8 @@
 // characters), then a reset, a second's pause while it restarts, and its new identity.
 // Each phase opens the port and closes it again. Every setting's echo is checked; a
 // wrong one is reported and programming goes on. A port that can't be opened or whose
-// device goes away ends the job there.
+// device goes away ends the job there; the listener has heard of each setting written
+// until then.
 struct ProgrammingInput
 {
     bool software = false;       // "Software": the fields below; else "Hardware"
@@ -28,10 +29,9 @@ struct ProgrammingInput
 
 struct ProgrammingResult
 {
-    JobEnd end = JobEnd::Done;
     std::optional<quint8> detectedPolarity;  // Software: the chip's answer to GS "Sh"
     QList<SettingWrite> writes;              // in the order written
-    QByteArray identity;                     // after the restart (when Done)
+    QByteArray identity;                     // after the restart
 
     qsizetype mismatches() const;
 };
@@ -45,7 +45,8 @@ QList<std::pair<quint8, quint8>> settingsFor(const ProgrammingInput &input);
 // differs, and waits 100 ms (also after a wrong echo).
 SettingWrite programSetting(SerialLink &link, quint8 setting, quint8 value, JobListener &listener);
 
-ProgrammingResult program(SerialLink &link, const ConnectionSettings &chip,
-                          const ProgrammingInput &input, JobListener &listener);
+// Declined when the listener would not program despite a different strobe polarity.
+JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings &chip,
+                                     const ProgrammingInput &input, JobListener &listener);
 
 } // namespace Programming

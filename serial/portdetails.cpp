@@ -2,53 +2,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/portdetails.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
+#include "serial/platform.h"
+
 #include <QFileInfo>
 #include <QSerialPortInfo>
-#include <QStandardPaths>
 #include <QStringList>
 
-#include <cerrno>
-#include <signal.h>
-
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The directories QSerialPort looks at for its lock files, in its order.
-const QStringList &lockDirectories()
-{
-    static const QStringList directories{
-        u"/var/lock"_s, u"/etc/locks"_s, u"/var/spool/locks"_s, u"/var/spool/uucp"_s,
-        u"/tmp"_s, u"/var/tmp"_s, u"/var/lock/lockdev"_s, u"/run/lock"_s,
-        QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
-    return directories;
-}
-
-// The name Qt gives the port: the device without "/dev/", slashes as "_".
-QString lockName(const QString &device)
-{
-    QString name = device.startsWith(u"/dev/"_s) ? device.mid(5) : device;
-    name.replace(u'/', u'_');
-    return u"LCK.."_s + name;
-}
-
-} // namespace
 
 namespace SerialLocks {
 
 QString lockFilePath(const QString &device)
 {
-    const QString name = lockName(device);
-    for (const QString &directory : lockDirectories()) {
-        const QFileInfo info(directory);
-        const QString path = directory + u'/' + name;
-        if (info.isReadable() && (QFile::exists(path) || info.isWritable()))
-            return path;
-    }
-    return {};
+    return Platform::lockFilePath(device);
 }
 
 QString directory()
@@ -59,17 +25,7 @@ QString directory()
 
 std::optional<qint64> holder(const QString &device)
 {
-    QFile lock(lockFilePath(device));
-    if (!lock.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    bool ok = false;
-    const qint64 pid = lock.readLine(32).trimmed().toLongLong(&ok);
-    if (!ok || pid <= 0 || pid == QCoreApplication::applicationPid())
-        return std::nullopt;
-    // Alive, also when it belongs to another user.
-    if (::kill(pid_t(pid), 0) == 0 || errno == EPERM)
-        return pid;
-    return std::nullopt;
+    return Platform::lockHolder(device);
 }
 
 } // namespace SerialLocks

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/portmap.h"
 
-#include <QFile>
+#include "serial/platform.h"
+
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
@@ -41,19 +42,6 @@ bool naturalLess(const QString &a, const QString &b)
     return a.size() - i < b.size() - j;
 }
 
-// The 8250 driver registers ttyS0..ttyS31 whether or not a UART is there; sysfs tells
-// the placeholders apart (type 0 = no UART) without opening the device.
-bool isPlaceholder(const QSerialPortInfo &info)
-{
-    const QString name = info.portName();
-    if (!name.startsWith(u"ttyS"_s))
-        return false;
-    QFile type(u"/sys/class/tty/%1/type"_s.arg(name));
-    if (!type.open(QIODevice::ReadOnly))
-        return false;
-    return type.readAll().trimmed() == "0";
-}
-
 } // namespace
 
 QStringList PortMap::systemPorts()
@@ -61,7 +49,7 @@ QStringList PortMap::systemPorts()
     QStringList devices;
     const auto infos = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : infos) {
-        if (!isPlaceholder(info))
+        if (!Platform::isPlaceholderPort(info.portName()))
             devices.append(info.systemLocation());
     }
     std::sort(devices.begin(), devices.end(), naturalLess);
@@ -149,17 +137,11 @@ bool PortMap::exists(int port) const
     return systemPorts().contains(dev);
 }
 
-std::optional<PortAssignment> parsePortAssignment(const QString &value, QString *error)
+Result<PortAssignment, QString> parsePortAssignment(const QString &value)
 {
-    auto fail = [error](const QString &reason) -> std::optional<PortAssignment> {
-        if (error)
-            *error = reason;
-        return std::nullopt;
-    };
-
     const qsizetype eq = value.indexOf(u'=');
     if (eq < 0)
-        return fail(u"\"%1\" is not of the form N=DEVICE, for example 2=/dev/ttyUSB0"_s.arg(value));
+        return Failure(u"\"%1\" is not of the form N=DEVICE, for example 2=/dev/ttyUSB0"_s.arg(value));
 
     QString number = value.left(eq).trimmed();
     if (number.startsWith(u"COM"_s, Qt::CaseInsensitive))
@@ -167,17 +149,14 @@ std::optional<PortAssignment> parsePortAssignment(const QString &value, QString 
     bool ok = false;
     const int port = number.toInt(&ok);
     if (!ok || port < PortMap::FirstPort || port > PortMap::LastPort) {
-        return fail(u"the port number in \"%1\" must be %2 to %3"_s
-                        .arg(value).arg(PortMap::FirstPort).arg(PortMap::LastPort));
+        return Failure(u"the port number in \"%1\" must be %2 to %3"_s
+                           .arg(value).arg(PortMap::FirstPort).arg(PortMap::LastPort));
     }
 
     QString device = value.mid(eq + 1).trimmed();
     if (device.isEmpty())
-        return fail(u"no device given for COM%1 in \"%2\""_s.arg(port).arg(value));
+        return Failure(u"no device given for COM%1 in \"%2\""_s.arg(port).arg(value));
     if (!device.contains(u'/'))
         device.prepend(u"/dev/"_s);  // "ttyUSB0" is short for /dev/ttyUSB0
-
-    if (error)
-        error->clear();
     return PortAssignment{port, device};
 }

@@ -2,12 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/result.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <array>
-#include <optional>
 
 // Maps the program's port numbers COM1..COM6 to device names. Nothing else in the
 // program knows a device path.
@@ -47,11 +48,11 @@ private:
     QHash<QString, int> m_lastNumber;  // vanished devices get their number back if free
 };
 
-// Parses the value of a "--port N=DEVICE" option. Returns the port and device, or
-// nothing with a reason in *error.
+// Parses the value of a "--port N=DEVICE" option: the port and device, or why the value
+// is not one.
 struct PortAssignment
 {
     int port = 0;
     QString device;
 };
-std::optional<PortAssignment> parsePortAssignment(const QString &value, QString *error);
+Result<PortAssignment, QString> parsePortAssignment(const QString &value);

@@ -2,24 +2,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/seriallink.h"
 
+#include "serial/platform.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QSerialPort>
-#include <QSocketNotifier>
-#include <QTimer>
 
-#include <cerrno>
 #include <limits>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#include <sys/timerfd.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
-SerialLink::SerialLink(const PortMap &ports, QObject *parent)
-    : QObject(parent), m_ports(ports), m_port(new QSerialPort(this))
+SerialLink::SerialLink(PortMap ports, QObject *parent)
+    : QObject(parent), m_ports(std::move(ports)), m_port(new QSerialPort(this))
 {
     connect(m_port, &QSerialPort::readyRead, this, &SerialLink::bytesArrived);
     connect(m_port, &QSerialPort::errorOccurred, this,
@@ -31,6 +25,20 @@ SerialLink::~SerialLink()
     closeQuietly();
 }
 
+void SerialLink::startJob(Cancellation cancellation)
+{
+    m_cancellation = std::move(cancellation);
+    m_failures.clear();
+}
+
+bool SerialLink::cancelled()
+{
+    if (!m_cancellation.isRequested())
+        return false;
+    closeQuietly();
+    return true;
+}
+
 bool SerialLink::PortExists(int port) const
 {
     if (port < PortMap::FirstPort || port > PortMap::LastPort)
@@ -40,7 +48,7 @@ bool SerialLink::PortExists(int port) const
 
 bool SerialLink::OpenPort(int port, const QString &speed, int handshake)
 {
-    if (m_aborted)
+    if (cancelled())
         return false;
     if (isOpen())
         return true;  // keeps the settings it was opened with
@@ -52,7 +60,7 @@ bool SerialLink::OpenPort(int port, const QString &speed, int handshake)
 
 bool SerialLink::openDirect(int port, const QString &speed, int handshake)
 {
-    if (m_aborted)
+    if (cancelled())
         return false;
     ClosePort();  // new settings take hold only on a fresh open
 
@@ -90,6 +98,7 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     m_byteNs = 10'000'000'000LL / m_openedSpeed;
     m_lineFreeNs = 0;
     recordEvent(TrafficEvent::Kind::Opened);
+    emit openChanged(true);
     return true;
 }
 
@@ -100,18 +109,10 @@ void SerialLink::recordOpenFailure(int port, const QString &device)
     case QSerialPort::DeviceNotFoundError:
         kind = LinkFailure::Kind::NoDevice;
         break;
-    case QSerialPort::PermissionError: {
-        // Qt reports a refused open and a port locked by another program alike; the
-        // access check tells them apart (a lock or TIOCEXCL leaves access intact).
-        const QByteArray path = QFile::encodeName(device);
-        if (::access(path.constData(), R_OK | W_OK) == 0)
-            kind = LinkFailure::Kind::Busy;
-        else if (errno == ENOENT)
-            kind = LinkFailure::Kind::NoDevice;
-        else
-            kind = LinkFailure::Kind::PermissionDenied;
+    case QSerialPort::PermissionError:
+        // Qt reports a refused open and a port locked by another program alike.
+        kind = Platform::refusedOpen(device);
         break;
-    }
     default:
         break;
     }
@@ -121,7 +122,7 @@ void SerialLink::recordOpenFailure(int port, const QString &device)
 
 void SerialLink::ClosePort(int)
 {
-    if (!m_port->isOpen())
+    if (!m_port->isOpen() || cancelled())
         return;
     // Qt puts back the settings it found when it opened; bytes still on the wire would
     // leave under those.
@@ -134,6 +135,7 @@ void SerialLink::closeQuietly()
     if (m_port->isOpen()) {
         m_port->close();
         recordEvent(TrafficEvent::Kind::Closed);
+        emit openChanged(false);
     }
     m_port->clearError();
     m_lost = false;
@@ -146,7 +148,7 @@ bool SerialLink::isOpen() const
 
 void SerialLink::SendText(const QByteArray &text)
 {
-    if (m_aborted || !isOpen() || text.isEmpty())
+    if (cancelled() || !isOpen() || text.isEmpty())
         return;
     recordEvent(TrafficEvent::Kind::Sent, text);
     const qint64 now = TrafficRecord::nowNs();
@@ -157,63 +159,37 @@ void SerialLink::SendText(const QByteArray &text)
     m_port->flush();
 }
 
-int SerialLink::queuedOutput() const
-{
-    if (!isOpen())
-        return 0;
-    int queued = 0;
-    if (::ioctl(int(m_port->handle()), TIOCOUTQ, &queued) != 0)
-        queued = 0;
-    return queued + int(m_port->bytesToWrite());
-}
-
 void SerialLink::waitAfterOutput(int ms)
 {
     const qint64 giveUpNs = std::max(m_lineFreeNs, TrafficRecord::nowNs())
         + qint64(MaxOutputStallMs) * 1'000'000;
-    while (!m_aborted && isOpen()) {
+    while (!cancelled() && isOpen()) {
         if (m_port->bytesToWrite() > 0)
             m_port->flush();
         // The driver's queue first (and the transmitter, where the driver tells); then
         // the line's own pace, since what a UART's FIFO still holds after the driver's
         // queue is empty can't have left sooner than that. One wait to the end of both.
         const qint64 now = TrafficRecord::nowNs();
-        const int queued = queuedOutput();
-        int lsr = 0;
-        const bool shifting = ::ioctl(int(m_port->handle()), TIOCSERGETLSR, &lsr) == 0
-            && !(lsr & TIOCSER_TEMT);
+        const qint64 queued = Platform::queuedOutput(*m_port);
+        const bool shifting = Platform::transmitterBusy(*m_port);
         if ((queued == 0 && !shifting) || now >= giveUpNs) {
             sleepUntilNs(std::max(now, m_lineFreeNs) + qint64(ms) * 1'000'000);
             return;
         }
         sleepUntilNs(now + std::max(queued * m_byteNs, qint64(1'000'000)));
     }
-    if (!m_aborted)
-        sleepUntilNs(TrafficRecord::nowNs() + qint64(ms) * 1'000'000);
+    sleepUntilNs(TrafficRecord::nowNs() + qint64(ms) * 1'000'000);
 }
 
 void SerialLink::sleepUntilNs(qint64 deadlineNs)
 {
-    if (m_aborted)
-        return;
-    // A timerfd rather than a QTimer: a QTimer counts whole milliseconds, and rounding
-    // each wait for the line up to the next one would add up over an action.
-    const int fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    itimerspec expiry{};
-    expiry.it_value.tv_sec = time_t(deadlineNs / 1'000'000'000);
-    expiry.it_value.tv_nsec = long(deadlineNs % 1'000'000'000);
-    if (fd < 0 || ::timerfd_settime(fd, TFD_TIMER_ABSTIME, &expiry, nullptr) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        sleepMs(int((deadlineNs - TrafficRecord::nowNs() + 999'999) / 1'000'000));
-        return;
-    }
     QEventLoop loop;
-    QSocketNotifier expired(fd, QSocketNotifier::Read);
-    connect(&expired, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-    connect(this, &SerialLink::aborted, &loop, &QEventLoop::quit);
-    loop.exec();
-    ::close(fd);
+    // Connected before the look at the request: one made in between still ends the wait.
+    m_cancellation.onRequested(&loop, [&loop] { loop.quit(); });
+    if (cancelled())
+        return;
+    Platform::runUntil(loop, deadlineNs);
+    cancelled();  // a cancelled job's port closes now, in the link's own thread
 }
 
 QByteArray SerialLink::take(qint64 maxBytes)
@@ -226,23 +202,24 @@ QByteArray SerialLink::take(qint64 maxBytes)
 
 void SerialLink::recordEvent(TrafficEvent::Kind kind, const QByteArray &bytes, const QString &note)
 {
-    m_traffic.append(TrafficEvent{TrafficRecord::nowNs(), kind, qint8(m_openedPort),
-                                  qint8(m_openedHandshake), m_openedSpeed, m_openedDevice,
-                                  bytes, note});
+    TrafficEvent event{0, kind, qint8(m_openedPort), qint8(m_openedHandshake), m_openedSpeed,
+                       m_openedDevice, bytes, note};
+    if (m_programTraffic)
+        event = m_programTraffic->record(std::move(event));
+    else
+        event.timeNs = TrafficRecord::nowNs();
+    m_traffic.append(std::move(event));
 }
 
 void SerialLink::pull()
 {
-    if (!isOpen())
-        return;
-    int pending = 0;
-    if (::ioctl(int(m_port->handle()), FIONREAD, &pending) == 0 && pending > 0)
-        m_port->waitForReadyRead(0);
+    if (isOpen())
+        Platform::pullInput(*m_port);
 }
 
 int SerialLink::bytesWaiting() const
 {
-    if (!isOpen())
+    if (!isOpen() || m_cancellation.isRequested())
         return 0;
     const_cast<SerialLink *>(this)->pull();
     return isOpen() ? int(m_port->bytesAvailable()) : 0;
@@ -250,7 +227,7 @@ int SerialLink::bytesWaiting() const
 
 QByteArray SerialLink::readWaiting()
 {
-    if (!isOpen())
+    if (cancelled() || !isOpen())
         return {};
     pull();
     return isOpen() ? take(ReadLimit) : QByteArray();
@@ -258,7 +235,7 @@ QByteArray SerialLink::readWaiting()
 
 void SerialLink::discardInput()
 {
-    if (!isOpen())
+    if (cancelled() || !isOpen())
         return;
     // Taken and recorded rather than flushed unseen: the record shows every byte.
     pull();
@@ -330,38 +307,10 @@ void SerialLink::WaitMs(int ms)
     waitAfterOutput(qMax(0, ms));
 }
 
-void SerialLink::sleepMs(int ms)
-{
-    if (m_aborted)
-        return;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &SerialLink::aborted, &loop, &QEventLoop::quit);
-    timer.start(qMax(0, ms));
-    loop.exec();
-}
-
-QList<LinkFailure> SerialLink::takeFailures()
-{
-    return std::exchange(m_failures, {});
-}
-
 void SerialLink::setReplyBounds(int maxBytes, int maxMs)
 {
     m_maxReplyBytes = qMax(1, maxBytes);
     m_maxReplyMs = qMax(0, maxMs);
-}
-
-void SerialLink::abort()
-{
-    if (m_aborted)
-        return;
-    m_aborted = true;
-    closeQuietly();
-    emit aborted();
 }
 
 void SerialLink::record(LinkFailure::Kind kind, int port, const QString &device, const QString &text)
@@ -395,6 +344,7 @@ void SerialLink::deviceLost()
     m_lost = true;
     record(LinkFailure::Kind::Unplugged, m_openedPort, m_openedDevice, m_port->errorString());
     recordEvent(TrafficEvent::Kind::Lost, {}, m_port->errorString());
+    emit openChanged(false);
     // Not from inside the port's own notification: close once control is back.
     QMetaObject::invokeMethod(this, [this] {
         if (m_lost)

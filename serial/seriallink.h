@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "serial/cancellation.h"
 #include "serial/linkfailure.h"
 #include "serial/portmap.h"
 #include "serial/trafficrecord.h"
@@ -12,13 +13,20 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QSerialPort;
 
-// The program's one serial port, and the timed waits every exchange uses.
+// One serial port, and the timed waits every exchange uses. A link belongs to the thread
+// it was made in: a chip worker makes its own on its thread (ChipWorker), and the job
+// code there is written in the blocking style.
 //
-// Every wait runs a local event loop: windows repaint, other handlers may run inside
-// it, and the CPU sleeps while nothing happens. Nothing here shows a message: failures
-// are recorded and taken by the caller (takeFailures), which words them once per action.
+// Every wait runs a local event loop of that thread: the CPU sleeps while nothing
+// happens, and the wait ends at once when the job is cancelled, from any thread; from
+// then on the link is inert (nothing sent, reads empty, opens fail quietly) and its port
+// closed, so the job runs to its end without the chip. Nothing here shows a message:
+// failures are recorded for the job (failures()), whose result carries them to the front
+// end that words them.
 class SerialLink final : public QObject
 {
     Q_OBJECT
@@ -34,10 +42,19 @@ public:
     // them) before a wait or a close goes on without them.
     static constexpr int MaxOutputStallMs = 2000;
 
-    explicit SerialLink(const PortMap &ports, QObject *parent = nullptr);
+    // The link keeps its own copy of the port map: the front end's may change meanwhile.
+    explicit SerialLink(PortMap ports = {}, QObject *parent = nullptr);
     ~SerialLink() override;
 
     const PortMap &ports() const { return m_ports; }
+    void setPorts(PortMap ports) { m_ports = std::move(ports); }
+
+    // A job begins: no failures recorded, and cancellation governs the waits from now on.
+    void startJob(Cancellation cancellation = {});
+    const Cancellation &cancellation() const { return m_cancellation; }
+    bool isCancelled() const { return m_cancellation.isRequested(); }
+    // Failures recorded since the job began, oldest first, each port and kind once.
+    const QList<LinkFailure> &failures() const { return m_failures; }
 
     // True when COM port exists; opens nothing.
     bool PortExists(int port) const;
@@ -70,27 +87,21 @@ public:
     // Empties the receive buffer.
     void discardInput();
 
-    // Failures recorded since the last call, oldest first, each port and kind once.
-    QList<LinkFailure> takeFailures();
-
     // The ReadText bounds; the defaults are MaxReplyBytes and MaxReplyMs.
     void setReplyBounds(int maxBytes, int maxMs);
-
-    // Ends every wait at once and makes the link inert (nothing sent, reads empty, opens
-    // fail quietly) so that a running action runs to its end without waiting; used when
-    // the program is closing. The port is closed.
-    void abort();
-    bool isAborted() const { return m_aborted; }
 
     // Every open, close and byte of the line, stamped on the program's side.
     TrafficRecord &traffic() { return m_traffic; }
     const TrafficRecord &traffic() const { return m_traffic; }
+    // The program's record, into which this link records every event as well (stamped
+    // there, so that the lines of several links keep their order).
+    void setProgramTraffic(std::shared_ptr<TrafficRecord> record) { m_programTraffic = std::move(record); }
 
 signals:
-    // Emitted by abort(), so that waits elsewhere (TimerOut) end too.
-    void aborted();
     // Emitted when bytes have arrived, so that waits for them can end.
     void bytesArrived();
+    // The port opened or closed (also when its device went away).
+    void openChanged(bool open);
 
 private:
     // The grid of a read's polls: 10 ms apart from the last time bytes came (or the start).
@@ -105,16 +116,15 @@ private:
     // lost or deadlineMs has passed on the poll clock (false).
     bool awaitBytes(PollClock &polls, qint64 deadlineMs);
     void waitForPoll(PollClock &polls);
-    // Runs events for ms milliseconds (no look at the line), the fallback of sleepUntilNs.
-    void sleepMs(int ms);
-    // Runs events until that moment of the monotonic clock (TrafficRecord::nowNs).
+    // Runs events until that moment of the monotonic clock (TrafficRecord::nowNs), or
+    // until the job is cancelled.
     void sleepUntilNs(qint64 deadlineNs);
+    // True once the job is cancelled; the port is closed then.
+    bool cancelled();
     // Runs events until the bytes sent are out of the driver's queue and, at the line's
     // own pace, off the wire, then ms more; a line held still by flow control is waited
     // for MaxOutputStallMs at most.
     void waitAfterOutput(int ms);
-    // Bytes written but still queued in Qt or the driver (not counting the UART's FIFO).
-    int queuedOutput() const;
     // Received bytes into the record, as the program takes them from the port.
     QByteArray take(qint64 maxBytes);
     void recordEvent(TrafficEvent::Kind kind, const QByteArray &bytes = {}, const QString &note = {});
@@ -127,9 +137,9 @@ private:
     // Pulls what the system has received into the port object's buffer, without waiting.
     void pull();
 
-    const PortMap &m_ports;
+    PortMap m_ports;
     QSerialPort *m_port = nullptr;
-    bool m_aborted = false;
+    Cancellation m_cancellation;
     bool m_lost = false;        // the device went away; the port closes at the next chance
     int m_openedPort = 0;
     QString m_openedDevice;
@@ -141,4 +151,5 @@ private:
     int m_maxReplyMs = MaxReplyMs;
     QList<LinkFailure> m_failures;
     TrafficRecord m_traffic;
+    std::shared_ptr<TrafficRecord> m_programTraffic;
 };

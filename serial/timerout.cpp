@@ -29,15 +29,15 @@ bool TimerOut::waitUntil(const std::function<bool()> &condition)
     auto met = [&condition] { return condition && condition(); };
     QEventLoop loop;
     auto check = [&] {
-        if (m_timedOut || m_link.isAborted() || met())
+        if (m_timedOut || m_link.isCancelled() || met())
             loop.quit();
     };
     connect(&m_timer, &QTimer::timeout, &loop, check);
     connect(&m_link, &SerialLink::bytesArrived, &loop, check);
-    connect(&m_link, &SerialLink::aborted, &loop, &QEventLoop::quit);
+    m_link.cancellation().onRequested(&loop, [&loop] { loop.quit(); });
 
     while (!m_timedOut && !met()) {
-        if (m_link.isAborted()) {
+        if (m_link.isCancelled()) {
             m_timedOut = true;
             break;
         }

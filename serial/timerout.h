@@ -24,7 +24,7 @@ public:
 
     // Runs events (the CPU sleeps meanwhile) until TimedOut is set or condition() holds,
     // checked after each event that may change it (a tick, bytes arriving). Returns
-    // TimedOut. An aborted link ends the wait at once, as a time-out. With the timer
+    // TimedOut. A cancelled job ends the wait at once, as a time-out. With the timer
     // stopped and the condition false it returns at once (nothing could end the wait).
     bool waitUntil(const std::function<bool()> &condition = {});
 

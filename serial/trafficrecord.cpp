@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/trafficrecord.h"
 
+#include "serial/platform.h"
+
 #include <algorithm>
-#include <time.h>
 
 TrafficRecord::TrafficRecord(QObject *parent) : QObject(parent), m_originNs(nowNs())
 {
@@ -12,13 +13,10 @@ TrafficRecord::TrafficRecord(QObject *parent) : QObject(parent), m_originNs(nowN
 
 qint64 TrafficRecord::nowNs()
 {
-    // The clock of QElapsedTimer and of the simulator's transcripts.
-    timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    return Platform::monotonicNs();
 }
 
-void TrafficRecord::append(TrafficEvent event)
+void TrafficRecord::appendLocked(TrafficEvent event)
 {
     if (m_ring.size() < size_t(Capacity)) {
         m_ring.push_back(std::move(event));
@@ -27,23 +25,52 @@ void TrafficRecord::append(TrafficEvent event)
         ++m_first;
     }
     ++m_next;
+}
+
+void TrafficRecord::append(TrafficEvent event)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        appendLocked(std::move(event));
+    }
     emit changed();
+}
+
+TrafficEvent TrafficRecord::record(TrafficEvent event)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        event.timeNs = nowNs();
+        appendLocked(event);
+    }
+    emit changed();
+    return event;
 }
 
 void TrafficRecord::clear()
 {
-    m_ring.clear();
-    m_first = m_base = m_next;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_ring.clear();
+        m_first = m_base = m_next;
+    }
     emit changed();
+}
+
+quint64 TrafficRecord::nextSequence() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_next;
 }
 
 QList<TrafficEvent> TrafficRecord::events() const
 {
-    return eventsSince(m_first);
+    return eventsSince(0);
 }
 
 QList<TrafficEvent> TrafficRecord::eventsSince(quint64 sequence, quint64 until) const
 {
+    QMutexLocker lock(&m_mutex);
     QList<TrafficEvent> out;
     const quint64 from = std::max(sequence, m_first);
     const quint64 end = std::min(until, m_next);

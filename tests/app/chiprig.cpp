@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chiprig.h"
 
+#include "app/chippanel.h"
 #include "app/portselectiondialog.h"
 
 #include <QAbstractButton>
@@ -21,7 +22,11 @@ bool sentWith(const QList<TranscriptEntry> &entries, int speed, int handshake)
 
 void clickIn(QWidget *parent, const char *name)
 {
+    auto *dialog = qobject_cast<PortSelectionDialog *>(parent);
+    const bool wasDetecting = dialog && dialog->isDetecting();
     QTest::mouseClick(parent->findChild<QAbstractButton *>(QLatin1String(name)), Qt::LeftButton);  // at its centre
+    if (dialog && !wasDetecting)
+        waitFor(dialog, &PortSelectionDialog::detectionEnded, [dialog] { return !dialog->isDetecting(); });
 }
 
 ChipRig::ChipRig()
@@ -54,7 +59,7 @@ QString ChipRig::state(bool withFocus)
     }
     const QCursor *cursor = QGuiApplication::overrideCursor();
     return enabled.join(u' ') + (cursor && cursor->shape() == Qt::WaitCursor ? u", busy"_s : QString())
-        + (context.link().isOpen() ? u", port open"_s : QString())
+        + (context.chipWorker().isPortOpen() ? u", port open"_s : QString())
         + (withFocus ? u", focus "_s + window().focusWidget()->objectName() : QString());
 }
 
@@ -97,4 +102,23 @@ void ChipRig::whenReceived(SimulatedChip &chip, int count, std::function<void()>
         waiter->deleteLater();
         action();
     });
+}
+
+void ChipRig::untilActionEnded(const std::function<void()> &action)
+{
+    ChipPanel &panel = window().chip();
+    const bool wasBusy = panel.isBusy();
+    action();
+    if (!wasBusy)
+        waitFor(&panel, &ChipPanel::actionEnded, [&panel] { return !panel.isBusy(); });
+}
+
+void ChipRig::click(const char *name)
+{
+    untilActionEnded([&] { TestWindow::click(name); });
+}
+
+void ChipRig::trigger(const char *actionName)
+{
+    untilActionEnded([&] { TestWindow::trigger(actionName); });
 }

@@ -284,7 +284,7 @@ void TestChipConfiguration::program()
         QCOMPARE(gapError(events[i - 1], events[i], 100, 1200), QString());
     if (done) {
         QCOMPARE(gapError(events[writes], events[writes + 1], 1000, 1600), QString());
-        QCOMPARE(replyWaitError(rig.context.link().traffic(), bytes({27, 73}), 100), QString());
+        QCOMPARE(replyWaitError(rig.context.traffic(), bytes({27, 73}), 100), QString());
     }
     const QString shown = done ? QString::fromLatin1(m_chip->identity()) : identity;
     QCOMPARE(rig.get<QLabel>("Identity")->text(), shown);

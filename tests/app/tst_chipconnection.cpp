@@ -233,7 +233,7 @@ void TestChipConnection::identificationAndPower()
     QVERIFY(rig.connect(3, u"19200"_s));
     // After the dialog: the identity again, with the settings found, shown whole.
     QTRY_COMPARE(chip.received().bytes(), Identification + bytes({27, 73}));
-    QCOMPARE(replyWaitError(rig.context.link().traffic(), bytes({27, 73}), 100), QString());
+    QCOMPARE(replyWaitError(rig.context.traffic(), bytes({27, 73}), 100), QString());
     QCOMPARE(labels(), (QStringList{u"<b>KT 610-ST</b>   QV12 FW 2.07"_s, u"Port: COM3"_s, u"Baudrate: 19200"_s}));
     QCOMPARE(rig.get<QLabel>("Identity")->textFormat(), Qt::PlainText);
     QCOMPARE(rig.state(true), AllChipButtons + u", focus GetSettings"_s);
@@ -280,7 +280,7 @@ void TestChipConnection::identificationAndPower()
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY2(clock.elapsed() < 1000, qPrintable(u"%1 ms to end"_s.arg(clock.elapsed())));
     QVERIFY(!rig.window().isVisible() && !rig.window().chip().isBusy());
-    QVERIFY(!rig.state().contains(u", busy"_s) && !rig.context.link().isOpen());
+    QVERIFY(!rig.state().contains(u", busy"_s) && !rig.context.chipWorker().isPortOpen());
     QTRY_COMPARE(chip.received().bytes().mid(before), bytes({29, 83, 70, 6, 0}));
 }
 

@@ -5,6 +5,7 @@
 #include "app/portselectiondialog.h"
 #include "app/trafficwindow.h"
 #include "serial/portdetails.h"
+#include "serial/seriallink.h"
 #include "serial/traffictext.h"
 
 #include <QApplication>
@@ -112,7 +113,7 @@ void TestTrafficMonitor::recordMatchesTheChipsTranscript()
     rig.click("GetSettings");  // Software, User "KT 610-ST", the chip's own configuration
     rig.click("ConfigPrinter");
     QTRY_VERIFY(chip.received().bytes().endsWith(bytes({27, 64, 27, 73})));
-    const TrafficRecord &record = rig.context.link().traffic();
+    const TrafficRecord &record = rig.context.traffic();
     QTRY_COMPARE(crossings(eventsOf(record, TrafficEvent::Kind::Received)), crossings(chip.sent().entries()));
     QCOMPARE(crossings(sentEvents(record)), crossings(chip.received().entries()));
     QCOMPARE(sentEvents(record).size(), 4 + 1 + 4 + 1 + 3 + 10 + 2);  // settings 6-8, then 9-18
@@ -125,7 +126,7 @@ void TestTrafficMonitor::followsTheLine()
     ChipRig rig;
     SimulatedChip &chip = rig.addChip(1, 115200);
     QVERIFY(rig.connect(1, u"115200"_s));
-    const TrafficRecord &record = rig.context.link().traffic();
+    const TrafficRecord &record = rig.context.traffic();
     Monitor monitor(rig);
     QVERIFY(monitor.window->isVisible() && !monitor.window->isModal());
     rig.trigger("Traffic");
@@ -201,15 +202,21 @@ void TestTrafficMonitor::answersDuringFlood()
         }
     });
 
-    SerialLink &link = rig.context.link();
+    // The flood read on the window's chip worker, as its jobs read; the clicks begin once
+    // the request is out.
     chip.setFaults({.endlessStream = true});
-    link.setReplyBounds(8000, 10000);
-    QVERIFY(link.OpenPort(1, u"115200"_s, 2));
-    link.SendText(bytes({27, 73}));
-    clicks.start();
-    const QByteArray flood = link.ReadText();
+    const QByteArray flood = rig.runJob([&clicks](SerialLink &link, const JobChannel &channel) {
+        link.setReplyBounds(8000, 10000);
+        if (!link.OpenPort(1, u"115200"_s, 2))
+            return QByteArray("not opened");
+        link.SendText(bytes({27, 73}));
+        channel.notify([&clicks] { clicks.start(); });
+        const QByteArray read = link.ReadText();
+        link.ClosePort();
+        link.setReplyBounds(SerialLink::MaxReplyBytes, SerialLink::MaxReplyMs);
+        return read;
+    });
     clicks.stop();
-    link.ClosePort();
     chip.setFaults({});
     QCOMPARE(flood.size(), 8000);
     QVERIFY2(latencies.size() >= 5, qPrintable(QString::number(latencies.size())));
@@ -222,12 +229,16 @@ void TestTrafficMonitor::answersDuringFlood()
     QTRY_VERIFY(postedAt < 0);  // the last click handled too
     if (pause->isChecked())
         pause->click();
-    QTRY_COMPARE(monitor.text().count(u"  <- "_s), int(TrafficText::format(eventsOf(link.traffic(), TrafficEvent::Kind::Received), 0).count(u'\n')));
+    QTRY_COMPARE(monitor.text().count(u"  <- "_s), int(TrafficText::format(eventsOf(rig.context.traffic(), TrafficEvent::Kind::Received), 0).count(u'\n')));
     // Scrolled up, the view stays; at the end again, it follows.
     auto reset = [&] {
-        QVERIFY(link.OpenPort(1, u"115200"_s, 2));
-        link.SendText(bytes({27, 64}));
-        link.ClosePort();
+        QVERIFY(rig.runJob([](SerialLink &link, const JobChannel &) {
+            if (!link.OpenPort(1, u"115200"_s, 2))
+                return false;
+            link.SendText(bytes({27, 64}));
+            link.ClosePort();
+            return true;
+        }));
     };
     QScrollBar *bar = monitor.view->verticalScrollBar();
     bar->setValue(0);
@@ -253,7 +264,7 @@ void TestTrafficMonitor::supportReport()
     rig.trigger("SupportReport");
     QCOMPARE(rig.status(), u"Support report saved"_s);
     const QString report = QString::fromUtf8(readFile(path));
-    const TrafficRecord &record = rig.context.link().traffic();
+    const TrafficRecord &record = rig.context.traffic();
     const QString expected = uR"(^QV12 Configurator support report
 
 Written:      \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ

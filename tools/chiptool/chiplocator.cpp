@@ -44,18 +44,19 @@ std::variant<LocatedChip, ToolError> onKnownLine(ChipSession &session)
         return given;
     }
     session.console().progress(u"asking %1 for its identity"_s.arg(session.where(port, *o.speed)));
-    const Detection::PortResult result = Detection::DetectOnPort(link, port, *o.speed, DetectHandshakeIndex);
+    session.beginJob();
+    const JobResult<Detection::PortResult> result = Detection::DetectOnPort(link, port, *o.speed, DetectHandshakeIndex);
     session.console().progress({});
-    if (link.isAborted())
+    if (!result && result.error().cancelled())
         return interrupted();
-    if (auto error = session.takePortError())
-        return *error;
-    if (!result.found) {
+    if (!result)
+        return session.portFailure(port, result.error().failures);
+    if (!result->found) {
         return ToolError{NoChip, u"%1: no chip answered the identity request; check the chip's "
                                  "power and cable and the speed, or let qv12-chip detect find it"_s
                                      .arg(session.where(port, *o.speed))};
     }
-    return located(port, *o.speed, result, false);
+    return located(port, *o.speed, *result, false);
 }
 
 std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
@@ -92,13 +93,14 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
         console.progress(u"identifying the chip on %1"_s.arg(session.portName(port)));
     };
     console.progress(u"waking the chip"_s);
-    link.takeFailures();
-    const Detection::AutodetectResult result = Detection::autodetect(link, hooks);
+    session.beginJob();
+    const JobResult<Detection::AutodetectResult> detected = Detection::autodetect(link, hooks);
     console.progress({});
-    if (link.isAborted())
+    if (!detected)
         return interrupted();
 
-    const std::optional<ToolError> portError = session.takePortError();
+    const Detection::AutodetectResult &result = *detected;
+    const std::optional<ToolError> portError = session.portError(result.passedOver);
     if (result.found()) {
         if (portError)
             console.note(u"the scan passed over %1"_s.arg(portError->line));

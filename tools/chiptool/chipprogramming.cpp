@@ -11,10 +11,42 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Keeps what programming has done as it goes, for a run that stops before its end, and
+// passes every call on.
+class ProgressRecorder final : public JobListener
+{
+public:
+    ProgressRecorder(JobListener &listener, ProgrammingResult &seen) : m_listener(listener), m_seen(seen) {}
+
+    void detectedPolarityRead(quint8 detected) override
+    {
+        m_seen.detectedPolarity = detected;
+        m_listener.detectedPolarityRead(detected);
+    }
+    bool programDespitePolarity(quint8 detected, int chosen) override
+    {
+        return m_listener.programDespitePolarity(detected, chosen);
+    }
+    void settingWritten(const SettingWrite &write) override
+    {
+        m_seen.writes.append(write);
+        m_listener.settingWritten(write);
+    }
+    void echoMismatch(const SettingWrite &write) override { m_listener.echoMismatch(write); }
+    void progress(int done, int total, const QString &step) override { m_listener.progress(done, total, step); }
+
+private:
+    JobListener &m_listener;
+    ProgrammingResult &m_seen;
+};
+
+} // namespace
+
 bool ProgramRun::passed() const
 {
-    return programming.end == JobEnd::Done && programming.mismatches() == 0 && readBack
-        && readBack->end == JobEnd::Done && heard && allPassed(checks);
+    return programmed() && programming.mismatches() == 0 && readBack && heard && allPassed(checks);
 }
 
 ProgramRun programAndVerify(ChipSession &session, const ConnectionSettings &chip,
@@ -23,13 +55,24 @@ ProgramRun programAndVerify(ChipSession &session, const ConnectionSettings &chip
     ProgramRun run;
     run.settingCount = target.settingCount();
     const quint64 start = session.mark();
-    run.programming = Programming::program(session.link(), chip, target.input, listener);
-    if (run.programming.end == JobEnd::Done) {
+    session.beginJob();
+    ProgressRecorder recorder(listener, run.programming);
+    const JobResult<ProgrammingResult> programmed = Programming::program(session.link(), chip, target.input, recorder);
+    if (programmed)
+        run.programming = *programmed;
+    else
+        run.programmingStopped = programmed.error();
+    if (programmed) {
         session.console().progress(u"reading back %1"_s.arg(session.portName(chip.PortNumber)));
         JobListener quiet;
-        run.readBack = ConfigurationRead::read(session.link(), chip, quiet);
-        if (run.readBack->end == JobEnd::Done)
+        session.beginJob();
+        const JobResult<ConfigurationReading> reading = ConfigurationRead::read(session.link(), chip, quiet);
+        if (reading) {
+            run.readBack = *reading;
             run.checks = verifyReading(target, *run.readBack);
+        } else {
+            run.readBackStopped = reading.error();
+        }
     }
     session.console().progress({});
     run.heard = session.heardSince(start);
@@ -39,13 +82,19 @@ ProgramRun programAndVerify(ChipSession &session, const ConnectionSettings &chip
 std::optional<ToolError> judgeRun(ChipSession &session, const ConnectionSettings &chip,
                                   const ProgrammingTarget &target, const ProgramRun &run)
 {
-    const JobEnd readEnd = run.readBack ? run.readBack->end : JobEnd::Done;
     const QString port = session.portName(chip.PortNumber);
-    if (run.programming.end == JobEnd::Aborted || readEnd == JobEnd::Aborted)
+    const std::optional<JobError> &programming = run.programmingStopped;
+    const std::optional<JobError> &readBack = run.readBackStopped;
+    auto is = [](const std::optional<JobError> &stopped, auto test) { return stopped && test(*stopped); };
+    auto cancelled = [](const JobError &e) { return e.cancelled(); };
+    auto portFailed = [](const JobError &e) { return e.kind == JobError::Kind::PortFailed; };
+    if (is(programming, cancelled) || is(readBack, cancelled))
         return ToolError{Interrupted, u"interrupted; the chip on %1 may be partly programmed: program it again"_s.arg(port)};
-    if (run.programming.end == JobEnd::PortFailed || readEnd == JobEnd::PortFailed)
-        return session.portFailure(chip.PortNumber);
-    if (run.programming.end == JobEnd::Cancelled) {
+    if (is(programming, portFailed))
+        return session.portFailure(chip.PortNumber, programming->failures);
+    if (is(readBack, portFailed))
+        return session.portFailure(chip.PortNumber, readBack->failures);
+    if (programming) {
         return ToolError{Mismatch, u"%1: the chip detects strobe polarity %2, the configuration has %3; "
                                    "nothing was written (--polarity-mismatch continue programs it anyway)"_s
                                        .arg(port, ResultText::polarityName(run.programming.detectedPolarity.value_or(0)),

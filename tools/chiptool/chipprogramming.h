@@ -18,12 +18,15 @@ struct ProgrammingTarget;
 // the configuration and identity read back and compared with what was written.
 struct ProgramRun
 {
-    ProgrammingResult programming;
+    ProgrammingResult programming;                 // as far as it went
+    std::optional<JobError> programmingStopped;    // why it did not run to its end
     std::optional<ConfigurationReading> readBack;  // once programming has run to its end
+    std::optional<JobError> readBackStopped;       // why the read-back did not
     QList<Check> checks;
     int settingCount = 0;   // the settings programming was to write
     bool heard = false;     // the chip sent anything at all
 
+    bool programmed() const { return !programmingStopped; }
     bool passed() const;
 };
 
@@ -31,6 +34,6 @@ ProgramRun programAndVerify(ChipSession &session, const ConnectionSettings &chip
                             const ProgrammingTarget &target, JobListener &listener);
 
 // Why a run did not pass, as the command's exit status and error line; nothing when it
-// passed. Port failures are taken from the session's link.
+// passed.
 std::optional<ToolError> judgeRun(ChipSession &session, const ConnectionSettings &chip,
                                   const ProgrammingTarget &target, const ProgramRun &run);

@@ -36,6 +36,7 @@ std::optional<ToolError> ChipSession::start()
         m_ports.assign(1, m_station->devicePath());
     }
     refreshPorts();
+    beginJob();
 
     if (!m_options.logFile.isEmpty()) {
         m_log = std::make_unique<TrafficLog>(m_link.traffic());
@@ -54,6 +55,12 @@ void ChipSession::refreshPorts()
     // wake-up byte or the scan's probes.
     if (!m_options.givenPortsOnly)
         m_ports.refresh();
+    m_link.setPorts(m_ports);
+}
+
+void ChipSession::beginJob()
+{
+    m_link.startJob(m_cancellation);
 }
 
 quint64 ChipSession::mark() const
@@ -68,17 +75,16 @@ bool ChipSession::heardSince(quint64 mark) const
                        [](const TrafficEvent &e) { return e.kind == TrafficEvent::Kind::Received; });
 }
 
-std::optional<ToolError> ChipSession::takePortError()
+std::optional<ToolError> ChipSession::portError(const QList<LinkFailure> &failures) const
 {
-    const QList<LinkFailure> failures = m_link.takeFailures();
     if (failures.isEmpty())
         return std::nullopt;
     return ToolError{PortError, FailureWords::line(FailureWords::principal(failures), m_ports)};
 }
 
-ToolError ChipSession::portFailure(int port)
+ToolError ChipSession::portFailure(int port, const QList<LinkFailure> &failures) const
 {
-    if (auto error = takePortError())
+    if (auto error = portError(failures))
         return *error;
     return ToolError{PortError, u"%1: the port was lost; check the cable and the serial adapter"_s
                                     .arg(portName(port))};

@@ -39,6 +39,12 @@ public:
     SerialLink &link() { return m_link; }
     SimulatedStation *station() { return m_station.get(); }
 
+    // Ctrl-C or SIGTERM: the job at work stops at its next wait, and so does every later one.
+    const Cancellation &cancellation() const { return m_cancellation; }
+    bool interrupted() const { return m_cancellation.isRequested(); }
+    // A chip job begins on the link: what the link met before is not its own.
+    void beginJob();
+
     // Takes in the system's serial ports again (a device plugged in or pulled out since).
     void refreshPorts();
 
@@ -47,12 +53,11 @@ public:
     // ...and tells whether the chip has sent anything since.
     bool heardSince(quint64 mark) const;
 
-    // The port failures the link has recorded since the last call, as one error line
-    // (status 4); nothing when there were none.
-    std::optional<ToolError> takePortError();
-    // The same for a job that ended on its port: the recorded failure, or that the port
-    // was lost when none is on record.
-    ToolError portFailure(int port);
+    // A job's port failures as one error line (status 4); nothing when there were none.
+    std::optional<ToolError> portError(const QList<LinkFailure> &failures) const;
+    // The same for a job that ended on its port: its failure, or that the port was lost
+    // when none is on record.
+    ToolError portFailure(int port, const QList<LinkFailure> &failures) const;
 
     // "COM1 (/dev/ttyUSB0) at 9600 bauds, DSR/DTR Mode", or without the handshake.
     QString where(const ConnectionSettings &chip) const;
@@ -67,6 +72,7 @@ private:
     Console &m_console;
     std::unique_ptr<SimulatedStation> m_station;  // outlives the link, which may hold it open
     PortMap m_ports;
-    SerialLink m_link{m_ports};
+    SerialLink m_link;
+    Cancellation m_cancellation;
     std::unique_ptr<TrafficLog> m_log;
 };

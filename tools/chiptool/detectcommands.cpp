@@ -43,20 +43,21 @@ int identify(ChipSession &session)
         return CommandSupport::finish(session, {}, *error);
     const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
 
-    const IdentityReading reading = Identification::identify(session.link(), chip);
+    session.beginJob();
+    const JobResult<QByteArray> identity = Identification::identify(session.link(), chip);
     std::optional<ToolError> error;
-    if (reading.end == JobEnd::Aborted)
+    if (!identity && identity.error().cancelled())
         error = ToolError{Interrupted, u"interrupted"_s};
-    else if (reading.end == JobEnd::PortFailed)
-        error = session.portFailure(chip.PortNumber);
-    else if (reading.identity.isEmpty())
+    else if (!identity)
+        error = session.portFailure(chip.PortNumber, identity.error().failures);
+    else if (identity->isEmpty())
         error = ToolError{NoChip, u"%1: no answer to the identity request; check the chip's power and "
                                   "cable"_s.arg(session.where(chip.PortNumber, chip.Speed))};
 
     QJsonObject fields = ResultJson::line(session, chip);
     if (!error) {
-        session.console().text(ResultText::chipText(reading.identity) + u'\n');
-        fields.insert(u"identity"_s, ResultJson::chipText(reading.identity));
+        session.console().text(ResultText::chipText(*identity) + u'\n');
+        fields.insert(u"identity"_s, ResultJson::chipText(*identity));
     }
     return CommandSupport::finish(session, fields, error);
 }

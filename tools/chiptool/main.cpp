@@ -38,7 +38,8 @@ int main(int argc, char *argv[])
     // Before anything opens a port: Ctrl-C ends the job at its next wait, with the port
     // closed and the results so far reported.
     Interruption interruption;
-    QObject::connect(&interruption, &Interruption::interrupted, &session, [&session] { session.link().abort(); });
+    QObject::connect(&interruption, &Interruption::interrupted, &session,
+                     [&session] { session.cancellation().request(Cancellation::Reason::ProgramEnding); });
     if (const auto error = session.start())
         return CommandSupport::finish(session, {}, *error);
 

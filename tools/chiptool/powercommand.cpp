@@ -19,18 +19,11 @@ namespace {
 
 constexpr int DefaultHandshake = 2;  // "DSR/DTR Mode", the dialog's default
 
-std::optional<ToolError> endError(ChipSession &session, JobEnd end, int port)
+std::optional<ToolError> endError(ChipSession &session, const JobError &stopped, int port)
 {
-    switch (end) {
-    case JobEnd::Done:
-    case JobEnd::Cancelled:
-        return std::nullopt;
-    case JobEnd::Aborted:
+    if (stopped.cancelled())
         return ToolError{Interrupted, u"interrupted"_s};
-    case JobEnd::PortFailed:
-        break;
-    }
-    return session.portFailure(port);
+    return session.portFailure(port, stopped.failures);
 }
 
 // Wake-up goes to every port, as the chip that sleeps can't be asked where it is; with
@@ -56,17 +49,16 @@ int wake(ChipSession &session)
     if (o.com)
         chip = ConnectionSettings{qint16(*o.com), *o.speed, qint16(o.handshake.value_or(DefaultHandshake)), true};
 
-    session.link().takeFailures();
+    session.beginJob();
     session.console().progress(u"waking the chip"_s);
     JobListener quiet;
-    const JobEnd end = PowerCommands::wakeUp(session.link(), chip ? &*chip : nullptr, quiet);
+    const JobResult<PowerCommands::WakeUp> woke = PowerCommands::wakeUp(session.link(), chip ? &*chip : nullptr, quiet);
     session.console().progress({});
     // The wake-up byte to a port that can't be opened is lost like any other; only the
     // chip's own port counts.
-    std::optional<ToolError> error = endError(session, end, chip ? chip->PortNumber : 0);
-    if (!chip && error && error->status == PortError)
-        error.reset();
-    session.link().takeFailures();
+    std::optional<ToolError> error;
+    if (!woke)
+        error = endError(session, woke.error(), chip ? chip->PortNumber : 0);
 
     QJsonObject fields{{u"woken"_s, wokenPorts}};
     if (chip)
@@ -94,11 +86,13 @@ int power(ChipSession &session)
         return CommandSupport::finish(session, {}, *error);
     const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
 
-    session.link().takeFailures();
+    session.beginJob();
     const bool sleep = o.command == ToolOptions::Command::Sleep;
-    const JobEnd end = sleep ? PowerCommands::sleep(session.link(), chip)
-                             : PowerCommands::reset(session.link(), chip);
-    const std::optional<ToolError> error = endError(session, end, chip.PortNumber);
+    const JobResult<void> sent = sleep ? PowerCommands::sleep(session.link(), chip)
+                                       : PowerCommands::reset(session.link(), chip);
+    std::optional<ToolError> error;
+    if (!sent)
+        error = endError(session, sent.error(), chip.PortNumber);
     if (!error) {
         session.console().text(u"Sent %1 to %2.\n"_s.arg(sleep ? u"sleep"_s : u"reset"_s,
                                                         session.portName(chip.PortNumber)));

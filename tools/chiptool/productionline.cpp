@@ -64,7 +64,7 @@ int ProductionLine::run()
         }
         handle(*next);
         next.reset();
-        if (m_error || m_session.link().isAborted() || (o.count && m_chips >= o.count))
+        if (m_error || m_session.interrupted() || (o.count && m_chips >= o.count))
             break;
         if (SimulatedStation *station = m_session.station())
             station->replaceChip();
@@ -94,7 +94,7 @@ std::optional<ProductionLine::Arrival> ProductionLine::findLine()
             m_session.console().note(error.line + u"; looking again every second"_s);
         said = true;
         m_session.link().WaitMs(ScanAgainMs);
-        if (m_session.link().isAborted())
+        if (m_session.interrupted())
             return std::nullopt;
     }
 }
@@ -114,13 +114,16 @@ void ProductionLine::pause(bool absent)
 
 ProductionLine::Answer ProductionLine::ask()
 {
-    SerialLink &link = m_session.link();
-    const Detection::PortResult result = Detection::DetectOnPort(link, m_port, m_speed, AskHandshakeIndex);
-    const QList<LinkFailure> failures = link.takeFailures();
+    m_session.beginJob();
+    const JobResult<Detection::PortResult> result =
+        Detection::DetectOnPort(m_session.link(), m_port, m_speed, AskHandshakeIndex);
+    const QList<LinkFailure> failures = result ? QList<LinkFailure>() : result.error().failures;
     Answer answer;
-    answer.found = result.found && !link.isAborted();
-    answer.identity = result.identity;
-    answer.handshake = result.handshakeIndex + 1;
+    answer.found = result && result->found && !m_session.interrupted();
+    if (result) {
+        answer.identity = result->identity;
+        answer.handshake = result->handshakeIndex + 1;
+    }
     answer.openFailed = !failures.isEmpty();
     // A chip taken away takes its device with it on some stations: a missing or lost
     // device is no chip. No access or another program on the port won't mend by waiting.
@@ -135,17 +138,16 @@ ProductionLine::Answer ProductionLine::ask()
 
 std::optional<ProductionLine::Arrival> ProductionLine::waitForChip()
 {
-    SerialLink &link = m_session.link();
     m_session.console().progress(u"waiting for a chip on %1"_s.arg(m_session.portName(m_port)));
     for (;;) {
-        if (link.isAborted())
+        if (m_session.interrupted())
             return std::nullopt;
         if (!present()) {
             pause(true);
             continue;
         }
         const Answer answer = ask();
-        if (m_error || link.isAborted())
+        if (m_error || m_session.interrupted())
             return std::nullopt;
         if (answer.found) {
             const int handshake = m_session.options().handshake.value_or(answer.handshake);
@@ -158,15 +160,14 @@ std::optional<ProductionLine::Arrival> ProductionLine::waitForChip()
 
 bool ProductionLine::waitUntilGone()
 {
-    SerialLink &link = m_session.link();
     m_session.console().progress(u"waiting for the chip on %1 to be taken away"_s.arg(m_session.portName(m_port)));
     for (;;) {
-        if (link.isAborted())
+        if (m_session.interrupted())
             return false;
         if (!present())
             return true;
         const Answer answer = ask();
-        if (m_error || link.isAborted())
+        if (m_error || m_session.interrupted())
             return false;
         if (!answer.found)
             return true;
@@ -185,7 +186,6 @@ void ProductionLine::handle(const Arrival &arrival)
     QElapsedTimer clock;
     clock.start();
 
-    m_session.link().takeFailures();
     TerminalListener listener(console, m_session.link(), m_session.options().polarity,
                               m_session.portName(m_port));
     const ProgramRun run = programAndVerify(m_session, arrival.chip, m_target, listener);
@@ -231,7 +231,7 @@ int ProductionLine::end()
 {
     Console &console = m_session.console();
     console.progress({});
-    const bool interrupted = m_session.link().isAborted();
+    const bool interrupted = m_session.interrupted();
     console.text(u"%1: %2 chip%3, %4 passed, %5 failed.\n"_s
                      .arg(interrupted ? u"Stopped"_s : u"Done"_s)
                      .arg(m_chips).arg(m_chips == 1 ? QString() : u"s"_s)

@@ -29,14 +29,13 @@ int program(ChipSession &session)
         return CommandSupport::finish(session, {}, *error);
     const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
 
-    session.link().takeFailures();  // the scan's are not the job's
     TerminalListener listener(session.console(), session.link(), session.options().polarity,
                               session.portName(chip.PortNumber));
     const ProgramRun run = programAndVerify(session, chip, target, listener);
     const std::optional<ToolError> error = judgeRun(session, chip, target, run);
 
     QString text = ResultText::writes(run);
-    if (run.programming.end == JobEnd::Done)
+    if (run.programmed())
         text += u"New identity: %1\n"_s.arg(ResultText::chipText(run.programming.identity));
     if (!run.checks.isEmpty())
         text += u"Read back:\n"_s + ResultText::checks(run.checks);

@@ -35,24 +35,29 @@ ChipReading readChip(ChipSession &session, const ConnectionSettings &chip, bool 
     const quint64 start = session.mark();
     session.console().progress(u"reading %1"_s.arg(session.portName(chip.PortNumber)));
     JobListener quiet;
-    out.configuration = ConfigurationRead::read(link, chip, quiet);
-    JobEnd end = out.configuration.end;
-    if (end == JobEnd::Done && withPolarity) {
+    session.beginJob();
+    const JobResult<ConfigurationReading> reading = ConfigurationRead::read(link, chip, quiet);
+    std::optional<JobError> stopped;
+    if (reading)
+        out.configuration = *reading;
+    else
+        stopped = reading.error();
+    if (reading && withPolarity) {
         if (ChipJob::open(link, chip)) {
             out.detectedPolarity = Exchanges::readDetectedPolarity(link);
             if (!link.isOpen())
-                end = ChipJob::portEnd(link);
+                stopped = ChipJob::stopped(link);
             link.ClosePort();
         } else {
-            end = ChipJob::portEnd(link);
+            stopped = ChipJob::stopped(link);
         }
     }
     session.console().progress({});
 
-    if (end == JobEnd::Aborted)
+    if (stopped && stopped->cancelled())
         out.error = ToolError{Interrupted, u"interrupted"_s};
-    else if (end != JobEnd::Done)
-        out.error = session.portFailure(chip.PortNumber);
+    else if (stopped)
+        out.error = session.portFailure(chip.PortNumber, stopped->failures);
     else if (!session.heardSince(start))
         out.error = ToolError{NoChip, u"%1: no answer from the chip; check its power and cable, and the "
                                       "speed"_s.arg(session.where(chip.PortNumber, chip.Speed))};

@@ -26,13 +26,13 @@ int report(ChipSession &session)
     if (const auto *located = std::get_if<LocatedChip>(&found)) {
         chip = located->chip;
         chip.ChipFound = true;
-        identity = QString::fromLatin1(Identification::identify(session.link(), chip).identity);
+        session.beginJob();
+        identity = QString::fromLatin1(Identification::identify(session.link(), chip).valueOr(QByteArray()));
     } else if (std::get<ToolError>(found).status == Interrupted) {
         return CommandSupport::finish(session, {}, std::get<ToolError>(found));
     } else {
         session.console().note(u"no chip found; the report holds what was tried"_s);
     }
-    session.link().takeFailures();  // they are in the report's traffic
 
     const QString &file = session.options().reportFile;
     const QString text = SupportReport::compose({u"qv12-chip " QV12_REVISION ""_s, session.ports(), chip,

@@ -82,7 +82,7 @@ QJsonObject run(const ProgrammingTarget &target, const ProgramRun &run)
                                                         : QJsonValue(QJsonValue::Null)},
             {u"settings"_s, settings(p.writes)},
             {u"settings_total"_s, run.settingCount},
-            {u"identity_after"_s, p.end == JobEnd::Done ? chipText(p.identity) : QJsonValue(QJsonValue::Null)},
+            {u"identity_after"_s, run.programmed() ? chipText(p.identity) : QJsonValue(QJsonValue::Null)},
             {u"checks"_s, checks(run.checks)},
             {u"result"_s, run.passed() ? u"PASS"_s : u"FAIL"_s}};
 }

@@ -45,7 +45,7 @@ QString writes(const ProgramRun &run)
 {
     const ProgrammingResult &p = run.programming;
     if (p.writes.isEmpty()) {
-        return p.end == JobEnd::Done ? QString() : u"Nothing was written: the chip is as it was.\n"_s;
+        return run.programmed() ? QString() : u"Nothing was written: the chip is as it was.\n"_s;
     }
     QString text;
     const qsizetype wrong = p.mismatches();

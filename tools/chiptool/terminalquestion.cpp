@@ -22,7 +22,7 @@ bool canAsk()
 
 bool askYesNo(Console &console, SerialLink &link, const QString &question)
 {
-    if (link.isAborted())
+    if (link.isCancelled())
         return false;
     console.prompt(question + u" [y/N] "_s);
 
@@ -45,9 +45,9 @@ bool askYesNo(Console &console, SerialLink &link, const QString &question)
         if (answer.contains('\n'))
             loop.quit();
     });
-    QObject::connect(&link, &SerialLink::aborted, &loop, &QEventLoop::quit);
+    link.cancellation().onRequested(&loop, [&loop] { loop.quit(); });
     loop.exec();
-    if (ended || link.isAborted()) {
+    if (ended || link.isCancelled()) {
         console.prompt(u"\n"_s);
         return false;
     }

@@ -14,7 +14,7 @@ bool canAsk();
 
 // Asks question on stderr and reads the answer from standard input while events run,
 // so that Ctrl-C still ends the program. True for "y" or "yes" (any case); no for
-// anything else, an end of input, or the link aborted meanwhile.
+// anything else, an end of input, or the job cancelled meanwhile.
 bool askYesNo(Console &console, SerialLink &link, const QString &question);
 
 } // namespace TerminalQuestion

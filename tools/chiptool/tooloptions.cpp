@@ -200,10 +200,9 @@ ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
     if (o.simulate)
         taken.append(1);
     for (const QString &value : parser.values(u"port"_s)) {
-        QString error;
-        const std::optional<PortAssignment> assignment = parsePortAssignment(value, &error);
+        const Result<PortAssignment, QString> assignment = parsePortAssignment(value);
         if (!assignment)
-            return refuse(u"--port %1: %2"_s.arg(value, error));
+            return refuse(u"--port %1: %2"_s.arg(value, assignment.error()));
         if (taken.contains(assignment->port)) {
             return refuse(o.simulate && assignment->port == 1
                               ? u"--port %1: COM1 is taken by --simulate"_s.arg(value)
