@@ -44,8 +44,10 @@ bool JobChannel::roundTrip(std::function<void()> call) const
         pending->waiting = &loop;
     }
     m_cancellation.onRequested(&loop, [&loop] { loop.quit(); });
-    QMetaObject::invokeMethod(m_frontEnd, [pending, context = m_context, call = std::move(call)] {
-        const bool alive = !context.isNull();
+    QMetaObject::invokeMethod(m_frontEnd, [pending, context = m_context, cancellation = m_cancellation,
+                                           call = std::move(call)] {
+        // Not put at all once nobody waits for the answer.
+        const bool alive = !context.isNull() && !cancellation.isRequested();
         if (alive)
             call();
         QMutexLocker lock(&pending->mutex);

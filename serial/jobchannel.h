@@ -47,7 +47,7 @@ public:
     }
 
     // Runs call in the front end's thread and waits until it has run; false when the job
-    // was cancelled first or the front end is gone.
+    // was cancelled first or the front end is gone (then call does not run at all).
     bool roundTrip(std::function<void()> call) const;
 
 private:

@@ -62,7 +62,8 @@ private slots:
     void cancellationEndsTheWaitAtOnce();
     void cancellationReasons();
     void questionIsARoundTrip();
-    void programEndsWhileAsked();
+    void cancelledWhileAsked_data();
+    void cancelledWhileAsked();
     void resultForAGoneFrontEndIsDropped();
     void programTrafficInTimeOrder();
 };
@@ -296,17 +297,26 @@ void TestChipWorker::questionIsARoundTrip()
     QCOMPARE(answers->heard, (QStringList{u"mode 1"_s, u"asked 1 0 in front end"_s, u"echo 7"_s}));
 }
 
-// The program ends while a job waits for the answer to its question: the worker ends at
-// once, the question is never put, and nothing waits for anything.
-void TestChipWorker::programEndsWhileAsked()
+void TestChipWorker::cancelledWhileAsked_data()
 {
+    QTest::addColumn<bool>("programEnds");
+    QTest::newRow("the operator stops") << false;
+    QTest::newRow("the program ends") << true;
+}
+
+// A job is cancelled while it waits for the answer to its question: it stops waiting at
+// once, the question is never put, and nothing waits for anything; the program ending
+// meanwhile ends the worker at once.
+void TestChipWorker::cancelledWhileAsked()
+{
+    QFETCH(bool, programEnds);
     Station station;
     auto worker = std::make_unique<ChipWorker>();
     FrontEnd frontEnd;
     auto asking = std::make_shared<std::atomic<bool>>(false);
     auto asked = std::make_shared<std::atomic<bool>>(false);
     auto answer = std::make_shared<std::atomic<int>>(-1);  // -1: the job has not seen one yet
-    worker->start(
+    const Cancellation job = worker->start(
         station.ports, &frontEnd,
         [asking, asked, answer](SerialLink &link, const JobChannel &channel) {
             link.OpenPort(1, u"9600"_s, 0);
@@ -327,10 +337,16 @@ void TestChipWorker::programEndsWhileAsked()
     QVERIFY(asking->load());
     QThread::msleep(50);  // well inside its wait for the answer
     clock.restart();
-    worker.reset();  // as at the program's end: cancels, closes the port, ends the thread
+    if (programEnds) {
+        worker.reset();  // as at the program's end: cancels, closes the port, ends the thread
+    } else {
+        job.request(Cancellation::Reason::OperatorStopped);
+        while (answer->load() < 0 && clock.elapsed() < 10000)
+            QThread::msleep(1);
+    }
     QVERIFY2(clock.elapsed() < 2000, qPrintable(u"%1 ms to end"_s.arg(clock.elapsed())));
     QCOMPARE(answer->load(), 2);  // no answer: the job was cancelled first
-    QCoreApplication::processEvents();
+    QVERIFY(waitUntil([&] { return !worker || !worker->isBusy(); }));
     QVERIFY(!asked->load());
 }
 
