@@ -52,17 +52,32 @@ void ChipPanel::exclaim(const QString &text)
     m_context.prompter().message(text, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
+bool ChipPanel::beginAction()
+{
+    if (!m_action.begin())
+        return false;
+    m_actionContext = new QObject(this);
+    return true;
+}
+
 template<class Job, class Done>
 void ChipPanel::startJob(Job job, Done done)
 {
-    m_context.chipWorker().start(m_context.ports(), this, std::move(job), std::move(done));
+    m_context.chipWorker().start(m_context.ports(), m_actionContext, std::move(job), std::move(done));
 }
 
 void ChipPanel::endAction()
 {
+    delete m_actionContext;
     m_busy.restore();
     m_action.end();
     emit actionEnded();
+}
+
+void ChipPanel::endForProgramEnd()
+{
+    if (m_action.isRunning())
+        endAction();
 }
 
 void ChipPanel::setChipButtonsEnabled(bool enabled)
@@ -83,7 +98,7 @@ void ChipPanel::Detect_Click()
 
 void ChipPanel::GetID_Click()
 {
-    if (!m_action.begin())
+    if (!beginAction())
         return;
     identify();
 }
@@ -142,7 +157,7 @@ void ChipPanel::identifyFound()
 
 void ChipPanel::GetSettings_Click()
 {
-    if (!m_action.begin())
+    if (!beginAction())
         return;
 
     if (!m_context.connection().ChipFound) {
@@ -214,7 +229,7 @@ bool ChipPanel::ValidateEditorFields()
 
 void ChipPanel::ConfigPrinter_Click()
 {
-    if (!m_action.begin())
+    if (!beginAction())
         return;
 
     auto refuse = [this](const QString &text) {
@@ -266,7 +281,7 @@ void ChipPanel::ConfigPrinter_Click()
 
 void ChipPanel::SleepButton_Click()
 {
-    if (!m_action.begin())
+    if (!beginAction())
         return;
 
     m_ui.SleepButton->setEnabled(false);
@@ -293,7 +308,7 @@ void ChipPanel::SleepButton_Click()
 
 void ChipPanel::Wakeup_Click()
 {
-    if (!m_action.begin())
+    if (!beginAction())
         return;
 
     const bool wasEnabled = m_ui.Wakeup->isEnabled();
@@ -328,7 +343,7 @@ void ChipPanel::Wakeup_Click()
 
 void ChipPanel::Reset_Click()
 {
-    if (!m_action.begin())
+    if (!beginAction())
         return;
 
     const bool wasEnabled = m_ui.Reset->isEnabled();

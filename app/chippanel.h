@@ -6,6 +6,7 @@
 #include "app/chipaction.h"
 
 #include <QObject>
+#include <QPointer>
 
 class AppContext;
 class EditorPanel;
@@ -37,6 +38,9 @@ public:
 public slots:
     // The "Detect a printer" menu entry: the same as "Detect Chipset".
     void Detect_Click();
+    // The program is ending and its chip jobs have stopped: the action running ends now,
+    // without prompts, and what its jobs would still bring back is dropped.
+    void endForProgramEnd();
 
 signals:
     // A chip action has ended: its result is shown and its messages closed.
@@ -55,7 +59,9 @@ private:
     // dialog, then the identity of the chip it found.
     void identify();
     void identifyFound();
-    // Runs job on the chip worker with the ports as they are now; done gets its result.
+    bool beginAction();
+    // Runs job on the chip worker with the ports as they are now; done gets its result,
+    // and the job's listener its calls, while the action runs.
     template<class Job, class Done>
     void startJob(Job job, Done done);
     void endAction();
@@ -70,4 +76,6 @@ private:
     QWidget *m_window;
     ChipAction m_action;
     BusyPointer m_busy;
+    // What the running action's jobs report to; gone with the action.
+    QPointer<QObject> m_actionContext;
 };

@@ -162,8 +162,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::shutDown()
 {
     // A chip job may be waiting on the worker: cancelled, its wait ends at once and its
-    // port closes, so the action runs out without the chip.
-    m_context.chipWorker().cancelAll(Cancellation::Reason::ProgramEnding);
+    // port closes; the action ends without the chip.
+    ChipWorker &worker = m_context.chipWorker();
+    worker.cancelAll(Cancellation::Reason::ProgramEnding);
+    worker.waitUntilStopped(PortCloseTimeoutMs);
+    m_chip->endForProgramEnd();
     emit programEnding();
 }
 

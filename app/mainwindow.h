@@ -61,6 +61,10 @@ private slots:
     void SupportReport_Click();
 
 private:
+    // How long the window lets a cancelled chip job take to close its port at the end
+    // (a real port with bytes held back by flow control may keep its close waiting).
+    static constexpr int PortCloseTimeoutMs = 3000;
+
     // Everything that ends the program passes here once.
     void shutDown();
 

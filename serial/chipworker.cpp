@@ -5,8 +5,10 @@
 #include "serial/seriallink.h"
 #include "serial/trafficrecord.h"
 
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QThread>
+#include <QWaitCondition>
 
 #include <deque>
 
@@ -47,6 +49,17 @@ public:
         QMetaObject::invokeMethod(&m_receiver, [this] { runQueued(); }, Qt::QueuedConnection);
     }
 
+    bool waitUntilStopped(int timeoutMs)
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        QMutexLocker lock(&m_mutex);
+        while (m_running || !m_queue.empty()) {
+            if (!m_stopped.wait(&m_mutex, deadline))
+                return false;
+        }
+        return true;
+    }
+
 protected:
     void run() override
     {
@@ -63,34 +76,33 @@ private:
     // may come: it waits until the running job has ended.
     void runQueued()
     {
+        QMutexLocker lock(&m_mutex);
         if (m_running || !m_link)
             return;
         m_running = true;
-        for (;;) {
-            QueuedJob job;
-            {
-                QMutexLocker lock(&m_mutex);
-                if (m_queue.empty())
-                    break;
-                job = std::move(m_queue.front());
-                m_queue.pop_front();
-            }
+        while (!m_queue.empty()) {
+            QueuedJob job = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
             m_link->setPorts(std::move(job.ports));
             m_link->startJob(job.cancellation);
             job.run(*m_link);
             m_link->ClosePort();  // a job leaves no port open for the next
             m_link->startJob();
+            lock.relock();
         }
         m_running = false;
+        m_stopped.wakeAll();
     }
 
     std::shared_ptr<TrafficRecord> m_traffic;
     std::shared_ptr<std::atomic<bool>> m_portOpen;
     QObject m_receiver;
     SerialLink *m_link = nullptr;  // this thread only
-    bool m_running = false;        // this thread only
     QMutex m_mutex;
+    bool m_running = false;
     std::deque<QueuedJob> m_queue;
+    QWaitCondition m_stopped;  // no job runs and none is queued
 };
 
 ChipWorker::ChipWorker(std::shared_ptr<TrafficRecord> programTraffic, QObject *parent)
@@ -131,6 +143,11 @@ void ChipWorker::handOver(const Cancellation &cancellation, const QPointer<QObje
         done();
     if (m_jobsOut == 0)
         emit idle();
+}
+
+bool ChipWorker::waitUntilStopped(int timeoutMs)
+{
+    return m_thread->waitUntilStopped(timeoutMs);
 }
 
 void ChipWorker::cancelAll(Cancellation::Reason reason)

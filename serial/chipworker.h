@@ -49,6 +49,11 @@ public:
     // started from now on, at once: the worker is done.
     void cancelAll(Cancellation::Reason reason);
     bool isEnding() const { return m_ending; }
+    // Waits, without running events, until the worker's thread has no job left (then its
+    // port is closed) or timeoutMs have passed; true when none is left. For the program's
+    // end, after cancelAll(): a cancelled job ends at its next wait and asks nothing more
+    // of this thread, so this never waits for itself.
+    bool waitUntilStopped(int timeoutMs);
 
     // Jobs started whose results have not yet been handed over.
     bool isBusy() const { return m_jobsOut > 0; }

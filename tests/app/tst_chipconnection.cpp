@@ -3,6 +3,7 @@
 #include "chiprig.h"
 
 #include "app/chippanel.h"
+#include "app/editorpanel.h"
 #include "app/portselectiondialog.h"
 
 #include <QApplication>
@@ -77,6 +78,7 @@ private slots:
     void detection_data();
     void detection();
     void identificationAndPower();
+    void exitWhileAsked();
 };
 
 void TestChipConnection::chipOnCom2BehindCom1()
@@ -282,6 +284,36 @@ void TestChipConnection::identificationAndPower()
     QVERIFY(!rig.window().isVisible() && !rig.window().chip().isBusy());
     QVERIFY(!rig.state().contains(u", busy"_s) && !rig.context.chipWorker().isPortOpen());
     QTRY_COMPARE(chip.received().bytes().mid(before), bytes({29, 83, 70, 6, 0}));
+}
+
+// The program ends while the polarity question is on show (the session ending, say): the
+// job stops at once, nothing more reaches the chip, whatever the answer, and the program
+// ends with the port closed.
+void TestChipConnection::exitWhileAsked()
+{
+    ChipRig rig;
+    SimulatedChip &chip = rig.addChip(1, 9600);
+    chip.access([](ChipEmulator &c) { c.setDetectedPolarity(1); });
+    QVERIFY(rig.connect(1, u"9600"_s));
+    rig.window().editor().DecodeConfig(u"1111110000100000"_s);  // strobe positive
+    rig.click("ConfUser");
+    rig.click("IdAuto");
+    const qsizetype before = chip.received().size();
+    QElapsedTimer clock;
+    rig.prompter.expectQuestion(u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s, true);
+    rig.prompter.onPrompt = [&](const ScriptedPrompter::Prompt &) {
+        rig.prompter.onPrompt = nullptr;
+        clock.start();
+        rig.trigger("Exit");
+    };
+    QTimer::singleShot(0, &rig.window(), [&] { rig.click("ConfigPrinter"); });
+    QTimer::singleShot(20000, &rig.window(), [] { QCoreApplication::exit(1); });  // should it not end
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(u"%1 ms to end"_s.arg(clock.elapsed())));
+    QVERIFY(!rig.window().isVisible() && !rig.window().chip().isBusy());
+    QVERIFY(!rig.context.chipWorker().isPortOpen());
+    QTest::qWait(300);  // nothing more on its way
+    QCOMPARE(chip.received().bytes().mid(before), bytes({29, 83, 104}));
 }
 
 QTEST_MAIN(TestChipConnection)
