@@ -1,0 +1,141 @@
+// SPDX-FileCopyrightText: QV12 Configurator contributors
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The chip's work is not the window's: the window's thread answers during every chip
+// action, and the line goes on while that thread is held.
+#include "chiprig.h"
+
+#include "app/portselectiondialog.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <map>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A repeating 5 ms timer on the window's thread and how late it has been at worst.
+class LatenessProbe final : public QObject
+{
+public:
+    static constexpr int IntervalMs = 5;
+
+    LatenessProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(IntervalMs);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            if (m_last >= 0)
+                m_worstNs = std::max(m_worstNs, now - m_last - IntervalMs * 1'000'000LL);
+            m_last = now;
+            ++m_ticks;
+        });
+    }
+    void start()
+    {
+        m_worstNs = 0;
+        m_ticks = 0;
+        m_last = -1;
+        m_clock.start();
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    double worstMs() const { return double(m_worstNs) / 1e6; }
+    int ticks() const { return m_ticks; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = -1;
+    qint64 m_worstNs = 0;
+    int m_ticks = 0;
+};
+
+} // namespace
+
+class TestChipResponsiveness final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void windowAnswersDuringEveryAction();
+    void lineGoesOnWhileTheWindowIsHeld();
+};
+
+// Every chip action of the window, from the detection to Reset, with a 5 ms timer
+// running on the window's thread: it is never late by more than 20 ms. Were the chip's
+// waits run on that thread, each open, close and read would hold it up.
+void TestChipResponsiveness::windowAnswersDuringEveryAction()
+{
+    ChipRig rig;
+    SimulatedChip &quiet = rig.addChip(1, 9600);
+    quiet.setSilent(true);
+    SimulatedChip &chip = rig.addChip(2, 19200);
+    LatenessProbe probe;
+    std::map<QString, double> worst;
+    auto measured = [&](const QString &action, const std::function<void()> &run) {
+        probe.start();
+        run();
+        probe.stop();
+        worst[action] = probe.worstMs();
+        QVERIFY2(probe.ticks() > 2, qPrintable(action));  // the timer did run meanwhile
+    };
+
+    measured(u"Autodetect Chipset, then the identification"_s, [&] {
+        rig.onDialog([](PortSelectionDialog &dialog) {
+            clickIn(&dialog, "Autodetect");
+            clickIn(&dialog, "OKButton");
+        });
+        rig.click("GetID");
+    });
+    QCOMPARE(rig.connectionState(), u"COM2 19200 handshake 2 found"_s);
+    measured(u"Check configuration"_s, [&] { rig.click("GetSettings"); });
+    rig.click("ConfUser");
+    rig.click("IdUser");
+    rig.get<QLineEdit>("ConfigName")->setText(u"RESPONSIVE"_s);
+    measured(u"Configure chipset"_s, [&] { rig.click("ConfigPrinter"); });
+    QVERIFY(chip.identity().startsWith("RESPONSIVE"));
+    measured(u"Sleep"_s, [&] { rig.click("SleepButton"); });
+    measured(u"Wake up"_s, [&] { rig.click("Wakeup"); });
+    measured(u"Reset"_s, [&] { rig.click("Reset"); });
+
+    QStringList late;
+    QStringList all;
+    for (const auto &[action, ms] : worst) {
+        all << u"%1 %2 ms"_s.arg(action).arg(ms, 0, 'f', 1);
+        if (ms > 20)
+            late << all.last();
+    }
+    qInfo("Worst lateness of a 5 ms timer: %s", qPrintable(all.join(u", "_s)));
+    QVERIFY2(late.isEmpty(), qPrintable(late.join(u", "_s)));
+}
+
+// While "Check configuration" waits for the chip, the window's thread is held for 600 ms:
+// the chip goes on receiving its requests meanwhile, and the action ends as usual.
+void TestChipResponsiveness::lineGoesOnWhileTheWindowIsHeld()
+{
+    ChipRig rig;
+    SimulatedChip &chip = rig.addChip(1, 115200);
+    QVERIFY(rig.connect(1, u"115200"_s));
+    const int before = chip.received().size();
+    int atHold = -1;
+    int afterHold = -1;
+    rig.whenReceived(chip, before + 4, [&] {  // setting 6 asked for
+        atHold = chip.received().size();
+        QThread::msleep(600);
+        afterHold = chip.received().size();
+    });
+    rig.click("GetSettings");
+    QVERIFY2(afterHold > atHold, qPrintable(u"%1 bytes before the hold, %2 after"_s.arg(atHold).arg(afterHold)));
+    // Settings 6 and 9, the configuration, the identity: all of it, in order.
+    QCOMPARE(chip.received().bytes().mid(before), bytes({29, 83, 102, 6, 29, 83, 102, 9, 29, 83, 67, 27, 73}));
+    QCOMPARE(rig.state(true), AllChipButtons + u", focus GetSettings"_s);
+}
+
+QTEST_MAIN(TestChipResponsiveness)
+#include "tst_chipresponsiveness.moc"
