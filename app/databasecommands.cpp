@@ -72,22 +72,22 @@ bool DatabaseCommands::fitsInFile()
 
 bool DatabaseCommands::write(const QString &path, const QList<MechanismEntry> &entries)
 {
-    const DatabaseWriteResult result = WriteDatabaseFile(path, entries);
-    if (result.ok())
+    const Result<void, DatabaseFileError> result = WriteDatabaseFile(path, entries);
+    if (result)
         return true;
-    if (result.status == DatabaseWriteStatus::TooManyEntries) {
+    if (result.error().kind == DatabaseFileError::Kind::TooManyEntries) {
         fitsInFile();
         return false;
     }
     // New and Save answer a read-only file as Save as does.
-    if (result.status == DatabaseWriteStatus::ReadOnly) {
+    if (result.error().kind == DatabaseFileError::Kind::ReadOnly) {
         exclaim(u"This file is Read-Only !"_s);
         m_status.setText(u"Couldn't write file (was read_only)."_s);
         return false;
     }
     QString text = u"Couldn't write database file <%1> !"_s.arg(QDir::toNativeSeparators(path));
-    if (!result.reason.isEmpty())
-        text += u'\n' + result.reason;
+    if (!result.error().reason.isEmpty())
+        text += u'\n' + result.error().reason;
     exclaim(text);
     return false;
 }
@@ -97,7 +97,7 @@ void DatabaseCommands::LoadDefaultDatabase()
     // Resolved once, now: a file dialog may change the working directory later, and
     // Save must still write back where the list came from.
     const QString path = QDir(m_context.StartDirectory()).filePath(DefaultDatabaseName);
-    if (ReadDatabaseFile(path, m_context.mechanisms()).accepted()) {
+    if (ReadDatabaseFile(path, m_context.mechanisms())) {
         m_saved = true;
         m_fileName = path;
         m_status.setText(u"Default database file loaded"_s);
@@ -133,12 +133,12 @@ void DatabaseCommands::Od_Click()
         fileRequest(u"Open configuration database"_s, Prompter::FileRequest::Style::Open, false));
     if (path.isEmpty())
         return;
-    const DatabaseReadResult result = ReadDatabaseFile(path, m_context.mechanisms());
-    if (!result.accepted()) {
+    const Result<int, DatabaseFileError> count = ReadDatabaseFile(path, m_context.mechanisms());
+    if (!count) {
         exclaim(u"This is not a valid K.L.V configuration database !"_s);
         return;
     }
-    m_status.setText(u"Entries : "_s + QString::number(result.count));
+    m_status.setText(u"Entries : "_s + QString::number(*count));
     m_saved = true;
     m_fileName = path;
 }

@@ -20,10 +20,11 @@ bool saveTextFile(Prompter &prompter, const QString &title, const QString &text)
     const QString path = prompter.chooseFile(request);
     if (path.isEmpty())
         return false;
-    const FileWriteResult result = replaceFileContents(path, text.toUtf8());
-    if (result.ok())
+    const Result<void, FileWriteError> result = replaceFileContents(path, text.toUtf8());
+    if (result)
         return true;
-    const QString reason = result.status == FileWriteStatus::ReadOnly ? u"The file is read-only."_s : result.reason;
+    const QString reason = result.error().kind == FileWriteError::Kind::ReadOnly ? u"The file is read-only."_s
+                                                                                : result.error().reason;
     prompter.message(u"Couldn't write file <%1> !\n%2"_s.arg(QDir::toNativeSeparators(path), reason),
                      Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
     return false;

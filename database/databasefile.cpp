@@ -44,28 +44,24 @@ QString withoutTrailingSpaces(QString text)
     return text;
 }
 
-std::optional<QList<MechanismEntry>> decode(QByteArrayView bytes, DatabaseReadStatus &status,
-                                            QString &reason)
+Result<QList<MechanismEntry>, DatabaseFileError> decode(QByteArrayView bytes)
 {
+    using Kind = DatabaseFileError::Kind;
     if (!bytes.startsWith(Magic)) {
-        status = DatabaseReadStatus::NotADatabase;
-        reason = u"not a configuration database (it does not start with \"%1\")"_s
-                     .arg(QLatin1StringView(Magic));
-        return std::nullopt;
+        return Failure(DatabaseFileError{Kind::NotADatabase,
+                                         u"not a configuration database (it does not start with \"%1\")"_s
+                                             .arg(QLatin1StringView(Magic))});
     }
     if (bytes.size() < HeaderSize) {
-        status = DatabaseReadStatus::Truncated;
-        reason = u"the file ends inside its header (%1 of %2 bytes)"_s.arg(bytes.size())
-                     .arg(HeaderSize);
-        return std::nullopt;
+        return Failure(DatabaseFileError{Kind::Truncated, u"the file ends inside its header (%1 of %2 bytes)"_s
+                                                              .arg(bytes.size()).arg(HeaderSize)});
     }
     const int count = quint8(bytes.at(Magic.size()));
     const qsizetype needed = HeaderSize + RecordSize * count;
     if (bytes.size() < needed) {
-        status = DatabaseReadStatus::Truncated;
-        reason = u"the file ends before its last record (%1 entries need %2 bytes, the file "
-                 "has %3)"_s.arg(count).arg(needed).arg(bytes.size());
-        return std::nullopt;
+        return Failure(DatabaseFileError{Kind::Truncated, u"the file ends before its last record (%1 entries need "
+                                                          "%2 bytes, the file has %3)"_s
+                                                              .arg(count).arg(needed).arg(bytes.size())});
     }
 
     QList<MechanismEntry> entries;
@@ -75,8 +71,6 @@ std::optional<QList<MechanismEntry>> decode(QByteArrayView bytes, DatabaseReadSt
         entries.append({withoutTrailingSpaces(QString::fromLatin1(record.first(FieldSize))),
                         QString::fromLatin1(record.sliced(FieldSize, FieldSize))});
     }
-    status = DatabaseReadStatus::Accepted;
-    reason.clear();
     return entries;
 }
 
@@ -105,62 +99,41 @@ QByteArray encodeDatabase(const QList<MechanismEntry> &entries)
     return bytes;
 }
 
-std::optional<QList<MechanismEntry>> decodeDatabase(QByteArrayView bytes,
-                                                    DatabaseReadStatus *status)
+Result<QList<MechanismEntry>, DatabaseFileError> decodeDatabase(QByteArrayView bytes)
 {
-    DatabaseReadStatus ignored;
-    QString reason;
-    return decode(bytes, status ? *status : ignored, reason);
+    return decode(bytes);
 }
 
-DatabaseReadResult ReadDatabaseFile(const QString &path, MechanismList &list)
+Result<int, DatabaseFileError> ReadDatabaseFile(const QString &path, MechanismList &list)
 {
-    DatabaseReadResult result;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.status = DatabaseReadStatus::CannotOpen;
-        result.reason = file.errorString();
-        return result;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Failure(DatabaseFileError{DatabaseFileError::Kind::CannotOpen, file.errorString()});
     // Nothing past the largest possible database matters, however big the file is.
     const QByteArray bytes = file.read(LargestFileSize);
-    if (file.error() != QFileDevice::NoError) {
-        result.status = DatabaseReadStatus::CannotOpen;
-        result.reason = file.errorString();
-        return result;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return Failure(DatabaseFileError{DatabaseFileError::Kind::CannotOpen, file.errorString()});
     file.close();
 
-    const std::optional<QList<MechanismEntry>> entries = decode(bytes, result.status,
-                                                                result.reason);
+    const Result<QList<MechanismEntry>, DatabaseFileError> entries = decode(bytes);
     if (!entries)
-        return result;
-    result.count = int(entries->size());
+        return Failure(entries.error());
     list.assign(*entries);
-    return result;
+    return int(entries->size());
 }
 
-DatabaseWriteResult WriteDatabaseFile(const QString &path, const QList<MechanismEntry> &entries)
+Result<void, DatabaseFileError> WriteDatabaseFile(const QString &path, const QList<MechanismEntry> &entries)
 {
-    DatabaseWriteResult result;
+    using Kind = DatabaseFileError::Kind;
     if (entries.size() > MaxDatabaseEntries) {
-        result.status = DatabaseWriteStatus::TooManyEntries;
-        result.reason = u"a configuration database holds at most %1 entries, this list has %2"_s
-                            .arg(MaxDatabaseEntries).arg(entries.size());
-        return result;
+        return Failure(DatabaseFileError{Kind::TooManyEntries,
+                                         u"a configuration database holds at most %1 entries, this list has %2"_s
+                                             .arg(MaxDatabaseEntries).arg(entries.size())});
     }
-    const FileWriteResult written = replaceFileContents(path, encodeDatabase(entries));
-    switch (written.status) {
-    case FileWriteStatus::Written:
-        break;
-    case FileWriteStatus::ReadOnly:
-        result.status = DatabaseWriteStatus::ReadOnly;
-        result.reason = u"the file is read-only"_s;
-        break;
-    case FileWriteStatus::Failed:
-        result.status = DatabaseWriteStatus::CannotWrite;
-        result.reason = written.reason;
-        break;
-    }
-    return result;
+    const Result<void, FileWriteError> written = replaceFileContents(path, encodeDatabase(entries));
+    if (written)
+        return {};
+    if (written.error().kind == FileWriteError::Kind::ReadOnly)
+        return Failure(DatabaseFileError{Kind::ReadOnly, u"the file is read-only"_s});
+    return Failure(DatabaseFileError{Kind::CannotWrite, written.error().reason});
 }

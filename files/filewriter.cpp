@@ -17,9 +17,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-FileWriteResult failed(const QString &reason)
+using WriteResult = Result<void, FileWriteError>;
+
+WriteResult failed(const QString &reason)
 {
-    return {FileWriteStatus::Failed, reason};
+    return Failure(FileWriteError{FileWriteError::Kind::Failed, reason});
 }
 
 // Writes all of bytes from the file's position; done counts the bytes the system took.
@@ -36,7 +38,7 @@ bool writeAll(QFileDevice &file, QByteArrayView bytes, qint64 &done)
     return true;
 }
 
-FileWriteResult throughTemporaryFile(const QString &path, QByteArrayView bytes)
+WriteResult throughTemporaryFile(const QString &path, QByteArrayView bytes)
 {
     // Unbuffered, and written in a loop: a buffered QSaveFile lets a short write at
     // commit time (disk full) pass unnoticed and renames a cut file over the old one.
@@ -76,7 +78,7 @@ bool restore(QFile &file, const QByteArray &old, qint64 touched)
         && file.resize(old.size()) && file.seek(0) && file.readAll() == old;
 }
 
-FileWriteResult rewriteInPlace(const QString &path, QByteArrayView bytes)
+WriteResult rewriteInPlace(const QString &path, QByteArrayView bytes)
 {
     // Opened without truncating, and the old content kept in memory first: until the
     // new bytes are written over it, it is still there to go back to.
@@ -105,13 +107,13 @@ FileWriteResult rewriteInPlace(const QString &path, QByteArrayView bytes)
 
 } // namespace
 
-FileWriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
+WriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
 {
     const QFileInfo target(path);
     if (!target.isFile())
         return throughTemporaryFile(path, bytes);
     if (!(target.permissions() & QFileDevice::WriteOwner))
-        return {FileWriteStatus::ReadOnly, {}};
+        return Failure(FileWriteError{FileWriteError::Kind::ReadOnly, {}});
     // The folder of the file itself, a link followed: that is where a temporary file
     // would have to go.
     const QFileInfo folder(QFileInfo(target.canonicalFilePath()).absolutePath());

@@ -2,20 +2,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/result.h"
+
 #include <QByteArrayView>
 #include <QString>
 
-enum class FileWriteStatus {
-    Written,
-    ReadOnly,  // the file's permission bits deny its owner writing: left alone
-    Failed,    // the file system refused; any previous file is as it was
-};
-
-struct FileWriteResult
+// Why a file was not written.
+struct FileWriteError
 {
-    FileWriteStatus status = FileWriteStatus::Written;
+    enum class Kind {
+        ReadOnly,  // the file's permission bits deny its owner writing: left alone
+        Failed,    // the file system refused; any previous file is as it was
+    };
+    Kind kind = Kind::Failed;
     QString reason;  // the system's words, when Failed
-    bool ok() const { return status == FileWriteStatus::Written; }
 };
 
 // Makes the file at path hold exactly bytes, creating it when it doesn't exist.
@@ -26,4 +26,4 @@ struct FileWriteResult
 // The new content goes to a temporary file beside the old one, which it replaces only
 // once it is complete. A folder that takes no new files leaves one way: an existing
 // writable file is rewritten in place, and if that fails its old content is put back.
-FileWriteResult replaceFileContents(const QString &path, QByteArrayView bytes);
+Result<void, FileWriteError> replaceFileContents(const QString &path, QByteArrayView bytes);

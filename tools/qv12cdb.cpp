@@ -72,17 +72,17 @@ bool isWord(const QString &word)
 // Reads file into list; on failure reports it and gives the exit status.
 std::optional<int> read(const QString &file, MechanismList &list)
 {
-    const DatabaseReadResult result = ReadDatabaseFile(file, list);
-    if (result.accepted())
+    const Result<int, DatabaseFileError> result = ReadDatabaseFile(file, list);
+    if (result)
         return std::nullopt;
-    return fail(NotADatabase, file, result.reason);
+    return fail(NotADatabase, file, result.error().reason);
 }
 
 int write(const QString &file, const QList<MechanismEntry> &entries)
 {
-    const DatabaseWriteResult result = WriteDatabaseFile(file, entries);
-    if (!result.ok())
-        return fail(Refused, file, u"not written: "_s + result.reason);
+    const Result<void, DatabaseFileError> result = WriteDatabaseFile(file, entries);
+    if (!result)
+        return fail(Refused, file, u"not written: "_s + result.error().reason);
     return Success;
 }
 

@@ -20,13 +20,28 @@
 
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(DatabaseReadStatus)
+// What came of a read or a write: nothing went wrong, or the error's kind.
+using Outcome = std::optional<DatabaseFileError::Kind>;
+Q_DECLARE_METATYPE(Outcome)
 Q_DECLARE_METATYPE(std::optional<rlim_t>)
 
 namespace {
 
 using Entries = QList<MechanismEntry>;
-using Read = DatabaseReadStatus;
+using Kind = DatabaseFileError::Kind;
+const Outcome Accepted;
+
+template<class T>
+Outcome outcome(const Result<T, DatabaseFileError> &result)
+{
+    return result ? Outcome() : Outcome(result.error().kind);
+}
+
+template<class T>
+QString reason(const Result<T, DatabaseFileError> &result)
+{
+    return result ? QString() : result.error().reason;
+}
 const QString Word = u"1111110000100000"_s;
 
 const MechanismEntry Kt{u"KT 610-ST"_s, Word};
@@ -35,7 +50,7 @@ const MechanismEntry Kt{u"KT 610-ST"_s, Word};
 // of mode 0555: the superuser passes every access check, so a child of the superuser
 // first becomes "nobody". A file size limit of room bytes (when given) makes the write
 // fail part way as a full disk does. Gives the child's status and reason.
-std::optional<std::pair<DatabaseWriteStatus, QString>> writeUnprivileged(
+std::optional<std::pair<Outcome, QString>> writeUnprivileged(
     const QString &path, const Entries &entries, std::optional<rlim_t> room)
 {
     int channel[2];
@@ -55,8 +70,9 @@ std::optional<std::pair<DatabaseWriteStatus, QString>> writeUnprivileged(
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 _exit(3);
         }
-        const DatabaseWriteResult result = WriteDatabaseFile(path, entries);
-        const QByteArray report = QByteArray::number(int(result.status)) + '\n' + result.reason.toUtf8();
+        const Result<void, DatabaseFileError> result = WriteDatabaseFile(path, entries);
+        const QByteArray report = QByteArray::number(result ? -1 : int(result.error().kind)) + '\n'
+            + reason(result).toUtf8();
         _exit(write(channel[1], report.constData(), size_t(report.size())) == report.size() ? 0 : 4);
     }
     close(channel[1]);
@@ -71,7 +87,8 @@ std::optional<std::pair<DatabaseWriteStatus, QString>> writeUnprivileged(
         return std::nullopt;
     }
     const qsizetype newline = report.indexOf('\n');
-    return std::pair(DatabaseWriteStatus(report.left(newline).toInt()),
+    const int kind = report.left(newline).toInt();
+    return std::pair(kind < 0 ? Outcome() : Outcome(Kind(kind)),
                      QString::fromUtf8(report.mid(newline + 1)));
 }
 
@@ -103,14 +120,14 @@ void TestDatabase::files_data()
     QTest::addColumn<bool>("written");  // writing `list` gives exactly `bytes`
     QTest::addColumn<Entries>("list");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<Read>("status");   // of reading the bytes
+    QTest::addColumn<Outcome>("status");   // of reading the bytes
     QTest::addColumn<Entries>("read");  // and what the list then holds
 
     auto written = [](const char *name, const Entries &list, const QByteArray &bytes,
                       const Entries &read) {
-        QTest::newRow(name) << true << list << bytes << Read::Accepted << read;
+        QTest::newRow(name) << true << list << bytes << Accepted << read;
     };
-    auto readOnly = [](const char *name, const QByteArray &bytes, Read status,
+    auto readOnly = [](const char *name, const QByteArray &bytes, Outcome status,
                        const Entries &read = {}) {
         QTest::newRow(name) << false << Entries() << bytes << status << read;
     };
@@ -136,15 +153,15 @@ void TestDatabase::files_data()
 
     readOnly("more records than counted, then junk",
              golden("example.cdb") + record("TAV 7110        ", w) + "\0\xff junk"_ba,
-             Read::Accepted, {Kt});
-    readOnly("empty file", {}, Read::NotADatabase);
-    readOnly("shorter than the magic", "KLVPRINTERS", Read::NotADatabase);
-    readOnly("lower-case magic", "klvprinterscdb0\x00\r\n"_ba, Read::NotADatabase);
-    readOnly("magic only", "KLVPRINTERSCDB0", Read::Truncated);
+             Accepted, {Kt});
+    readOnly("empty file", {}, Kind::NotADatabase);
+    readOnly("shorter than the magic", "KLVPRINTERS", Kind::NotADatabase);
+    readOnly("lower-case magic", "klvprinterscdb0\x00\r\n"_ba, Kind::NotADatabase);
+    readOnly("magic only", "KLVPRINTERSCDB0", Kind::Truncated);
     readOnly("count 255, two records", header(255) + record("X               ", w).repeated(2),
-             Read::Truncated);
-    readOnly("last record cut", golden("example.cdb").chopped(1), Read::Truncated);
-    readOnly("missing file", NoFile, Read::CannotOpen);
+             Kind::Truncated);
+    readOnly("last record cut", golden("example.cdb").chopped(1), Kind::Truncated);
+    readOnly("missing file", NoFile, Kind::CannotOpen);
 }
 
 void TestDatabase::files()
@@ -152,7 +169,7 @@ void TestDatabase::files()
     QFETCH(bool, written);
     QFETCH(Entries, list);
     QFETCH(QByteArray, bytes);
-    QFETCH(Read, status);
+    QFETCH(Outcome, status);
     QFETCH(Entries, read);
 
     const QTemporaryDir dir;
@@ -160,8 +177,8 @@ void TestDatabase::files()
     if (written) {
         QVERIFY(put(path, golden("builtin.cdb") + "and more"));  // replaced whole
         QCOMPARE(encodeDatabase(list), bytes);
-        const DatabaseWriteResult result = WriteDatabaseFile(path, list);
-        QVERIFY2(result.ok(), qPrintable(result.reason));
+        const Result<void, DatabaseFileError> result = WriteDatabaseFile(path, list);
+        QVERIFY2(result, qPrintable(reason(result)));
         QCOMPARE(contents(path), bytes);
         for (qsizetype i = 0; i < list.size(); ++i)  // what typed names are compared as
             QCOMPARE(storedName(list.at(i).name), read.at(i).name);
@@ -172,11 +189,11 @@ void TestDatabase::files()
     const Entries held(2, {u"held"_s, Word});
     MechanismList model;
     model.append(held);
-    const DatabaseReadResult result = ReadDatabaseFile(path, model);
-    QCOMPARE(result.status, status);
-    QCOMPARE(result.reason.isEmpty(), result.accepted());
-    QCOMPARE(result.count, read.size());
-    QCOMPARE(model.entries(), result.accepted() ? read : held);
+    const Result<int, DatabaseFileError> result = ReadDatabaseFile(path, model);
+    QCOMPARE(outcome(result), status);
+    QCOMPARE(reason(result).isEmpty(), bool(result));
+    QCOMPARE(result.valueOr(0), read.size());
+    QCOMPARE(model.entries(), result ? read : held);
 }
 
 // A refused write creates nothing, leaves no temporary file and keeps the old file byte for
@@ -194,9 +211,9 @@ void TestDatabase::refusedWritesLeaveTheFolderAsItWas()
     const auto before = folder();
 
     for (const QString &target : {old, dir.filePath(u"new.cdb"_s)}) {
-        const DatabaseWriteResult result = WriteDatabaseFile(target, Entries(256, Kt));
-        QCOMPARE(result.status, DatabaseWriteStatus::TooManyEntries);
-        QCOMPARE(result.reason,
+        const Result<void, DatabaseFileError> result = WriteDatabaseFile(target, Entries(256, Kt));
+        QCOMPARE(outcome(result), Kind::TooManyEntries);
+        QCOMPARE(reason(result),
                  u"a configuration database holds at most 255 entries, this list has 256");
         QCOMPARE(folder(), before);
     }
@@ -208,12 +225,12 @@ void TestDatabase::refusedWritesLeaveTheFolderAsItWas()
         limit.rlim_cur = room;
         const auto handler = std::signal(SIGXFSZ, SIG_IGN);
         const bool limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-        const DatabaseWriteResult result = WriteDatabaseFile(old, Entries(255, Kt));
+        const Result<void, DatabaseFileError> result = WriteDatabaseFile(old, Entries(255, Kt));
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, handler);
         QVERIFY(limited);
-        QCOMPARE(result.status, DatabaseWriteStatus::CannotWrite);
-        QCOMPARE(result.reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
+        QCOMPARE(outcome(result), Kind::CannotWrite);
+        QCOMPARE(reason(result), QString::fromLocal8Bit(std::strerror(EFBIG)));
         QCOMPARE(folder(), before);
     }
 }
@@ -238,9 +255,9 @@ void TestDatabase::readOnlyFilesAreLeftAlone()
     QVERIFY(QFile::setPermissions(path, mode));
     const QStringList before = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
-    const DatabaseWriteResult result = WriteDatabaseFile(path, Entries(3, Kt));
-    QCOMPARE(result.status, DatabaseWriteStatus::ReadOnly);
-    QCOMPARE(result.reason, u"the file is read-only");
+    const Result<void, DatabaseFileError> result = WriteDatabaseFile(path, Entries(3, Kt));
+    QCOMPARE(outcome(result), Kind::ReadOnly);
+    QCOMPARE(reason(result), u"the file is read-only");
     QCOMPARE(contents(path), golden("example.cdb"));
     QCOMPARE(QFile::permissions(path) & QFileDevice::Permissions(0x7077), mode);
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
@@ -288,7 +305,7 @@ void TestDatabase::lockedFolder()
     QVERIFY(QFile::setPermissions(locked.path(), open));  // so that it can be removed
     QVERIFY(result);
     const bool written = !room;
-    QCOMPARE(result->first, written ? DatabaseWriteStatus::Written : DatabaseWriteStatus::CannotWrite);
+    QCOMPARE(result->first, written ? Outcome() : Outcome(Kind::CannotWrite));
     QCOMPARE(result->second, written ? QString() : QString::fromLocal8Bit(std::strerror(EFBIG)));
     QCOMPARE(contents(path), written ? encodeDatabase(list) : old);
     QCOMPARE(inode(path), before);

@@ -48,10 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(data, qsizetype(size));
 
-    DatabaseReadStatus status = DatabaseReadStatus::CannotOpen;
-    const std::optional<QList<MechanismEntry>> decoded = decodeDatabase(bytes, &status);
-    if (decoded.has_value() != (status == DatabaseReadStatus::Accepted))
-        finding("status and result disagree");
+    const Result<QList<MechanismEntry>, DatabaseFileError> decoded = decodeDatabase(bytes);
+    if (!decoded && decoded.error().reason.isEmpty())
+        finding("a refused file without a reason");
 
     const int fd = memoryFile();
     if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
@@ -59,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const MechanismEntry sentinel{u"sentinel"_s, u"0101010101010101"_s};
     MechanismList list;
     list.append(sentinel);
-    const DatabaseReadResult read = ReadDatabaseFile(u"/proc/self/fd/%1"_s.arg(fd), list);
-    if (read.status != status)
+    const Result<int, DatabaseFileError> read = ReadDatabaseFile(u"/proc/self/fd/%1"_s.arg(fd), list);
+    if (bool(read) != bool(decoded) || (!read && read.error().kind != decoded.error().kind))
         finding("ReadDatabaseFile and decodeDatabase disagree on the status");
 
     if (!decoded) {
@@ -68,14 +67,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             finding("a rejected file changed the list");
         return 0;
     }
-    if (list.entries() != *decoded || read.count != decoded->size())
+    if (list.entries() != *decoded || *read != decoded->size())
         finding("ReadDatabaseFile and decodeDatabase disagree on the entries");
 
     // Names and words read from a file are already in their stored form.
     const QByteArray again = encodeDatabase(*decoded);
     if (again.size() != 18 + 34 * decoded->size())
         finding("the written size is not 18 + 34 N");
-    if (decodeDatabase(again) != decoded)
+    const Result<QList<MechanismEntry>, DatabaseFileError> readAgain = decodeDatabase(again);
+    if (!readAgain || *readAgain != *decoded)
         finding("entries changed through a write and a read");
     checkWords(*decoded);
     return 0;

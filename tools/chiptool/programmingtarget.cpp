@@ -54,10 +54,10 @@ QString identityHeld(const QString &name)
 std::variant<QString, ToolError> wordFromDatabase(const ToolOptions &o)
 {
     MechanismList list;
-    const DatabaseReadResult read = ReadDatabaseFile(o.database, list);
-    if (!read.accepted()) {
+    const Result<int, DatabaseFileError> read = ReadDatabaseFile(o.database, list);
+    if (!read) {
         return ToolError{FileError, u"%1: %2; give a configuration database (qv12-cdb builtin FILE "
-                                    "writes the built-in one)"_s.arg(o.database, read.reason)};
+                                    "writes the built-in one)"_s.arg(o.database, read.error().reason)};
     }
     const int row = list.indexOfName(storedName(o.entry));
     if (row < 0) {

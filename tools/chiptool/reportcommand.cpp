@@ -37,12 +37,12 @@ int report(ChipSession &session)
     const QString &file = session.options().reportFile;
     const QString text = SupportReport::compose({u"qv12-chip " QV12_REVISION ""_s, session.ports(), chip,
                                                  identity, session.link().traffic()});
-    const FileWriteResult written = replaceFileContents(file, text.toUtf8());
+    const Result<void, FileWriteError> written = replaceFileContents(file, text.toUtf8());
     std::optional<ToolError> error;
-    if (written.status == FileWriteStatus::ReadOnly)
+    if (!written && written.error().kind == FileWriteError::Kind::ReadOnly)
         error = ToolError{FileError, u"%1: not written: the file is read-only; choose another name"_s.arg(file)};
-    else if (!written.ok())
-        error = ToolError{FileError, u"%1: not written: %2"_s.arg(file, written.reason)};
+    else if (!written)
+        error = ToolError{FileError, u"%1: not written: %2"_s.arg(file, written.error().reason)};
     else
         session.console().note(u"support report written to %1"_s.arg(file));
     return CommandSupport::finish(session, {{u"file"_s, file}, {u"chip_found"_s, chip.ChipFound}}, error);
