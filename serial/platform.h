@@ -44,9 +44,7 @@ LinkFailure::Kind refusedOpen(const QString &device);
 // placeholder ttyS ports). Opens nothing.
 bool isPlaceholderPort(const QString &portName);
 
-// The lock file Qt takes for device when it opens it, or empty where there is none.
-QString lockFilePath(const QString &device);
-// The live process, not this one, that holds device's lock file.
-std::optional<qint64> lockHolder(const QString &device);
+// Whether the process pid runs (also as another user); nothing where the system can't tell.
+std::optional<bool> processRuns(qint64 pid);
 
 } // namespace Platform

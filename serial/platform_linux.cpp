@@ -1,17 +1,13 @@
 // SPDX-FileCopyrightText: QV12 Configurator contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux: the driver's output queue and transmitter, a timerfd for deadlines finer than a
-// millisecond, sysfs for placeholder ports, and the lock files of Qt's serial ports.
+// millisecond, sysfs for placeholder ports, and whether a lock file's process runs.
 #include "serial/platform.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QSerialPort>
 #include <QSocketNotifier>
-#include <QStandardPaths>
-#include <QStringList>
 #include <QTimer>
 
 #include <cerrno>
@@ -23,28 +19,6 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The directories QSerialPort looks at for its lock files, in its order.
-const QStringList &lockDirectories()
-{
-    static const QStringList directories{
-        u"/var/lock"_s, u"/etc/locks"_s, u"/var/spool/locks"_s, u"/var/spool/uucp"_s,
-        u"/tmp"_s, u"/var/tmp"_s, u"/var/lock/lockdev"_s, u"/run/lock"_s,
-        QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
-    return directories;
-}
-
-// The name Qt gives the port: the device without "/dev/", slashes as "_".
-QString lockName(const QString &device)
-{
-    QString name = device.startsWith(u"/dev/"_s) ? device.mid(5) : device;
-    name.replace(u'/', u'_');
-    return u"LCK.."_s + name;
-}
-
-} // namespace
 
 namespace Platform {
 
@@ -125,31 +99,9 @@ bool isPlaceholderPort(const QString &portName)
     return type.readAll().trimmed() == "0";
 }
 
-QString lockFilePath(const QString &device)
+std::optional<bool> processRuns(qint64 pid)
 {
-    const QString name = lockName(device);
-    for (const QString &directory : lockDirectories()) {
-        const QFileInfo info(directory);
-        const QString path = directory + u'/' + name;
-        if (info.isReadable() && (QFile::exists(path) || info.isWritable()))
-            return path;
-    }
-    return {};
-}
-
-std::optional<qint64> lockHolder(const QString &device)
-{
-    QFile lock(lockFilePath(device));
-    if (!lock.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    bool ok = false;
-    const qint64 pid = lock.readLine(32).trimmed().toLongLong(&ok);
-    if (!ok || pid <= 0 || pid == QCoreApplication::applicationPid())
-        return std::nullopt;
-    // Alive, also when it belongs to another user.
-    if (::kill(pid_t(pid), 0) == 0 || errno == EPERM)
-        return pid;
-    return std::nullopt;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
 } // namespace Platform

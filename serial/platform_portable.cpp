@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Any system Qt runs on, with Qt alone. What it can't know: how many bytes the driver
 // still queues and whether the transmitter is busy (the line's own pace stands in for
-// both), deadlines finer than a millisecond, placeholder ports, and who holds a port.
+// both), deadlines finer than a millisecond, placeholder ports, and whether the program
+// named in a lock file still runs.
 #include "serial/platform.h"
 
 #include <QDeadlineTimer>
@@ -61,12 +62,7 @@ bool isPlaceholderPort(const QString &)
     return false;
 }
 
-QString lockFilePath(const QString &)
-{
-    return {};
-}
-
-std::optional<qint64> lockHolder(const QString &)
+std::optional<bool> processRuns(qint64)
 {
     return std::nullopt;
 }

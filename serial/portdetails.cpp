@@ -4,17 +4,49 @@
 
 #include "serial/platform.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
+#include <QStandardPaths>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The directories QSerialPort looks at for its lock files, in its order.
+const QStringList &lockDirectories()
+{
+    static const QStringList directories{
+        u"/var/lock"_s, u"/etc/locks"_s, u"/var/spool/locks"_s, u"/var/spool/uucp"_s,
+        u"/tmp"_s, u"/var/tmp"_s, u"/var/lock/lockdev"_s, u"/run/lock"_s,
+        QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
+    return directories;
+}
+
+// The name Qt gives the port: the device without "/dev/", slashes as "_".
+QString lockName(const QString &device)
+{
+    QString name = device.startsWith(u"/dev/"_s) ? device.mid(5) : device;
+    name.replace(u'/', u'_');
+    return u"LCK.."_s + name;
+}
+
+} // namespace
 
 namespace SerialLocks {
 
 QString lockFilePath(const QString &device)
 {
-    return Platform::lockFilePath(device);
+    const QString name = lockName(device);
+    for (const QString &directory : lockDirectories()) {
+        const QFileInfo info(directory);
+        const QString path = directory + u'/' + name;
+        if (info.isReadable() && (QFile::exists(path) || info.isWritable()))
+            return path;
+    }
+    return {};
 }
 
 QString directory()
@@ -25,7 +57,18 @@ QString directory()
 
 std::optional<qint64> holder(const QString &device)
 {
-    return Platform::lockHolder(device);
+    QFile lock(lockFilePath(device));
+    if (!lock.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 pid = lock.readLine(32).trimmed().toLongLong(&ok);
+    if (!ok || pid <= 0 || pid == QCoreApplication::applicationPid())
+        return std::nullopt;
+    // A lock file left by a program that has ended holds nothing; where the system can't
+    // tell, the file is taken at its word.
+    if (!Platform::processRuns(pid).value_or(true))
+        return std::nullopt;
+    return pid;
 }
 
 } // namespace SerialLocks

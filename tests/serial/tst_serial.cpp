@@ -67,8 +67,8 @@ QStringList described(const QList<LinkFailure> &failures)
     return out;
 }
 
-// The link's failures so far; the link starts a new job, with none.
-QList<LinkFailure> takeFailures(SerialLink &link)
+// The failures of the job so far; the link starts a new job, with none.
+QList<LinkFailure> endJob(SerialLink &link)
 {
     const QList<LinkFailure> failures = link.failures();
     link.startJob();
@@ -284,7 +284,7 @@ void TestSerial::unpluggedThenVanished()
     QCOMPARE(r.link.ReadText(), QByteArray());  // unanswered, without waiting out the silence
     QCOMPARE(r.link.ReadByte(), quint8(0));
     QVERIFY(clock.elapsed() < 1000);
-    QCOMPARE(described(takeFailures(r.link)), QStringList{u"Unplugged COM1 "_s + device});
+    QCOMPARE(described(endJob(r.link)), QStringList{u"Unplugged COM1 "_s + device});
 
     // The device is gone: opening fails at once, recorded once however often it is tried.
     r.link.ClosePort();
@@ -297,7 +297,7 @@ void TestSerial::unpluggedThenVanished()
     QVERIFY(clock.elapsed() < 400);  // no silence sat out
     QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
     QVERIFY(!r.link.OpenPort(4, u"9600"_s, 2));  // nothing assigned
-    QCOMPARE(described(takeFailures(r.link)),
+    QCOMPARE(described(endJob(r.link)),
              (QStringList{u"NoDevice COM1 "_s + device, u"NoDevice COM4 "_s}));
 }
 
@@ -309,7 +309,7 @@ void TestSerial::portThatCannotBeOpened()
         QSerialPort holder(device);  // held as another program holds it
         QVERIFY(holder.open(QIODevice::ReadWrite));
         QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
-        QCOMPARE(described(takeFailures(r.link)), QStringList{u"Busy COM1 "_s + device});
+        QCOMPARE(described(endJob(r.link)), QStringList{u"Busy COM1 "_s + device});
     }
     // No permission: root opens anything, so it tries as nobody for the moment.
     const bool root = ::getuid() == 0;
@@ -320,7 +320,7 @@ void TestSerial::portThatCannotBeOpened()
     const bool opened = r.link.OpenPort(1, u"9600"_s, 2);
     QVERIFY(!root || ::setresuid(0, 0, 0) == 0);
     QVERIFY(!opened);
-    QCOMPARE(described(takeFailures(r.link)), QStringList{u"PermissionDenied COM1 "_s + device});
+    QCOMPARE(described(endJob(r.link)), QStringList{u"PermissionDenied COM1 "_s + device});
 }
 
 void TestSerial::portAssignment_data()
