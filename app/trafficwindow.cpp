@@ -49,8 +49,10 @@ void TrafficWindow::appendNew()
 {
     if (m_ui->PauseButton->isChecked())
         return;
-    const QList<TrafficEvent> events = m_record.eventsSince(m_next);
-    m_next = m_record.nextSequence();
+    // Up to a number taken first: the links go on recording meanwhile, in their threads.
+    const quint64 until = m_record.nextSequence();
+    const QList<TrafficEvent> events = m_record.eventsSince(m_next, until);
+    m_next = until;
     if (events.isEmpty())
         return;
     QScrollBar *bar = m_ui->TrafficText->verticalScrollBar();

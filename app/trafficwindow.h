@@ -9,7 +9,7 @@ class Prompter;
 class TrafficRecord;
 namespace Ui { class TrafficWindow; }
 
-// The traffic monitor: every open, close and byte of the serial line as the chip actions
+// The traffic monitor: every open, close and byte of the serial lines as the chip actions
 // run, in the text form qv12-chip --log writes. New events are appended in batches, a
 // tenth of a second apart at most, never one repaint per byte, so a flood from the chip
 // leaves the windows answering; the view follows the end unless the user has scrolled up.
