@@ -18,7 +18,7 @@ struct QueuedJob
 {
     PortMap ports;
     Cancellation cancellation;
-    std::function<void(SerialLink &)> run;
+    std::function<std::function<void()>(SerialLink &)> run;
 };
 
 } // namespace
@@ -86,9 +86,10 @@ private:
             lock.unlock();
             m_link->setPorts(std::move(job.ports));
             m_link->startJob(job.cancellation);
-            job.run(*m_link);
+            const std::function<void()> handOver = job.run(*m_link);
             m_link->ClosePort();  // a job leaves no port open for the next
             m_link->startJob();
+            handOver();
             lock.relock();
         }
         m_running = false;

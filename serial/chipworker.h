@@ -65,7 +65,9 @@ signals:
     void idle();
 
 private:
-    using Run = std::function<void(SerialLink &)>;
+    // A job to run on the link; what it returns hands its result over, once the link is
+    // tidied up after it.
+    using Run = std::function<std::function<void()>(SerialLink &)>;
     class Thread;
 
     // Registers a new job's cancellation (already requested when the worker is ending).
@@ -91,11 +93,12 @@ Cancellation ChipWorker::start(const PortMap &ports, QObject *context, Job job, 
     const QPointer<QObject> guard(context);
     enqueue(ports, cancellation,
             [this, job = std::move(job), done = std::move(done), channel, guard](SerialLink &link) mutable {
-                Outcome result = job(link, channel);
-                QMetaObject::invokeMethod(this, [this, done, guard, cancellation = channel.cancellation(),
-                                                 result = std::move(result)]() mutable {
-                    handOver(cancellation, guard, [&] { done(std::move(result)); });
-                }, Qt::QueuedConnection);
+                auto result = std::make_shared<Outcome>(job(link, channel));
+                return std::function<void()>([this, done, guard, cancellation = channel.cancellation(), result] {
+                    QMetaObject::invokeMethod(this, [this, done, guard, cancellation, result]() mutable {
+                        handOver(cancellation, guard, [&] { done(std::move(*result)); });
+                    }, Qt::QueuedConnection);
+                });
             });
     return cancellation;
 }

@@ -47,6 +47,31 @@ struct FrontEnd : QObject
 {
 };
 
+// Runs exchange(link, port) on two chips at speed, on COM1 and COM2, each on a worker of
+// its own, both at once; the program's record of their lines once both have ended.
+std::shared_ptr<TrafficRecord> onTwoWorkers(int speed, const std::function<void(SerialLink &, int)> &exchange)
+{
+    Station one(1, speed), two(2, speed);
+    auto traffic = std::make_shared<TrafficRecord>();
+    ChipWorker first(traffic), second(traffic);
+    FrontEnd frontEnd;
+    int done = 0;
+    auto job = [&](int port) {
+        return [port, speed, exchange](SerialLink &link, const JobChannel &) {
+            if (!link.OpenPort(port, QString::number(speed), 0))
+                return false;
+            exchange(link, port);
+            link.ClosePort();
+            return true;
+        };
+    };
+    first.start(one.ports, &frontEnd, job(1), [&](bool opened) { done += opened; });
+    second.start(two.ports, &frontEnd, job(2), [&](bool opened) { done += opened; });
+    if (!waitUntil([&] { return done == 2; }))
+        qWarning("the two jobs did not both end");
+    return traffic;
+}
+
 } // namespace
 
 class TestChipWorker final : public QObject
@@ -103,25 +128,11 @@ void TestChipWorker::jobRunsOnTheWorkersThread()
 // Each worker waits on its own thread: the two jobs' lines are busy at the same time.
 void TestChipWorker::twoWorkersOverlap()
 {
-    Station one(1), two(2);
-    auto traffic = std::make_shared<TrafficRecord>();
-    ChipWorker first(traffic), second(traffic);
-    FrontEnd frontEnd;
-    int done = 0;
-    auto job = [](int port) {
-        return [port](SerialLink &link, const JobChannel &) {
-            if (!link.OpenPort(port, u"9600"_s, 0))
-                return false;
-            link.SendText(Commands::CancelByte());
-            link.WaitMs(400);
-            link.SendText(Commands::CancelByte());
-            link.ClosePort();
-            return true;
-        };
-    };
-    first.start(one.ports, &frontEnd, job(1), [&](bool sent) { done += sent; });
-    second.start(two.ports, &frontEnd, job(2), [&](bool sent) { done += sent; });
-    QVERIFY(waitUntil([&] { return done == 2; }));
+    const auto traffic = onTwoWorkers(9600, [](SerialLink &link, int) {
+        link.SendText(Commands::CancelByte());
+        link.WaitMs(400);
+        link.SendText(Commands::CancelByte());
+    });
     const QList<TrafficEvent> onOne = sentEvents(*traffic, 1);
     const QList<TrafficEvent> onTwo = sentEvents(*traffic, 2);
     QCOMPARE(onOne.size(), 2);
@@ -372,26 +383,12 @@ void TestChipWorker::resultForAGoneFrontEndIsDropped()
 // The program's record holds every link's events in the order of their stamps.
 void TestChipWorker::programTrafficInTimeOrder()
 {
-    Station one(1, 115200), two(2, 115200);
-    auto traffic = std::make_shared<TrafficRecord>();
-    ChipWorker first(traffic), second(traffic);
-    FrontEnd frontEnd;
-    int done = 0;
-    auto job = [](int port) {
-        return [port](SerialLink &link, const JobChannel &) {
-            if (!link.OpenPort(port, u"115200"_s, 2))
-                return false;
-            for (int i = 0; i < 20; ++i) {
-                link.SendText(Commands::Probe());
-                link.ReadByte();
-            }
-            link.ClosePort();
-            return true;
-        };
-    };
-    first.start(one.ports, &frontEnd, job(1), [&](bool ok) { done += ok; });
-    second.start(two.ports, &frontEnd, job(2), [&](bool ok) { done += ok; });
-    QVERIFY(waitUntil([&] { return done == 2; }));
+    const auto traffic = onTwoWorkers(115200, [](SerialLink &link, int) {
+        for (int i = 0; i < 20; ++i) {
+            link.SendText(Commands::Probe());
+            link.ReadByte();
+        }
+    });
     const QList<TrafficEvent> events = traffic->events();
     QCOMPARE(events.size(), 2 * (2 + 40));
     for (qsizetype i = 1; i < events.size(); ++i)
