@@ -117,6 +117,8 @@ void ChipPanel::identify()
 
 void ChipPanel::identifyFound()
 {
+    if (!m_action.isRunning())
+        return;  // ended with the program while the dialog was open
     if (m_action.ending()) {
         endAction();
         return;
