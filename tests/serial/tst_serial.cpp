@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -275,7 +276,13 @@ void TestSerial::waitsRunEventsWithoutCpu()
 void TestSerial::unpluggedThenVanished()
 {
     Rig r;
-    const QString device = r.chip.devicePath();
+    // Behind a link that goes with the cable: the pseudo-terminal's number, once free, may
+    // go to another program's terminal at once, which must not stand in for the chip.
+    const QTemporaryDir dir;
+    const QString device = dir.filePath(u"qv12-com1"_s);
+    QVERIFY(r.chip.createLink(device));
+    r.ports.assign(1, device);
+    r.link.setPorts(r.ports);
     QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
     r.chip.setFaults({.unplugAfterBytes = 2});
     r.link.SendText(Commands::Identify());
@@ -287,6 +294,7 @@ void TestSerial::unpluggedThenVanished()
     QCOMPARE(described(endJob(r.link)), QStringList{u"Unplugged COM1 "_s + device});
 
     // The device is gone: opening fails at once, recorded once however often it is tried.
+    r.chip.removeLink();
     r.link.ClosePort();
     QVERIFY(!r.link.PortExists(1));
     QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
