@@ -99,8 +99,13 @@ void ChipRig::whenReceived(SimulatedChip &chip, int count, std::function<void()>
         if (chip.received().size() < count)
             return;
         QObject::disconnect(&chip, nullptr, waiter, nullptr);
-        waiter->deleteLater();
-        action();
+        // Behind what the program's worker sent this thread before that byte went out (it
+        // is in the queue by now, the byte having left after it): the action sees the
+        // window as it was when the chip got the byte, whenever this thread looked.
+        QMetaObject::invokeMethod(waiter, [action, waiter] {
+            waiter->deleteLater();
+            action();
+        }, Qt::QueuedConnection);
     });
 }
 

@@ -70,7 +70,7 @@ public:
     // then "OK". True when the main window ends with a chip found.
     [[nodiscard]] bool connect(int port, const QString &speed);
     // Runs action once, while the program waits for the chip, when chip has received
-    // count bytes.
+    // count bytes: after what the program had told the window by then.
     void whenReceived(SimulatedChip &chip, int count, std::function<void()> action);
 
     // A click, or a menu entry, as the user gives it; one that starts a chip action
