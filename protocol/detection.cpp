@@ -51,8 +51,9 @@ PortResult DetectOnPort(SerialLink &link, int port, const QString &speed, int ha
     PortResult result;
     if (!link.openDirect(port, speed, handshakeIndex + 1))
         return result;
+    // What the driver held from before the open (a reply that came after the port was
+    // last closed) is no answer to this request.
     link.discardInput();
-
     link.SendText(Commands::Identify());
     link.WaitMs(IdentifyWaitMs);
     result.identity = link.readWaiting();  // what has come by now, no polling
@@ -62,13 +63,14 @@ PortResult DetectOnPort(SerialLink &link, int port, const QString &speed, int ha
     }
     result.found = true;
 
+    // The identity's tail beyond what was read must not count as the probe's answer.
     link.discardInput();
     link.SendText(Commands::Probe());
     link.WaitMs(ProbeWaitMs);
     if (link.bytesWaiting() == 1)
         link.readWaiting();  // the probe's status byte is not used
 
-    link.SendText(Commands::ReadSetting(Commands::SettingSerial));
+    Exchanges::request(link, Commands::ReadSetting(Commands::SettingSerial));
     link.WaitMs(ProbeWaitMs);
     link.SendText(Commands::CancelByte());
 

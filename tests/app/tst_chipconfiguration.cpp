@@ -251,7 +251,7 @@ void TestChipConfiguration::program()
     case Line::Held:
         QVERIFY(holder.open(QIODevice::ReadWrite));
         rig.prompter.expectMessage(u"The serial port could not be used, so the chip could not answer:\n"
-                                   "COM1 (%1): another program is using it\n\nClose the program that holds the port "
+                                   "COM1 (%1): held by another program\n\nClose the program that holds the port "
                                    "(a terminal program, or ModemManager, which probes new serial devices) and try again."_s
                                        .arg(m_chip->devicePath()),
                                    Prompter::Icon::Critical);

@@ -176,7 +176,7 @@ void TestChipConnection::detection()
         other.setPortName(held);
         QVERIFY(other.open(QIODevice::ReadWrite));
         rig.prompter.expectMessage(u"The detection skipped a port that could not be opened:\n"
-                                   "COM1 (%1): another program is using it\n\nClose the program that holds the port (a "
+                                   "COM1 (%1): held by another program\n\nClose the program that holds the port (a "
                                    "terminal program, or ModemManager, which probes new serial devices) and try again."_s.arg(held),
                                    Prompter::Icon::Critical);
     }
