@@ -962,7 +962,7 @@ void TestChipTool::bytesFromBeforeAreDropped()
     faults.identityReply = QByteArray(100, 'A') + QByteArray(20, '\x03');
     talkative.setFaults(faults);
     const QString log = m_dir.filePath(u"tail.log"_s);
-    const QList<ToolResult> runs = runChipTools({onChip(chip, {u"identify"_s, u"--json"_s}),
+    const QList<ToolResult> runs = runChipTools({onChip(chip, {u"detect"_s, u"--json"_s}),
                                                  onChip(talkative, {u"identify"_s, u"--json"_s, u"--log"_s, log})});
     QCOMPARE(runs.at(0).status, 0);
     const QJsonObject o = jsonLines(runs.at(0).out).value(0);
