@@ -275,6 +275,10 @@ void TestChipTool::refused_data()
                                          u"DIR/./new.jsonl"_s}, 2,
         u"--log DIR/./new.jsonl: that is also the audit file given with --audit; give the log a file of its "
         "own"_s);
+    row("an audit file that is the database", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
+                                               u"--auto-identity"_s, u"--audit"_s, u"DIR/same.cdb"_s}, 2,
+        u"--audit DIR/same.cdb: that is also the database given with --db; give the records a file of their "
+        "own"_s);
     row("a log that is the report", {u"report"_s, u"DIR/report.txt"_s, u"--log"_s, u"DIR/report.txt"_s}, 2,
         u"--log DIR/report.txt: that is also the report's file; give the log a file of its own"_s);
 

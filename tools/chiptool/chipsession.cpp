@@ -71,15 +71,21 @@ bool sameAsDescriptor(const FileKey &key, int fd)
 
 } // namespace
 
-std::optional<ToolError> ChipSession::logConflict() const
+std::optional<ToolError> ChipSession::fileConflict() const
 {
+    // Appending the log or the records to a file the run reads or writes would corrupt
+    // it: refused before anything is opened, whatever name either is given by.
+    const QString database = u"the database given with --db"_s;
+    if (!m_options.auditFile.isEmpty() && !m_options.database.isEmpty()
+        && same(keyOf(m_options.auditFile), keyOf(m_options.database))) {
+        return ToolError{UsageError, u"--audit %1: that is also %2; give the records a file of their own"_s
+                                         .arg(m_options.auditFile, database)};
+    }
     if (m_options.logFile.isEmpty())
         return std::nullopt;
-    // Appending the log to a file the run reads or writes would corrupt it: refused
-    // before anything is opened, whatever name either is given by.
     QList<std::pair<QString, QString>> others;  // what it is, its path
     if (!m_options.database.isEmpty())
-        others.append({u"the database given with --db"_s, m_options.database});
+        others.append({database, m_options.database});
     if (!m_options.auditFile.isEmpty())
         others.append({u"the audit file given with --audit"_s, m_options.auditFile});
     if (!m_options.reportFile.isEmpty())
@@ -106,7 +112,7 @@ std::optional<ToolError> ChipSession::logConflict() const
 
 std::optional<ToolError> ChipSession::start()
 {
-    if (auto conflict = logConflict())
+    if (auto conflict = fileConflict())
         return conflict;
     for (const PortAssignment &assignment : m_options.ports)
         m_ports.assign(assignment.port, assignment.device);

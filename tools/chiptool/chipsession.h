@@ -63,8 +63,9 @@ public:
     std::optional<ToolError> logError() const;
 
 private:
-    // --log naming a file the run also reads or writes (status 2).
-    std::optional<ToolError> logConflict() const;
+    // --log naming a file the run also reads or writes, or --audit naming the database
+    // (status 2).
+    std::optional<ToolError> fileConflict() const;
 
     const ToolOptions &m_options;
     Console &m_console;
