@@ -8,6 +8,7 @@
 #include "app/portselectiondialog.h"
 #include "app/prompter.h"
 #include "protocol/configurationread.h"
+#include "protocol/exchanges.h"
 #include "protocol/identification.h"
 #include "protocol/powercommands.h"
 #include "protocol/programming.h"
@@ -246,6 +247,9 @@ void ChipPanel::ConfigPrinter_Click()
         return endAction();
     if (m_ui.IdUser->isChecked() && m_ui.ConfigName->text().isEmpty())
         return refuse(u"Please specify a mechanism identity !"_s);
+    // Pasted or read from a chip, a control character would reach the chip as a raw byte.
+    if (m_ui.IdUser->isChecked() && Exchanges::hasControlCharacters(m_ui.ConfigName->text()))
+        return refuse(u"The mechanism identity may hold printable characters only !"_s);
     // The inputs as they were checked: options clicked, an identity typed or an entry
     // analysed while it runs do not reach this run.
     ProgrammingInput input;

@@ -3,8 +3,12 @@
 #include "database/databasefile.h"
 
 #include "files/filewriter.h"
+#include "files/regularfile.h"
 
 #include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -106,9 +110,15 @@ Result<QList<MechanismEntry>, DatabaseFileError> decodeDatabase(QByteArrayView b
 
 Result<int, DatabaseFileError> ReadDatabaseFile(const QString &path, MechanismList &list)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Failure(DatabaseFileError{DatabaseFileError::Kind::CannotOpen, file.errorString()});
+    // A FIFO or a device at the path would hold the open, or the read, for ever.
+    const RegularFile::Opened opened = RegularFile::open(path, O_RDONLY);
+    QFile file;
+    if (opened.fd < 0 || !file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (opened.fd >= 0)
+            ::close(opened.fd);
+        return Failure(DatabaseFileError{DatabaseFileError::Kind::CannotOpen,
+                                         opened.fd < 0 ? opened.error : file.errorString()});
+    }
     // Nothing past the largest possible database matters, however big the file is.
     const QByteArray bytes = file.read(LargestFileSize);
     if (file.error() != QFileDevice::NoError)

@@ -59,8 +59,9 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
     PortResult result;
     if (!link.openDirect(port, speed, handshakeIndex + 1))
         return Failure(ChipJob::stopped(link));
+    // What the driver held from before the open (a reply that came after the port was
+    // last closed) is no answer to this request.
     link.discardInput();
-
     link.SendText(Commands::Identify());
     link.WaitMs(IdentifyWaitMs);
     result.identity = link.readWaiting();  // what has come by now, no polling
@@ -72,13 +73,14 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
     }
     result.found = true;
 
+    // The identity's tail beyond what was read must not count as the probe's answer.
     link.discardInput();
     link.SendText(Commands::Probe());
     link.WaitMs(ProbeWaitMs);
     if (link.bytesWaiting() == 1)
         link.readWaiting();  // the probe's status byte is not used
 
-    link.SendText(Commands::ReadSetting(Commands::SettingSerial));
+    Exchanges::request(link, Commands::ReadSetting(Commands::SettingSerial));
     link.WaitMs(ProbeWaitMs);
     link.SendText(Commands::CancelByte());
 

@@ -3,6 +3,7 @@
 #include "serial/portdetails.h"
 
 #include "serial/platform.h"
+#include "serial/portlock.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -115,5 +116,10 @@ PortDetails PortDetails::of(const PortMap &ports, int port)
     details.heldBy = SerialLocks::holder(details.device);
     if (!details.heldBy && !target.isEmpty())
         details.heldBy = SerialLocks::holder(target);
+    // This program's own lock, taken under the device's number whatever its name.
+    if (const auto pid = PortLock::holderOf(details.device); !details.heldBy && pid
+        && *pid != QCoreApplication::applicationPid()) {
+        details.heldBy = pid;
+    }
     return details;
 }

@@ -4,6 +4,7 @@
 
 #include "serial/cancellation.h"
 #include "serial/linkfailure.h"
+#include "serial/portlock.h"
 #include "serial/portmap.h"
 #include "serial/trafficrecord.h"
 
@@ -84,7 +85,7 @@ public:
     int bytesWaiting() const;
     // The waiting bytes, at most ReadLimit of them, removed from the receive buffer.
     QByteArray readWaiting();
-    // Empties the receive buffer.
+    // Empties the receive buffer; the bytes go into the record marked as dropped.
     void discardInput();
 
     // The ReadText bounds; the defaults are MaxReplyBytes and MaxReplyMs.
@@ -126,11 +127,14 @@ private:
     // for MaxOutputStallMs at most.
     void waitAfterOutput(int ms);
     // Received bytes into the record, as the program takes them from the port.
-    QByteArray take(qint64 maxBytes);
+    QByteArray take(qint64 maxBytes, const QString &note = {});
     void recordEvent(TrafficEvent::Kind kind, const QByteArray &bytes = {}, const QString &note = {});
 
-    void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text);
-    void recordOpenFailure(int port, const QString &device);
+    void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text,
+                std::optional<qint64> holder = std::nullopt);
+    void recordOpenFailure(int port, const QString &device, const QString &path);
+    // Another user has the device (path is its own name): its process, where known.
+    void recordHeld(int port, const QString &device, const QString &path);
     void onPortError(int error);
     void deviceLost();
     void closeQuietly();
@@ -140,6 +144,7 @@ private:
     PortMap m_ports;
     QSerialPort *m_port = nullptr;
     Cancellation m_cancellation;
+    PortLock m_lock;
     bool m_lost = false;        // the device went away; the port closes at the next chance
     int m_openedPort = 0;
     QString m_openedDevice;

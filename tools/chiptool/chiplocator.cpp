@@ -72,8 +72,8 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
             scanned.append(session.portName(port));
     }
     if (scanned.isEmpty() && o.com) {
-        const LinkFailure missing{LinkFailure::Kind::NoDevice, *o.com, session.ports().device(*o.com), {}};
-        return ToolError{PortError, FailureWords::line(missing, session.ports())};
+        const LinkFailure missing{LinkFailure::Kind::NoDevice, *o.com, session.ports().device(*o.com), {}, {}};
+        return ToolError{PortError, FailureWords::line(missing)};
     }
     if (scanned.isEmpty()) {
         return ToolError{NoChip, u"there is no serial port to look for the chip on; plug in the "

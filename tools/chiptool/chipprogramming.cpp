@@ -88,6 +88,8 @@ std::optional<ToolError> judgeRun(ChipSession &session, const ConnectionSettings
     auto is = [](const std::optional<JobError> &stopped, auto test) { return stopped && test(*stopped); };
     auto cancelled = [](const JobError &e) { return e.cancelled(); };
     auto portFailed = [](const JobError &e) { return e.kind == JobError::Kind::PortFailed; };
+    if (is(programming, cancelled) && run.programming.writes.isEmpty())
+        return ToolError{Interrupted, u"interrupted; nothing was written to the chip on %1"_s.arg(port)};
     if (is(programming, cancelled) || is(readBack, cancelled))
         return ToolError{Interrupted, u"interrupted; the chip on %1 may be partly programmed: program it again"_s.arg(port)};
     if (is(programming, portFailed))
