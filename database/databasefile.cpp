@@ -111,13 +111,13 @@ Result<QList<MechanismEntry>, DatabaseFileError> decodeDatabase(QByteArrayView b
 Result<int, DatabaseFileError> ReadDatabaseFile(const QString &path, MechanismList &list)
 {
     // A FIFO or a device at the path would hold the open, or the read, for ever.
-    const RegularFile::Opened opened = RegularFile::open(path, O_RDONLY);
+    const Result<RegularFile::Opened, RegularFile::OpenError> opened = RegularFile::open(path, O_RDONLY);
+    if (!opened)
+        return Failure(DatabaseFileError{DatabaseFileError::Kind::CannotOpen, opened.error().reason});
     QFile file;
-    if (opened.fd < 0 || !file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        if (opened.fd >= 0)
-            ::close(opened.fd);
-        return Failure(DatabaseFileError{DatabaseFileError::Kind::CannotOpen,
-                                         opened.fd < 0 ? opened.error : file.errorString()});
+    if (!file.open(opened->fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(opened->fd);
+        return Failure(DatabaseFileError{DatabaseFileError::Kind::CannotOpen, file.errorString()});
     }
     // Nothing past the largest possible database matters, however big the file is.
     const QByteArray bytes = file.read(LargestFileSize);

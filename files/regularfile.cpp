@@ -47,13 +47,11 @@ std::optional<QString> problem(const QString &path)
     return kindProblem(info.st_mode);
 }
 
-Opened open(const QString &path, int flags)
+Result<Opened, OpenError> open(const QString &path, int flags)
 {
     Opened opened;
-    if (const auto refused = problem(path)) {
-        opened.error = *refused;
-        return opened;
-    }
+    if (const auto refused = problem(path))
+        return Failure(OpenError{*refused});
     const QByteArray name = QFile::encodeName(path);
     // Without waiting, in case something else took the name meanwhile; and telling
     // whether the file was made now, for a caller that says so.
@@ -67,16 +65,14 @@ Opened open(const QString &path, int flags)
     }
     if (fd < 0) {
         const int code = errno;
-        const auto refused = problem(path);
-        opened.error = refused ? *refused : systemError(code);
-        opened.code = refused ? 0 : code;
-        return opened;
+        if (const auto refused = problem(path))
+            return Failure(OpenError{*refused});
+        return Failure(OpenError{systemError(code), code});
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        opened.error = kindProblem(info.st_mode);
         ::close(fd);
-        return opened;
+        return Failure(OpenError{kindProblem(info.st_mode)});
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     opened.fd = fd;

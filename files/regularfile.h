@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/result.h"
+
 #include <QString>
 
 #include <optional>
@@ -18,15 +20,20 @@ std::optional<QString> problem(const QString &path);
 
 struct Opened
 {
-    int fd = -1;        // -1: not opened, error says why
-    QString error;
-    int code = 0;       // the system's errno when it refused; 0 for what is not a file
+    int fd = -1;
     bool created = false;  // O_CREAT made it
+};
+
+// Why a file was not opened.
+struct OpenError
+{
+    QString reason;
+    int code = 0;  // the system's errno when it refused; 0 for what is not a file
 };
 
 // open(2) with flags (O_RDONLY, O_WRONLY | O_APPEND | O_CREAT...) for a regular file
 // only: anything else is refused before it is opened, and checked again once it is.
 // The descriptor is close-on-exec and blocks as usual.
-Opened open(const QString &path, int flags);
+Result<Opened, OpenError> open(const QString &path, int flags);
 
 } // namespace RegularFile

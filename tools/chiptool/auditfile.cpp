@@ -57,17 +57,17 @@ AuditFile::Outcome AuditFile::open(Handle &handle)
 {
     Outcome outcome;
     // Read access too, to see whether the file ends in the middle of a line.
-    RegularFile::Opened opened = RegularFile::open(m_path, O_RDWR | O_APPEND | O_CREAT);
-    if (opened.fd < 0 && opened.code == EACCES)
+    Result<RegularFile::Opened, RegularFile::OpenError> opened = RegularFile::open(m_path, O_RDWR | O_APPEND | O_CREAT);
+    if (!opened && opened.error().code == EACCES)
         opened = RegularFile::open(m_path, O_WRONLY | O_APPEND | O_CREAT);
-    if (opened.fd < 0) {
-        outcome.error = opened.error;
+    if (!opened) {
+        outcome.error = opened.error().reason;
         return outcome;
     }
-    handle.fd = opened.fd;
-    if (opened.created)
+    handle.fd = opened->fd;
+    if (opened->created)
         syncFolderOf(m_path);
-    outcome.madeAgain = opened.created && m_made;
+    outcome.madeAgain = opened->created && m_made;
     m_made = true;
     return outcome;
 }

@@ -31,12 +31,13 @@ bool TrafficLog::open(const QString &path, QString *error)
 {
     // Appended to, never emptied: a log given by mistake the name of another file loses
     // nothing of it.
-    const RegularFile::Opened opened = RegularFile::open(path, O_WRONLY | O_APPEND | O_CREAT);
-    if (opened.fd < 0) {
-        *error = opened.error;
+    const Result<RegularFile::Opened, RegularFile::OpenError> opened =
+        RegularFile::open(path, O_WRONLY | O_APPEND | O_CREAT);
+    if (!opened) {
+        *error = opened.error().reason;
         return false;
     }
-    m_fd = opened.fd;
+    m_fd = opened->fd;
     m_path = path;
     m_next = m_record.nextSequence();
     connect(&m_record, &TrafficRecord::changed, this, &TrafficLog::writeNew);
