@@ -10,6 +10,7 @@
 #include <QString>
 
 class Prompter;
+struct CommandLine;
 
 // What the parts of the program share for the whole run: the way to talk to the user,
 // the serial ports and the one link over them, where the chip was found, the directory
@@ -40,6 +41,10 @@ public:
     void setUsesSystemPorts(bool uses) { m_usesSystemPorts = uses; }
     // Takes in the system's serial ports now, when they are used.
     void refreshPorts();
+    // The ports the command line asks for: its --port devices, simulatedDevice (the
+    // --simulate chip's, when there is one) on COM1, and the system's ports only when
+    // it wants them.
+    void takePorts(const CommandLine &commandLine, const QString &simulatedDevice);
 
 private:
     Prompter &m_prompter;

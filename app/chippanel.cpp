@@ -284,7 +284,8 @@ void ChipPanel::Wakeup_Click()
         m_ui.ConfigPrinter->setEnabled(true);
     };
     const ConnectionSettings &connection = m_context.connection();
-    const JobEnd end = PowerCommands::wakeUp(m_context.link(), connection.ChipFound ? &connection : nullptr, listener);
+    // The window words port failures from the link, as after every action.
+    const JobEnd end = PowerCommands::wakeUp(m_context.link(), connection.ChipFound ? &connection : nullptr, listener).end;
     if (end == JobEnd::Aborted)
         return;
     m_ui.Wakeup->setEnabled(wasEnabled);

@@ -17,19 +17,35 @@ constexpr int NoHandshake = 0;
 
 } // namespace
 
-void WakeupPrinter(SerialLink &link)
+WakeupResult WakeupPrinter(SerialLink &link)
 {
+    WakeupResult result;
     const QString speed = QLatin1String(WakeSpeed);
-    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
-        if (!link.PortExists(port))
+    const PortMap &ports = link.ports();
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort && !link.isAborted(); ++port) {
+        if (!link.PortExists(port)) {
+            // A device someone named that isn't there; the system's vanished ports have
+            // no device left to name.
+            if (ports.isPinned(port))
+                result.unreached.append(LinkFailure{LinkFailure::Kind::NoDevice, port, ports.device(port), {}});
             continue;
-        if (!link.openDirect(port, speed, NoHandshake))
-            continue;  // recorded by the link; the caller words it
+        }
+        if (!link.openDirect(port, speed, NoHandshake)) {
+            if (const std::optional<LinkFailure> failure = link.lastFailure())
+                result.unreached.append(*failure);
+            continue;
+        }
         link.discardInput();
         link.SendText(Commands::WakeByte());
         link.ClosePort();
+        // A device that went away before the byte was out took it with it.
+        if (const std::optional<LinkFailure> failure = link.lastFailure())
+            result.unreached.append(*failure);
+        else if (!link.isAborted())
+            result.reached.append(port);
     }
     link.WaitMs(WakeSettleMs);
+    return result;
 }
 
 int handshakeIndexFor(std::optional<quint8> serialSetting, const QString &speed)

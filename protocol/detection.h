@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "serial/linkfailure.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -24,9 +26,20 @@ inline constexpr char WakeSpeed[] = "57600";
 inline constexpr int NameLength = 16;          // the part of the identity that names the chip
 inline constexpr int AutodetectHandshakeIndex = 1;  // "DSR/DTR Mode" for the identification
 
+// Where the wake-up byte went: a chip that sleeps answers nothing, so the ports it was
+// sent to are all a caller can know, and a port that could not be opened must not pass
+// for one that was woken.
+struct WakeupResult
+{
+    QList<int> reached;             // the byte was sent on these, ascending
+    QList<LinkFailure> unreached;   // these could not be opened, or their given device is missing
+    bool reachedAny() const { return !reached.isEmpty(); }
+};
+
 // One NUL byte at 57600 bauds without handshake to every existing port 1 to 6, each
 // opened just for it and closed again, then a pause of 1000 ms for the chip to wake.
-void WakeupPrinter(SerialLink &link);
+// A port given a device (PortMap::assign) that is not there counts as unreached.
+WakeupResult WakeupPrinter(SerialLink &link);
 
 struct PortResult
 {

@@ -32,15 +32,18 @@ JobEnd reset(SerialLink &link, const ConnectionSettings &chip)
     return onChipPort(link, chip, Exchanges::reset);
 }
 
-JobEnd wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener)
+WakeUpResult wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener)
 {
-    Detection::WakeupPrinter(link);
-    if (link.isAborted())
-        return JobEnd::Aborted;
+    WakeUpResult result;
+    result.ports = Detection::WakeupPrinter(link);
+    if (link.isAborted()) {
+        result.end = JobEnd::Aborted;
+        return result;
+    }
     listener.woken();
-    if (!chip)
-        return JobEnd::Done;
-    return onChipPort(link, *chip, Exchanges::cancel);
+    if (chip)
+        result.end = onChipPort(link, *chip, Exchanges::cancel);
+    return result;
 }
 
 } // namespace PowerCommands

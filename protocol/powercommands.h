@@ -3,6 +3,7 @@
 #pragma once
 
 #include "protocol/chipjob.h"
+#include "protocol/detection.h"
 
 // The chip's power commands. None of them is answered: a chip that misses one goes
 // unnoticed. Each opens the chip's port and closes it again.
@@ -12,8 +13,14 @@ namespace PowerCommands {
 JobEnd sleep(SerialLink &link, const ConnectionSettings &chip);
 // ESC "@".
 JobEnd reset(SerialLink &link, const ConnectionSettings &chip);
+struct WakeUpResult
+{
+    JobEnd end = JobEnd::Done;      // of the CAN to the chip's port, when there is one
+    Detection::WakeupResult ports;  // where the wake-up byte went, and where not
+};
+
 // The wake-up byte on every existing port and a second's pause (Detection::WakeupPrinter),
 // then, when chip is given, CAN on its port.
-JobEnd wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener);
+WakeUpResult wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener);
 
 } // namespace PowerCommands

@@ -55,6 +55,7 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     if (m_aborted)
         return false;
     ClosePort();  // new settings take hold only on a fresh open
+    m_lastFailure.reset();
 
     const QString device = m_ports.device(port);
     m_openedPort = port;
@@ -366,6 +367,7 @@ void SerialLink::abort()
 
 void SerialLink::record(LinkFailure::Kind kind, int port, const QString &device, const QString &text)
 {
+    m_lastFailure = LinkFailure{kind, port, device, text};
     for (const LinkFailure &f : std::as_const(m_failures)) {
         if (f.kind == kind && f.port == port)
             return;

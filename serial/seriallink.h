@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class QSerialPort;
 
 // The program's one serial port, and the timed waits every exchange uses.
@@ -72,6 +74,9 @@ public:
 
     // Failures recorded since the last call, oldest first, each port and kind once.
     QList<LinkFailure> takeFailures();
+    // What went wrong since the last open began (the open itself, or the device going
+    // away), also when that failure was on the list already; nothing when all went well.
+    std::optional<LinkFailure> lastFailure() const { return m_lastFailure; }
 
     // The ReadText bounds; the defaults are MaxReplyBytes and MaxReplyMs.
     void setReplyBounds(int maxBytes, int maxMs);
@@ -140,5 +145,6 @@ private:
     int m_maxReplyBytes = MaxReplyBytes;
     int m_maxReplyMs = MaxReplyMs;
     QList<LinkFailure> m_failures;
+    std::optional<LinkFailure> m_lastFailure;
     TrafficRecord m_traffic;
 };
