@@ -73,6 +73,7 @@ private slots:
     void detectScans();
     void detectNarrowed();
     void detectFindsNothing();
+    void detectNamesPortsPassedOver();
     void identify();
     void chipTextIsLatin1();
     void read();
@@ -344,6 +345,31 @@ void TestChipTool::detectFindsNothing()
              u"qv12-chip: COM1 (%1) at 9600 bauds: no chip answered the identity request; check the chip's "
              "power and cable and the speed, or let qv12-chip detect find it\n"_s.arg(alsoSilent.devicePath()));
     QCOMPARE(onLine.out, QByteArray());
+}
+
+// A device given with --port that is not there, or that is no serial device, is named
+// when the scan passes over it; with nothing else to scan, it is the port error.
+void TestChipTool::detectNamesPortsPassedOver()
+{
+    const QString gone = m_dir.filePath(u"ttyUSB5"_s);
+    const QString notATty = m_dir.filePath(u"plain-file"_s);
+    QVERIFY(put(notATty, "text\n"));
+    const QString goneLine = u"COM2 (%1): the device is not there; check that the serial adapter is plugged in and "
+                             "that COM2 is its number (qv12-chip ports lists them, --port N=DEVICE sets one)"_s.arg(gone);
+
+    const ToolResult found = runChipTool({u"--simulate"_s, u"--port"_s, u"2="_s + gone, u"--port"_s, u"3="_s + notATty,
+                                          u"detect"_s});
+    QCOMPARE(found.status, 0);
+    QVERIFY(found.out.startsWith("port:       COM1 ("));
+    const QStringList notes = QString::fromUtf8(found.err).split(u'\n');
+    QCOMPARE(notes.size(), 3);
+    QVERIFY2(notes.at(0).startsWith(u"qv12-chip: the scan passed over COM3 (%1): "_s.arg(notATty)), qPrintable(notes.at(0)));
+    QCOMPARE(notes.at(1), u"qv12-chip: the scan passed over "_s + goneLine);
+
+    const ToolResult nothing = runChipTool({u"--port"_s, u"2="_s + gone, u"--given-ports-only"_s, u"detect"_s});
+    QCOMPARE(nothing.status, 4);
+    QCOMPARE(QString::fromUtf8(nothing.err), u"qv12-chip: "_s + goneLine + u'\n');
+    QCOMPARE(nothing.out, QByteArray());
 }
 
 void TestChipTool::identify()
