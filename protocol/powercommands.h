@@ -13,6 +13,7 @@ namespace PowerCommands {
 JobEnd sleep(SerialLink &link, const ConnectionSettings &chip);
 // ESC "@".
 JobEnd reset(SerialLink &link, const ConnectionSettings &chip);
+
 struct WakeUpResult
 {
     JobEnd end = JobEnd::Done;      // of the CAN to the chip's port, when there is one
