@@ -41,11 +41,14 @@ qv12_run_at_exit() {
 }
 
 # qv12_give_back_at_exit DIR...: run as root in the clone (the current directory) of
-# another user, gives DIR... (what exists of them) back to that user at the end.
+# another user, gives DIR... (what exists of them) back to that user at the end. A script
+# that another one runs (fuzz.sh from test.sh) leaves that to the outer one.
 QV12_GIVE_BACK=()
 qv12_give_back_at_exit() {
     [ "$(id -u)" -eq 0 ] || return 0
     [ "$(stat -c %u .)" -ne 0 ] || return 0
+    [ "${QV12_GIVES_BACK:-$$}" = "$$" ] || return 0
+    export QV12_GIVES_BACK=$$
     QV12_GIVE_BACK+=("$@")
     qv12_at_exit qv12_give_back
 }
