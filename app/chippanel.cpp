@@ -10,6 +10,7 @@
 #include "app/portselectiondialog.h"
 #include "app/prompter.h"
 #include "protocol/configurationread.h"
+#include "protocol/exchanges.h"
 #include "protocol/identification.h"
 #include "protocol/powercommands.h"
 #include "protocol/programming.h"
@@ -204,6 +205,11 @@ void ChipPanel::ConfigPrinter_Click()
         return;
     if (m_ui.IdUser->isChecked() && m_ui.ConfigName->text().isEmpty()) {
         exclaim(u"Please specify a mechanism identity !"_s);
+        return;
+    }
+    // Pasted or read from a chip, a control character would reach the chip as a raw byte.
+    if (m_ui.IdUser->isChecked() && Exchanges::hasControlCharacters(m_ui.ConfigName->text())) {
+        exclaim(u"The mechanism identity may hold printable characters only !"_s);
         return;
     }
     // The inputs as they were checked: options clicked, an identity typed or an entry

@@ -3,8 +3,12 @@
 #include "database/databasefile.h"
 
 #include "files/filewriter.h"
+#include "files/regularfile.h"
 
 #include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -116,10 +120,14 @@ std::optional<QList<MechanismEntry>> decodeDatabase(QByteArrayView bytes,
 DatabaseReadResult ReadDatabaseFile(const QString &path, MechanismList &list)
 {
     DatabaseReadResult result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A FIFO or a device at the path would hold the open, or the read, for ever.
+    const RegularFile::Opened opened = RegularFile::open(path, O_RDONLY);
+    QFile file;
+    if (opened.fd < 0 || !file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (opened.fd >= 0)
+            ::close(opened.fd);
         result.status = DatabaseReadStatus::CannotOpen;
-        result.reason = file.errorString();
+        result.reason = opened.fd < 0 ? opened.error : file.errorString();
         return result;
     }
     // Nothing past the largest possible database matters, however big the file is.

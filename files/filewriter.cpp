@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/filewriter.h"
 
+#include "files/regularfile.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -107,6 +109,10 @@ FileWriteResult rewriteInPlace(const QString &path, QByteArrayView bytes)
 
 FileWriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
 {
+    // Renaming over a device node would destroy it, and over a FIFO put a file where a
+    // program expects its pipe: only a regular file is ever replaced.
+    if (const auto refused = RegularFile::problem(path))
+        return failed(*refused);
     const QFileInfo target(path);
     if (!target.isFile())
         return throughTemporaryFile(path, bytes);

@@ -18,7 +18,9 @@ struct FileWriteResult
     bool ok() const { return status == FileWriteStatus::Written; }
 };
 
-// Makes the file at path hold exactly bytes, creating it when it doesn't exist.
+// Makes the file at path hold exactly bytes, creating it when it doesn't exist. Only a
+// regular file is replaced: a device node, a FIFO or a folder there is left as it is
+// (Failed, with the reason).
 //
 // A file whose owner may not write it is read-only, whoever runs the program: the
 // superuser passes every access check, so only the permission bits tell.

@@ -27,7 +27,7 @@ WakeupResult WakeupPrinter(SerialLink &link)
             // A device someone named that isn't there; the system's vanished ports have
             // no device left to name.
             if (ports.isPinned(port))
-                result.unreached.append(LinkFailure{LinkFailure::Kind::NoDevice, port, ports.device(port), {}});
+                result.unreached.append(LinkFailure{LinkFailure::Kind::NoDevice, port, ports.device(port), {}, {}});
             continue;
         }
         if (!link.openDirect(port, speed, NoHandshake)) {
@@ -67,8 +67,9 @@ PortResult DetectOnPort(SerialLink &link, int port, const QString &speed, int ha
     PortResult result;
     if (!link.openDirect(port, speed, handshakeIndex + 1))
         return result;
+    // What the driver held from before the open (a reply that came after the port was
+    // last closed) is no answer to this request.
     link.discardInput();
-
     link.SendText(Commands::Identify());
     link.WaitMs(IdentifyWaitMs);
     result.identity = link.readWaiting();  // what has come by now, no polling
@@ -78,13 +79,14 @@ PortResult DetectOnPort(SerialLink &link, int port, const QString &speed, int ha
     }
     result.found = true;
 
+    // The identity's tail beyond what was read must not count as the probe's answer.
     link.discardInput();
     link.SendText(Commands::Probe());
     link.WaitMs(ProbeWaitMs);
     if (link.bytesWaiting() == 1)
         link.readWaiting();  // the probe's status byte is not used
 
-    link.SendText(Commands::ReadSetting(Commands::SettingSerial));
+    Exchanges::request(link, Commands::ReadSetting(Commands::SettingSerial));
     link.WaitMs(ProbeWaitMs);
     link.SendText(Commands::CancelByte());
 

@@ -8,44 +8,52 @@
 
 #include <QStringView>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace Exchanges {
 
+void request(SerialLink &link, const QByteArray &command)
+{
+    link.discardInput();
+    link.SendText(command);
+}
+
 QByteArray identify(SerialLink &link)
 {
-    link.SendText(Commands::Identify());
+    request(link, Commands::Identify());
     link.WaitMs(IdentifyWaitMs);
     return link.ReadText();
 }
 
 QByteArray identifyNow(SerialLink &link)
 {
-    link.SendText(Commands::Identify());
+    request(link, Commands::Identify());
     return link.ReadText();
 }
 
 quint8 readSetting(SerialLink &link, quint8 setting)
 {
-    link.SendText(Commands::ReadSetting(setting));
+    request(link, Commands::ReadSetting(setting));
     return link.ReadByte();
 }
 
 QByteArray readConfiguration(SerialLink &link)
 {
-    link.SendText(Commands::ReadConfiguration());
+    request(link, Commands::ReadConfiguration());
     return link.ReadText();
 }
 
 quint8 readDetectedPolarity(SerialLink &link)
 {
-    link.SendText(Commands::ReadDetectedPolarity());
+    request(link, Commands::ReadDetectedPolarity());
     return link.ReadByte();
 }
 
 quint8 writeSetting(SerialLink &link, quint8 setting, quint8 value)
 {
-    link.SendText(Commands::WriteSetting(setting, value));
+    request(link, Commands::WriteSetting(setting, value));
     return link.ReadByte();
 }
 
@@ -96,6 +104,14 @@ QString mechanismIdentity(const QByteArray &identityReply)
         name = stripSpaces(name);
     }
     return name;
+}
+
+bool hasControlCharacters(const QString &name)
+{
+    return std::any_of(name.cbegin(), name.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u < 0xA0);
+    });
 }
 
 QList<std::pair<quint8, quint8>> identitySettings(const QString &name)

@@ -21,6 +21,11 @@ inline constexpr int WriteSettleMs = 100;    // after each written setting
 inline constexpr int SleepGapMs = 10;        // between the sleep command and the last CAN
 inline constexpr int RestartPauseMs = 1000;  // after the reset that ends programming
 
+// Sends a command that the chip answers, the input emptied first: a late answer to an
+// earlier request (or noise on the line) must never be taken for this one's. What is
+// dropped stays in the link's traffic record.
+void request(SerialLink &link, const QByteArray &command);
+
 // ESC "I", 100 ms, then the reply until the line falls silent.
 QByteArray identify(SerialLink &link);
 // ESC "I" and its reply, read at once (the configuration read).
@@ -52,6 +57,11 @@ QString mechanismIdentity(const QByteArray &identityReply);
 // setting from 9 on, each as its ISO 8859-1 byte ("?" for a character outside it), and
 // a 0 in the setting after them when there are fewer than 16.
 QList<std::pair<quint8, quint8>> identitySettings(const QString &name);
+
+// An identity is printable text: whether name holds a control character (C0, DEL or
+// C1), which would reach the chip as a raw byte. Characters outside ISO 8859-1 are not
+// control characters; they go out as "?".
+bool hasControlCharacters(const QString &name);
 
 // Only spaces count, as the chip pads with them.
 QString stripSpaces(const QString &text);

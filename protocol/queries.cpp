@@ -3,6 +3,7 @@
 #include "protocol/queries.h"
 
 #include "protocol/commands.h"
+#include "protocol/exchanges.h"
 #include "serial/seriallink.h"
 #include "serial/timerout.h"
 
@@ -35,13 +36,13 @@ quint8 get_value(SerialLink &link, TimerOut &timer)
 
 quint8 get_opto(SerialLink &link, TimerOut &timer)
 {
-    link.SendText(Commands::GetOpto());
+    Exchanges::request(link, Commands::GetOpto());
     return get_value(link, timer);
 }
 
 quint8 get_ad(SerialLink &link, TimerOut &timer)
 {
-    link.SendText(Commands::GetAd());
+    Exchanges::request(link, Commands::GetAd());
     return get_value(link, timer);
 }
 

@@ -21,7 +21,8 @@ QString reason(const LinkFailure &failure)
     case LinkFailure::Kind::PermissionDenied:
         return u"permission denied"_s;
     case LinkFailure::Kind::Busy:
-        return u"another program is using it"_s;
+        return failure.holder ? u"held by another program (process %1)"_s.arg(*failure.holder)
+                              : u"held by another program"_s;
     case LinkFailure::Kind::Unplugged:
         return u"the device went away during the exchange"_s;
     case LinkFailure::Kind::Other:

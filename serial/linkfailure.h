@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Why the serial link could not do what it was asked. The link records failures; the
 // windows and qv12-chip word them for the user (COM number, device, likely fix).
 struct LinkFailure
@@ -20,6 +22,7 @@ struct LinkFailure
     int port = 0;         // COM number
     QString device;       // device path behind it
     QString systemText;   // the system's own words, for the details
+    std::optional<qint64> holder;  // Busy: the process that holds the port, when known
 
     // Where and what, without the fix: "COM2 (/dev/ttyUSB0): permission denied". The
     // window and qv12-chip each add the fix in their own words.

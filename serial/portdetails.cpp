@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/portdetails.h"
 
+#include "serial/portlock.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -116,5 +118,10 @@ PortDetails PortDetails::of(const PortMap &ports, int port)
     details.heldBy = SerialLocks::holder(details.device);
     if (!details.heldBy && !target.isEmpty())
         details.heldBy = SerialLocks::holder(target);
+    // This program's own lock, taken under the device's number whatever its name.
+    if (const auto pid = PortLock::holderOf(details.device); !details.heldBy && pid
+        && *pid != QCoreApplication::applicationPid()) {
+        details.heldBy = pid;
+    }
     return details;
 }

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/seriallink.h"
 
+#include "serial/portdetails.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -74,7 +76,15 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
         return false;
     }
 
-    m_port->setPortName(device);
+    // Opened under its own name, so that Qt's lock file is the one other programs take
+    // for it too, and kept by its number against a second user under another name.
+    const QString path = PortLock::resolve(device);
+    if (!m_lock.acquire(path)) {
+        recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"held by another program"_s);
+        recordHeld(port, device, path);
+        return false;
+    }
+    m_port->setPortName(path);
     m_port->setBaudRate(m_openedSpeed);
     m_port->setDataBits(QSerialPort::Data8);
     m_port->setParity(QSerialPort::NoParity);
@@ -83,8 +93,18 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
                            : handshake == 2 ? QSerialPort::HardwareControl
                                             : QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
+        m_lock.release();
         recordEvent(TrafficEvent::Kind::OpenFailed, {}, m_port->errorString());
-        recordOpenFailure(port, device);
+        recordOpenFailure(port, device, path);
+        return false;
+    }
+    // The superuser passes the exclusive-open flag; this lock holds for everyone.
+    if (!m_lock.lockOpened(int(m_port->handle()))) {
+        m_port->close();
+        m_port->clearError();
+        recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"held by another program"_s);
+        recordHeld(port, device, path);
+        m_lock.release();
         return false;
     }
     m_lost = false;
@@ -94,7 +114,17 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     return true;
 }
 
-void SerialLink::recordOpenFailure(int port, const QString &device)
+void SerialLink::recordHeld(int port, const QString &device, const QString &path)
+{
+    std::optional<qint64> holder = m_lock.holder();
+    if (!holder)
+        holder = SerialLocks::holder(path);
+    if (!holder)
+        holder = SerialLocks::holder(device);
+    record(LinkFailure::Kind::Busy, port, device, u"held by another program"_s, holder);
+}
+
+void SerialLink::recordOpenFailure(int port, const QString &device, const QString &path)
 {
     LinkFailure::Kind kind = LinkFailure::Kind::Other;
     switch (m_port->error()) {
@@ -104,13 +134,12 @@ void SerialLink::recordOpenFailure(int port, const QString &device)
     case QSerialPort::PermissionError: {
         // Qt reports a refused open and a port locked by another program alike; the
         // access check tells them apart (a lock or TIOCEXCL leaves access intact).
-        const QByteArray path = QFile::encodeName(device);
-        if (::access(path.constData(), R_OK | W_OK) == 0)
-            kind = LinkFailure::Kind::Busy;
-        else if (errno == ENOENT)
-            kind = LinkFailure::Kind::NoDevice;
-        else
-            kind = LinkFailure::Kind::PermissionDenied;
+        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0) {
+            m_port->clearError();
+            recordHeld(port, device, path);
+            return;
+        }
+        kind = errno == ENOENT ? LinkFailure::Kind::NoDevice : LinkFailure::Kind::PermissionDenied;
         break;
     }
     default:
@@ -136,6 +165,7 @@ void SerialLink::closeQuietly()
         m_port->close();
         recordEvent(TrafficEvent::Kind::Closed);
     }
+    m_lock.release();
     m_port->clearError();
     m_lost = false;
 }
@@ -217,11 +247,11 @@ void SerialLink::sleepUntilNs(qint64 deadlineNs)
     ::close(fd);
 }
 
-QByteArray SerialLink::take(qint64 maxBytes)
+QByteArray SerialLink::take(qint64 maxBytes, const QString &note)
 {
     const QByteArray read = m_port->read(maxBytes);
     if (!read.isEmpty())
-        recordEvent(TrafficEvent::Kind::Received, read);
+        recordEvent(TrafficEvent::Kind::Received, read, note);
     return read;
 }
 
@@ -261,10 +291,11 @@ void SerialLink::discardInput()
 {
     if (!isOpen())
         return;
-    // Taken and recorded rather than flushed unseen: the record shows every byte.
+    // Taken and recorded rather than flushed unseen: the record shows every byte, and
+    // marks those that answered nothing.
     pull();
     while (isOpen() && m_port->bytesAvailable() > 0)
-        take(m_port->bytesAvailable());
+        take(m_port->bytesAvailable(), TrafficEvent::DroppedNote);
 }
 
 QByteArray SerialLink::ReadText()
@@ -365,14 +396,15 @@ void SerialLink::abort()
     emit aborted();
 }
 
-void SerialLink::record(LinkFailure::Kind kind, int port, const QString &device, const QString &text)
+void SerialLink::record(LinkFailure::Kind kind, int port, const QString &device, const QString &text,
+                        std::optional<qint64> holder)
 {
-    m_lastFailure = LinkFailure{kind, port, device, text};
+    m_lastFailure = LinkFailure{kind, port, device, text, holder};
     for (const LinkFailure &f : std::as_const(m_failures)) {
         if (f.kind == kind && f.port == port)
             return;
     }
-    m_failures.append(LinkFailure{kind, port, device, text});
+    m_failures.append(LinkFailure{kind, port, device, text, holder});
 }
 
 void SerialLink::onPortError(int error)

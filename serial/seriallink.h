@@ -3,6 +3,7 @@
 #pragma once
 
 #include "serial/linkfailure.h"
+#include "serial/portlock.h"
 #include "serial/portmap.h"
 #include "serial/trafficrecord.h"
 
@@ -69,7 +70,7 @@ public:
     int bytesWaiting() const;
     // The waiting bytes, at most ReadLimit of them, removed from the receive buffer.
     QByteArray readWaiting();
-    // Empties the receive buffer.
+    // Empties the receive buffer; the bytes go into the record marked as dropped.
     void discardInput();
 
     // Failures recorded since the last call, oldest first, each port and kind once.
@@ -121,11 +122,14 @@ private:
     // Bytes written but still queued in Qt or the driver (not counting the UART's FIFO).
     int queuedOutput() const;
     // Received bytes into the record, as the program takes them from the port.
-    QByteArray take(qint64 maxBytes);
+    QByteArray take(qint64 maxBytes, const QString &note = {});
     void recordEvent(TrafficEvent::Kind kind, const QByteArray &bytes = {}, const QString &note = {});
 
-    void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text);
-    void recordOpenFailure(int port, const QString &device);
+    void record(LinkFailure::Kind kind, int port, const QString &device, const QString &text,
+                std::optional<qint64> holder = std::nullopt);
+    void recordOpenFailure(int port, const QString &device, const QString &path);
+    // Another user has the device (path is its own name): its process, where known.
+    void recordHeld(int port, const QString &device, const QString &path);
     void onPortError(int error);
     void deviceLost();
     void closeQuietly();
@@ -134,6 +138,7 @@ private:
 
     const PortMap &m_ports;
     QSerialPort *m_port = nullptr;
+    PortLock m_lock;
     bool m_aborted = false;
     bool m_lost = false;        // the device went away; the port closes at the next chance
     int m_openedPort = 0;

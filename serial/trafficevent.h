@@ -27,5 +27,9 @@ struct TrafficEvent
     qint32 speed = 0;      // bit/s
     QString device;
     QByteArray bytes;      // Sent and Received
-    QString note;          // OpenFailed and Lost
+    QString note;          // OpenFailed and Lost; DroppedNote on Received bytes no request took
+
+    // Received bytes thrown away before a request: a late answer or noise, never taken
+    // for the answer of what follows.
+    static inline const QString DroppedNote = QStringLiteral("dropped");
 };

@@ -45,11 +45,16 @@ QString handshakeName(int handshake)
     }
 }
 
+QString head(const TrafficEvent &event, qint64 originNs)
+{
+    return u"%1  COM%2 %3  "_s.arg(double(event.timeNs - originNs) / 1e6, 10, 'f', 3)
+        .arg(event.port)
+        .arg(QString::number(event.speed).leftJustified(6));
+}
+
 QStringList lines(const TrafficEvent &event, qint64 originNs)
 {
-    const QString head = u"%1  COM%2 %3  "_s.arg(double(event.timeNs - originNs) / 1e6, 10, 'f', 3)
-                             .arg(event.port)
-                             .arg(QString::number(event.speed).leftJustified(6));
+    const QString head = TrafficText::head(event, originNs);
     switch (event.kind) {
     case TrafficEvent::Kind::Opened:
         return {head + u"opened "_s + event.device + u", "_s + handshakeName(event.handshake)};
@@ -68,7 +73,10 @@ QStringList lines(const TrafficEvent &event, qint64 originNs)
     const QByteArrayView all(event.bytes);
     for (qsizetype at = 0; at < all.size(); at += BytesPerLine) {
         const QByteArrayView part = all.sliced(at, qMin<qsizetype>(BytesPerLine, all.size() - at));
-        out.append(head + arrow + hexColumn(part) + u"  "_s + printableColumn(part));
+        QString line = head + arrow + hexColumn(part) + u"  "_s + printableColumn(part);
+        if (!event.note.isEmpty())
+            line = line.leftJustified(head.size() + 3 + BytesPerLine * 4 + 1) + u"  ("_s + event.note + u')';
+        out.append(line);
     }
     return out;
 }

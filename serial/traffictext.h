@@ -19,6 +19,8 @@
 // byte is a "." beside its hex, so no text from the chip can act as markup or control.
 namespace TrafficText {
 
+// The start every line of event has: its time, COM number and speed.
+QString head(const TrafficEvent &event, qint64 originNs);
 // The lines of one event (a long run of bytes takes several).
 QStringList lines(const TrafficEvent &event, qint64 originNs);
 // Every event's lines, each ending in "\n".

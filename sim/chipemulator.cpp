@@ -188,6 +188,7 @@ QByteArray ChipEmulator::command(quint8 byte, qint64 nowMs)
     switch (m_state) {
     case State::ReadNumber:
         m_state = State::Idle;
+        m_replyDelayMs = m_faults.lateSettingMs.value(byte);
         return QByteArray(1, char(m_settings[byte]));
     case State::WriteNumber:
         m_number = byte;
@@ -230,6 +231,10 @@ QByteArray ChipEmulator::command(quint8 byte, qint64 nowMs)
             m_state = State::EscGs;
             return {};
         case 'I':
+            if (m_faults.missedIdentityReplies > 0) {
+                --m_faults.missedIdentityReplies;
+                return {};
+            }
             return m_faults.identityReply ? *m_faults.identityReply : m_identity;
         case 'v': {
             ++m_probes;

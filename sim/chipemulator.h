@@ -71,6 +71,8 @@ public:
     // Also restarts the count of probes that probeFaultFrom refers to.
     void setFaults(const ChipFaults &faults);
     const ChipFaults &faults() const { return m_faults; }
+    // How long the reply just given is to be held back (lateSettingMs), once.
+    int takeReplyDelayMs() { return std::exchange(m_replyDelayMs, 0); }
 
 private:
     enum class State { Idle, Esc, EscGs, Gs, GsS, ReadNumber, WriteNumber, WriteValue };
@@ -90,5 +92,6 @@ private:
     std::optional<qint64> m_restartUntil;
     ChipFaults m_faults;
     int m_probes = 0;
+    int m_replyDelayMs = 0;
     quint64 m_settingsVersion = 0;
 };

@@ -26,6 +26,12 @@ struct ChipFaults
     int probeFaultFrom = 1;
     // Replaces the identity text; an empty value means no answer at all.
     std::optional<QByteArray> identityReply;
+    // The next this many identity requests go unanswered (a reply lost on the line);
+    // each one missed counts down.
+    int missedIdentityReplies = 0;
+    // GS "Sf" n of these settings is answered this many ms late: after its exchange has
+    // given up on it, as a chip busy with something else may.
+    QHash<int, int> lateSettingMs;
     // Replies leave in bursts of burstSize bytes with burstGapMs of silence between.
     int burstSize = 0;
     int burstGapMs = 0;

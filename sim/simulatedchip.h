@@ -71,6 +71,10 @@ public:
     // once it is done.
     void unplug();
     bool isUnplugged() const;
+    // Sends bytes nobody asked for, at the line's pace: noise, or a reply the opener
+    // has given up on. Sent while no one has the port open they wait in the
+    // pseudo-terminal for the next opener, as in the buffer of a serial driver.
+    void sendUnasked(const QByteArray &bytes);
     // Drops unsent replies and the bytes the opener has not read.
     void flushLine();
     // How the opener has set the line now.

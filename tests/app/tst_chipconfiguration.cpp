@@ -206,6 +206,11 @@ void TestChipConfiguration::program_data()
     QTest::newRow("head type") << refused(u"-HeadST ConfUser IdAuto"_s, "", "Head type is not defined !");
     QTest::newRow("fields before the identity") << refused(u"-StrobeRohm ConfUser IdUser"_s, "", "Strobe polarity is not defined !");
     QTest::newRow("empty user identity") << refused(u"ConfUser IdUser"_s, "", "Please specify a mechanism identity !");
+    // An identity is printable text: a control character would reach the chip raw.
+    QTest::newRow("identity with a line break")
+        << refused(u"ConfUser IdUser"_s, "KT\n620", "The mechanism identity may hold printable characters only !");
+    QTest::newRow("identity that clears a screen")
+        << refused(u"ConfUser IdUser"_s, "KT\x1b[2J", "The mechanism identity may hold printable characters only !");
     QTest::newRow("Hardware ignores the fields, not the identity")
         << Program{{u"ConfRes"_s, u"IdUser"_s}, {}, 0, u"Please specify a mechanism identity !"_s, {}};
     // A chip that echoes wrongly gets one message per setting, and the run goes on; a
@@ -251,7 +256,7 @@ void TestChipConfiguration::program()
     case Line::Held:
         QVERIFY(holder.open(QIODevice::ReadWrite));
         rig.prompter.expectMessage(u"The serial port could not be used, so the chip could not answer:\n"
-                                   "COM1 (%1): another program is using it\n\nClose the program that holds the port "
+                                   "COM1 (%1): held by another program\n\nClose the program that holds the port "
                                    "(a terminal program, or ModemManager, which probes new serial devices) and try again."_s
                                        .arg(m_chip->devicePath()),
                                    Prompter::Icon::Critical);

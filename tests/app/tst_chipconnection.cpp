@@ -5,6 +5,8 @@
 #include "app/chippanel.h"
 #include "app/commandline.h"
 #include "app/portselectiondialog.h"
+#include "serial/portmap.h"
+#include "serial/seriallink.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -79,6 +81,7 @@ private slots:
     void detection_data();
     void detection();
     void identificationAndPower();
+    void heldUnderAnotherName();
 };
 
 void TestChipConnection::chipOnCom2BehindCom1()
@@ -178,7 +181,7 @@ void TestChipConnection::detection()
         other.setPortName(held);
         QVERIFY(other.open(QIODevice::ReadWrite));
         rig.prompter.expectMessage(u"The detection skipped a port that could not be opened:\n"
-                                   "COM1 (%1): another program is using it\n\nClose the program that holds the port (a "
+                                   "COM1 (%1): held by another program\n\nClose the program that holds the port (a "
                                    "terminal program, or ModemManager, which probes new serial devices) and try again."_s.arg(held),
                                    Prompter::Icon::Critical);
     }
@@ -320,6 +323,31 @@ void TestChipConnection::identificationAndPower()
     QVERIFY(!rig.window().isVisible() && !rig.window().chip().isBusy());
     QVERIFY(!rig.state().contains(u", busy"_s) && !rig.context.link().isOpen());
     QTRY_COMPARE(chip.received().bytes().mid(before), bytes({29, 83, 70, 6, 0}));
+}
+
+// The window's COM1 is a link to a device that another user has opened under its own
+// name (as root too): one device, one user, and the message says who has it.
+void TestChipConnection::heldUnderAnotherName()
+{
+    ChipRig rig;
+    SimulatedChip &chip = rig.addChip(1, 9600);
+    const QString link = rig.path(u"qv12-held"_s);
+    QVERIFY(chip.createLink(link));
+    rig.context.ports().assign(1, link);
+    QVERIFY(rig.connect(1, u"9600"_s));
+    const int before = chip.received().size();
+    PortMap ports;
+    ports.assign(1, chip.devicePath());
+    SerialLink holder(ports);
+    QVERIFY(holder.OpenPort(1, u"9600"_s, 2));
+    rig.prompter.expectMessage(u"The serial port could not be used, so the chip could not answer:\n"
+                               "COM1 (%1): held by another program (process %2)\n\nClose the program that holds the "
+                               "port (a terminal program, or ModemManager, which probes new serial devices) and try "
+                               "again."_s.arg(link).arg(QCoreApplication::applicationPid()),
+                               Prompter::Icon::Critical);
+    rig.click("GetSettings");
+    QCOMPARE(rig.prompter.pending(), QString());
+    QCOMPARE(chip.received().size(), before);
 }
 
 QTEST_MAIN(TestChipConnection)

@@ -27,26 +27,26 @@ void TestLinkFailureText::forAction_data()
 
     const QString head = u"The serial port could not be used, so the chip could not answer:\n"_s;
     QTest::newRow("permission denied")
-        << Failures{{LinkFailure::Kind::PermissionDenied, 2, u"/dev/ttyUSB0"_s, u"Permission denied"_s}}
+        << Failures{{LinkFailure::Kind::PermissionDenied, 2, u"/dev/ttyUSB0"_s, u"Permission denied"_s, {}}}
         << head + u"COM2 (/dev/ttyUSB0): permission denied\n\n"
                   "Your user needs read and write access to the device: add it to the dialout group "
                   "(sudo adduser $USER dialout) and log in again."_s;
     QTest::newRow("busy")
-        << Failures{{LinkFailure::Kind::Busy, 1, u"/dev/ttyACM0"_s, QString()}}
-        << head + u"COM1 (/dev/ttyACM0): another program is using it\n\n"
+        << Failures{{LinkFailure::Kind::Busy, 1, u"/dev/ttyACM0"_s, QString(), 4321}}
+        << head + u"COM1 (/dev/ttyACM0): held by another program (process 4321)\n\n"
                   "Close the program that holds the port (a terminal program, or ModemManager, which "
                   "probes new serial devices) and try again."_s;
     QTest::newRow("no device behind the number")
-        << Failures{{LinkFailure::Kind::NoDevice, 4, QString(), QString()}}
+        << Failures{{LinkFailure::Kind::NoDevice, 4, QString(), QString(), {}}}
         << head + u"COM4 (no device): the device is not there\n\n"
                   "Check that the serial adapter is plugged in, then run the chipset detection again."_s;
     QTest::newRow("unplugged, then gone: said once")
-        << Failures{{LinkFailure::Kind::Unplugged, 3, u"/dev/ttyUSB1"_s, QString()},
-                    {LinkFailure::Kind::NoDevice, 3, u"/dev/ttyUSB1"_s, QString()}}
+        << Failures{{LinkFailure::Kind::Unplugged, 3, u"/dev/ttyUSB1"_s, QString(), {}},
+                    {LinkFailure::Kind::NoDevice, 3, u"/dev/ttyUSB1"_s, QString(), {}}}
         << head + u"COM3 (/dev/ttyUSB1): the device went away during the exchange\n\n"
                   "Check the cable and the serial adapter, then run the chipset detection again."_s;
     QTest::newRow("other, in the system's words")
-        << Failures{{LinkFailure::Kind::Other, 5, u"/tmp/x"_s, u"Inappropriate ioctl for device"_s}}
+        << Failures{{LinkFailure::Kind::Other, 5, u"/tmp/x"_s, u"Inappropriate ioctl for device"_s, {}}}
         << head + u"COM5 (/tmp/x): Inappropriate ioctl for device\n\nCheck the serial port and its settings."_s;
 }
 
@@ -59,13 +59,13 @@ void TestLinkFailureText::forAction()
 
 void TestLinkFailureText::forScan()
 {
-    const Failures failures{{LinkFailure::Kind::PermissionDenied, 1, u"/dev/ttyS0"_s, QString()},
-                            {LinkFailure::Kind::Busy, 3, u"/dev/ttyUSB0"_s, QString()},
-                            {LinkFailure::Kind::PermissionDenied, 4, u"/dev/ttyS1"_s, QString()}};
+    const Failures failures{{LinkFailure::Kind::PermissionDenied, 1, u"/dev/ttyS0"_s, QString(), {}},
+                            {LinkFailure::Kind::Busy, 3, u"/dev/ttyUSB0"_s, QString(), {}},
+                            {LinkFailure::Kind::PermissionDenied, 4, u"/dev/ttyS1"_s, QString(), {}}};
     QCOMPARE(LinkFailureText::forScan(failures),
              u"The detection skipped ports that could not be opened:\n"
              "COM1 (/dev/ttyS0): permission denied\n"
-             "COM3 (/dev/ttyUSB0): another program is using it\n"
+             "COM3 (/dev/ttyUSB0): held by another program\n"
              "COM4 (/dev/ttyS1): permission denied\n\n"
              "Your user needs read and write access to the device: add it to the dialout group "
              "(sudo adduser $USER dialout) and log in again.\n"

@@ -16,6 +16,12 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -36,7 +42,7 @@ struct Case
     bool modified = true;   // with a command
     bool agree = true;      // to the question about unsaved changes
     QString target{};        // the file chosen (Save's own file); empty: the dialog cancelled
-    QByteArray before{};     // what the target holds beforehand; "dir": a folder
+    QByteArray before{};     // what the target holds beforehand; "dir": a folder, "fifo": a FIFO
     bool readOnly = false;   // by its permission bits (the superuser could still write it)
     QString message{};       // shown after the dialog
     std::optional<QByteArray> list{};  // afterwards, as a file holds it, when it changed
@@ -98,6 +104,12 @@ private slots:
         QTest::newRow("Save as, read-only") << Case{.command = "Sda", .target = u"copy.cdb"_s, .before = builtIn,
             .readOnly = true, .message = ReadOnly, .status = WasReadOnly};
         QTest::newRow("Save as, dialog cancelled") << Case{.command = "Sda", .status = u"Save database canceled"_s};
+        // A FIFO is neither read (that would wait for its other end, the window frozen)
+        // nor replaced by a file.
+        QTest::newRow("Open, a FIFO")
+            << Case{.command = "Od", .target = u"pipe.cdb"_s, .before = "fifo", .message = NotADatabase};
+        QTest::newRow("Save as, over a FIFO")
+            << Case{.command = "Sda", .target = u"pipe.cdb"_s, .before = "fifo", .message = failure, .status = QString()};
         for (const char *command : {"Exit", "close"}) {
             QTest::addRow("%s, agreed", command) << Case{.command = command};
             QTest::addRow("%s, not agreed", command) << Case{.command = command, .agree = false};
@@ -113,8 +125,11 @@ private slots:
         TestWindow t(c.start);
         const QString target = c.target.isEmpty() ? QString() : t.path(c.target);
         QFile before(target);
+        const bool fifo = c.before == "fifo";
         if (c.before == "dir")
             QVERIFY((before.remove() || true) && QDir().mkdir(target));
+        else if (fifo)
+            QVERIFY(::mkfifo(QFile::encodeName(target).constData(), 0644) == 0);
         else if (!c.before.isEmpty())
             QVERIFY(before.open(QIODevice::WriteOnly | QIODevice::Truncate) && before.write(c.before) > 0);
         before.close();
@@ -145,10 +160,25 @@ private slots:
             t.prompter.expectMessage(c.message);
         }
         QDir::setCurrent(elsewhere.path());  // as a file dialog may leave it
+        // Should the window wait for the FIFO's other end after all, that end comes after
+        // ten seconds, so that the test goes on and the time tells.
+        std::jthread writer;
+        if (fifo) {
+            writer = std::jthread([path = QFile::encodeName(target)](std::stop_token stop) {
+                for (int i = 0; i < 100 && !stop.stop_requested(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            });
+        }
+        QElapsedTimer clock;
+        clock.start();
         if (command == u"close"_s)
             t.window().close();
         else if (c.command)
             t.trigger(c.command);
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(u"%1 ms"_s.arg(clock.elapsed())));
 
         const bool done = !target.isEmpty() && c.message.isEmpty();
         const QByteArray three = goldenFile(u"three.cdb"_s);
@@ -159,7 +189,10 @@ private slots:
                                                         : u"Default database file loaded"_s));
         QCOMPARE(t.saved(), done || !modified);
         QCOMPARE(t.fileName(), c.file.isEmpty() ? QString() : t.path(c.file));
-        if (!target.isEmpty()) {
+        struct stat info {};
+        if (fifo)
+            QVERIFY(::stat(QFile::encodeName(target).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+        else if (!target.isEmpty()) {
             QCOMPARE(readFile(target), done && command != u"Od"_s ? list
                                        : c.before.isEmpty() || c.before == "dir" ? "<missing>" : c.before);
         }

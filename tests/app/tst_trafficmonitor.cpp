@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -79,6 +80,7 @@ private slots:
     void answersDuringFlood();
     void supportReport();
     void portTooltips();
+    void deleteShownInHex();
 };
 
 // Every byte each way, with the line it crossed: "1B@19200/2".
@@ -169,6 +171,14 @@ void TestTrafficMonitor::followsTheLine()
     rig.prompter.expectMessage(u"Couldn't write file <%1> !\nThe file is read-only."_s.arg(path));
     monitor.button("SaveButton")->click();
     QCOMPARE(readFile(path), (reset + u'\n').toUtf8());
+    // Nor is a FIFO replaced by a file.
+    const QString fifo = rig.path(u"traffic-fifo"_s);
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
+    rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), fifo);
+    rig.prompter.expectMessage(u"Couldn't write file <%1> !\nit is a FIFO, not a regular file"_s.arg(fifo));
+    monitor.button("SaveButton")->click();
+    struct stat info {};
+    QVERIFY(::stat(QFile::encodeName(fifo).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
 
     // Closing the main window closes the monitor.
     QPointer<TrafficWindow> open = monitor.window;
@@ -298,6 +308,19 @@ void TestTrafficMonitor::portTooltips()
     lock.remove();
     QCOMPARE(dialog.findChild<QRadioButton *>(u"COM1"_s)->toolTip(), u"%1\nheld by process %2"_s.arg(device).arg(holder));
     QCOMPARE(dialog.findChild<QRadioButton *>(u"COM2"_s)->toolTip(), u"No serial device on COM2"_s);
+}
+
+// DEL is a control character like the others: hex, and a "." beside it.
+void TestTrafficMonitor::deleteShownInHex()
+{
+    ChipRig rig;
+    SimulatedChip &chip = rig.addChip(1, 9600);
+    chip.setFaults({.identityReply = QByteArray("KT\x7f 610")});
+    QVERIFY(rig.connect(1, u"9600"_s));
+    Monitor monitor(rig);
+    QVERIFY2(monitor.text().contains(u"  <- 4B 54 7F 20 36 31 30                             KT. 610\n"_s),
+             qPrintable(monitor.text()));
+    QVERIFY(!monitor.text().contains(u'\x7f'));
 }
 
 QTEST_MAIN(TestTrafficMonitor)

@@ -6,16 +6,21 @@
 
 #include <QAbstractItemModelTester>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -96,6 +101,9 @@ private slots:
     void lockedFolder_data();
     void lockedFolder();
     void listKeepsEachNameWithItsWord();
+    void replacedWhole();
+    void onlyFilesAreTaken_data();
+    void onlyFilesAreTaken();
 };
 
 void TestDatabase::files_data()
@@ -327,6 +335,79 @@ void TestDatabase::listKeepsEachNameWithItsWord()
         QCOMPARE(list.indexOfName(other), -1);
     list.assign({d, a});
     QCOMPARE(list.entries(), (Entries{d, a}));
+}
+
+// In a folder that takes new files, the new content goes to a file of its own that
+// replaces the old one once complete: the old file is never written over, so a program
+// killed in the middle leaves it whole (a second link to it still reads as before).
+void TestDatabase::replacedWhole()
+{
+    const QTemporaryDir temporary;
+    const QDir dir(temporary.path());
+    const QString path = dir.filePath(u"db.cdb"_s);
+    const QString other = dir.filePath(u"other-link.cdb"_s);
+    QVERIFY(put(path, golden("example.cdb")));
+    QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()) == 0);
+    const ino_t before = inode(path);
+    QVERIFY(WriteDatabaseFile(path, Entries(3, Kt)).ok());
+    QCOMPARE(contents(path), encodeDatabase(Entries(3, Kt)));
+    QVERIFY(inode(path) != before);
+    QCOMPARE(contents(other), golden("example.cdb"));
+    QCOMPARE(dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{u"db.cdb"_s, u"other-link.cdb"_s}));
+}
+
+void TestDatabase::onlyFilesAreTaken_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << u"a FIFO"_s;
+    QTest::newRow("device node") << u"a device"_s;
+    QTest::newRow("folder") << u"a folder"_s;
+}
+
+// A FIFO, a device node or a folder at a database's path is neither read (a FIFO would
+// hold the open for ever) nor replaced by a file (which would destroy a device node).
+void TestDatabase::onlyFilesAreTaken()
+{
+    QFETCH(QString, kind);
+    const QTemporaryDir temporary;
+    const QString path = temporary.filePath(u"db.cdb"_s);
+    const QByteArray name = QFile::encodeName(path);
+    const mode_t type = kind == u"a FIFO"_s ? S_IFIFO : kind == u"a device"_s ? S_IFCHR : S_IFDIR;
+    if (type == S_IFIFO)
+        QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+    else if (type == S_IFCHR)
+        QVERIFY(::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0);  // as /dev/null
+    else
+        QVERIFY(QDir().mkdir(path));
+    // Should a read wait for the FIFO's other end after all, that end comes after ten
+    // seconds, so that the test goes on and the time tells.
+    std::jthread writer([&name](std::stop_token stop) {
+        for (int i = 0; i < 100 && !stop.stop_requested(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    });
+    const QString reason = u"it is %1, not a regular file"_s.arg(kind);
+    QElapsedTimer clock;
+    clock.start();
+    MechanismList list;
+    list.assign(Entries{Kt});
+    const DatabaseReadResult read = ReadDatabaseFile(path, list);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(read.status, DatabaseReadStatus::CannotOpen);
+    QCOMPARE(read.reason, reason);
+    QCOMPARE(list.entries(), Entries{Kt});
+
+    const DatabaseWriteResult written = WriteDatabaseFile(path, Entries(3, Kt));
+    QCOMPARE(written.status, DatabaseWriteStatus::CannotWrite);
+    QCOMPARE(written.reason, reason);
+    struct stat info {};
+    QVERIFY(::stat(name.constData(), &info) == 0);
+    QCOMPARE(info.st_mode & S_IFMT, type);
+    QCOMPARE(QDir(temporary.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{u"db.cdb"_s});
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

@@ -40,6 +40,8 @@ private slots:
     void getString();
     void powerCommands();
     void wakeUpReach();
+    void lateAnswerAnswersNothing_data();
+    void lateAnswerAnswersNothing();
 };
 
 void TestProtocol::commandBytes_data()
@@ -256,6 +258,59 @@ void TestProtocol::wakeUpReach()
     QVERIFY(!none.reachedAny());
     QCOMPARE(none.unreached.size(), 2);
     QCOMPARE(none.unreached.at(0).port, 2);
+}
+
+void TestProtocol::lateAnswerAnswersNothing_data()
+{
+    QTest::addColumn<int>("request");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("a setting read") << 0 << bytes({1});
+    QTest::newRow("the detected polarity") << 1 << bytes({0});
+    QTest::newRow("a setting written") << 2 << QByteArray("K");
+    QTest::newRow("the configuration") << 3 << bytes({0xFC, 0x20});
+    QTest::newRow("the identity") << 4 << QByteArray("KT 610-ST       QV12 FW 2.07");
+}
+
+// A reply that comes after its exchange has given up waits in the driver; the next
+// request must not take it for its own answer, and the record shows it dropped.
+void TestProtocol::lateAnswerAnswersNothing()
+{
+    QFETCH(int, request);
+    QFETCH(QByteArray, answer);
+    SimulatedChip chip(9600);
+    chip.setFaults({.lateSettingMs = {{28, 700}}});
+    PortMap ports;
+    ports.assign(1, chip.devicePath());
+    SerialLink link(ports);
+    QVERIFY(link.OpenPort(1, u"9600"_s, 2));
+    QCOMPARE(Exchanges::readSetting(link, 28), quint8(0));  // 500 ms of silence
+    QTRY_COMPARE(chip.sent().bytes(), bytes({0x83}));
+    QByteArray got;
+    switch (request) {
+    case 0:
+        got = QByteArray(1, char(Exchanges::readSetting(link, 6)));
+        break;
+    case 1:
+        got = QByteArray(1, char(Exchanges::readDetectedPolarity(link)));
+        break;
+    case 2:
+        got = QByteArray(1, char(Exchanges::writeSetting(link, 9, 'K')));
+        break;
+    case 3:
+        got = Exchanges::readConfiguration(link);
+        break;
+    default:
+        got = Exchanges::identify(link);
+        break;
+    }
+    QCOMPARE(got, answer);
+    QList<TrafficEvent> dropped;
+    for (const TrafficEvent &e : link.traffic().events()) {
+        if (e.kind == TrafficEvent::Kind::Received && e.note == TrafficEvent::DroppedNote)
+            dropped.append(e);
+    }
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped.first().bytes, bytes({0x83}));
 }
 
 QTEST_GUILESS_MAIN(TestProtocol)

@@ -14,10 +14,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -91,6 +93,7 @@ private slots:
     void waitsRunEventsWithoutCpu();
     void unpluggedThenVanished();
     void portThatCannotBeOpened();
+    void oneUserUnderTwoNames();
     void portAssignment_data();
     void portAssignment();
     void portNumbering();
@@ -311,6 +314,38 @@ void TestSerial::portThatCannotBeOpened()
     QCOMPARE(described(r.link.takeFailures()), QStringList{u"PermissionDenied COM1 "_s + device});
 }
 
+// The same device under two names (a link and the device itself) is one port: its
+// second user is refused, as root too, and told which process has it; once it is given
+// back, either name opens it, and no lock file is left.
+void TestSerial::oneUserUnderTwoNames()
+{
+    Rig r;
+    const QString device = r.chip.devicePath();
+    QTemporaryDir dir;
+    const QString link = dir.filePath(u"com1"_s);
+    QVERIFY(r.chip.createLink(link));
+    PortMap viaLink;
+    viaLink.assign(1, link);
+    SerialLink other(viaLink);
+    for (const auto &[first, second, secondName] :
+         {std::tuple{&r.link, &other, link}, std::tuple{&other, &r.link, device}}) {
+        QVERIFY(first->OpenPort(1, u"9600"_s, 2));
+        QVERIFY(!second->OpenPort(1, u"9600"_s, 2));
+        const QList<LinkFailure> failures = second->takeFailures();
+        QCOMPARE(described(failures), QStringList{u"Busy COM1 "_s + secondName});
+        QCOMPARE(failures.first().holder, std::optional<qint64>(QCoreApplication::applicationPid()));
+        QCOMPARE(failures.first().describe(), u"COM1 (%1): held by another program (process %2)"_s
+                                                  .arg(secondName).arg(QCoreApplication::applicationPid()));
+        first->ClosePort();
+        QVERIFY(second->OpenPort(1, u"9600"_s, 2));
+        second->ClosePort();
+    }
+    struct stat info {};
+    QVERIFY(::stat(QFile::encodeName(device).constData(), &info) == 0);
+    QVERIFY(!QFile::exists(u"%1/qv12-device-%2-%3.lock"_s.arg(SerialLocks::directory())
+                               .arg(major(info.st_rdev)).arg(minor(info.st_rdev))));
+}
+
 void TestSerial::portAssignment_data()
 {
     QTest::addColumn<QString>("value");
@@ -380,6 +415,9 @@ void TestSerial::trafficText()
         {at(1500), Kind::Closed, 2, 2, 9600, usb},
         {at(2000.25), Kind::OpenFailed, 3, 0, 115200, u"/dev/ttyS0"_s, {}, u"Permission denied"_s},
         {at(99999.9996), Kind::Lost, 1, 1, 1200, u"/dev/ttyACM0"_s, {}, u"Input/output error"_s},
+        // DEL is a control character; bytes no request took say so.
+        {at(100001), Kind::Received, 1, 1, 1200, u"/dev/ttyACM0"_s, QByteArray("A\x7f~", 3)},
+        {at(100002), Kind::Received, 1, 1, 1200, u"/dev/ttyACM0"_s, bytes({0x83}), TrafficEvent::DroppedNote},
     };
     QCOMPARE(TrafficText::format(events, origin),
              u"  1234.500  COM2 9600    opened /dev/ttyUSB0, DSR/DTR Mode\n"
@@ -389,7 +427,9 @@ void TestSerial::trafficText()
              "  1234.671  COM2 9600    <- E9                                               .\n"
              "  1500.000  COM2 9600    closed\n"
              "  2000.250  COM3 115200  cannot open /dev/ttyS0: Permission denied\n"
-             "100000.000  COM1 1200    lost /dev/ttyACM0: Input/output error\n"_s);
+             "100000.000  COM1 1200    lost /dev/ttyACM0: Input/output error\n"
+             "100001.000  COM1 1200    <- 41 7F 7E                                         A.~\n"
+             "100002.000  COM1 1200    <- 83                                               .                 (dropped)\n"_s);
 }
 
 void TestSerial::trafficRing()

@@ -113,6 +113,11 @@ void TestSim::answers_data()
     QTest::newRow("identity replaced") << ChipFaults{.identityReply = "<b>KT</b> 610"} << Identify
                                        << QByteArray("<b>KT</b> 610");
     QTest::newRow("identity unanswered") << ChipFaults{.identityReply = QByteArray()} << Identify + Probe << bytes({1});
+    QTest::newRow("one identity reply missed") << ChipFaults{.missedIdentityReplies = 1} << Identify + Identify
+                                               << DefaultIdentity;
+    // Late: the same answer, held back by the host (SimulatedChip) for the time given.
+    QTest::newRow("a setting answered late") << ChipFaults{.lateSettingMs = {{28, 150}}} << readSetting(28)
+                                             << bytes({0x83});
 }
 
 void TestSim::answers()
@@ -123,6 +128,8 @@ void TestSim::answers()
     ChipEmulator chip;
     chip.setFaults(faults);
     QCOMPARE(chip.receive(sent, 9600, 0), expected);
+    QCOMPARE(chip.takeReplyDelayMs(), faults.lateSettingMs.value(28));
+    QCOMPARE(chip.takeReplyDelayMs(), 0);  // once
 }
 
 void TestSim::sleepAndWake()

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <signal.h>
 #include <vector>
@@ -23,10 +24,15 @@ struct ToolResult
     QByteArray err;
 };
 
-inline ToolResult runChipTool(const QStringList &arguments, int timeoutMs = 60000)
+// program (qv12-chip by default) run to its end, prepared by setUp (its environment,
+// what its child process does before it starts).
+inline ToolResult runProgram(const QString &program, const QStringList &arguments, int timeoutMs,
+                             const std::function<void(QProcess &)> &setUp = {})
 {
     QProcess tool;
-    tool.start(QStringLiteral(QV12_CHIP_TOOL), arguments);
+    if (setUp)
+        setUp(tool);
+    tool.start(program, arguments);
     tool.closeWriteChannel();
     ToolResult result;
     if (tool.waitForFinished(timeoutMs) && tool.exitStatus() == QProcess::NormalExit)
@@ -36,6 +42,11 @@ inline ToolResult runChipTool(const QStringList &arguments, int timeoutMs = 6000
     result.out = tool.readAllStandardOutput();
     result.err = tool.readAllStandardError();
     return result;
+}
+
+inline ToolResult runChipTool(const QStringList &arguments, int timeoutMs = 60000)
+{
+    return runProgram(QStringLiteral(QV12_CHIP_TOOL), arguments, timeoutMs);
 }
 
 // Several runs at once, each on its own chip: the protocol's waits overlap.

@@ -5,15 +5,21 @@
 // Standard output, the JSON results, the exit status and the chip's state afterwards.
 #include "database/databasefile.h"
 #include "database/defaultlist.h"
+#include "serial/portmap.h"
+#include "serial/seriallink.h"
 #include "sim/simulatedchip.h"
 #include "tests/tools/chiptoolprocess.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSerialPort>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace Qt::StringLiterals;
 
@@ -94,6 +100,17 @@ private slots:
     void log();
     void report();
     void interrupted();
+    void heldUnderAnotherName();
+    void silentChipOnAKnownLine();
+    void lateReplyIsDropped();
+    void bytesFromBeforeAreDropped();
+    void entryAsStored();
+    void logAppends();
+    void floodedLogIsBounded();
+    void notFilesAreLeftAlone();
+    void portsWithoutAny();
+    void interruptedAtTheQuestion();
+    void deleteInHex();
 
 private:
     QTemporaryDir m_dir;
@@ -106,6 +123,9 @@ void TestChipTool::initTestCase()
     m_db = m_dir.filePath(u"default.cdb"_s);
     QVERIFY(put(m_dir.filePath(u"notes.txt"_s), "Not a database\n"));
     QVERIFY(put(m_db, encodeDatabase(defaultMechanisms() + QList<MechanismEntry>{{u"Odd"_s, u"1111110011100000"_s}})));
+    // A FIFO nobody writes or reads: opening it the usual way waits for ever.
+    QVERIFY(::mkfifo(QFile::encodeName(m_dir.filePath(u"fifo"_s)).constData(), 0644) == 0);
+    QVERIFY(QFile::link(m_db, m_dir.filePath(u"same.cdb"_s)));
 }
 
 void TestChipTool::usage_data()
@@ -130,6 +150,11 @@ void TestChipTool::usage_data()
     row("a handshake unknown", {u"read"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s, u"--handshake"_s, u"rts"_s},
         u"--handshake is xon or dtr, not \"rts\""_s);
     row("an option twice", {u"read"_s, u"--json"_s, u"--json"_s}, u"--json is given twice"_s);
+    row("no command, JSON asked for", {u"--json"_s}, u"a command is needed"_s);
+    row("an unknown option, JSON asked for", {u"--json"_s, u"program"_s, u"--colour"_s}, u"Unknown option 'colour'."_s);
+    row("a word missing, JSON asked for", {u"line"_s, u"--json"_s, u"--db"_s, u"x"_s, u"--entry"_s, u"e"_s,
+                                           u"--auto-identity"_s},
+        u"line needs --audit FILE"_s);
     row("program without identity", {u"program"_s, u"--word"_s, w},
         u"program takes one of --identity NAME, --auto-identity"_s);
     row("program with both identities", {u"program"_s, u"--word"_s, w, u"--identity"_s, u"A"_s, u"--auto-identity"_s},
@@ -160,9 +185,22 @@ void TestChipTool::usage()
     QFETCH(QString, problem);
     const ToolResult run = runChipTool(args);
     QCOMPARE(run.status, 2);
-    QCOMPARE(run.out, QByteArray());
     QVERIFY2(run.err.startsWith(u"qv12-chip: %1\n\nUsage: qv12-chip [OPTIONS] COMMAND"_s.arg(problem).toUtf8()),
              run.err.constData());
+    if (!args.contains(u"--json"_s)) {
+        QCOMPARE(run.out, QByteArray());
+        return;
+    }
+    // A script that asked for JSON gets its one object, the usage error included, with
+    // the command when one was named.
+    const auto named = std::find_if(args.cbegin(), args.cend(), [](const QString &a) {
+        return a == u"read"_s || a == u"program"_s || a == u"line"_s;
+    });
+    const QJsonValue command = named == args.cend() ? QJsonValue(QJsonValue::Null) : QJsonValue(*named);
+    const QList<QJsonObject> objects = jsonLines(run.out);
+    QCOMPARE(objects.size(), 1);
+    QCOMPARE(objects.first(), (QJsonObject{{u"command"_s, command}, {u"status"_s, 2}, {u"error"_s, problem}}));
+    QCOMPARE(run.out.count('\n'), 1);
 }
 
 void TestChipTool::help()
@@ -212,6 +250,48 @@ void TestChipTool::refused_data()
     row("a log in no folder", {u"identify"_s, u"--log"_s, u"DIR/no/log.txt"_s}, 5,
         u"DIR/no/log.txt: cannot write the log: No such file or directory; give a file in a folder you can "
         "write to"_s);
+
+    // What is not a file is refused at once, without waiting for a FIFO's other end.
+    row("a database that is a FIFO", {u"verify"_s, u"--db"_s, u"DIR/fifo"_s, u"--entry"_s, u"X"_s}, 5,
+        u"DIR/fifo: it is a FIFO, not a regular file; give a configuration database (qv12-cdb builtin FILE "
+        "writes the built-in one)"_s);
+    row("an audit file that is a FIFO", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
+                                         u"--auto-identity"_s, u"--audit"_s, u"DIR/fifo"_s}, 5,
+        u"DIR/fifo: cannot append the audit lines: it is a FIFO, not a regular file; give a file in a folder you "
+        "can write to"_s);
+    row("a log that is a FIFO", {u"identify"_s, u"--log"_s, u"DIR/fifo"_s}, 5,
+        u"DIR/fifo: cannot write the log: it is a FIFO, not a regular file; give a file in a folder you can "
+        "write to"_s);
+    row("a log that is a folder", {u"identify"_s, u"--log"_s, u"DIR"_s}, 5,
+        u"DIR: cannot write the log: it is a folder, not a regular file; give a file in a folder you can "
+        "write to"_s);
+
+    // The log never goes into a file the run reads or writes, whatever its name.
+    row("a log that is the database", {u"program"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
+                                       u"--auto-identity"_s, u"--log"_s, u"DB"_s}, 2,
+        u"--log DB: that is also the database given with --db; give the log a file of its own"_s);
+    row("a log that is the database under another name", {u"verify"_s, u"--db"_s, u"DB"_s, u"--entry"_s,
+                                                         u"KT 620-ST"_s, u"--log"_s, u"DIR/same.cdb"_s}, 2,
+        u"--log DIR/same.cdb: that is also the database given with --db; give the log a file of its own"_s);
+    row("a log that is the audit file", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
+                                         u"--auto-identity"_s, u"--audit"_s, u"DIR/new.jsonl"_s, u"--log"_s,
+                                         u"DIR/./new.jsonl"_s}, 2,
+        u"--log DIR/./new.jsonl: that is also the audit file given with --audit; give the log a file of its "
+        "own"_s);
+    row("an audit file that is the database", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
+                                               u"--auto-identity"_s, u"--audit"_s, u"DIR/same.cdb"_s}, 2,
+        u"--audit DIR/same.cdb: that is also the database given with --db; give the records a file of their "
+        "own"_s);
+    row("a log that is the report", {u"report"_s, u"DIR/report.txt"_s, u"--log"_s, u"DIR/report.txt"_s}, 2,
+        u"--log DIR/report.txt: that is also the report's file; give the log a file of its own"_s);
+
+    // An identity is printable text: control characters would reach the chip raw.
+    row("an identity with a newline", {u"program"_s, u"--word"_s, u"1111110000100000"_s, u"--identity"_s,
+                                       u"KT\n620"_s}, 2,
+        u"--identity \"KT\\x0A620\": an identity is printable text, without control characters"_s);
+    row("an identity that clears a screen", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
+                                             u"--identity"_s, u"KT\x1b[2J"_s, u"--audit"_s, u"DIR/clear.jsonl"_s}, 2,
+        u"--identity \"KT\\x1B[2J\": an identity is printable text, without control characters"_s);
 }
 
 void TestChipTool::refused()
@@ -221,14 +301,22 @@ void TestChipTool::refused()
     QFETCH(QString, error);
     SimulatedChip chip;
     args.replaceInStrings(u"DIR"_s, m_dir.path()).replaceInStrings(u"DB"_s, m_db);
-    const ToolResult run = runChipTool(onChip(chip, args));
+    QFile before(m_db);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray stored = before.readAll();
+    const ToolResult run = runChipTool(onChip(chip, args), 20000);
     QCOMPARE(run.status, status);
     const QString line = u"qv12-chip: "_s + error.replace(u"DIR"_s, m_dir.path()).replace(u"DB"_s, m_db);
     QVERIFY2(QString::fromUtf8(run.err).startsWith(line), run.err.constData());
     QCOMPARE(run.err.count('\n'), 1);
     QCOMPARE(run.out, QByteArray());
-    // Refused before the port: the chip heard nothing.
+    // Refused before the port: the chip heard nothing, and no file was touched.
     QCOMPARE(chip.received().bytes(), QByteArray());
+    QFile after(m_db);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), stored);
+    QVERIFY(!QFile::exists(m_dir.filePath(u"new.jsonl"_s)) && !QFile::exists(m_dir.filePath(u"report.txt"_s)));
+    QCOMPARE(QFileInfo(m_dir.filePath(u"fifo"_s)).isFile(), false);
 }
 
 void TestChipTool::ports()
@@ -633,8 +721,8 @@ void TestChipTool::busyPort()
     const ToolResult run = runChipTool(onChip(chip, {u"identify"_s}));
     QCOMPARE(run.status, 4);
     QCOMPARE(QString::fromUtf8(run.err),
-             u"qv12-chip: COM1 (%1): another program is using it; close the program that holds the port "
-             "(process %2), such as a terminal program or ModemManager, and try again\n"_s
+             u"qv12-chip: COM1 (%1): held by another program (process %2); close the program that holds the port, "
+             "such as a terminal program or ModemManager, and try again\n"_s
                  .arg(chip.devicePath()).arg(QCoreApplication::applicationPid()));
 }
 
@@ -901,6 +989,245 @@ void TestChipTool::interrupted()
     QVERIFY2(match.hasMatch(), tool.out().constData());
     QCOMPARE(match.captured(1).toInt(), settingWrites(chip));
     QVERIFY(settingWrites(chip) < 13);
+}
+
+void TestChipTool::heldUnderAnotherName()
+{
+    // One device, one user, whatever name each gives it, as root too: the second is told
+    // who has it.
+    SimulatedChip chip;
+    const QString link = m_dir.filePath(u"held-link"_s);
+    QVERIFY(chip.createLink(link));
+    for (const auto &[held, used] : {std::pair{link, chip.devicePath()}, std::pair{chip.devicePath(), link}}) {
+        PortMap ports;
+        ports.assign(1, held);
+        SerialLink holder(ports);
+        QVERIFY(holder.OpenPort(1, u"9600"_s, 2));
+        const ToolResult run = runChipTool({u"--port"_s, u"1="_s + used, u"--given-ports-only"_s, u"identify"_s,
+                                            u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s});
+        QCOMPARE(run.status, 4);
+        QCOMPARE(QString::fromUtf8(run.err),
+                 u"qv12-chip: COM1 (%1): held by another program (process %2); close the program that holds the "
+                 "port, such as a terminal program or ModemManager, and try again\n"_s
+                     .arg(used).arg(QCoreApplication::applicationPid()));
+        holder.ClosePort();
+    }
+    QCOMPARE(chip.received().bytes(), QByteArray());
+    // Given back, it is free under either name.
+    const ToolResult free = runChipTool({u"--port"_s, u"1="_s + link, u"identify"_s, u"--com"_s, u"1"_s, u"--speed"_s,
+                                         u"9600"_s, u"--handshake"_s, u"dtr"_s});
+    QCOMPARE(free.status, 0);
+    QCOMPARE(free.out, Factory + '\n');
+}
+
+void TestChipTool::silentChipOnAKnownLine()
+{
+    // Nothing answers on the line given: no chip (1), not a mismatch (3), so that a line
+    // script does not take a dead chip for one to program again.
+    SimulatedChip chip;
+    chip.setSilent(true);
+    const ToolResult run = runChipTool(onChip(chip, {u"program"_s, u"--hardware"_s, u"--auto-identity"_s,
+                                                     u"--handshake"_s, u"dtr"_s}));
+    QCOMPARE(run.status, 1);
+    QCOMPARE(QString::fromUtf8(run.err), u"qv12-chip: COM1 (%1) at 9600 bauds: no answer from the chip; check its "
+                                         "power and cable, and the speed\n"_s.arg(chip.devicePath()));
+}
+
+void TestChipTool::lateReplyIsDropped()
+{
+    // The chip answers the serial-setting read after the identification has given up on
+    // it and closed the port; the byte waits in the driver. It must not answer the
+    // polarity request that comes next, and the log shows it dropped.
+    SimulatedChip chip;
+    ChipFaults faults;
+    faults.lateSettingMs.insert(28, 130);
+    chip.setFaults(faults);
+    const QString log = m_dir.filePath(u"late.log"_s);
+    const ToolResult run = runChipTool(onChip(chip, {u"program"_s, u"--db"_s, m_db, u"--entry"_s, u"KT 620-ST"_s,
+                                                     u"--identity"_s, u"KT 620-ST"_s, u"--log"_s, log}));
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QVERIFY(run.out.endsWith("Result: PASS\n"));
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    // Where the byte came depends on the machine's load; wherever it came, it answered
+    // nothing else: the serial-setting read when in time, else nothing at all.
+    const QRegularExpression inTime(u"-> 1D 53 66 1C {36}\\.Sf\\.\n +\\d+\\.\\d{3}  COM1 9600    <- 83 {47}\\.\n"_s);
+    const QRegularExpression late(u"<- 83 {47}\\. {15}  \\(dropped\\)\n"
+                                  "( +\\d+\\.\\d{3}  COM1 9600    <- .*\\(dropped\\)\n)*"
+                                  " +\\d+\\.\\d{3}  COM1 9600    -> 1D 53 68 "_s);
+    QVERIFY2(inTime.match(text).hasMatch() != late.match(text).hasMatch(), qPrintable(text));
+    QCOMPARE(text.count(u"<- 83 "_s), 1);
+}
+
+void TestChipTool::bytesFromBeforeAreDropped()
+{
+    // Bytes that reached the driver before the port was opened (noise, a reply nobody
+    // waited for) are no part of the identity...
+    SimulatedChip chip;
+    chip.sendUnasked("\xaa\x55 noise");
+    QTRY_COMPARE(chip.sent().size(), 8);
+    // ...and the tail of an identity longer than one read is no answer to the probe.
+    SimulatedChip talkative;
+    ChipFaults faults;
+    faults.identityReply = QByteArray(100, 'A') + QByteArray(20, '\x03');
+    talkative.setFaults(faults);
+    const QString log = m_dir.filePath(u"tail.log"_s);
+    const QList<ToolResult> runs = runChipTools({onChip(chip, {u"detect"_s, u"--json"_s}),
+                                                 onChip(talkative, {u"identify"_s, u"--json"_s, u"--log"_s, log})});
+    QCOMPARE(runs.at(0).status, 0);
+    const QJsonObject o = jsonLines(runs.at(0).out).value(0);
+    QCOMPARE(o[u"identity"_s].toString(), QString::fromLatin1(Factory));
+    QCOMPARE(o[u"handshake"_s].toString(), u"DSR/DTR Mode"_s);
+
+    QCOMPARE(runs.at(1).status, 0);
+    QCOMPARE(jsonLines(runs.at(1).out).value(0)[u"handshake"_s].toString(), u"DSR/DTR Mode"_s);
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    const qsizetype probe = lines.indexOf(QRegularExpression(u".*-> 1B 76 .*"_s));
+    QVERIFY(probe > 1);
+    QVERIFY2(lines.at(probe - 1).endsWith(u"(dropped)"_s), qPrintable(lines.at(probe - 1)));
+    QVERIFY2(QRegularExpression(u"<- 01 {47}\\.$"_s).match(lines.value(probe + 1)).hasMatch(),
+             qPrintable(lines.value(probe + 1)));
+}
+
+void TestChipTool::entryAsStored()
+{
+    // A name is stored as ISO 8859-1, 16 characters at most, without trailing blanks: a
+    // name typed otherwise finds the entry it is stored as, and the note says which.
+    SimulatedChip chip;
+    SimulatedChip other;
+    const QStringList verify{u"verify"_s, u"--db"_s, m_db, u"--handshake"_s, u"dtr"_s, u"--entry"_s};
+    const QList<ToolResult> runs = runChipTools({onChip(chip, verify + QStringList{u"KT 620-ST   "_s}),
+                                                 onChip(other, verify + QStringList{u"KT 620-ST       and more"_s})});
+    for (const auto &[run, typed] : {std::pair{runs.at(0), u"KT 620-ST   "_s}, std::pair{runs.at(1), u"KT 620-ST       and more"_s}}) {
+        QCOMPARE(run.status, 3);
+        QVERIFY2(run.err.startsWith(u"qv12-chip: %1: took the entry \"KT 620-ST\" for the name given, \"%2\"\n"_s
+                                        .arg(m_db, typed).toUtf8()),
+                 run.err.constData());
+    }
+}
+
+void TestChipTool::logAppends()
+{
+    SimulatedChip chip;
+    const QString path = m_dir.filePath(u"appended.log"_s);
+    QVERIFY(put(path, "kept\n"));
+    const QStringList identify{u"identify"_s, u"--handshake"_s, u"xon"_s, u"--log"_s, path};
+    QCOMPARE(runChipTool(onChip(chip, identify)).status, 0);
+    QCOMPARE(runChipTool(onChip(chip, identify)).status, 0);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY(text.startsWith("kept\n"));
+    QCOMPARE(text.count(" opened "), 2);
+    QCOMPARE(text.count(" closed\n"), 2);
+}
+
+void TestChipTool::floodedLogIsBounded()
+{
+    // A chip that never stops sending: the reply is read up to its bound, and the log
+    // holds the first bytes of the run and a line for the rest.
+    SimulatedChip chip(115200);
+    ChipFaults faults;
+    faults.endlessStream = true;
+    chip.setFaults(faults);
+    const QString path = m_dir.filePath(u"flood.log"_s);
+    const ToolResult run = runChipTool(onChip(chip, {u"identify"_s, u"--handshake"_s, u"dtr"_s, u"--log"_s, path}, 115200));
+    QCOMPARE(run.status, 0);
+    chip.setFaults({});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    int logged = 0;
+    QStringList summaries;
+    const QRegularExpression received(u"^ +\\d+\\.\\d{3}  COM1 115200  <- ((?:[0-9A-F]{2} ?)+)  "_s);
+    const QRegularExpression summary(u"^ +\\d+\\.\\d{3}  COM1 115200  <- \\.\\.\\. (.+) more bytes$"_s);
+    for (const QString &line : lines) {
+        if (const QRegularExpressionMatch m = received.match(line); m.hasMatch())
+            logged += int(m.captured(1).trimmed().split(u' ').size());
+        else if (const QRegularExpressionMatch m = summary.match(line); m.hasMatch())
+            summaries << m.captured(1);
+    }
+    QCOMPARE(logged, 512);
+    QCOMPARE(summaries, QStringList{u"3,584"_s});  // 4,096 read in all
+    QVERIFY(lines.at(lines.size() - 2).endsWith(u"closed"_s));
+}
+
+void TestChipTool::notFilesAreLeftAlone()
+{
+    // A report over a FIFO or a device node would replace it with a file (as root, the
+    // node of /dev/ttyUSB0 itself): refused, and it stays what it was.
+    SimulatedChip chip;
+    const QString device = m_dir.filePath(u"null-device"_s);
+    QVERIFY(::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0);
+    const QString fifo = m_dir.filePath(u"fifo"_s);
+    for (const auto &[path, kind] : {std::pair{fifo, u"a FIFO"_s}, std::pair{device, u"a device"_s}}) {
+        const ToolResult run = runChipTool(onChip(chip, {u"report"_s, path, u"--handshake"_s, u"dtr"_s}), 20000);
+        QCOMPARE(run.status, 5);
+        QCOMPARE(QString::fromUtf8(run.err),
+                 u"qv12-chip: %1: not written: it is %2, not a regular file\n"_s.arg(path, kind));
+    }
+    struct stat info {};
+    QVERIFY(::stat(QFile::encodeName(fifo).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    QVERIFY(::stat(QFile::encodeName(device).constData(), &info) == 0 && S_ISCHR(info.st_mode));
+}
+
+void TestChipTool::portsWithoutAny()
+{
+    const ToolResult run = runChipTool({u"--given-ports-only"_s, u"ports"_s, u"--json"_s});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, QByteArray("{\"command\":\"ports\",\"status\":0}\n"));
+}
+
+void TestChipTool::interruptedAtTheQuestion()
+{
+    // Ctrl-C while the polarity question waits: nothing has been written, and that is
+    // the one thing said.
+    SimulatedChip chip;
+    const QString command = QStringList{QStringLiteral(QV12_CHIP_TOOL), u"--port"_s, u"1="_s + chip.devicePath(),
+                                        u"program"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s,
+                                        u"--handshake"_s, u"dtr"_s, u"--db"_s, m_db, u"--entry"_s,
+                                        u"'DW 650-LV'"_s, u"--auto-identity"_s}
+                                .join(u' ');
+    QProcess terminal;
+    QByteArray screen;
+    QObject::connect(&terminal, &QProcess::readyRead, &terminal, [&] { screen += terminal.readAll(); });
+    terminal.start(u"script"_s, {u"-qec"_s, u"exec "_s + command, u"/dev/null"_s});
+    QVERIFY(terminal.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return screen.contains("Program anyway? [y/N] "); }, 30000));
+    terminal.write("\x03");
+    QVERIFY(terminal.waitForFinished(30000));
+    screen += terminal.readAll();
+    QCOMPARE(terminal.exitCode(), 130);
+    QVERIFY2(screen.contains("Nothing was written: the chip is as it was."), screen.constData());
+    QVERIFY2(screen.contains(u"qv12-chip: interrupted; nothing was written to the chip on COM1 (%1)"_s
+                                 .arg(chip.devicePath()).toUtf8()),
+             screen.constData());
+    QVERIFY(!screen.contains("partly programmed"));
+    QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
+}
+
+void TestChipTool::deleteInHex()
+{
+    // DEL is a control character: in the log and the report it is hex beside a ".".
+    ChipFaults faults;
+    faults.identityReply = QByteArray("KT\x7f 610");
+    SimulatedChip chip;
+    chip.setFaults(faults);
+    const QString log = m_dir.filePath(u"del.log"_s);
+    const QString report = m_dir.filePath(u"del-report.txt"_s);
+    QCOMPARE(runChipTool(onChip(chip, {u"identify"_s, u"--handshake"_s, u"xon"_s, u"--log"_s, log})).status, 0);
+    QCOMPARE(runChipTool(onChip(chip, {u"report"_s, report, u"--handshake"_s, u"xon"_s})).status, 0);
+    for (const QString &path : {log, report}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.contains("<- 4B 54 7F 20 36 31 30                             KT. 610\n"), text.constData());
+        QVERIFY(!text.contains('\x7f'));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestChipTool)

@@ -6,13 +6,23 @@
 // station that is killed.
 #include "database/databasefile.h"
 #include "database/defaultlist.h"
+#include "serial/portdetails.h"
+#include "serial/portmap.h"
+#include "serial/seriallink.h"
 #include "sim/simulatedchip.h"
 #include "tests/tools/chiptoolprocess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace Qt::StringLiterals;
 
@@ -82,6 +92,38 @@ int settingWrites(const SimulatedChip &chip)
     return int(chip.received().bytes().count("\x1dSF"));
 }
 
+// A station on chip's line: --count N chips, the audit file given.
+QStringList stationOn(const SimulatedChip &chip, const QString &database, const QString &audit, int count)
+{
+    return QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s}
+        + lineArguments(database, audit)
+        + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s, u"--count"_s, QString::number(count)};
+}
+
+// The simulated station: chips that come and go by themselves.
+QStringList simulatedStation(const QString &database, const QString &audit, int count)
+{
+    return QStringList{u"--simulate"_s, u"--given-ports-only"_s} + lineArguments(database, audit)
+        + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s, u"--count"_s, QString::number(count)};
+}
+
+// The lock files of device: Qt's, named after its path, and this program's, named after
+// its number.
+QStringList lockFilesOf(const QString &device)
+{
+    QStringList found;
+    if (QFile::exists(SerialLocks::lockFilePath(device)))
+        found << SerialLocks::lockFilePath(device);
+    struct stat info {};
+    if (::stat(QFile::encodeName(device).constData(), &info) == 0) {
+        const QString ours = u"%1/qv12-device-%2-%3.lock"_s.arg(SerialLocks::directory())
+                                 .arg(major(info.st_rdev)).arg(minor(info.st_rdev));
+        if (QFile::exists(ours))
+            found << ours;
+    }
+    return found;
+}
+
 } // namespace
 
 class TestChipToolLine final : public QObject
@@ -96,6 +138,16 @@ private slots:
     void killedLeavesWholeLines();
     void temporaryFolderGoes_data();
     void temporaryFolderGoes();
+    void recordBeforePass();
+    void fullFileSystem_data();
+    void fullFileSystem();
+    void rotatedAndDeleted();
+    void oneMissedReplyIsNotGone();
+    void alreadyProgrammed();
+    void hangUpEndsLikeTerm();
+    void readerGoesAway();
+    void eachRecordOneWriteThenSync();
+    void heldPortWhileLooking();
 
 private:
     QTemporaryDir m_dir;
@@ -336,6 +388,269 @@ void TestChipToolLine::temporaryFolderGoes()
     QVERIFY(tool.waitForEnd());
     QVERIFY(!tool.crashed());
     QCOMPARE(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+void TestChipToolLine::recordBeforePass()
+{
+    // A record that can't be written whole (a file size limit stops it here, as a full
+    // disk does): the chip is not shown as passed, and the line stops with status 5.
+    SimulatedChip chip;
+    const QString audit = m_dir.filePath(u"limited.jsonl"_s);
+    const ToolResult limited = runProgram(QStringLiteral(QV12_CHIP_TOOL), stationOn(chip, m_db, audit, 1), 60000,
+                                          [](QProcess &process) {
+                                              process.setChildProcessModifier([] {
+                                                  ::signal(SIGXFSZ, SIG_IGN);
+                                                  const rlimit limit{500, 500};
+                                                  ::setrlimit(RLIMIT_FSIZE, &limit);
+                                              });
+                                          });
+    QCOMPARE(limited.status, 5);
+    QVERIFY(limited.out.contains(u"Chip 1 on COM1 (%1): %2\n"_s.arg(chip.devicePath(), Factory).toUtf8()));
+    QVERIFY2(!limited.out.contains("PASS"), limited.out.constData());
+    QVERIFY(limited.out.contains(u"Chip 1: its record was NOT written (%1). Set it apart: it has no record.\n"_s
+                                     .arg(audit).toUtf8()));
+    QVERIFY(limited.out.endsWith("Done: 1 chip, 0 passed, 1 failed.\n"));
+    QVERIFY2(QRegularExpression(u"^qv12-chip: %1: the record of chip 1 was not written: only 500 of \\d+ bytes could "
+                                "be written \\(File too large\\); the line stops here: make room or give another "
+                                "file\n$"_s.arg(QRegularExpression::escape(audit)))
+                 .match(QString::fromUtf8(limited.err)).hasMatch(),
+             limited.err.constData());
+    QCOMPARE(settingWrites(chip), 13);  // programmed: it is the record that is missing
+
+    // The next station's record starts on a line of its own after the fragment.
+    SimulatedChip next;
+    const ToolResult free = runChipTool(stationOn(next, m_db, audit, 1));
+    QCOMPARE(free.status, 0);
+    QByteArray raw;
+    const QList<QJsonObject> lines = auditLines(audit, &raw);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0), QJsonObject());  // the fragment: no record
+    QCOMPARE(lines.at(1)[u"result"_s].toString(), u"PASS"_s);
+    QCOMPARE(raw.indexOf('\n'), 500);
+    QVERIFY(raw.endsWith('\n'));
+}
+
+void TestChipToolLine::fullFileSystem_data()
+{
+    QTest::addColumn<int>("filledKiB");  // of a file system of 64 KiB
+    QTest::newRow("full from the start") << 64;
+    QTest::newRow("full after the first record") << 48;
+}
+
+void TestChipToolLine::fullFileSystem()
+{
+    // The audit file on a small file system of its own (a private mount): a chip whose
+    // record could not be kept is not taken at all.
+    QFETCH(int, filledKiB);
+    if (runProgram(u"unshare"_s, {u"-rm"_s, u"true"_s}, 10000).status != 0)
+        QSKIP("no private mount can be made here (unshare -rm)");
+    const QString folder = m_dir.filePath(u"small-%1"_s.arg(filledKiB));
+    QVERIFY(QDir().mkpath(folder));
+    const QString audit = folder + u"/audit.jsonl"_s;
+    const QString script = u"mount -t tmpfs -o size=64k tmpfs \"$1\" && head -c $2 /dev/zero > \"$1/filler\" "
+                           "2>/dev/null; shift 2; exec \"$@\""_s;
+    const ToolResult run = runProgram(u"unshare"_s,
+                                      QStringList{u"-rm"_s, u"sh"_s, u"-c"_s, script, u"sh"_s, folder,
+                                                  QString::number(filledKiB * 1024), QStringLiteral(QV12_CHIP_TOOL)}
+                                          + simulatedStation(m_db, audit, 3),
+                                      120000);
+    QCOMPARE(run.status, 5);
+    if (filledKiB == 64) {
+        QCOMPARE(QString::fromUtf8(run.err),
+                 u"qv12-chip: %1: cannot append the audit lines: No space left on device (0 bytes free, a record "
+                 "needs room for 16384); give a file in a folder you can write to\n"_s.arg(audit));
+        QVERIFY2(!run.out.contains("Chip"), run.out.constData());
+        return;
+    }
+    QVERIFY2(run.out.contains("Chip 1: PASS in "), run.out.constData());
+    QVERIFY(!run.out.contains("Chip 2 on"));
+    QVERIFY(run.out.endsWith("Done: 1 chip, 1 passed, 0 failed.\n"));
+    QVERIFY2(QRegularExpression(u"^qv12-chip: %1: the next chip's record could not be kept: No space left on device "
+                                "\\(\\d+ bytes free, a record needs room for 16384\\); the chip on COM1 \\(.+\\) was "
+                                "not programmed, and the line stops here: make room or give another file\n$"_s
+                                    .arg(QRegularExpression::escape(audit)))
+                 .match(QString::fromUtf8(run.err)).hasMatch(),
+             run.err.constData());
+}
+
+void TestChipToolLine::rotatedAndDeleted()
+{
+    // Records go to the path given, every time: after a rotation (the file moved away)
+    // and after a deletion, each into a new file there, said once each on stderr.
+    const QString audit = m_dir.filePath(u"rotated.jsonl"_s);
+    WatchedProcess tool;
+    tool.start(QStringLiteral(QV12_CHIP_TOOL), simulatedStation(m_db, audit, 3));
+    QVERIFY2(tool.waitForOutput("Chip 1: PASS in "), tool.err().constData());
+    QVERIFY(QFile::rename(audit, audit + u".1"_s));
+    QVERIFY(tool.waitForOutput("Chip 2: PASS in "));
+    QVERIFY(QFile::remove(audit));  // chip 2's record goes with it: the user's doing
+    QVERIFY(tool.waitForEnd(60000));
+    QCOMPARE(tool.status(), 0);
+    const QString note = u"qv12-chip: %1 was not there any more (moved or deleted); the records go on in a new %1\n"_s
+                             .arg(audit);
+    QCOMPARE(QString::fromUtf8(tool.err()), note + note);
+    const QList<QJsonObject> rotated = auditLines(audit + u".1"_s);
+    QCOMPARE(rotated.size(), 1);
+    QCOMPARE(rotated.first()[u"chip"_s].toInt(), 1);
+    const QList<QJsonObject> current = auditLines(audit);
+    QCOMPARE(current.size(), 1);
+    QCOMPARE(current.first()[u"chip"_s].toInt(), 3);
+}
+
+void TestChipToolLine::oneMissedReplyIsNotGone()
+{
+    // The programmed chip stays and misses one identity reply while the station waits
+    // for it to go: one miss is not a chip taken away, and it is not programmed again.
+    SimulatedChip chip;
+    const QString log = m_dir.filePath(u"missed.log"_s);
+    WatchedProcess tool;
+    tool.start(QStringLiteral(QV12_CHIP_TOOL),
+               QStringList{u"--log"_s, log} + stationOn(chip, m_db, m_dir.filePath(u"missed.jsonl"_s), 2));
+    QVERIFY2(tool.waitForOutput("Chip 1: PASS in "), tool.err().constData());
+    const int asked = identityRequests(log);
+    ChipFaults faults;
+    faults.missedIdentityReplies = 1;
+    chip.setFaults(faults);
+    QVERIFY(QTest::qWaitFor([&] {
+        return chip.faults().missedIdentityReplies == 0 && identityRequests(log) >= asked + 5;
+    }, 20000));
+    QVERIFY2(!tool.out().contains("Chip 2 on"), tool.out().constData());
+    QCOMPARE(tool.out().count("Waiting for a chip.\n"), 1);
+    QCOMPARE(settingWrites(chip), 13);
+    tool.signal(SIGINT);
+    QVERIFY(tool.waitForEnd());
+    QCOMPARE(tool.status(), 0);
+    QVERIFY(tool.out().endsWith("Stopped: 1 chip, 1 passed, 0 failed.\n"));
+}
+
+void TestChipToolLine::alreadyProgrammed()
+{
+    // A chip that comes holding the entry and the identity already is said to be so and
+    // left as it is: no second programming, no second record.
+    SimulatedChip chip;
+    const QByteArray name("KT 620-ST");
+    chip.access([&](ChipEmulator &c) {
+        c.setSetting(6, 1);
+        c.setSetting(7, 0xF4);
+        c.setSetting(8, 0x60);
+        for (int i = 0; i < name.size(); ++i)
+            c.setSetting(9 + i, quint8(name.at(i)));
+        c.setSetting(9 + int(name.size()), 0);
+        c.restart();
+    });
+    QCOMPARE(QString::fromLatin1(chip.identity()), Programmed);
+    const QString audit = m_dir.filePath(u"already.jsonl"_s);
+    WatchedProcess tool;
+    tool.start(QStringLiteral(QV12_CHIP_TOOL), stationOn(chip, m_db, audit, 1));
+    QVERIFY2(tool.waitForOutput("Take it away.\n"), tool.err().constData());
+    QVERIFY2(tool.out().endsWith(u"Waiting for a chip.\nChip on COM1 (%1): %2\nAlready programmed: it holds \"KT 620-ST\" "
+                                 "(1111010001100000) and identity \"KT 620-ST\"; not programmed again (--reprogram "
+                                 "programs it). Take it away.\n"_s.arg(chip.devicePath(), Programmed).toUtf8()),
+             tool.out().constData());
+    // It waits for the chip to go, as after any chip.
+    const int requests = int(chip.received().bytes().count("\x1bI"));
+    QVERIFY(QTest::qWaitFor([&] { return chip.received().bytes().count("\x1bI") > requests + 1; }, 10000));
+    tool.signal(SIGINT);
+    QVERIFY(tool.waitForEnd());
+    QCOMPARE(tool.status(), 0);
+    QVERIFY(tool.out().endsWith("Stopped: 0 chips, 0 passed, 0 failed.\n"));
+    QCOMPARE(settingWrites(chip), 0);
+    QCOMPARE(auditLines(audit).size(), 0);
+
+    // --reprogram programs it all the same.
+    const ToolResult again = runChipTool(stationOn(chip, m_db, audit, 1) + QStringList{u"--reprogram"_s});
+    QCOMPARE(again.status, 0);
+    QCOMPARE(settingWrites(chip), 13);
+    QCOMPARE(auditLines(audit).size(), 1);
+}
+
+void TestChipToolLine::hangUpEndsLikeTerm()
+{
+    // The terminal closed (SIGHUP) in the middle of a chip: it stops at its next wait,
+    // gets its FAIL record, the summary follows, and no lock is left behind.
+    SimulatedChip chip;
+    const QString audit = m_dir.filePath(u"hangup.jsonl"_s);
+    WatchedProcess tool;
+    tool.start(QStringLiteral(QV12_CHIP_TOOL), stationOn(chip, m_db, audit, 1));
+    QVERIFY(QTest::qWaitFor([&] { return settingWrites(chip) >= 3; }, 30000));
+    tool.signal(SIGHUP);
+    QVERIFY(tool.waitForEnd());
+    QCOMPARE(tool.status(), 3);
+    QVERIFY(tool.out().contains("Chip 1: FAIL in "));
+    QVERIFY(tool.out().endsWith("Stopped: 1 chip, 0 passed, 1 failed.\n"));
+    const QList<QJsonObject> lines = auditLines(audit);
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.first()[u"result"_s].toString(), u"FAIL"_s);
+    QVERIFY(lines.first()[u"error"_s].toString().startsWith(u"interrupted; "_s));
+    QCOMPARE(lockFilesOf(chip.devicePath()), QStringList());
+}
+
+void TestChipToolLine::readerGoesAway()
+{
+    // The program reading the station's output ends: said once on stderr, and the
+    // station goes on, its records in the audit file.
+    const QString audit = m_dir.filePath(u"reader.jsonl"_s);
+    const ToolResult run = runProgram(u"bash"_s,
+                                      QStringList{u"-c"_s, u"\"$0\" \"$@\" | head -n 2; exit ${PIPESTATUS[0]}"_s,
+                                                  QStringLiteral(QV12_CHIP_TOOL)}
+                                          + simulatedStation(m_db, audit, 2),
+                                      120000);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(QString::fromUtf8(run.err),
+             u"qv12-chip: standard output was closed by its reader; nothing more is written there\n"_s);
+    QCOMPARE(run.out.count('\n'), 2);
+    const QList<QJsonObject> lines = auditLines(audit);
+    QCOMPARE(lines.size(), 2);
+    for (const QJsonObject &line : lines)
+        QCOMPARE(line[u"result"_s].toString(), u"PASS"_s);
+}
+
+void TestChipToolLine::eachRecordOneWriteThenSync()
+{
+    // How each record reaches the disk: one write() (stations that share the file can't
+    // interleave within it), then fsync, before anything else happens to the file.
+    const QString audit = m_dir.filePath(u"watched.jsonl"_s);
+    const QString calls = m_dir.filePath(u"watched.calls"_s);
+    const ToolResult run = runProgram(QStringLiteral(QV12_CHIP_TOOL), simulatedStation(m_db, audit, 2), 120000,
+                                      [&](QProcess &process) {
+                                          QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                                          environment.insert(u"LD_PRELOAD"_s, QStringLiteral(QV12_SYSCALL_WATCH));
+                                          environment.insert(u"QV12_WATCH_FILE"_s, audit);
+                                          environment.insert(u"QV12_WATCH_LOG"_s, calls);
+                                          // The sanitizers' runtime need not come first here.
+                                          const QString asan = environment.value(u"ASAN_OPTIONS"_s);
+                                          environment.insert(u"ASAN_OPTIONS"_s, asan + (asan.isEmpty() ? u""_s : u":"_s)
+                                                                                    + u"verify_asan_link_order=0"_s);
+                                          process.setProcessEnvironment(environment);
+                                      });
+    QCOMPARE(run.status, 0);
+    QByteArray raw;
+    const QList<QJsonObject> lines = auditLines(audit, &raw);
+    QCOMPARE(lines.size(), 2);
+    const QList<QByteArray> records = raw.split('\n');
+    QFile file(calls);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()),
+             u"write %1\nfsync\nwrite %2\nfsync\n"_s.arg(records.at(0).size() + 1).arg(records.at(1).size() + 1));
+}
+
+void TestChipToolLine::heldPortWhileLooking()
+{
+    // Without --com the station looks for its chip; a port held by another program
+    // won't mend by waiting: port error, not "no chips" and success.
+    SimulatedChip chip;
+    PortMap ports;
+    ports.assign(1, chip.devicePath());
+    SerialLink holder(ports);
+    QVERIFY(holder.OpenPort(1, u"9600"_s, 2));
+    const ToolResult run = runChipTool(QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s}
+                                       + lineArguments(m_db, m_dir.filePath(u"held.jsonl"_s)));
+    QCOMPARE(run.status, 4);
+    QVERIFY2(run.err.endsWith(u"qv12-chip: COM1 (%1): held by another program (process %2); close the program that "
+                              "holds the port, such as a terminal program or ModemManager, and try again\n"_s
+                                  .arg(chip.devicePath()).arg(QCoreApplication::applicationPid()).toUtf8()),
+             run.err.constData());
+    QCOMPARE(chip.received().bytes(), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestChipToolLine)

@@ -74,10 +74,10 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
         if (link.PortExists(port))
             scanned.append(session.portName(port));
         else if (session.ports().isPinned(port) || o.com)
-            missing.append(LinkFailure{LinkFailure::Kind::NoDevice, port, session.ports().device(port), {}});
+            missing.append(LinkFailure{LinkFailure::Kind::NoDevice, port, session.ports().device(port), {}, {}});
     }
     if (scanned.isEmpty() && !missing.isEmpty())
-        return ToolError{PortError, FailureWords::line(missing.first(), session.ports())};
+        return ToolError{PortError, FailureWords::line(missing.first())};
     if (scanned.isEmpty()) {
         return ToolError{NoChip, u"there is no serial port to look for the chip on; plug in the "
                                  "serial adapter, or give its device with --port N=DEVICE"_s};
@@ -105,7 +105,7 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
     const QList<LinkFailure> passedOver = link.takeFailures() + missing;
     if (result.found()) {
         for (const LinkFailure &failure : passedOver)
-            console.note(u"the scan passed over %1"_s.arg(FailureWords::line(failure, session.ports())));
+            console.note(u"the scan passed over %1"_s.arg(FailureWords::line(failure)));
         return located(result.scan.port, result.scan.speed, result.identification, true);
     }
     if (result.scan.found) {
@@ -117,7 +117,7 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
     }
     // A port that could not be opened may be the one with the chip behind it.
     if (!passedOver.isEmpty())
-        return ToolError{PortError, FailureWords::line(FailureWords::principal(passedOver), session.ports())};
+        return ToolError{PortError, FailureWords::line(FailureWords::principal(passedOver))};
     return ToolError{NoChip, u"no chip answered on %1%2; check the chip's power and cable"_s
                                  .arg(scanned.join(u", "_s),
                                       o.speed ? u" at "_s + *o.speed + u" bauds"_s : u" at any speed"_s)};

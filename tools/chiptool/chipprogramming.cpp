@@ -41,6 +41,8 @@ std::optional<ToolError> judgeRun(ChipSession &session, const ConnectionSettings
 {
     const JobEnd readEnd = run.readBack ? run.readBack->end : JobEnd::Done;
     const QString port = session.portName(chip.PortNumber);
+    if (run.programming.end == JobEnd::Aborted && run.programming.writes.isEmpty())
+        return ToolError{Interrupted, u"interrupted; nothing was written to the chip on %1"_s.arg(port)};
     if (run.programming.end == JobEnd::Aborted || readEnd == JobEnd::Aborted)
         return ToolError{Interrupted, u"interrupted; the chip on %1 may be partly programmed: program it again"_s.arg(port)};
     if (run.programming.end == JobEnd::PortFailed || readEnd == JobEnd::PortFailed)

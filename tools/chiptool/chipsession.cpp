@@ -9,7 +9,12 @@
 #include "tools/chiptool/tooloptions.h"
 #include "tools/chiptool/trafficlog.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -24,8 +29,91 @@ ChipSession::~ChipSession()
     m_link.ClosePort();
 }
 
+namespace {
+
+// Where path leads: the file's identity when it is there, else its absolute path with
+// the folder's links resolved.
+struct FileKey
+{
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    QString path;
+};
+
+FileKey keyOf(const QString &path)
+{
+    FileKey key;
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
+        key.exists = true;
+        key.device = info.st_dev;
+        key.inode = info.st_ino;
+    }
+    const QFileInfo file(path);
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    key.path = (folder.isEmpty() ? file.absolutePath() : folder) + u'/' + file.fileName();
+    return key;
+}
+
+bool same(const FileKey &a, const FileKey &b)
+{
+    if (a.exists && b.exists)
+        return a.device == b.device && a.inode == b.inode;
+    return !a.exists && !b.exists && a.path == b.path;
+}
+
+bool sameAsDescriptor(const FileKey &key, int fd)
+{
+    struct stat info {};
+    return key.exists && ::fstat(fd, &info) == 0 && info.st_dev == key.device && info.st_ino == key.inode;
+}
+
+} // namespace
+
+std::optional<ToolError> ChipSession::fileConflict() const
+{
+    // Appending the log or the records to a file the run reads or writes would corrupt
+    // it: refused before anything is opened, whatever name either is given by.
+    const QString database = u"the database given with --db"_s;
+    if (!m_options.auditFile.isEmpty() && !m_options.database.isEmpty()
+        && same(keyOf(m_options.auditFile), keyOf(m_options.database))) {
+        return ToolError{UsageError, u"--audit %1: that is also %2; give the records a file of their own"_s
+                                         .arg(m_options.auditFile, database)};
+    }
+    if (m_options.logFile.isEmpty())
+        return std::nullopt;
+    QList<std::pair<QString, QString>> others;  // what it is, its path
+    if (!m_options.database.isEmpty())
+        others.append({database, m_options.database});
+    if (!m_options.auditFile.isEmpty())
+        others.append({u"the audit file given with --audit"_s, m_options.auditFile});
+    if (!m_options.reportFile.isEmpty())
+        others.append({u"the report's file"_s, m_options.reportFile});
+    for (const PortAssignment &assignment : m_options.ports)
+        others.append({u"the device of COM%1"_s.arg(assignment.port), assignment.device});
+    const FileKey log = keyOf(m_options.logFile);
+    QString clash;
+    for (const auto &[what, path] : std::as_const(others)) {
+        if (same(log, keyOf(path))) {
+            clash = what;
+            break;
+        }
+    }
+    if (clash.isEmpty() && sameAsDescriptor(log, STDOUT_FILENO))
+        clash = u"standard output"_s;
+    if (clash.isEmpty() && sameAsDescriptor(log, STDERR_FILENO))
+        clash = u"standard error"_s;
+    if (clash.isEmpty())
+        return std::nullopt;
+    return ToolError{UsageError, u"--log %1: that is also %2; give the log a file of its own"_s
+                                     .arg(m_options.logFile, clash)};
+}
+
 std::optional<ToolError> ChipSession::start()
 {
+    if (auto conflict = fileConflict())
+        return conflict;
     for (const PortAssignment &assignment : m_options.ports)
         m_ports.assign(assignment.port, assignment.device);
     if (m_options.simulate) {
@@ -73,7 +161,7 @@ std::optional<ToolError> ChipSession::takePortError()
     const QList<LinkFailure> failures = m_link.takeFailures();
     if (failures.isEmpty())
         return std::nullopt;
-    return ToolError{PortError, FailureWords::line(FailureWords::principal(failures), m_ports)};
+    return ToolError{PortError, FailureWords::line(FailureWords::principal(failures))};
 }
 
 ToolError ChipSession::portFailure(int port)

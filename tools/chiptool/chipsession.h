@@ -63,6 +63,10 @@ public:
     std::optional<ToolError> logError() const;
 
 private:
+    // --log naming a file the run also reads or writes, or --audit naming the database
+    // (status 2).
+    std::optional<ToolError> fileConflict() const;
+
     const ToolOptions &m_options;
     Console &m_console;
     std::unique_ptr<SimulatedStation> m_station;  // outlives the link, which may hold it open

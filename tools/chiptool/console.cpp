@@ -27,15 +27,23 @@ void Console::write(int fd, const QString &text)
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return;  // a closed pipe: nobody reads what follows either
+        if (n <= 0) {
+            // A reader that went away is said once; the run goes on (a station's
+            // records are in its audit file), and stdout is not written again.
+            if (fd == STDOUT_FILENO && n < 0 && errno == EPIPE && !m_stdoutClosed) {
+                m_stdoutClosed = true;
+                write(STDERR_FILENO, u"qv12-chip: standard output was closed by its reader; nothing more is "
+                                     "written there\n"_s);
+            }
+            return;
+        }
         done += n;
     }
 }
 
 void Console::text(const QString &text)
 {
-    if (m_json || text.isEmpty())
+    if (m_json || text.isEmpty() || m_stdoutClosed)
         return;
     clearProgress();
     write(STDOUT_FILENO, text);
@@ -43,7 +51,7 @@ void Console::text(const QString &text)
 
 void Console::result(const QJsonObject &object)
 {
-    if (!m_json)
+    if (!m_json || m_stdoutClosed)
         return;
     clearProgress();
     write(STDOUT_FILENO, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + u'\n');

@@ -41,5 +41,6 @@ private:
     bool m_showProgress;
     bool m_stdoutTerminal;
     bool m_progressShown = false;
+    bool m_stdoutClosed = false;
     QString m_lastProgress;
 };

@@ -2,15 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/chiptool/failurewords.h"
 
-#include "serial/portdetails.h"
-
 using namespace Qt::StringLiterals;
 
 namespace FailureWords {
 
 namespace {
 
-QString remedy(const LinkFailure &failure, const PortMap &ports)
+QString remedy(const LinkFailure &failure)
 {
     switch (failure.kind) {
     case LinkFailure::Kind::NoDevice:
@@ -18,12 +16,9 @@ QString remedy(const LinkFailure &failure, const PortMap &ports)
                "(qv12-chip ports lists them, --port N=DEVICE sets one)"_s.arg(failure.port);
     case LinkFailure::Kind::PermissionDenied:
         return u"add your user to the dialout group (sudo adduser $USER dialout) and log in again"_s;
-    case LinkFailure::Kind::Busy: {
-        const PortDetails details = PortDetails::of(ports, failure.port);
-        const QString who = details.heldBy ? u" (process %1)"_s.arg(*details.heldBy) : QString();
-        return u"close the program that holds the port%1, such as a terminal program or "
-               "ModemManager, and try again"_s.arg(who);
-    }
+    case LinkFailure::Kind::Busy:
+        return u"close the program that holds the port, such as a terminal program or ModemManager, "
+               "and try again"_s;
     case LinkFailure::Kind::Unplugged:
         return u"check the cable and the serial adapter, then run the command again"_s;
     case LinkFailure::Kind::Other:
@@ -50,9 +45,9 @@ int weight(LinkFailure::Kind kind)
 
 } // namespace
 
-QString line(const LinkFailure &failure, const PortMap &ports)
+QString line(const LinkFailure &failure)
 {
-    return failure.describe() + u"; "_s + remedy(failure, ports);
+    return failure.describe() + u"; "_s + remedy(failure);
 }
 
 LinkFailure principal(const QList<LinkFailure> &failures)

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "serial/linkfailure.h"
-#include "serial/portmap.h"
 
 #include <QList>
 #include <QString>
@@ -13,8 +12,7 @@
 namespace FailureWords {
 
 // "COM2 (/dev/ttyUSB0): permission denied; add your user to the dialout group ..."
-// ports tells who holds a busy port, when the system knows.
-QString line(const LinkFailure &failure, const PortMap &ports);
+QString line(const LinkFailure &failure);
 
 // The failure that says most: the first of the most telling kind (a port that was lost
 // before one that then could not be opened again).

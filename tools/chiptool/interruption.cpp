@@ -42,12 +42,20 @@ Interruption::Interruption(QObject *parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal ends the run as SIGTERM does: the chip in hand gets its record.
+    // A station started under nohup keeps running when its terminal closes.
+    struct sigaction before {};
+    ::sigaction(SIGHUP, &action, &before);
+    if (before.sa_handler == SIG_IGN)
+        ::sigaction(SIGHUP, &before, nullptr);
 }
 
 Interruption::~Interruption()
 {
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    if (struct sigaction now {}; ::sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler == onSignal)
+        ::signal(SIGHUP, SIG_DFL);
     for (int &fd : signalPipe) {
         if (fd >= 0)
             ::close(fd);

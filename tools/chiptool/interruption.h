@@ -6,7 +6,7 @@
 
 class QSocketNotifier;
 
-// Ctrl-C (SIGINT) and SIGTERM, turned into a signal of the event loop: the handler only
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP, turned into a signal of the event loop: the handler only
 // writes a byte to a pipe that a socket notifier watches, so nothing unsafe runs inside
 // it and every wait of a chip job sees the request at its next turn.
 class Interruption final : public QObject

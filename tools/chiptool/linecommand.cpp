@@ -21,13 +21,13 @@ int line(ChipSession &session)
         return CommandSupport::finish(session, {}, *error);
 
     // The audit file first: a line that can't keep its record must not program a chip.
-    AuditFile audit;
-    QString reason;
-    if (!audit.open(session.options().auditFile, &reason)) {
+    AuditFile audit(session.options().auditFile);
+    const AuditFile::Outcome checked = audit.check();
+    if (!checked.ok()) {
         return CommandSupport::finish(session, {}, ToolError{FileError, u"%1: cannot append the audit "
                                                                         "lines: %2; give a file in a folder "
                                                                         "you can write to"_s
-                                                                            .arg(session.options().auditFile, reason)});
+                                                                            .arg(audit.path(), checked.error)});
     }
     ProductionLine line(session, std::get<ProgrammingTarget>(resolved), audit);
     return line.run();

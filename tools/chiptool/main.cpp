@@ -11,19 +11,34 @@
 #include "tools/chiptool/tooloptions.h"
 
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    // A reader of standard output that goes away (a pipe into head, a closed
+    // terminal) must not end a station in the middle of a chip: writes then fail,
+    // and the console says so once.
+    ::signal(SIGPIPE, SIG_IGN);
+
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const ParsedCommandLine parsed = parseToolCommandLine(arguments);
     if (!parsed.run) {
         std::fputs(parsed.output.toUtf8().constData(), stdout);
+        if (parsed.json && parsed.exitCode != Success) {
+            const QJsonObject result{
+                {u"command"_s, parsed.commandName.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(parsed.commandName)},
+                {u"status"_s, parsed.exitCode},
+                {u"error"_s, parsed.problem}};
+            std::fputs(QJsonDocument(result).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
+        }
         std::fputs(parsed.error.toUtf8().constData(), stderr);
         return parsed.exitCode;
     }

@@ -56,8 +56,11 @@ int ports(ChipSession &session)
         if (!details.device.isEmpty())
             found.append(details);
     }
-    if (found.isEmpty())
+    if (found.isEmpty()) {
         console.note(u"no serial ports; plug in the serial adapter, or give its device with --port N=DEVICE"_s);
+        // For --json, one object all the same: no ports is a result too.
+        console.result(ResultJson::head(session.options().commandName, std::nullopt));
+    }
 
     qsizetype width = 0;
     for (const PortDetails &d : std::as_const(found))

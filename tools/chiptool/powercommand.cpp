@@ -39,7 +39,7 @@ ToolError chipPortFailure(ChipSession &session, int port)
 {
     const std::optional<LinkFailure> failure = session.link().lastFailure();
     if (failure && failure->port == port)
-        return ToolError{PortError, FailureWords::line(*failure, session.ports())};
+        return ToolError{PortError, FailureWords::line(*failure)};
     return session.portFailure(port);
 }
 
@@ -85,7 +85,7 @@ int wake(ChipSession &session)
     QJsonArray notReached;
     QStringList missed;
     for (const LinkFailure &failure : woken.ports.unreached) {
-        const QString line = FailureWords::line(failure, session.ports());
+        const QString line = FailureWords::line(failure);
         notReached.append(QJsonObject{{u"port"_s, failure.port}, {u"device"_s, failure.device}, {u"error"_s, line}});
         missed.append(u"the wake-up byte did not reach "_s + line);
     }

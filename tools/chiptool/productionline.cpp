@@ -3,7 +3,9 @@
 #include "tools/chiptool/productionline.h"
 
 #include "config/wordmeaning.h"
+#include "protocol/configurationread.h"
 #include "protocol/detection.h"
+#include "protocol/exchanges.h"
 #include "tools/chiptool/auditfile.h"
 #include "tools/chiptool/banner.h"
 #include "tools/chiptool/chiplocator.h"
@@ -18,6 +20,7 @@
 #include "tools/chiptool/simulatedstation.h"
 #include "tools/chiptool/terminallistener.h"
 #include "tools/chiptool/tooloptions.h"
+#include "tools/chiptool/verification.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -126,7 +129,7 @@ ProductionLine::Answer ProductionLine::ask()
     // device is no chip. No access or another program on the port won't mend by waiting.
     for (const LinkFailure &failure : failures) {
         if (failure.kind != LinkFailure::Kind::NoDevice && failure.kind != LinkFailure::Kind::Unplugged) {
-            m_error = ToolError{PortError, FailureWords::line(failure, m_session.ports())};
+            m_error = ToolError{PortError, FailureWords::line(failure)};
             break;
         }
     }
@@ -160,25 +163,90 @@ bool ProductionLine::waitUntilGone()
 {
     SerialLink &link = m_session.link();
     m_session.console().progress(u"waiting for the chip on %1 to be taken away"_s.arg(m_session.portName(m_port)));
+    int misses = 0;
+    QElapsedTimer missing;  // since the first of the misses in a row began
     for (;;) {
         if (link.isAborted())
             return false;
-        if (!present())
-            return true;
-        const Answer answer = ask();
+        QElapsedTimer asked;
+        asked.start();
+        const bool there = present();
+        const bool answered = there && ask().found;
         if (m_error || link.isAborted())
             return false;
-        if (!answer.found)
+        if (answered) {
+            misses = 0;
+            pause(false);
+            continue;
+        }
+        if (misses++ == 0)
+            missing = asked;
+        if (misses >= GoneMisses && missing.elapsed() >= GoneMs)
             return true;
-        pause(false);
+        if (!there)
+            pause(true);
     }
+}
+
+void ProductionLine::noteMadeAgain(bool madeAgain)
+{
+    if (madeAgain) {
+        m_session.console().note(u"%1 was not there any more (moved or deleted); the records go on in a "
+                                 "new %1"_s.arg(m_audit.path()));
+    }
+}
+
+bool ProductionLine::recordCanBeKept()
+{
+    const AuditFile::Outcome checked = m_audit.check();
+    noteMadeAgain(checked.madeAgain);
+    if (checked.ok())
+        return true;
+    m_error = ToolError{FileError, u"%1: the next chip's record could not be kept: %2; the chip on %3 was not "
+                                   "programmed, and the line stops here: make room or give another file"_s
+                                       .arg(m_audit.path(), checked.error, m_session.portName(m_port))};
+    return false;
+}
+
+bool ProductionLine::alreadyProgrammed(const Arrival &arrival)
+{
+    if (m_session.options().reprogram)
+        return false;
+    // Its identity tells most chips apart at once; only one that matches is read.
+    if (m_target.identity && Exchanges::mechanismIdentity(arrival.identity) != *m_target.identity)
+        return false;
+    m_session.console().progress(u"reading %1"_s.arg(m_session.portName(m_port)));
+    JobListener quiet;
+    const ConfigurationReading reading = ConfigurationRead::read(m_session.link(), arrival.chip, quiet);
+    m_session.console().progress({});
+    return reading.end == JobEnd::Done && allPassed(verifyReading(m_target, reading));
 }
 
 void ProductionLine::handle(const Arrival &arrival)
 {
     Console &console = m_session.console();
-    ++m_chips;
     console.progress({});
+    // A chip whose record can't be kept is not taken.
+    if (!recordCanBeKept())
+        return;
+    if (alreadyProgrammed(arrival)) {
+        const QString identity = m_target.identity ? u" and identity \"%1\""_s.arg(escapeControls(*m_target.identity))
+                                                   : QString();
+        console.text(u"Chip on %1: %2\nAlready programmed: it holds \"%3\" (%4)%5; not programmed again "
+                     "(--reprogram programs it). Take it away.\n"_s
+                         .arg(m_session.portName(m_port), ResultText::chipText(arrival.identity),
+                              escapeControls(m_target.entry), m_target.word.value_or(QString()), identity));
+        QJsonObject shown = ResultJson::merged(ResultJson::head(m_session.options().commandName, std::nullopt),
+                                               ResultJson::line(m_session, arrival.chip));
+        shown.insert(u"identity_before"_s, ResultJson::chipText(arrival.identity));
+        shown.insert(u"already_programmed"_s, true);
+        console.result(shown);
+        return;
+    }
+    if (m_session.link().isAborted())
+        return;
+
+    ++m_chips;
     console.text(u"Chip %1 on %2: %3\n"_s.arg(m_chips).arg(m_session.portName(m_port),
                                                           ResultText::chipText(arrival.identity)));
     const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
@@ -192,18 +260,26 @@ void ProductionLine::handle(const Arrival &arrival)
     const std::optional<ToolError> error = judgeRun(m_session, arrival.chip, m_target, run);
     const qint64 durationMs = clock.elapsed();
     const bool passed = run.passed();
-    passed ? ++m_passes : ++m_failures;
 
-    const QJsonObject line = record(arrival, run, error, durationMs, time);
-    QString reason;
-    if (!m_audit.append(line, &reason)) {
-        m_error = ToolError{FileError, u"%1: the audit line of chip %2 could not be written: %3; the line "
-                                       "stops here, make room or give another file"_s
-                                           .arg(m_audit.path()).arg(m_chips).arg(reason)};
-    }
-
+    // The record first: a chip is shown as passed only once its record is on the disk.
+    QJsonObject line = record(arrival, run, error, durationMs, time);
+    const AuditFile::Outcome appended = m_audit.append(line);
+    noteMadeAgain(appended.madeAgain);
     if (error)
         console.error(u"chip %1: %2"_s.arg(m_chips).arg(error->line));
+    if (!appended.ok()) {
+        m_error = ToolError{FileError, u"%1: the record of chip %2 was not written: %3; the line stops here: "
+                                       "make room or give another file"_s
+                                           .arg(m_audit.path()).arg(m_chips).arg(appended.error)};
+        ++m_failures;  // however it went, a chip without its record did not pass
+        line.insert(u"result"_s, u"FAIL"_s);
+        console.result(ResultJson::merged(ResultJson::head(m_session.options().commandName, m_error), line));
+        console.text(bigVerdict(false, console.stdoutIsTerminal())
+                     + u"Chip %1: its record was NOT written (%2). Set it apart: it has no record.\n"_s
+                           .arg(m_chips).arg(m_audit.path()));
+        return;
+    }
+    passed ? ++m_passes : ++m_failures;
     console.result(ResultJson::merged(ResultJson::head(m_session.options().commandName, error), line));
     console.text(bigVerdict(passed, console.stdoutIsTerminal())
                  + u"Chip %1: %2 in %3 s. Take it away.\n"_s.arg(m_chips)

@@ -16,11 +16,13 @@ struct ProgramRun;
 struct ProgrammingTarget;
 
 // qv12-chip line: chip after chip on one port. Wait for a chip (it answers the identity
-// request), program and verify it, append its audit line, show PASS or FAIL in large
-// letters, then wait until it no longer answers before taking the next, so that no chip
-// is programmed twice. Ends after --count chips, at Ctrl-C (the chip being programmed
-// then stops at its next wait, and counts as failed), or at a port error that waiting
-// won't mend (no access, held by another program).
+// request), make sure its record can be kept, program and verify it, append its audit
+// record, and only then show PASS or FAIL in large letters; then wait until it is surely
+// gone before taking the next, so that no chip is programmed twice. A chip that comes
+// already holding the target is said to be so and left as it is (unless --reprogram).
+// Ends after --count chips, at Ctrl-C, SIGTERM or SIGHUP (the chip being programmed
+// then stops at its next wait, and counts as failed), at a record that can't be kept,
+// or at a port error that waiting won't mend (no access, held by another program).
 class ProductionLine final
 {
 public:
@@ -30,6 +32,11 @@ public:
     static constexpr int SystemPollMs = 200;
     // Between two identity requests to a chip that still answers.
     static constexpr int GonePollMs = 100;
+    // A chip is gone once this many identity requests in a row went unanswered (or
+    // found no device) over at least GoneMs: one reply lost on the line is not a chip
+    // taken away, and taking it for one would program the same chip again.
+    static constexpr int GoneMisses = 3;
+    static constexpr int GoneMs = 300;
     // Between two scans while no chip has been found at all (no --com/--speed).
     static constexpr int ScanAgainMs = 1000;
 
@@ -60,6 +67,9 @@ private:
     Answer ask();
     void pause(bool absent);
     void handle(const Arrival &arrival);
+    bool recordCanBeKept();
+    bool alreadyProgrammed(const Arrival &arrival);
+    void noteMadeAgain(bool madeAgain);
     QJsonObject record(const Arrival &arrival, const ProgramRun &run, const std::optional<ToolError> &error,
                        qint64 durationMs, const QString &time) const;
     int end();

@@ -51,7 +51,7 @@ QString identityHeld(const QString &name)
     return Exchanges::mechanismIdentity(bytes);
 }
 
-std::variant<QString, ToolError> wordFromDatabase(const ToolOptions &o)
+std::variant<QString, ToolError> wordFromDatabase(const ToolOptions &o, Console &console)
 {
     MechanismList list;
     const DatabaseReadResult read = ReadDatabaseFile(o.database, list);
@@ -63,6 +63,12 @@ std::variant<QString, ToolError> wordFromDatabase(const ToolOptions &o)
     if (row < 0) {
         return ToolError{FileError, u"%1: no entry named \"%2\" (names match exactly; qv12-cdb list "
                                     "%1 shows them)"_s.arg(o.database, escapeControls(o.entry))};
+    }
+    // A name is stored in ISO 8859-1, 16 characters at most, without trailing spaces: one
+    // typed otherwise finds the entry it is stored as, and the user is told which.
+    if (list.at(row).name != o.entry) {
+        console.note(u"%1: took the entry \"%2\" for the name given, \"%3\""_s
+                         .arg(o.database, escapeControls(list.at(row).name), escapeControls(o.entry)));
     }
     const QString word = list.at(row).word;
     if (const auto problem = wordProblem(word)) {
@@ -82,7 +88,7 @@ std::variant<ProgrammingTarget, ToolError> resolveTarget(const ToolOptions &o, C
             return ToolError{UsageError, *problem};
         target.word = *o.word;
     } else if (!o.database.isEmpty()) {
-        auto fromFile = wordFromDatabase(o);
+        auto fromFile = wordFromDatabase(o, console);
         if (auto *error = std::get_if<ToolError>(&fromFile))
             return *error;
         target.word = std::get<QString>(fromFile);
@@ -92,6 +98,10 @@ std::variant<ProgrammingTarget, ToolError> resolveTarget(const ToolOptions &o, C
     if (target.word)
         target.input.fields = DecodeConfig(*target.word).values;
 
+    if (o.identity && Exchanges::hasControlCharacters(*o.identity)) {
+        return ToolError{UsageError, u"--identity \"%1\": an identity is printable text, without control "
+                                     "characters"_s.arg(escapeControls(*o.identity))};
+    }
     if (o.identity) {
         target.input.userIdentity = true;
         target.input.name = *o.identity;

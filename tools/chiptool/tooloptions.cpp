@@ -42,7 +42,7 @@ const QHash<QString, CommandInfo> &commands()
         {u"reset"_s, {Command::Reset, LineOptions}},
         {u"report"_s, {Command::Report, LineOptions}},
         {u"line"_s, {Command::Line, LineOptions + QStringList{u"db"_s, u"entry"_s, u"identity"_s,
-                     u"auto-identity"_s, u"polarity-mismatch"_s, u"audit"_s, u"count"_s}}},
+                     u"auto-identity"_s, u"polarity-mismatch"_s, u"audit"_s, u"count"_s, u"reprogram"_s}}},
     };
     return table;
 }
@@ -51,6 +51,7 @@ ParsedCommandLine refuse(const QString &problem)
 {
     ParsedCommandLine result;
     result.exitCode = UsageError;
+    result.problem = problem;
     result.error = u"qv12-chip: %1\n\n"_s.arg(problem) + toolUsage();
     return result;
 }
@@ -94,9 +95,11 @@ Commands:
   sleep | wake | reset    the power commands (the chip does not answer them)
   line --db FILE --entry NAME (--identity NAME | --auto-identity)
        --audit FILE.jsonl [--count N] [--polarity-mismatch abort|continue]
+       [--reprogram]
                           production: wait for a chip, program and verify it,
-                          append an audit line, wait until it is taken away;
-                          again until Ctrl-C (or N chips)
+                          append its audit record, wait until it is taken away;
+                          again until Ctrl-C (or N chips); a chip that already
+                          holds the entry is left as it is (--reprogram: not)
   report FILE             a support report: versions, system, the COM numbers
                           with their adapters, the chip found and its identity,
                           and every byte that went over the line
@@ -113,7 +116,8 @@ Options:
   --handshake xon|dtr     with --com and --speed: the chip's handshake, so that it
                           is not asked for it
   --json                  one JSON object per result on stdout
-  --log FILE              every byte both ways, with time, COM number and speed
+  --log FILE              every byte both ways, with time, COM number and speed,
+                          appended to FILE
   -q, --quiet             no progress and no notes on stderr; errors only
   -h, --help              this text
   --version               the program's revision
@@ -125,7 +129,9 @@ file error; 130 interrupted. The manual page qv12-chip(1) has the details.
     return usage;
 }
 
-ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
+namespace {
+
+ParsedCommandLine parseArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -150,6 +156,7 @@ ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
         {u"polarity-mismatch"_s, QString(), u"WHAT"_s},
         {u"audit"_s, QString(), u"FILE"_s},
         {u"count"_s, QString(), u"N"_s},
+        {u"reprogram"_s, QString()},
     };
     parser.addOptions(options);
     if (!parser.parse(arguments))
@@ -296,7 +303,30 @@ ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
         if (!ok || o.count < 1)
             return refuse(u"--count wants a number of chips from 1, not \"%1\""_s.arg(parser.value(u"count"_s)));
     }
+    o.reprogram = parser.isSet(u"reprogram"_s);
 
     parsed.run = true;
+    return parsed;
+}
+
+} // namespace
+
+ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
+{
+    ParsedCommandLine parsed = parseArguments(arguments);
+    if (parsed.run || parsed.exitCode != UsageError)
+        return parsed;
+    // A script that asked for JSON gets its one object also for a command line that
+    // could not be read: the first word that names a command, if any, is the command.
+    const QStringList given = arguments.mid(1);
+    const qsizetype end = given.indexOf(u"--"_s);
+    const QStringList options = end < 0 ? given : given.first(end);
+    parsed.json = options.contains(u"--json"_s) || options.contains(u"-json"_s);
+    for (const QString &word : given) {
+        if (commands().contains(word)) {
+            parsed.commandName = word;
+            break;
+        }
+    }
     return parsed;
 }

@@ -41,6 +41,7 @@ struct ToolOptions
 
     QString auditFile;
     int count = 0;  // line: stop after this many chips; 0 runs until Ctrl-C
+    bool reprogram = false;  // line: program a chip that already holds the target too
 
     QString reportFile;  // report FILE
 };
@@ -54,6 +55,11 @@ struct ParsedCommandLine
     int exitCode = 0;
     QString output;  // for stdout
     QString error;   // for stderr
+    // A usage error: what is wrong in one line, and, when --json was asked for, the
+    // command it was for (empty when none was recognised) for the JSON object.
+    QString problem;
+    bool json = false;
+    QString commandName;
 };
 
 // arguments[0] is the program's name.

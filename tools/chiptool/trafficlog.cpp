@@ -2,14 +2,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/chiptool/trafficlog.h"
 
+#include "files/regularfile.h"
 #include "serial/traffictext.h"
 
-#include <QFile>
+#include <QLocale>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 TrafficLog::TrafficLog(TrafficRecord &record, QObject *parent)
     : QObject(parent), m_record(record)
@@ -18,21 +21,37 @@ TrafficLog::TrafficLog(TrafficRecord &record, QObject *parent)
 
 TrafficLog::~TrafficLog()
 {
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
+        write(passedOver());
         ::close(m_fd);
+    }
 }
 
 bool TrafficLog::open(const QString &path, QString *error)
 {
-    m_fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (m_fd < 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+    // Appended to, never emptied: a log given by mistake the name of another file loses
+    // nothing of it.
+    const RegularFile::Opened opened = RegularFile::open(path, O_WRONLY | O_APPEND | O_CREAT);
+    if (opened.fd < 0) {
+        *error = opened.error;
         return false;
     }
+    m_fd = opened.fd;
     m_path = path;
     m_next = m_record.nextSequence();
     connect(&m_record, &TrafficRecord::changed, this, &TrafficLog::writeNew);
     return true;
+}
+
+QString TrafficLog::passedOver()
+{
+    if (m_passedOver == 0)
+        return {};
+    // At the time, COM number and speed of the last of them.
+    const QString line = TrafficText::head(m_lastPassedOver, m_record.originNs())
+        + u"<- ... %1 more bytes\n"_s.arg(QLocale(QLocale::English).toString(m_passedOver));
+    m_passedOver = 0;
+    return line;
 }
 
 void TrafficLog::writeNew()
@@ -41,9 +60,34 @@ void TrafficLog::writeNew()
         return;
     const QList<TrafficEvent> events = m_record.eventsSince(m_next);
     m_next = m_record.nextSequence();
-    if (events.isEmpty())
+    QString text;
+    for (const TrafficEvent &event : events) {
+        if (event.kind == TrafficEvent::Kind::Received) {
+            const qint64 room = qMax<qint64>(0, FloodLimitBytes - m_receivedInRun);
+            m_receivedInRun += event.bytes.size();
+            TrafficEvent logged = event;
+            if (room < event.bytes.size()) {
+                logged.bytes.truncate(room);
+                m_passedOver += event.bytes.size() - room;
+                m_lastPassedOver = event;
+            }
+            if (!logged.bytes.isEmpty())
+                text += TrafficText::format({logged}, m_record.originNs());
+            continue;
+        }
+        text += passedOver();
+        if (event.kind == TrafficEvent::Kind::Sent)
+            m_receivedInRun = 0;
+        text += TrafficText::format({event}, m_record.originNs());
+    }
+    write(text);
+}
+
+void TrafficLog::write(const QString &text)
+{
+    if (m_fd < 0 || text.isEmpty())
         return;
-    const QByteArray bytes = TrafficText::format(events, m_record.originNs()).toUtf8();
+    const QByteArray bytes = text.toUtf8();
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
