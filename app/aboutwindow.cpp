@@ -12,27 +12,21 @@
 
 using namespace Qt::StringLiterals;
 
-#ifndef QV12_WEB_ADDRESS
-#define QV12_WEB_ADDRESS "https://www.example.org/qv12"
-#endif
-#ifndef QV12_SUPPORT_ADDRESS
-#define QV12_SUPPORT_ADDRESS "support@example.org"
-#endif
-
 namespace {
 const QSize PictureSize(360, 180);
 }
 
-AboutWindow::AboutWindow(std::shared_ptr<UrlOpener> opener, QWidget *parent)
+AboutWindow::AboutWindow(std::shared_ptr<UrlOpener> opener, const AboutLinks &links, QWidget *parent)
     : QWidget(parent)
     , m_ui(new Ui::AboutWindow)
     , m_opener(std::move(opener))
+    , m_links(links)
 {
     m_ui->setupUi(this);
     setWindowFlag(Qt::Window);
 
-    m_ui->Label4->setText(webAddress());
-    m_ui->Label5->setText(supportAddress());
+    m_ui->Label4->setText(m_links.web.text);
+    m_ui->Label5->setText(m_links.support.text);
     makeLink(m_ui->Label4);
     makeLink(m_ui->Label5);
 
@@ -50,16 +44,6 @@ AboutWindow::AboutWindow(std::shared_ptr<UrlOpener> opener, QWidget *parent)
 AboutWindow::~AboutWindow()
 {
     delete m_ui;
-}
-
-QString AboutWindow::webAddress()
-{
-    return QString::fromUtf8(QV12_WEB_ADDRESS);
-}
-
-QString AboutWindow::supportAddress()
-{
-    return QString::fromUtf8(QV12_SUPPORT_ADDRESS);
 }
 
 void AboutWindow::Form_Load()
@@ -106,10 +90,10 @@ bool AboutWindow::eventFilter(QObject *watched, QEvent *event)
 
 void AboutWindow::Label4_Click()
 {
-    m_opener->open(QUrl(webAddress()));
+    m_opener->open(m_links.web.url);
 }
 
 void AboutWindow::Label5_Click()
 {
-    m_opener->open(QUrl(u"mailto:"_s + supportAddress()));
+    m_opener->open(m_links.support.url);
 }

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/aboutlinks.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -13,19 +15,16 @@ class AboutWindow;
 }
 
 // The About window "Form6": the program's title and revision, a link to the web site
-// and one that starts a mail message to the support address, and a picture. Modeless;
-// whoever opens it keeps at most one (see HelpMenuWindows).
+// and one that starts a mail message to the support address (or, in a build without
+// them, to the manual: see AboutLinks), and a picture. Modeless; whoever opens it keeps
+// at most one (see HelpMenuWindows).
 class AboutWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit AboutWindow(std::shared_ptr<UrlOpener> opener, QWidget *parent = nullptr);
+    AboutWindow(std::shared_ptr<UrlOpener> opener, const AboutLinks &links, QWidget *parent = nullptr);
     ~AboutWindow() override;
-
-    // The addresses the build was configured with.
-    static QString webAddress();
-    static QString supportAddress();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -40,4 +39,5 @@ private:
 
     Ui::AboutWindow *m_ui;
     std::shared_ptr<UrlOpener> m_opener;
+    AboutLinks m_links;
 };

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appcontext.h"
 
+#include "app/commandline.h"
+
 #include <QDir>
 
 AppContext::AppContext(Prompter &prompter)
@@ -22,4 +24,13 @@ void AppContext::refreshPorts()
 {
     if (m_usesSystemPorts)
         m_ports.refresh();
+}
+
+void AppContext::takePorts(const CommandLine &commandLine, const QString &simulatedDevice)
+{
+    for (const PortAssignment &assignment : commandLine.ports)
+        m_ports.assign(assignment.port, assignment.device);
+    if (!simulatedDevice.isEmpty())
+        m_ports.assign(1, simulatedDevice);
+    m_usesSystemPorts = commandLine.systemPorts;
 }

@@ -13,6 +13,7 @@
 #include <memory>
 
 class Prompter;
+struct CommandLine;
 
 // What the parts of the program share for the whole run: the way to talk to the user,
 // the serial ports, the chip worker whose thread owns the link over them, the record of
@@ -47,6 +48,10 @@ public:
     void setUsesSystemPorts(bool uses) { m_usesSystemPorts = uses; }
     // Takes in the system's serial ports now, when they are used.
     void refreshPorts();
+    // The ports the command line asks for: its --port devices, simulatedDevice (the
+    // --simulate chip's, when there is one) on COM1, and the system's ports only when
+    // it wants them.
+    void takePorts(const CommandLine &commandLine, const QString &simulatedDevice);
 
 private:
     Prompter &m_prompter;

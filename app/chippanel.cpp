@@ -341,7 +341,7 @@ void ChipPanel::Wakeup_Click()
                 endAction();
                 return;
             }
-            m_action.addFailures(woken ? woken->unreached : woken.error().failures);
+            m_action.addFailures(woken ? woken->failures : woken.error().failures);
             m_ui.Wakeup->setEnabled(wasEnabled);
             endAction();
         });

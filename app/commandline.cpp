@@ -33,7 +33,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         u"Puts DEVICE on COM N (N from 1 to 6), e.g. --port 2=/dev/ttyUSB0. May be repeated."_s,
         u"N=DEVICE"_s);
     const QCommandLineOption simulateOption(
-        u"simulate"_s, u"Starts a simulated chip inside the program and puts it on COM1."_s);
+        u"simulate"_s, u"Starts a simulated chip inside the program and puts it on COM1; the "
+                       "system's serial ports are left alone (--port still adds a device)."_s);
     parser.addOption(portOption);
     parser.addOption(simulateOption);
 
@@ -77,6 +78,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
                       program);
 
     result.simulate = parser.isSet(simulateOption);
+    result.systemPorts = !result.simulate;
     QList<int> taken;
     if (result.simulate)
         taken.append(1);

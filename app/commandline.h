@@ -21,6 +21,9 @@ struct CommandLine
 
     QList<PortAssignment> ports;  // --port N=DEVICE, in the order given
     bool simulate = false;        // --simulate: a simulated chip on COM1
+    // The system's serial ports take the free COM numbers; not with --simulate, which
+    // asks for no hardware beyond the devices given with --port.
+    bool systemPorts = true;
 };
 
 inline constexpr int CommandLineUsageError = 2;

@@ -39,10 +39,10 @@ HelpWindow *HelpMenuWindows::helpWindow() const
     return m_help;
 }
 
-void HelpMenuWindows::showAbout()
+void HelpMenuWindows::showAbout(const QString &startDirectory)
 {
     if (!m_about) {
-        m_about = new AboutWindow(m_opener);
+        m_about = new AboutWindow(m_opener, AboutLinks::ofBuild(helpIndexPath(startDirectory, m_executableDirectory)));
         m_about->setAttribute(Qt::WA_DeleteOnClose);
     }
     bringForward(m_about);

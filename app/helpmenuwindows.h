@@ -26,8 +26,9 @@ public:
     explicit HelpMenuWindows(std::shared_ptr<UrlOpener> opener, QObject *parent = nullptr);
     ~HelpMenuWindows() override;
 
-    // "About": shows the About window, creating it on first use.
-    void showAbout();
+    // "About": shows the About window, creating it on first use; without the maker's
+    // addresses its links go to the manual found for startDirectory.
+    void showAbout(const QString &startDirectory);
     // "Contents": shows the help window, creating it on first use, and loads the index
     // page found for startDirectory (which ends in a separator).
     void showHelp(const QString &startDirectory);

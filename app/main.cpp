@@ -43,8 +43,6 @@ int main(int argc, char *argv[])
     std::unique_ptr<SimulatedChip> simulatedChip;
     DialogPrompter prompter;
     AppContext context(prompter);
-    for (const PortAssignment &assignment : commandLine.ports)
-        context.ports().assign(assignment.port, assignment.device);
     if (commandLine.simulate) {
         simulatedChip = std::make_unique<SimulatedChip>();
         if (!simulatedChip->isValid()) {
@@ -52,8 +50,8 @@ int main(int argc, char *argv[])
                          qPrintable(simulatedChip->errorString()));
             return 1;
         }
-        context.ports().assign(1, simulatedChip->devicePath());
     }
+    context.takePorts(commandLine, simulatedChip ? simulatedChip->devicePath() : QString());
 
     std::unique_ptr<MainWindow> window;
     SplashScreen *splash = new SplashScreen([&] {

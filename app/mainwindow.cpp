@@ -177,7 +177,7 @@ void MainWindow::Helphelp_Click()
 
 void MainWindow::About_Click()
 {
-    m_helpMenuWindows->showAbout();
+    m_helpMenuWindows->showAbout(m_context.StartDirectory());
 }
 
 TrafficWindow *MainWindow::trafficWindow() const

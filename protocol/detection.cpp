@@ -25,19 +25,37 @@ QList<int> everyPort()
     return ports;
 }
 
-void WakeupPrinter(SerialLink &link, const QList<int> &ports)
+WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
 {
+    WakeupResult result;
     const QString speed = QLatin1String(WakeSpeed);
+    const PortMap &map = link.ports();
     for (const int port : ports) {
-        if (!link.PortExists(port))
+        if (link.isCancelled())
+            break;
+        if (!link.PortExists(port)) {
+            // A device someone named that isn't there; the system's vanished ports have
+            // no device left to name.
+            if (map.isPinned(port))
+                result.unreached.append(LinkFailure{LinkFailure::Kind::NoDevice, port, map.device(port), {}, {}});
             continue;
-        if (!link.openDirect(port, speed, NoHandshake))
-            continue;  // recorded by the link; the caller words it
+        }
+        if (!link.openDirect(port, speed, NoHandshake)) {
+            if (const std::optional<LinkFailure> failure = link.lastFailure())
+                result.unreached.append(*failure);
+            continue;
+        }
         link.discardInput();
         link.SendText(Commands::WakeByte());
         link.ClosePort();
+        // A device that went away before the byte was out took it with it.
+        if (const std::optional<LinkFailure> failure = link.lastFailure())
+            result.unreached.append(*failure);
+        else if (!link.isCancelled())
+            result.reached.append(port);
     }
     link.WaitMs(WakeSettleMs);
+    return result;
 }
 
 int handshakeIndexFor(std::optional<quint8> serialSetting, const QString &speed)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "protocol/chipjob.h"
+#include "serial/linkfailure.h"
 
 #include <QByteArray>
 #include <QList>
@@ -28,10 +29,21 @@ inline constexpr int AutodetectHandshakeIndex = 1;  // "DSR/DTR Mode" for the id
 // COM1 to COM6.
 QList<int> everyPort();
 
-// One NUL byte at 57600 bauds without handshake to each of ports that exists, in
-// ascending order, each opened just for it and closed again, then a pause of 1000 ms for
-// the chip to wake. A port that can't be opened is passed over (the link records why).
-void WakeupPrinter(SerialLink &link, const QList<int> &ports = everyPort());
+// Where the wake-up byte went: a chip that sleeps answers nothing, so the ports it was
+// sent to are all a caller can know, and a port that could not be opened must not pass
+// for one that was woken.
+struct WakeupResult
+{
+    QList<int> reached;             // the byte was sent on these, ascending
+    QList<LinkFailure> unreached;   // these could not be opened, or their given device is missing
+    bool reachedAny() const { return !reached.isEmpty(); }
+};
+
+// One NUL byte at 57600 bauds without handshake to each of ports that exists (every COM
+// number by default), each opened just for it and closed again, then a pause of 1000 ms
+// for the chip to wake. A port given a device (PortMap::assign) that is not there counts
+// as unreached.
+WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports = everyPort());
 
 struct PortResult
 {

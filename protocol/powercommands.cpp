@@ -35,15 +35,19 @@ JobResult<void> reset(SerialLink &link, const ConnectionSettings &chip)
 JobResult<WakeUp> wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener,
                          const QList<int> &ports)
 {
-    Detection::WakeupPrinter(link, ports);
+    WakeUp woken;
+    woken.ports = Detection::WakeupPrinter(link, ports);
     if (link.isCancelled())
         return Failure(ChipJob::stopped(link));
-    WakeUp woken{link.failures()};
     listener.woken();
-    if (!chip)
-        return woken;
-    if (const JobResult<void> cancelSent = onChipPort(link, *chip, Exchanges::cancel); !cancelSent)
-        return Failure(cancelSent.error());
+    if (chip) {
+        if (const JobResult<void> cancelSent = onChipPort(link, *chip, Exchanges::cancel); !cancelSent) {
+            if (cancelSent.error().cancelled())
+                return Failure(cancelSent.error());
+            woken.chipPortFailed = cancelSent.error();
+        }
+    }
+    woken.failures = link.failures();
     return woken;
 }
 

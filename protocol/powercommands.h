@@ -16,13 +16,14 @@ JobResult<void> reset(SerialLink &link, const ConnectionSettings &chip);
 
 struct WakeUp
 {
-    // The ports the wake-up byte could not be sent to, each with why.
-    QList<LinkFailure> unreached;
+    Detection::WakeupResult ports;           // where the wake-up byte went, and where not
+    std::optional<JobError> chipPortFailed;  // the CAN to the chip's port could not go: why
+    QList<LinkFailure> failures;             // what the link could not do in the whole job
 };
 
 // The wake-up byte on each of ports that exists and a second's pause
-// (Detection::WakeupPrinter), then, when chip is given, CAN on its port. Only the chip's
-// own port failing fails the job.
+// (Detection::WakeupPrinter), then, when chip is given, CAN on its port. Fails only when
+// cancelled: the ports it could not reach, the chip's included, are in its result.
 JobResult<WakeUp> wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener,
                          const QList<int> &ports = Detection::everyPort());
 

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: QV12 Configurator contributors
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the Debian package in build/ (cpack -G DEB), installs it into a fresh Debian 12
-# root made with debootstrap (or, with --here, on this machine), starts the programs
-# there headless, and lists what the package installed. Needs root: it installs
-# packages, and mounts /proc and the X socket directory into the fresh root.
+# Builds the Debian package (cpack -G DEB), installs it into a fresh Debian 12 root made
+# with debootstrap (or, with --here, on this machine), starts the programs there
+# headless, and lists what the package installed. Needs root: it installs packages, and
+# mounts /proc and the X socket directory into the fresh root.
 #
-#   scripts/check-package.sh            # fresh root under build-check-package/
+#   scripts/check-package.sh            # in a fresh Debian 12 root
 #   scripts/check-package.sh --here     # dpkg on this machine; removed again afterwards
 #
-# The base system is downloaded once and kept in build-check-package/base; every run
-# installs into a new copy of it.
+# Everything it makes (the build tree, the package, the fresh root: about 1 GB) goes into
+# one temporary folder outside the clone, under $TMPDIR or /var/tmp, so that root leaves
+# no files in the clone. The folder is removed at the end, also on Ctrl-C; when the check
+# fails it is kept for a look, and its path printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,41 +33,42 @@ qv12_ensure_packages "${QV12_BUILD_PACKAGES[@]}" "${QV12_PACKAGE_PACKAGES[@]}"
 step() { printf '\n== %s\n' "$*"; }
 fail() { echo "check-package.sh: $*" >&2; exit 1; }
 
-step "Building and packaging"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel "$(nproc)" >/dev/null
-rm -f build/qv12-configurator_*.deb
-(cd build && cpack -G DEB >/dev/null)
-deb=$(ls build/qv12-configurator_*.deb)
-echo "$deb ($(stat -c %s "$deb") bytes)"
-dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends Installed-Size
-
-# Beside build/ rather than in it: a normal user takes build/ back after a run as root,
-# and a Debian root must stay root's.
-work=$PWD/build-check-package
-mkdir -p "$work"
+work=$(mktemp -d "${TMPDIR:-/var/tmp}/qv12-check-package.XXXXXX")
 display=:97
 xvfb_pid=
 root=
+passed=false
+interrupted=false
 cleanup() {
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     if [ -n "$root" ]; then
         umount "$root/tmp/.X11-unix" 2>/dev/null || true
         umount "$root/proc" 2>/dev/null || true
     fi
+    if [ "$passed" = true ] || [ "$interrupted" = true ]; then
+        # Never across a mount that failed to go: the host's /proc or /tmp/.X11-unix.
+        rm -rf --one-file-system "$work"
+    else
+        echo "check-package.sh: its files stay in $work for a look; remove them with: rm -rf $work" >&2
+    fi
 }
 trap cleanup EXIT
+trap 'interrupted=true; exit 130' INT TERM
+
+step "Building and packaging (in $work)"
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake --build "$work/build" --parallel "$(nproc)" >/dev/null
+(cd "$work/build" && cpack -G DEB >/dev/null)
+deb=$(ls "$work"/build/qv12-configurator_*.deb)
+echo "$(basename "$deb") ($(stat -c %s "$deb") bytes)"
+dpkg-deb --field "$deb" Package Version Architecture Section Maintainer Homepage Depends Recommends Installed-Size
 
 if [ "$mode" = fresh-root ]; then
-    base=$work/base
-    if [ ! -x "$base/usr/bin/apt-get" ]; then
-        step "Making a Debian 12 base system (once)"
-        rm -rf "$base"
-        debootstrap --variant=minbase bookworm "$base" http://deb.debian.org/debian >/dev/null
-    fi
     root=$work/root
-    rm -rf "$root"
-    cp -a "$base" "$root"
+    step "Making a fresh Debian 12 system (debootstrap)"
+    debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian >/dev/null
     mount -t proc proc "$root/proc"
     mkdir -p "$root/tmp/.X11-unix"
     cp "$deb" "$root/tmp/"
@@ -75,7 +78,7 @@ if [ "$mode" = fresh-root ]; then
 else
     in_target() { env HOME=/root LANG=C.UTF-8 "$@"; }
     target_tmp=/tmp
-    package=$PWD/$deb
+    package=$deb
 fi
 
 step "Installing the package ($mode), with its dependencies but no recommendations"
@@ -132,3 +135,4 @@ if [ "$mode" = here ]; then
     echo "removed"
 fi
 step "Package check passed"
+passed=true

@@ -7,6 +7,9 @@
 # Usage: scripts/fuzz.sh [seconds]    (default 600; test.sh runs 30)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/ensure-build-dir.sh
+qv12_ensure_build_dir build
+qv12_give_back_at_exit build
 
 seconds=${1:-600}
 build=build/fuzz

@@ -9,6 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/ensure-packages.sh
 qv12_ensure_packages "${QV12_BUILD_PACKAGES[@]}"
+. scripts/ensure-build-dir.sh
+qv12_ensure_build_dir build
+qv12_give_back_at_exit build help/images
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)" --target qv12-help-screenshots

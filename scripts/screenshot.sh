@@ -7,9 +7,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/ensure-packages.sh
 qv12_ensure_packages "${QV12_BUILD_PACKAGES[@]}" xvfb xauth imagemagick x11-utils
+. scripts/ensure-build-dir.sh
+qv12_ensure_build_dir build
 
 out=${1:-docs/main-window.png}
 mkdir -p "$(dirname "$out")"
+qv12_give_back_at_exit build "$out"
+log=$(mktemp -d "${TMPDIR:-/tmp}/qv12-screenshot.XXXXXX")
+remove_log() { rm -rf "$log"; }
+qv12_at_exit remove_log
+export QV12_SHOT_LOG=$log/program.log
 # Build first, so that the window is photographed and not the compiler's wait.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)" --target qv12-configurator
@@ -17,7 +24,7 @@ cmake --build build --parallel "$(nproc)" --target qv12-configurator
 export QV12_SHOT_OUT=$out
 xvfb-run --auto-servernum --server-args="-noreset -screen 0 1280x900x24" bash -c '
     set -euo pipefail
-    ./run.sh >/tmp/qv12-screenshot.log 2>&1 &
+    ./run.sh >"$QV12_SHOT_LOG" 2>&1 &
     app=$!
     trap "kill $app 2>/dev/null || true" EXIT
     # The main window replaces the smaller splash window; wait for it, 60 s at most.

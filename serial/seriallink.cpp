@@ -30,6 +30,7 @@ void SerialLink::startJob(Cancellation cancellation)
 {
     m_cancellation = std::move(cancellation);
     m_failures.clear();
+    m_lastFailure.reset();
 }
 
 bool SerialLink::cancelled()
@@ -61,6 +62,7 @@ bool SerialLink::OpenPort(int port, const QString &speed, int handshake)
 
 bool SerialLink::openDirect(int port, const QString &speed, int handshake)
 {
+    m_lastFailure.reset();
     if (cancelled())
         return false;
     ClosePort();  // new settings take hold only on a fresh open
@@ -352,6 +354,7 @@ void SerialLink::setReplyBounds(int maxBytes, int maxMs)
 void SerialLink::record(LinkFailure::Kind kind, int port, const QString &device, const QString &text,
                         std::optional<qint64> holder)
 {
+    m_lastFailure = LinkFailure{kind, port, device, text, holder};
     for (const LinkFailure &f : std::as_const(m_failures)) {
         if (f.kind == kind && f.port == port)
             return;

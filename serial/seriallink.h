@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QSerialPort;
 
@@ -88,6 +89,10 @@ public:
     // Empties the receive buffer; the bytes go into the record marked as dropped.
     void discardInput();
 
+    // What went wrong since the last open began (the open itself, or the device going
+    // away), also when that failure was on the list already; nothing when all went well.
+    std::optional<LinkFailure> lastFailure() const { return m_lastFailure; }
+
     // The ReadText bounds; the defaults are MaxReplyBytes and MaxReplyMs.
     void setReplyBounds(int maxBytes, int maxMs);
 
@@ -155,6 +160,7 @@ private:
     int m_maxReplyBytes = MaxReplyBytes;
     int m_maxReplyMs = MaxReplyMs;
     QList<LinkFailure> m_failures;
+    std::optional<LinkFailure> m_lastFailure;
     TrafficRecord m_traffic;
     std::shared_ptr<TrafficRecord> m_programTraffic;
 };

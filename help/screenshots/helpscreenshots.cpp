@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
     ok = save(window.trafficWindow(), images.filePath(u"traffic-monitor.png"_s), 700) && ok;
 
     HelpMenuWindows &windows = window.helpMenuWindows();
-    windows.showAbout();
+    windows.showAbout(start.path() + u"/"_s);
     ok = save(windows.aboutWindow(), images.filePath(u"about.png"_s), 400) && ok;
 
     // The manual being written, not an installed one.

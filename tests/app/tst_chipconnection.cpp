@@ -3,6 +3,7 @@
 #include "chiprig.h"
 
 #include "app/chippanel.h"
+#include "app/commandline.h"
 #include "app/editorpanel.h"
 #include "app/portselectiondialog.h"
 #include "serial/portmap.h"
@@ -86,6 +87,7 @@ class TestChipConnection final : public QObject
 
 private slots:
     void chipOnCom2BehindCom1();
+    void simulateLeavesSystemPortsAlone();
     void detection_data();
     void detection();
     void identificationAndPower();
@@ -229,6 +231,42 @@ void TestChipConnection::detection()
         if (sent.size() - identify == 4)
             QCOMPARE(gapError(sent[identify + from], sent[identify + to], ms, ms + 300), QString());
     }
+}
+
+// --simulate asks for no hardware: "Autodetect Chipset" wakes and scans the simulated
+// chip and the devices given with --port, never the system's serial ports (which the
+// window would otherwise number, and name in a message when it can't open them).
+void TestChipConnection::simulateLeavesSystemPortsAlone()
+{
+    ChipRig rig;
+    rig.context.setUsesSystemPorts(true);  // as the program starts
+    SimulatedChip &simulated = rig.addChip(1, 9600);
+    SimulatedChip &given = rig.addChip(3, 9600);
+    given.setSilent(true);
+    rig.context.ports().assign(1, QString());
+    rig.context.ports().assign(3, QString());
+    const CommandLine commandLine = parseCommandLine(
+        {u"qv12-configurator"_s, u"--simulate"_s, u"--port"_s, u"3="_s + given.devicePath()});
+    rig.context.takePorts(commandLine, simulated.devicePath());
+    QVERIFY(!rig.context.usesSystemPorts());
+
+    Dialog d(rig);
+    QStringList ports;
+    for (QRadioButton *port : d.dialog.findChildren<QRadioButton *>())
+        ports << port->toolTip();
+    QCOMPARE(ports, (QStringList{simulated.devicePath(), u"No serial device on COM2"_s, given.devicePath(),
+                                 u"No serial device on COM4"_s, u"No serial device on COM5"_s,
+                                 u"No serial device on COM6"_s}));
+    clickIn(&d.dialog, "Autodetect");
+    QTRY_COMPARE(d.result(), u"KT 610-ST found on COM 1 at 9600 bauds"_s);
+    QCOMPARE(rig.prompter.prompts().size(), 0);
+    QList<int> woken;
+    for (const TrafficEvent &event : rig.sent()) {
+        if (event.bytes == bytes({0}))
+            woken << event.port;
+    }
+    QCOMPARE(woken, (QList<int>{1, 3}));
+    QTRY_COMPARE(given.received().bytes(), bytes({0}));
 }
 
 // "Detect Chipset"; Sleep, Wake up and Reset; Sleep and Wake up with ChipFound false;

@@ -18,12 +18,13 @@ private slots:
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<int>("exitCode");  // -1: the program runs
-        // When it runs, the ports and "simulate" taken in; otherwise how the output
-        // begins, or the error.
+        // When it runs, the ports, "simulate" and "system ports" (when the system's ports
+        // take the free numbers) taken in; otherwise how the output begins, or the error.
         QTest::addColumn<QString>("expected");
         QTest::newRow("ports, both forms") << u"--port=1=/dev/ttyS0 --port 6=/dev/pts/7"_s << -1
-                                           << u"1=/dev/ttyS0 6=/dev/pts/7"_s;
+                                           << u"1=/dev/ttyS0 6=/dev/pts/7 system ports"_s;
         QTest::newRow("simulate, a port") << u"--simulate --port 3=/dev/ttyS3"_s << -1 << u"3=/dev/ttyS3 simulate"_s;
+        QTest::newRow("nothing") << QString() << -1 << u"system ports"_s;
         QTest::newRow("Qt's own options") << u"-platform offscreen --simulate -style Fusion"_s << -1 << u"simulate"_s;
         QTest::newRow("version") << u"--version"_s << 0 << u"qv12-configurator 2.4\n"_s;
         QTest::newRow("help") << u"--help"_s << 0 << u"Usage: qv12-configurator [options]\n"_s;
@@ -50,6 +51,8 @@ private slots:
                 taken.append(u"%1=%2"_s.arg(assignment.port).arg(assignment.device));
             if (result.simulate)
                 taken.append(u"simulate"_s);
+            if (result.systemPorts)
+                taken.append(u"system ports"_s);
             QCOMPARE(taken.join(u' '), expected);
             QVERIFY(result.action == CommandLine::Action::Run && result.output.isEmpty() && result.error.isEmpty());
             return;

@@ -119,19 +119,23 @@ private slots:
         QCOMPARE(label("Label")->text(), u"QV12 Configurator    Rev: 2.4"_s);
         // A null picture means the SVG image plug-in is missing.
         QVERIFY(!label("Image1")->pixmap().isNull());
-        // Each link shows the address the build was configured with and opens it; a right
-        // click or a click on a caption opens nothing.
+        // Each link shows the address the build was configured with and opens it, or,
+        // without one, the manual the help window shows; a right click or a click on a
+        // caption opens nothing.
         const QString web = QStringLiteral(QV12_EXPECTED_WEB_ADDRESS);
         const QString support = QStringLiteral(QV12_EXPECTED_SUPPORT_ADDRESS);
-        QCOMPARE(label("Label4")->text(), web);
-        QCOMPARE(label("Label5")->text(), support);
+        const QString manual = test.window().context().StartDirectory() + u"Help/"_s;
+        QCOMPARE(label("Label4")->text(), web.isEmpty() ? u"The user manual"_s : web);
+        QCOMPARE(label("Label5")->text(), support.isEmpty() ? u"Sending a support report"_s : support);
         QTest::mouseClick(label("Label4"), Qt::RightButton);
         QTest::mouseClick(label("Label2"), Qt::LeftButton);
         QTest::mouseClick(label("Label4"), Qt::LeftButton);
         QTest::mouseClick(label("Label5"), Qt::LeftButton);
         QCOMPARE(opener->opened, (QList<QUrl>{QUrl(u"https://example.net/qv12"_s),
-                                              QUrl(u"mailto:help@example.net"_s), QUrl(web),
-                                              QUrl(u"mailto:"_s + support)}));
+                                              QUrl(u"mailto:help@example.net"_s),
+                                              web.isEmpty() ? QUrl(u"file://"_s + manual + u"index.html"_s) : QUrl(web),
+                                              support.isEmpty() ? QUrl(u"file://"_s + manual + u"traffic.html#report"_s)
+                                                                : QUrl(u"mailto:"_s + support)}));
 
         // Closing the main window closes the help window; the About window is a window of
         // its own and keeps the program running until it is closed too.
@@ -139,6 +143,38 @@ private slots:
         QTRY_VERIFY(help.isNull());
         QVERIFY(about->isVisible() && !about->windowHandle()->transientParent());
         delete about;
+    }
+
+    // The two rows with and without the maker's addresses: never a made-up address, and
+    // without one a page that is there.
+    void aboutLinks_data()
+    {
+        QTest::addColumn<QString>("web");
+        QTest::addColumn<QString>("support");
+        QTest::addColumn<QStringList>("expected");  // web text and URL, support text and URL
+        const QString manual = u"/usr/share/qv12-configurator/Help/index.html"_s;
+        QTest::newRow("none") << QString() << QString()
+                              << QStringList{u"The user manual"_s, u"file://"_s + manual, u"Sending a support report"_s,
+                                             u"file:///usr/share/qv12-configurator/Help/traffic.html#report"_s};
+        QTest::newRow("both") << u"https://qv12.invalid/"_s << u"help@qv12.invalid"_s
+                              << QStringList{u"https://qv12.invalid/"_s, u"https://qv12.invalid/"_s,
+                                             u"help@qv12.invalid"_s, u"mailto:help@qv12.invalid"_s};
+        QTest::newRow("a web site only") << u"https://qv12.invalid/"_s << QString()
+                                         << QStringList{u"https://qv12.invalid/"_s, u"https://qv12.invalid/"_s,
+                                                        u"Sending a support report"_s,
+                                                        u"file:///usr/share/qv12-configurator/Help/traffic.html#report"_s};
+    }
+
+    void aboutLinks()
+    {
+        QFETCH(QString, web);
+        QFETCH(QString, support);
+        QFETCH(QStringList, expected);
+        const AboutLinks links =
+            AboutLinks::make(web, support, u"/usr/share/qv12-configurator/Help/index.html"_s);
+        QCOMPARE((QStringList{links.web.text, links.web.url.toString(), links.support.text,
+                              links.support.url.toString()}),
+                 expected);
     }
 
     void exitClosesBoth()

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -73,6 +74,29 @@ private slots:
         QCOMPARE(field(u"Maintainer"_s), u"QV12 Configurator maintainers <" QV12_SUPPORT_ADDRESS ">\n"_s);
     }
 
+    // The addresses the build was given, and where it was given none, none at all: no
+    // homepage, and the maintainer with an empty address rather than a made-up one.
+    void addresses()
+    {
+        const QString web = QStringLiteral(QV12_WEB_ADDRESS);
+        const auto [exitCode, control] = runCommand({u"dpkg-deb"_s, u"--field"_s, m_deb});
+        QCOMPARE(exitCode, 0);
+        QCOMPARE(control.contains(u"\nHomepage: "_s + web + u'\n'), !web.isEmpty());
+        QCOMPARE(control.contains(u"\nHomepage:"_s), !web.isEmpty());
+        const QString copyright = QString::fromUtf8(readFile(m_root.filePath(docDir + u"copyright"_s)));
+        QFile metainfo(m_root.filePath(u"usr/share/metainfo/" QV12_APPSTREAM_ID ".metainfo.xml"_s));
+        QVERIFY(metainfo.open(QIODevice::ReadOnly));
+        const QString appstream = QString::fromUtf8(metainfo.readAll());
+        const QRegularExpression placeholder(u"example\\.(org|com|net)"_s);
+        // The AppStream id is a name, not an address; its text is taken out first.
+        for (const QString &text : {control, copyright, QString(appstream).remove(QStringLiteral(QV12_APPSTREAM_ID))})
+            QVERIFY2(!placeholder.match(text).hasMatch(), qPrintable(text));
+        QCOMPARE(appstream.contains(u"<url type=\"homepage\">"_s), !web.isEmpty());
+        // Lintian is told why the maintainer has no address, and only then.
+        QCOMPARE(QFile::exists(m_root.filePath(u"usr/share/lintian/overrides/qv12-configurator"_s)),
+                 QStringLiteral(QV12_SUPPORT_ADDRESS).isEmpty());
+    }
+
     // The licence in Debian's machine-readable form; the source tree's LICENSE is the
     // whole text it points to.
     void copyright()
@@ -83,8 +107,8 @@ private slots:
         QCOMPARE(paragraphs[0],
                  u"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
                  "Upstream-Name: QV12 Configurator\n"
-                 "Upstream-Contact: QV12 Configurator maintainers <" QV12_SUPPORT_ADDRESS ">\n"
-                 "Source: " QV12_WEB_ADDRESS ""_s);
+                 "Upstream-Contact: QV12 Configurator maintainers <" QV12_SUPPORT_ADDRESS ">"_s
+                     + (QStringLiteral(QV12_WEB_ADDRESS).isEmpty() ? QString() : u"\nSource: " QV12_WEB_ADDRESS ""_s));
         QVERIFY2(paragraphs[1].startsWith(u"Files: *\n"
                                           "Copyright: 2026 QV12 Configurator contributors\n"
                                           "License: GPL-3+\n"

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The bytes of the commands, what replies mean, and the queries against a simulated chip.
 #include "protocol/commands.h"
+#include "protocol/detection.h"
 #include "protocol/exchanges.h"
 #include "protocol/powercommands.h"
 #include "protocol/queries.h"
@@ -12,6 +13,8 @@
 #include "tests/common/traffic.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -36,6 +39,7 @@ private slots:
     void getString_data();
     void getString();
     void powerCommands();
+    void wakeUpReach();
     void lateAnswerAnswersNothing_data();
     void lateAnswerAnswersNothing();
 };
@@ -196,7 +200,10 @@ void TestProtocol::powerCommands()
     }
     QVERIFY2(shortest >= 10 && shortest < 300, qPrintable(QString::number(shortest)));
     JobListener quiet;
-    QVERIFY(PowerCommands::wakeUp(link, &connection, quiet).hasValue());
+    const JobResult<PowerCommands::WakeUp> woken = PowerCommands::wakeUp(link, &connection, quiet);
+    QVERIFY(woken && !woken->chipPortFailed);
+    QCOMPARE(woken->ports.reached, QList<int>{1});
+    QVERIFY(woken->ports.unreached.isEmpty());
     QVERIFY(PowerCommands::reset(link, connection).hasValue());
     const QList<TrafficEvent> sent = sentEvents(link.traffic());
     QCOMPARE(gapError(sent.at(sent.size() - 3), sent.at(sent.size() - 2), 1000, 1600), QString());
@@ -207,6 +214,53 @@ void TestProtocol::powerCommands()
     const JobResult<void> failed = PowerCommands::reset(link, connection);
     QVERIFY(!failed && failed.error().kind == JobError::Kind::PortFailed);
     QCOMPARE(failed.error().failures.size(), 1);
+}
+
+// The wake-up says where its byte went: a chip's port, not a file that is no serial
+// device (root can't open it either), not a device that was named but isn't there; the
+// failures stay on the link for the window's one message.
+void TestProtocol::wakeUpReach()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString plainFile = dir.filePath(u"not-a-tty"_s);
+    QFile file(plainFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString missing = dir.filePath(u"unplugged"_s);
+
+    SimulatedChip first;
+    SimulatedChip last;
+    PortMap ports;
+    ports.assign(1, first.devicePath());
+    ports.assign(2, plainFile);
+    ports.assign(4, missing);
+    ports.assign(6, last.devicePath());
+    SerialLink link(ports);
+    const Detection::WakeupResult woken = Detection::WakeupPrinter(link);
+    QCOMPARE(woken.reached, (QList<int>{1, 6}));
+    QVERIFY(woken.reachedAny());
+    QCOMPARE(woken.unreached.size(), 2);
+    QCOMPARE(woken.unreached.at(0).port, 2);
+    QCOMPARE(woken.unreached.at(0).device, plainFile);
+    QCOMPARE(woken.unreached.at(0).kind, LinkFailure::Kind::Other);
+    QVERIFY(!woken.unreached.at(0).systemText.isEmpty());
+    QCOMPARE(woken.unreached.at(1).port, 4);
+    QCOMPARE(woken.unreached.at(1).device, missing);
+    QCOMPARE(woken.unreached.at(1).kind, LinkFailure::Kind::NoDevice);
+    QCOMPARE(link.failures().size(), 1);  // the open that failed; the missing device was not tried
+    QTRY_COMPARE(first.received().bytes(), bytes({0}));
+    QTRY_COMPARE(last.received().bytes(), bytes({0}));
+
+    // None reached; a failure already on the link's list is named again.
+    ports.assign(1, QString());
+    ports.assign(6, QString());
+    link.setPorts(ports);
+    link.openDirect(2, u"9600"_s, 0);
+    const Detection::WakeupResult none = Detection::WakeupPrinter(link);
+    QVERIFY(!none.reachedAny());
+    QCOMPARE(none.unreached.size(), 2);
+    QCOMPARE(none.unreached.at(0).port, 2);
 }
 
 void TestProtocol::lateAnswerAnswersNothing_data()

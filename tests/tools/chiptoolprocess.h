@@ -107,6 +107,14 @@ public:
         }
     }
 
+    // Where the program makes its temporary folders (TMPDIR), from the next start on.
+    void setTemporaryFolder(const QString &path)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), path);
+        m_process.setProcessEnvironment(environment);
+    }
+
     void start(const QString &program, const QStringList &arguments)
     {
         m_out.clear();

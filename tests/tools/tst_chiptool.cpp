@@ -79,6 +79,7 @@ private slots:
     void detectScans();
     void detectNarrowed();
     void detectFindsNothing();
+    void detectNamesPortsPassedOver();
     void identify();
     void chipTextIsLatin1();
     void read();
@@ -94,6 +95,8 @@ private slots:
     void askedOnATerminal_data();
     void askedOnATerminal();
     void powerCommands();
+    void wakeSaysWhereItWent();
+    void simulateLeavesSystemPortsAlone();
     void log();
     void report();
     void interrupted();
@@ -430,6 +433,31 @@ void TestChipTool::detectFindsNothing()
              u"qv12-chip: COM1 (%1) at 9600 bauds: no chip answered the identity request; check the chip's "
              "power and cable and the speed, or let qv12-chip detect find it\n"_s.arg(alsoSilent.devicePath()));
     QCOMPARE(onLine.out, QByteArray());
+}
+
+// A device given with --port that is not there, or that is no serial device, is named
+// when the scan passes over it; with nothing else to scan, it is the port error.
+void TestChipTool::detectNamesPortsPassedOver()
+{
+    const QString gone = m_dir.filePath(u"ttyUSB5"_s);
+    const QString notATty = m_dir.filePath(u"plain-file"_s);
+    QVERIFY(put(notATty, "text\n"));
+    const QString goneLine = u"COM2 (%1): the device is not there; check that the serial adapter is plugged in and "
+                             "that COM2 is its number (qv12-chip ports lists them, --port N=DEVICE sets one)"_s.arg(gone);
+
+    const ToolResult found = runChipTool({u"--simulate"_s, u"--port"_s, u"2="_s + gone, u"--port"_s, u"3="_s + notATty,
+                                          u"detect"_s});
+    QCOMPARE(found.status, 0);
+    QVERIFY(found.out.startsWith("port:       COM1 ("));
+    const QStringList notes = QString::fromUtf8(found.err).split(u'\n');
+    QCOMPARE(notes.size(), 3);
+    QVERIFY2(notes.at(0).startsWith(u"qv12-chip: the scan passed over COM3 (%1): "_s.arg(notATty)), qPrintable(notes.at(0)));
+    QCOMPARE(notes.at(1), u"qv12-chip: the scan passed over "_s + goneLine);
+
+    const ToolResult nothing = runChipTool({u"--port"_s, u"2="_s + gone, u"--given-ports-only"_s, u"detect"_s});
+    QCOMPARE(nothing.status, 4);
+    QCOMPARE(QString::fromUtf8(nothing.err), u"qv12-chip: "_s + goneLine + u'\n');
+    QCOMPARE(nothing.out, QByteArray());
 }
 
 void TestChipTool::identify()
@@ -807,6 +835,86 @@ void TestChipTool::powerCommands()
     QCOMPARE(reset.status, 0);
     QCOMPARE(QString::fromUtf8(reset.out), u"Sent reset to COM1 (%1).\n"_s.arg(chip.devicePath()));
     QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1b@"));
+}
+
+// The wake-up names the ports it reached and those it could not, with why: a file that
+// is no serial device (root can't open it either) and a device that isn't there. One that
+// reached no port is a port error.
+void TestChipTool::wakeSaysWhereItWent()
+{
+    SimulatedChip chip;
+    const QString notATty = m_dir.filePath(u"not-a-tty"_s);
+    QVERIFY(put(notATty, "text\n"));
+    const QString gone = m_dir.filePath(u"ttyUSB7"_s);
+    const QString notReached2 = u"COM2 (%1): "_s.arg(notATty);
+    const QString notReached3 = u"COM3 (%1): the device is not there; check that the serial adapter is plugged in and "
+                                "that COM3 is its number (qv12-chip ports lists them, --port N=DEVICE sets one)"_s.arg(gone);
+    const QStringList ports{u"--port"_s, u"1="_s + chip.devicePath(), u"--port"_s, u"2="_s + notATty,
+                            u"--port"_s, u"3="_s + gone, u"--given-ports-only"_s};
+
+    const ToolResult some = runChipTool(ports + QStringList{u"wake"_s});
+    QCOMPARE(some.status, 0);
+    QCOMPARE(QString::fromUtf8(some.out), u"Sent the wake-up byte to COM1 (%1).\n"_s.arg(chip.devicePath()));
+    const QStringList notes = QString::fromUtf8(some.err).split(u'\n');
+    QCOMPARE(notes.size(), 3);
+    QVERIFY2(notes.at(0).startsWith(u"qv12-chip: the wake-up byte did not reach "_s + notReached2), qPrintable(notes.at(0)));
+    QCOMPARE(notes.at(1), u"qv12-chip: the wake-up byte did not reach "_s + notReached3);
+    QTRY_COMPARE(chip.received().bytes(), QByteArray(1, '\0'));
+
+    const ToolResult json = runChipTool(ports + QStringList{u"wake"_s, u"--json"_s});
+    QCOMPARE(json.status, 0);
+    const QJsonObject o = jsonLines(json.out).value(0);
+    QCOMPARE(o[u"woken"_s].toArray(), QJsonArray{1});
+    const QJsonArray missed = o[u"not_reached"_s].toArray();
+    QCOMPARE(missed.size(), 2);
+    QCOMPARE(missed.at(0)[u"port"_s].toInt(), 2);
+    QCOMPARE(missed.at(0)[u"device"_s].toString(), notATty);
+    QVERIFY(missed.at(0)[u"error"_s].toString().startsWith(notReached2));
+    QCOMPARE(missed.at(1)[u"port"_s].toInt(), 3);
+    QCOMPARE(missed.at(1)[u"error"_s].toString(), notReached3);
+
+    // Nothing reached: no claim on stdout, status 4, and every port's reason.
+    const ToolResult none = runChipTool({u"--port"_s, u"2="_s + notATty, u"--port"_s, u"3="_s + gone,
+                                         u"--given-ports-only"_s, u"wake"_s, u"--json"_s});
+    QCOMPARE(none.status, 4);
+    const QJsonObject failed = jsonLines(none.out).value(0);
+    QCOMPARE(failed[u"woken"_s].toArray(), QJsonArray());
+    QCOMPARE(failed[u"not_reached"_s].toArray().size(), 2);
+    QCOMPARE(failed[u"error"_s].toString(), u"the wake-up byte did not reach "_s + notReached3);
+    const QStringList errors = QString::fromUtf8(none.err).split(u'\n');
+    QCOMPARE(errors.size(), 3);
+    QVERIFY(errors.at(0).startsWith(u"qv12-chip: the wake-up byte did not reach "_s + notReached2));
+    QCOMPARE(errors.at(1), u"qv12-chip: the wake-up byte did not reach "_s + notReached3);
+
+    const ToolResult quiet = runChipTool({u"--port"_s, u"2="_s + notATty, u"--given-ports-only"_s, u"wake"_s, u"-q"_s});
+    QCOMPARE(quiet.status, 4);
+    QCOMPARE(quiet.out, QByteArray());
+    QCOMPARE(quiet.err.count('\n'), 1);
+}
+
+// --simulate asks for no hardware: the system's serial ports stay out (they would get
+// the wake-up byte and the probes), a device given with --port still goes beside it.
+void TestChipTool::simulateLeavesSystemPortsAlone()
+{
+    SimulatedChip other;
+    const ToolResult listed = runChipTool({u"--simulate"_s, u"--port"_s, u"3="_s + other.devicePath(), u"ports"_s,
+                                           u"--json"_s});
+    QCOMPARE(listed.status, 0);
+    QCOMPARE(listed.err, QByteArray());
+    QList<int> numbers;
+    for (const QJsonObject &o : jsonLines(listed.out))
+        numbers.append(o[u"port"_s].toInt());
+    QCOMPARE(numbers, (QList<int>{1, 3}));
+
+    const ToolResult woken = runChipTool({u"--simulate"_s, u"wake"_s, u"--json"_s});
+    QCOMPARE(woken.status, 0);
+    QCOMPARE(woken.err, QByteArray());
+    QCOMPARE(jsonLines(woken.out).value(0)[u"woken"_s].toArray(), QJsonArray{1});
+
+    const ToolResult detected = runChipTool({u"--simulate"_s, u"detect"_s});
+    QCOMPARE(detected.status, 0);
+    QCOMPARE(detected.err, QByteArray());
+    QVERIFY(detected.out.startsWith("port:       COM1 ("));
 }
 
 void TestChipTool::log()

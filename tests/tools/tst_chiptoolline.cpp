@@ -136,6 +136,8 @@ private slots:
     void interruptedWhileWaiting();
     void interruptedWhileProgramming();
     void killedLeavesWholeLines();
+    void temporaryFolderGoes_data();
+    void temporaryFolderGoes();
     void recordBeforePass();
     void fullFileSystem_data();
     void fullFileSystem();
@@ -321,6 +323,9 @@ void TestChipToolLine::killedLeavesWholeLines()
     // whole and nothing of the second.
     const QString audit = m_dir.filePath(u"killed.jsonl"_s);
     WatchedProcess tool;
+    // A killed program can't remove its temporary folder: this one goes with the test's.
+    QTemporaryDir temporary;
+    tool.setTemporaryFolder(temporary.path());
     tool.start(QStringLiteral(QV12_CHIP_TOOL),
                QStringList{u"--simulate"_s, u"--given-ports-only"_s} + lineArguments(m_db, audit)
                    + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s});
@@ -352,6 +357,37 @@ void TestChipToolLine::killedLeavesWholeLines()
     QVERIFY(raw.endsWith('\n'));
     QCOMPARE(lines.first().keys(), AuditKeys);
     QCOMPARE(lines.first()[u"result"_s].toString(), u"PASS"_s);
+}
+
+// The simulated station's folder (its chip's link) goes when qv12-chip ends: at the end
+// of its work, on Ctrl-C and on SIGTERM.
+void TestChipToolLine::temporaryFolderGoes_data()
+{
+    QTest::addColumn<int>("signal");  // 0: it ends by itself after one chip
+    QTest::newRow("end") << 0;
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+}
+
+void TestChipToolLine::temporaryFolderGoes()
+{
+    QFETCH(int, signal);
+    QTemporaryDir temporary;
+    const QDir folder(temporary.path());
+    WatchedProcess tool;
+    tool.setTemporaryFolder(temporary.path());
+    tool.start(QStringLiteral(QV12_CHIP_TOOL),
+               QStringList{u"--simulate"_s} + lineArguments(m_db, m_dir.filePath(u"temporary.jsonl"_s))
+                   + QStringList{u"--count"_s, u"1"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s});
+    QVERIFY(tool.waitForOutput("Chip 1 on COM1"));
+    const QStringList made = folder.entryList({u"qv12-chip-*"_s}, QDir::Dirs);
+    QCOMPARE(made.size(), 1);
+    QVERIFY(tool.out().contains(folder.filePath(made.first()).toUtf8() + "/simulated-chip"));
+    if (signal)
+        tool.signal(signal);
+    QVERIFY(tool.waitForEnd());
+    QVERIFY(!tool.crashed());
+    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 
 void TestChipToolLine::recordBeforePass()

@@ -67,14 +67,18 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
 
     session.refreshPorts();
     QStringList scanned;
+    // Devices given with --port that are not there: the chip may be behind one of them.
+    QList<LinkFailure> missing;
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
-        if ((!o.com || port == *o.com) && link.PortExists(port))
+        if (o.com && port != *o.com)
+            continue;
+        if (link.PortExists(port))
             scanned.append(session.portName(port));
+        else if (session.ports().isPinned(port) || o.com)
+            missing.append(LinkFailure{LinkFailure::Kind::NoDevice, port, session.ports().device(port), {}, {}});
     }
-    if (scanned.isEmpty() && o.com) {
-        const LinkFailure missing{LinkFailure::Kind::NoDevice, *o.com, session.ports().device(*o.com), {}, {}};
-        return ToolError{PortError, FailureWords::line(missing)};
-    }
+    if (scanned.isEmpty() && !missing.isEmpty())
+        return ToolError{PortError, FailureWords::line(missing.first())};
     if (scanned.isEmpty()) {
         return ToolError{NoChip, u"there is no serial port to look for the chip on; plug in the "
                                  "serial adapter, or give its device with --port N=DEVICE"_s};
@@ -100,10 +104,10 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
         return interrupted();
 
     const Detection::AutodetectResult &result = *detected;
-    const std::optional<ToolError> portError = session.portError(result.passedOver);
+    const QList<LinkFailure> passedOver = result.passedOver + missing;
     if (result.found()) {
-        if (portError)
-            console.note(u"the scan passed over %1"_s.arg(portError->line));
+        for (const LinkFailure &failure : passedOver)
+            console.note(u"the scan passed over %1"_s.arg(FailureWords::line(failure)));
         return located(result.scan.port, result.scan.speed, result.identification, true);
     }
     if (result.scan.found) {
@@ -114,8 +118,8 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
                                      .arg(session.where(result.scan.port, result.scan.speed))};
     }
     // A port that could not be opened may be the one with the chip behind it.
-    if (portError)
-        return *portError;
+    if (!passedOver.isEmpty())
+        return ToolError{PortError, FailureWords::line(FailureWords::principal(passedOver))};
     return ToolError{NoChip, u"no chip answered on %1%2; check the chip's power and cable"_s
                                  .arg(scanned.join(u", "_s),
                                       o.speed ? u" at "_s + *o.speed + u" bauds"_s : u" at any speed"_s)};

@@ -7,6 +7,7 @@
 #include "tools/chiptool/commands.h"
 #include "tools/chiptool/commandsupport.h"
 #include "tools/chiptool/console.h"
+#include "tools/chiptool/failurewords.h"
 #include "tools/chiptool/resultjson.h"
 #include "tools/chiptool/tooloptions.h"
 
@@ -26,21 +27,27 @@ std::optional<ToolError> endError(ChipSession &session, const JobError &stopped,
     return session.portFailure(port, stopped.failures);
 }
 
+// The CAN after the wake-up could not reach the chip's port: why, as the link saw it.
+ToolError chipPortFailure(ChipSession &session, int port, const QList<LinkFailure> &failures)
+{
+    const std::optional<LinkFailure> failure = session.link().lastFailure();
+    if (failure && failure->port == port)
+        return ToolError{PortError, FailureWords::line(*failure)};
+    return session.portFailure(port, failures);
+}
+
 // Wake-up goes to every port, as the chip that sleeps can't be asked where it is; with
-// --com and --speed the CAN that follows goes to its port.
+// --com and --speed the CAN that follows goes to its port. Nothing answers a wake-up, so
+// the ports the byte went to are all there is to say, and a port it could not reach is
+// named with the reason: a wake-up that reached none is a port error.
 int wake(ChipSession &session)
 {
     const ToolOptions &o = session.options();
     session.refreshPorts();
-    QStringList woken;
-    QJsonArray wokenPorts;
-    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
-        if (session.link().PortExists(port)) {
-            woken.append(session.portName(port));
-            wokenPorts.append(port);
-        }
-    }
-    if (woken.isEmpty()) {
+    bool anyPort = false;
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port)
+        anyPort = anyPort || session.link().PortExists(port) || session.ports().isPinned(port);
+    if (!anyPort) {
         return CommandSupport::finish(session, {}, ToolError{NoChip, u"there is no serial port to wake "
                                                                      "the chip on; plug in the serial adapter, "
                                                                      "or give its device with --port N=DEVICE"_s});
@@ -54,19 +61,44 @@ int wake(ChipSession &session)
     JobListener quiet;
     const JobResult<PowerCommands::WakeUp> woke = PowerCommands::wakeUp(session.link(), chip ? &*chip : nullptr, quiet);
     session.console().progress({});
-    // The wake-up byte to a port that can't be opened is lost like any other; only the
-    // chip's own port counts.
+    const PowerCommands::WakeUp woken = woke.valueOr(PowerCommands::WakeUp());
+
     std::optional<ToolError> error;
     if (!woke)
-        error = endError(session, woke.error(), chip ? chip->PortNumber : 0);
+        error = ToolError{Interrupted, u"interrupted"_s};
+    else if (woken.chipPortFailed)
+        error = chipPortFailure(session, chip->PortNumber, woken.chipPortFailed->failures);
 
-    QJsonObject fields{{u"woken"_s, wokenPorts}};
+    QStringList reached;
+    QJsonArray reachedPorts;
+    for (const int port : woken.ports.reached) {
+        reached.append(session.portName(port));
+        reachedPorts.append(port);
+    }
+    QJsonArray notReached;
+    QStringList missed;
+    for (const LinkFailure &failure : woken.ports.unreached) {
+        const QString line = FailureWords::line(failure);
+        notReached.append(QJsonObject{{u"port"_s, failure.port}, {u"device"_s, failure.device}, {u"error"_s, line}});
+        missed.append(u"the wake-up byte did not reach "_s + line);
+    }
+    if (!error && !woken.ports.reachedAny() && !missed.isEmpty())
+        error = ToolError{PortError, missed.takeLast()};
+    // Beside a success these are notes; beside a failure, part of it.
+    for (const QString &line : std::as_const(missed)) {
+        if (woken.ports.reachedAny())
+            session.console().note(line);
+        else
+            session.console().error(line);
+    }
+
+    QJsonObject fields{{u"woken"_s, reachedPorts}, {u"not_reached"_s, notReached}};
     if (chip)
         fields = ResultJson::merged(fields, ResultJson::line(session, *chip));
-    if (!error) {
+    if (!reached.isEmpty() && (!error || error->status != Interrupted)) {
         session.console().text(u"Sent the wake-up byte to %1%2.\n"_s
-                                   .arg(woken.join(u", "_s),
-                                        chip ? u", then CAN to COM%1"_s.arg(*o.com) : QString()));
+                                   .arg(reached.join(u", "_s),
+                                        chip && !error ? u", then CAN to COM%1"_s.arg(*o.com) : QString()));
     }
     return CommandSupport::finish(session, fields, error);
 }

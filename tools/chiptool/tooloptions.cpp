@@ -107,7 +107,9 @@ Commands:
 Options:
   --port N=DEVICE         put DEVICE on COM N (1 to 6), e.g. --port 2=/dev/ttyUSB0;
                           repeatable
-  --simulate              a simulated chip on COM1 (line: a fresh one after each)
+  --simulate              a simulated chip on COM1 (line: a fresh one after each);
+                          the system's serial ports are left alone, as with
+                          --given-ports-only (--port still adds a device)
   --given-ports-only      only the COM numbers of --port and --simulate: the
                           system's other serial ports are left alone
   --com N --speed BAUD    the chip's line, so that no scan is needed
@@ -196,7 +198,9 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     }
 
     o.simulate = parser.isSet(u"simulate"_s);
-    o.givenPortsOnly = parser.isSet(u"given-ports-only"_s);
+    // Who asks for the simulated chip asks not to touch the machine's ports; a device
+    // given with --port still goes beside it.
+    o.givenPortsOnly = parser.isSet(u"given-ports-only"_s) || o.simulate;
     o.json = parser.isSet(u"json"_s);
     o.quiet = parser.isSet(u"q"_s);
     o.logFile = parser.value(u"log"_s);

@@ -22,7 +22,7 @@ struct ToolOptions
 
     QList<PortAssignment> ports;     // --port N=DEVICE
     bool simulate = false;           // --simulate: a simulated chip on COM1
-    bool givenPortsOnly = false;     // --given-ports-only: the system's ports left alone
+    bool givenPortsOnly = false;     // --given-ports-only, or --simulate: the system's ports left alone
     std::optional<int> com;          // --com N
     std::optional<QString> speed;    // --speed BAUD, one of Commands::SpeedList()
     std::optional<int> handshake;    // --handshake: 1 "Xon-Xoff", 2 "DSR/DTR Mode"
