@@ -22,7 +22,7 @@
 
 using namespace Qt::StringLiterals;
 
-ChipPanel::ChipPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor, QLabel &status,
+ChipPanel::ChipPanel(Ui::MainWindowForm &ui, AppContext &context, EditorPanel &editor, QLabel &status,
                      QWidget *window, QObject *parent)
     : QObject(parent)
     , m_ui(ui)
@@ -34,18 +34,18 @@ ChipPanel::ChipPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor, QL
 {
     // The identity is the chip's text, of any length: it wraps in the column's width and
     // past four lines it is cut off, rather than stretching the fixed-size window.
-    m_ui.Identity->setSizePolicy(QSizePolicy::Ignored, m_ui.Identity->sizePolicy().verticalPolicy());
-    m_ui.Identity->setMaximumHeight(m_ui.Identity->fontMetrics().lineSpacing() * 4
-                                    + m_ui.Identity->contentsMargins().top()
-                                    + m_ui.Identity->contentsMargins().bottom());
+    m_ui.firmwareIdentityLabel->setSizePolicy(QSizePolicy::Ignored, m_ui.firmwareIdentityLabel->sizePolicy().verticalPolicy());
+    m_ui.firmwareIdentityLabel->setMaximumHeight(m_ui.firmwareIdentityLabel->fontMetrics().lineSpacing() * 4
+                                    + m_ui.firmwareIdentityLabel->contentsMargins().top()
+                                    + m_ui.firmwareIdentityLabel->contentsMargins().bottom());
 
-    connect(m_ui.GetID, &QPushButton::clicked, this, &ChipPanel::GetID_Click);
-    connect(m_ui.Detect, &QAction::triggered, this, &ChipPanel::Detect_Click);
-    connect(m_ui.GetSettings, &QPushButton::clicked, this, &ChipPanel::GetSettings_Click);
-    connect(m_ui.ConfigPrinter, &QPushButton::clicked, this, &ChipPanel::ConfigPrinter_Click);
-    connect(m_ui.SleepButton, &QPushButton::clicked, this, &ChipPanel::SleepButton_Click);
-    connect(m_ui.Wakeup, &QPushButton::clicked, this, &ChipPanel::Wakeup_Click);
-    connect(m_ui.Reset, &QPushButton::clicked, this, &ChipPanel::Reset_Click);
+    connect(m_ui.detectButton, &QPushButton::clicked, this, &ChipPanel::detectChipset);
+    connect(m_ui.detectAction, &QAction::triggered, this, &ChipPanel::detectChipset);
+    connect(m_ui.checkConfigurationButton, &QPushButton::clicked, this, &ChipPanel::checkConfiguration);
+    connect(m_ui.configureChipsetButton, &QPushButton::clicked, this, &ChipPanel::configureChipset);
+    connect(m_ui.sleepButton, &QPushButton::clicked, this, &ChipPanel::sleepChip);
+    connect(m_ui.wakeUpButton, &QPushButton::clicked, this, &ChipPanel::wakeUpChip);
+    connect(m_ui.resetButton, &QPushButton::clicked, this, &ChipPanel::resetChip);
 }
 
 void ChipPanel::exclaim(const QString &text)
@@ -83,21 +83,16 @@ void ChipPanel::endForProgramEnd()
 
 void ChipPanel::setChipButtonsEnabled(bool enabled)
 {
-    m_ui.GetSettings->setEnabled(enabled);
-    m_ui.ConfigPrinter->setEnabled(enabled);
-    m_ui.Wakeup->setEnabled(enabled);
-    m_ui.SleepButton->setEnabled(enabled);
-    m_ui.Reset->setEnabled(enabled);
+    m_ui.checkConfigurationButton->setEnabled(enabled);
+    m_ui.configureChipsetButton->setEnabled(enabled);
+    m_ui.wakeUpButton->setEnabled(enabled);
+    m_ui.sleepButton->setEnabled(enabled);
+    m_ui.resetButton->setEnabled(enabled);
 }
 
 // ---- Detection and identification ----
 
-void ChipPanel::Detect_Click()
-{
-    GetID_Click();
-}
-
-void ChipPanel::GetID_Click()
+void ChipPanel::detectChipset()
 {
     if (!beginAction())
         return;
@@ -106,7 +101,7 @@ void ChipPanel::GetID_Click()
 
 void ChipPanel::identify()
 {
-    m_ui.GetID->setEnabled(false);
+    m_ui.detectButton->setEnabled(false);
     // Modal, as it always was, but shown rather than run: the window's own event loop
     // serves it, and the action goes on when it closes.
     auto *dialog = new PortSelectionDialog(m_context, m_window);
@@ -126,12 +121,12 @@ void ChipPanel::identifyFound()
     }
     const ConnectionSettings connection = m_context.connection();
     if (!connection.ChipFound) {
-        m_ui.Identity->setText(u"No chipset found"_s);
-        m_ui.LabelCom->setText(u"No chipset found, please"_s);
-        m_ui.LabelBauds->setText(u"Perform a chipset detection"_s);
+        m_ui.firmwareIdentityLabel->setText(u"No chipset found"_s);
+        m_ui.portLabel->setText(u"No chipset found, please"_s);
+        m_ui.baudRateLabel->setText(u"Perform a chipset detection"_s);
         setChipButtonsEnabled(false);
-        m_ui.GetID->setEnabled(true);
-        m_ui.GetID->setFocus();
+        m_ui.detectButton->setEnabled(true);
+        m_ui.detectButton->setFocus();
         endAction();
         return;
     }
@@ -146,19 +141,19 @@ void ChipPanel::identifyFound()
                  }
                  if (!identity)
                      m_action.addFailures(identity.error().failures);
-                 m_ui.Identity->setText(QString::fromLatin1(identity.valueOr(QByteArray())));
-                 m_ui.LabelCom->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
-                 m_ui.LabelBauds->setText(u"Baudrate: "_s + connection.Speed);
+                 m_ui.firmwareIdentityLabel->setText(QString::fromLatin1(identity.valueOr(QByteArray())));
+                 m_ui.portLabel->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
+                 m_ui.baudRateLabel->setText(u"Baudrate: "_s + connection.Speed);
                  m_busy.restore();
-                 m_ui.GetID->setEnabled(true);
-                 m_ui.GetSettings->setFocus();
+                 m_ui.detectButton->setEnabled(true);
+                 m_ui.checkConfigurationButton->setFocus();
                  endAction();
              });
 }
 
 // ---- Reading the configuration ----
 
-void ChipPanel::GetSettings_Click()
+void ChipPanel::checkConfiguration()
 {
     if (!beginAction())
         return;
@@ -170,20 +165,20 @@ void ChipPanel::GetSettings_Click()
     }
 
     m_busy.show();
-    m_ui.GetSettings->setEnabled(false);
+    m_ui.checkConfigurationButton->setEnabled(false);
     auto finish = [this] {
-        m_ui.GetSettings->setEnabled(true);
-        m_ui.GetSettings->setFocus();
+        m_ui.checkConfigurationButton->setEnabled(true);
+        m_ui.checkConfigurationButton->setFocus();
         m_busy.restore();
     };
 
     // Each selection runs its click handler, so the mode rules apply as the answers come.
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
-    listener->onModeRead = [this](bool software) { m_editor.selectOption(software ? m_ui.ConfUser : m_ui.ConfRes); };
-    listener->onIdentityMethodRead = [this](bool user) { m_editor.selectOption(user ? m_ui.IdUser : m_ui.IdAuto); };
+    listener->onModeRead = [this](bool software) { m_editor.selectOption(software ? m_ui.softwareModeOption : m_ui.hardwareModeOption); };
+    listener->onIdentityMethodRead = [this](bool user) { m_editor.selectOption(user ? m_ui.userIdentityOption : m_ui.automaticIdentityOption); };
     listener->onConfigurationRead = [this, finish](const std::optional<QString> &word) {
         if (word) {
-            m_editor.DecodeConfig(*word);
+            m_editor.showWord(*word);
             return;
         }
         m_context.prompter().message(u"Error while reading printer parameters !"_s,
@@ -198,7 +193,7 @@ void ChipPanel::GetSettings_Click()
         },
         [this, finish](const JobResult<ConfigurationReading> &reading) {
             if (reading)
-                m_ui.ConfigName->setText(reading->mechanismIdentity());
+                m_ui.identityEdit->setText(reading->mechanismIdentity());
             else
                 m_action.addFailures(reading.error().failures);
             finish();
@@ -208,7 +203,7 @@ void ChipPanel::GetSettings_Click()
 
 // ---- Programming ----
 
-bool ChipPanel::ValidateEditorFields()
+bool ChipPanel::editorFieldsDefined()
 {
     const EditorFields &f = m_editor.fields();
     const std::pair<qint16, const char *> checks[] = {
@@ -230,7 +225,7 @@ bool ChipPanel::ValidateEditorFields()
     return true;
 }
 
-void ChipPanel::ConfigPrinter_Click()
+void ChipPanel::configureChipset()
 {
     if (!beginAction())
         return;
@@ -239,26 +234,26 @@ void ChipPanel::ConfigPrinter_Click()
         exclaim(text);
         endAction();
     };
-    if (!m_ui.ConfRes->isChecked() && !m_ui.ConfUser->isChecked())
+    if (!m_ui.hardwareModeOption->isChecked() && !m_ui.softwareModeOption->isChecked())
         return refuse(u"Please select a configuration mode !"_s);
-    if (!m_ui.IdAuto->isChecked() && !m_ui.IdUser->isChecked())
+    if (!m_ui.automaticIdentityOption->isChecked() && !m_ui.userIdentityOption->isChecked())
         return refuse(u"Please select an identity determination method !"_s);
-    if (m_ui.ConfUser->isChecked() && !ValidateEditorFields())
+    if (m_ui.softwareModeOption->isChecked() && !editorFieldsDefined())
         return endAction();
-    if (m_ui.IdUser->isChecked() && m_ui.ConfigName->text().isEmpty())
+    if (m_ui.userIdentityOption->isChecked() && m_ui.identityEdit->text().isEmpty())
         return refuse(u"Please specify a mechanism identity !"_s);
     // Pasted or read from a chip, a control character would reach the chip as a raw byte.
-    if (m_ui.IdUser->isChecked() && Exchanges::hasControlCharacters(m_ui.ConfigName->text()))
+    if (m_ui.userIdentityOption->isChecked() && Exchanges::hasControlCharacters(m_ui.identityEdit->text()))
         return refuse(u"The mechanism identity may hold printable characters only !"_s);
     // The inputs as they were checked: options clicked, an identity typed or an entry
     // analysed while it runs do not reach this run.
     ProgrammingInput input;
-    input.software = m_ui.ConfUser->isChecked();
-    input.userIdentity = m_ui.IdUser->isChecked();
+    input.software = m_ui.softwareModeOption->isChecked();
+    input.userIdentity = m_ui.userIdentityOption->isChecked();
     input.fields = m_editor.fields();
-    input.name = m_ui.ConfigName->text();
+    input.name = m_ui.identityEdit->text();
 
-    m_ui.ConfigPrinter->setEnabled(false);
+    m_ui.configureChipsetButton->setEnabled(false);
     m_busy.show();
 
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
@@ -270,35 +265,35 @@ void ChipPanel::ConfigPrinter_Click()
         },
         [this](const JobResult<ProgrammingResult> &result) {
             if (result) {
-                m_ui.Identity->setText(QString::fromLatin1(result->identity));
+                m_ui.firmwareIdentityLabel->setText(QString::fromLatin1(result->identity));
             } else {
                 m_action.addFailures(result.error().failures);
                 // A port that failed has its one message next; the identity stays.
                 if (result.error().kind == JobError::Kind::Declined)
                     m_status.setText(u"Programming cancelled !"_s);
             }
-            m_ui.ConfigPrinter->setEnabled(true);
-            m_ui.ConfigPrinter->setFocus();
+            m_ui.configureChipsetButton->setEnabled(true);
+            m_ui.configureChipsetButton->setFocus();
             endAction();
         });
 }
 
 // ---- Sleep, wake-up and reset ----
 
-void ChipPanel::SleepButton_Click()
+void ChipPanel::sleepChip()
 {
     if (!beginAction())
         return;
 
-    m_ui.SleepButton->setEnabled(false);
+    m_ui.sleepButton->setEnabled(false);
     m_busy.show();
     auto finish = [this] {
         m_busy.restore();
-        m_ui.SleepButton->setEnabled(false);
-        m_ui.Reset->setEnabled(false);
-        m_ui.GetSettings->setEnabled(false);
-        m_ui.ConfigPrinter->setEnabled(false);
-        m_ui.Wakeup->setFocus();
+        m_ui.sleepButton->setEnabled(false);
+        m_ui.resetButton->setEnabled(false);
+        m_ui.checkConfigurationButton->setEnabled(false);
+        m_ui.configureChipsetButton->setEnabled(false);
+        m_ui.wakeUpButton->setFocus();
         endAction();
     };
     const ConnectionSettings connection = m_context.connection();
@@ -312,23 +307,23 @@ void ChipPanel::SleepButton_Click()
              });
 }
 
-void ChipPanel::Wakeup_Click()
+void ChipPanel::wakeUpChip()
 {
     if (!beginAction())
         return;
 
-    const bool wasEnabled = m_ui.Wakeup->isEnabled();
-    m_ui.Wakeup->setEnabled(false);
+    const bool wasEnabled = m_ui.wakeUpButton->isEnabled();
+    m_ui.wakeUpButton->setEnabled(false);
     m_busy.show();
     m_context.refreshPorts();
 
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
     listener->onWoken = [this] {
         m_busy.restore();
-        m_ui.SleepButton->setEnabled(true);
-        m_ui.Reset->setEnabled(true);
-        m_ui.GetSettings->setEnabled(true);
-        m_ui.ConfigPrinter->setEnabled(true);
+        m_ui.sleepButton->setEnabled(true);
+        m_ui.resetButton->setEnabled(true);
+        m_ui.checkConfigurationButton->setEnabled(true);
+        m_ui.configureChipsetButton->setEnabled(true);
     };
     const ConnectionSettings connection = m_context.connection();
     startJob(
@@ -342,22 +337,22 @@ void ChipPanel::Wakeup_Click()
                 return;
             }
             m_action.addFailures(woken ? woken->failures : woken.error().failures);
-            m_ui.Wakeup->setEnabled(wasEnabled);
+            m_ui.wakeUpButton->setEnabled(wasEnabled);
             endAction();
         });
 }
 
-void ChipPanel::Reset_Click()
+void ChipPanel::resetChip()
 {
     if (!beginAction())
         return;
 
-    const bool wasEnabled = m_ui.Reset->isEnabled();
-    m_ui.Reset->setEnabled(false);
+    const bool wasEnabled = m_ui.resetButton->isEnabled();
+    m_ui.resetButton->setEnabled(false);
     m_busy.show();
     auto finish = [this, wasEnabled] {
         m_busy.restore();
-        m_ui.Reset->setEnabled(wasEnabled);
+        m_ui.resetButton->setEnabled(wasEnabled);
         endAction();
     };
     const ConnectionSettings connection = m_context.connection();

@@ -12,7 +12,7 @@ class AppContext;
 class EditorPanel;
 class QLabel;
 class QWidget;
-namespace Ui { class Form1; }
+namespace Ui { class MainWindowForm; }
 
 // The "Chipset" column of the main window: detection and identification, reading and
 // programming the configuration, sleep, wake-up and reset. Every handler is a chip
@@ -25,7 +25,7 @@ class ChipPanel final : public QObject
     Q_OBJECT
 
 public:
-    ChipPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor, QLabel &status,
+    ChipPanel(Ui::MainWindowForm &ui, AppContext &context, EditorPanel &editor, QLabel &status,
               QWidget *window, QObject *parent = nullptr);
 
     // True while a chip action runs.
@@ -33,11 +33,11 @@ public:
 
     // True when all eight editor fields are defined; otherwise says which is not (the
     // first in the order of the checks) and gives false.
-    bool ValidateEditorFields();
+    bool editorFieldsDefined();
 
 public slots:
-    // The "Detect a printer" menu entry: the same as "Detect Chipset".
-    void Detect_Click();
+    // "Detect Chipset", and the "Detect a printer" menu entry.
+    void detectChipset();
     // The program is ending and its chip jobs have stopped: the action running ends now,
     // without prompts, and what its jobs would still bring back is dropped.
     void endForProgramEnd();
@@ -47,12 +47,11 @@ signals:
     void actionEnded();
 
 private slots:
-    void GetID_Click();
-    void GetSettings_Click();
-    void ConfigPrinter_Click();
-    void SleepButton_Click();
-    void Wakeup_Click();
-    void Reset_Click();
+    void checkConfiguration();
+    void configureChipset();
+    void sleepChip();
+    void wakeUpChip();
+    void resetChip();
 
 private:
     // Detection and identification, inside an action already running: the port selection
@@ -69,7 +68,7 @@ private:
     void setChipButtonsEnabled(bool enabled);
     void exclaim(const QString &text);
 
-    Ui::Form1 &m_ui;
+    Ui::MainWindowForm &m_ui;
     AppContext &m_context;
     EditorPanel &m_editor;
     QLabel &m_status;

@@ -15,7 +15,7 @@
 
 using namespace Qt::StringLiterals;
 
-ConfigurationSaver::ConfigurationSaver(Ui::Form1 &ui, AppContext &context, EditorPanel &editor,
+ConfigurationSaver::ConfigurationSaver(Ui::MainWindowForm &ui, AppContext &context, EditorPanel &editor,
                                        MechanismListPanel &list, DatabaseCommands &database,
                                        QLabel &status, QObject *parent)
     : QObject(parent)
@@ -26,10 +26,10 @@ ConfigurationSaver::ConfigurationSaver(Ui::Form1 &ui, AppContext &context, Edito
     , m_database(database)
     , m_status(status)
 {
-    connect(m_ui.NewConfig, &QPushButton::clicked, this, &ConfigurationSaver::NewConfig_Click);
+    connect(m_ui.saveConfigurationButton, &QPushButton::clicked, this, &ConfigurationSaver::saveConfiguration);
 }
 
-void ConfigurationSaver::NewConfig_Click()
+void ConfigurationSaver::saveConfiguration()
 {
     Prompter &prompter = m_context.prompter();
     const EditorFields &fields = m_editor.fields();
@@ -59,14 +59,14 @@ void ConfigurationSaver::NewConfig_Click()
 
     const QString word = EncodeConfig(fields);
 
-    if (m_ui.ConfigName->text().isEmpty()) {
+    if (m_ui.identityEdit->text().isEmpty()) {
         prompter.message(u"Please enter a configuration name !"_s, Prompter::Icon::Exclamation,
                          Prompter::Buttons::Ok);
         return;
     }
-    if (m_ui.ConfigName->text().size() > MaxNameLength)
-        m_ui.ConfigName->setText(m_ui.ConfigName->text().left(MaxNameLength));
-    const QString name = m_ui.ConfigName->text();
+    if (m_ui.identityEdit->text().size() > MaxNameLength)
+        m_ui.identityEdit->setText(m_ui.identityEdit->text().left(MaxNameLength));
+    const QString name = m_ui.identityEdit->text();
 
     MechanismList &list = m_context.mechanisms();
     const int existing = list.indexOfName(name);

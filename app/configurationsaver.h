@@ -9,7 +9,7 @@ class DatabaseCommands;
 class EditorPanel;
 class MechanismListPanel;
 class QLabel;
-namespace Ui { class Form1; }
+namespace Ui { class MainWindowForm; }
 
 // "Save configuration to database": stores the editor's configuration in the mechanism
 // list under the name in the identity box, as a new entry or over an entry of that name.
@@ -20,15 +20,15 @@ class ConfigurationSaver final : public QObject
 public:
     static constexpr int MaxNameLength = 16;
 
-    ConfigurationSaver(Ui::Form1 &ui, AppContext &context, EditorPanel &editor,
+    ConfigurationSaver(Ui::MainWindowForm &ui, AppContext &context, EditorPanel &editor,
                        MechanismListPanel &list, DatabaseCommands &database, QLabel &status,
                        QObject *parent = nullptr);
 
 private slots:
-    void NewConfig_Click();
+    void saveConfiguration();
 
 private:
-    Ui::Form1 &m_ui;
+    Ui::MainWindowForm &m_ui;
     AppContext &m_context;
     EditorPanel &m_editor;
     MechanismListPanel &m_list;

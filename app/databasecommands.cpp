@@ -20,18 +20,18 @@ const QString QuitQuestion = u"Database has been modified ! Quit anyway ?"_s;
 
 } // namespace
 
-DatabaseCommands::DatabaseCommands(Ui::Form1 &ui, AppContext &context, QLabel &status,
+DatabaseCommands::DatabaseCommands(Ui::MainWindowForm &ui, AppContext &context, QLabel &status,
                                    QObject *parent)
     : QObject(parent)
     , m_ui(ui)
     , m_context(context)
     , m_status(status)
 {
-    connect(m_ui.Ndb, &QAction::triggered, this, &DatabaseCommands::Ndb_Click);
-    connect(m_ui.Od, &QAction::triggered, this, &DatabaseCommands::Od_Click);
-    connect(m_ui.sd, &QAction::triggered, this, &DatabaseCommands::sd_Click);
-    connect(m_ui.Sda, &QAction::triggered, this, &DatabaseCommands::Sda_Click);
-    connect(m_ui.Exit, &QAction::triggered, this, &DatabaseCommands::Exit_Click);
+    connect(m_ui.newDatabaseAction, &QAction::triggered, this, &DatabaseCommands::newDatabase);
+    connect(m_ui.openDatabaseAction, &QAction::triggered, this, &DatabaseCommands::openDatabase);
+    connect(m_ui.saveDatabaseAction, &QAction::triggered, this, &DatabaseCommands::saveDatabase);
+    connect(m_ui.saveDatabaseAsAction, &QAction::triggered, this, &DatabaseCommands::saveDatabaseAs);
+    connect(m_ui.exitAction, &QAction::triggered, this, &DatabaseCommands::exitProgram);
 }
 
 void DatabaseCommands::exclaim(const QString &text)
@@ -92,7 +92,7 @@ bool DatabaseCommands::write(const QString &path, const QList<MechanismEntry> &e
     return false;
 }
 
-void DatabaseCommands::LoadDefaultDatabase()
+void DatabaseCommands::loadDefaultDatabase()
 {
     // Resolved once, now: a file dialog may change the working directory later, and
     // Save must still write back where the list came from.
@@ -107,7 +107,7 @@ void DatabaseCommands::LoadDefaultDatabase()
     }
 }
 
-void DatabaseCommands::Ndb_Click()
+void DatabaseCommands::newDatabase()
 {
     if (!mayDiscard(ContinueQuestion))
         return;
@@ -125,7 +125,7 @@ void DatabaseCommands::Ndb_Click()
     m_fileName = path;
 }
 
-void DatabaseCommands::Od_Click()
+void DatabaseCommands::openDatabase()
 {
     if (!mayDiscard(ContinueQuestion))
         return;
@@ -143,7 +143,7 @@ void DatabaseCommands::Od_Click()
     m_fileName = path;
 }
 
-void DatabaseCommands::sd_Click()
+void DatabaseCommands::saveDatabase()
 {
     if (m_fileName.isEmpty()) {
         exclaim(u"Current database has no name ! Please use 'Save as' instead."_s);
@@ -156,7 +156,7 @@ void DatabaseCommands::sd_Click()
     m_saved = true;
 }
 
-void DatabaseCommands::Sda_Click()
+void DatabaseCommands::saveDatabaseAs()
 {
     m_status.clear();
     if (!fitsInFile())
@@ -175,13 +175,13 @@ void DatabaseCommands::Sda_Click()
     m_fileName = path;
 }
 
-void DatabaseCommands::Exit_Click()
+void DatabaseCommands::exitProgram()
 {
     if (mayDiscard(QuitQuestion))
         emit endProgramRequested();
 }
 
-bool DatabaseCommands::Form_Unload()
+bool DatabaseCommands::mayClose()
 {
     return mayDiscard(QuitQuestion);
 }

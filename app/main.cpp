@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
     SplashScreen *splash = new SplashScreen([&] {
         window = std::make_unique<MainWindow>(context);
         prompter.setParentWidget(window.get());
-        window->Form_Load();
+        window->runLoadSteps();
         window->show();
     });
     splash->setAttribute(Qt::WA_DeleteOnClose);

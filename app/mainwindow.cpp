@@ -28,7 +28,7 @@ using namespace Qt::StringLiterals;
 MainWindow::MainWindow(AppContext &context, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
-    , m_ui(new Ui::Form1)
+    , m_ui(new Ui::MainWindowForm)
 {
     m_ui->setupUi(this);
     // No maximize button; the layout fixes the size to what the contents need at the
@@ -40,19 +40,19 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
 
     // The status line is a label of its own: a status bar's temporary message would be
     // wiped by every menu entry the mouse passes over.
-    m_statusText = new QLabel(u"Status bar"_s, m_ui->StatusBar);
-    m_statusText->setObjectName(u"StatusText"_s);
+    m_statusText = new QLabel(u"Status bar"_s, m_ui->statusBar);
+    m_statusText->setObjectName(u"statusText"_s);
     m_statusText->setTextFormat(Qt::PlainText);
-    m_ui->StatusBar->addWidget(m_statusText, 1);
+    m_ui->statusBar->addWidget(m_statusText, 1);
 
     // Sizes that follow the font, so the columns keep their proportions at any size.
     const QFontMetrics metrics(font());
-    m_ui->List1->setMinimumHeight(metrics.lineSpacing() * 16);
-    m_ui->ConfigName->setMinimumWidth(metrics.horizontalAdvance(u'M') * 16);
-    m_ui->Identity->setMinimumHeight(metrics.lineSpacing() * 2);
+    m_ui->mechanismList->setMinimumHeight(metrics.lineSpacing() * 16);
+    m_ui->identityEdit->setMinimumWidth(metrics.horizontalAdvance(u'M') * 16);
+    m_ui->firmwareIdentityLabel->setMinimumHeight(metrics.lineSpacing() * 2);
     // The connection labels change with every detection; they keep the width of their
     // start texts so the fixed-size window never changes size under the user.
-    for (QLabel *label : {m_ui->LabelCom, m_ui->LabelBauds}) {
+    for (QLabel *label : {m_ui->portLabel, m_ui->baudRateLabel}) {
         label->setMinimumWidth(label->sizeHint().width());
         label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
     }
@@ -61,10 +61,10 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     // first option of each mode group red, the second green. Scoped by column, since
     // the dialogs this window parents reuse frame names.
     setStyleSheet(uR"(
-        #Frame8 QGroupBox::title { color: rgb(0, 128, 0); }
-        #Frame10 #Frame12::title, #Frame10 #Frame13::title,
-        #Frame10 #ConfRes, #Frame10 #IdAuto { color: rgb(255, 0, 0); }
-        #Frame10 #ConfUser, #Frame10 #IdUser { color: rgb(0, 128, 0); }
+        #configurationEditorGroup QGroupBox::title { color: rgb(0, 128, 0); }
+        #chipsetGroup #configurationModeGroup::title, #chipsetGroup #identityMethodGroup::title,
+        #chipsetGroup #hardwareModeOption, #chipsetGroup #automaticIdentityOption { color: rgb(255, 0, 0); }
+        #chipsetGroup #softwareModeOption, #chipsetGroup #userIdentityOption { color: rgb(0, 128, 0); }
     )"_s);
 
     m_editor = new EditorPanel(*m_ui, this);
@@ -79,15 +79,15 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     nameByOwnCaptions(*this);
 
     m_helpMenuWindows = new HelpMenuWindows(this);
-    // Designer leaves separators unnamed; the Help menu's one is Helpsep.
-    for (QAction *entry : m_ui->Help->actions()) {
+    // Designer leaves separators unnamed; the Help menu's one gets a name too.
+    for (QAction *entry : m_ui->helpMenu->actions()) {
         if (entry->isSeparator())
-            entry->setObjectName(u"Helpsep"_s);
+            entry->setObjectName(u"helpSeparator"_s);
     }
-    connect(m_ui->Helphelp, &QAction::triggered, this, &MainWindow::Helphelp_Click);
-    connect(m_ui->About, &QAction::triggered, this, &MainWindow::About_Click);
-    connect(m_ui->Traffic, &QAction::triggered, this, &MainWindow::Traffic_Click);
-    connect(m_ui->SupportReport, &QAction::triggered, this, &MainWindow::SupportReport_Click);
+    connect(m_ui->helpContentsAction, &QAction::triggered, this, &MainWindow::showHelpContents);
+    connect(m_ui->aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(m_ui->trafficMonitorAction, &QAction::triggered, this, &MainWindow::showTrafficMonitor);
+    connect(m_ui->supportReportAction, &QAction::triggered, this, &MainWindow::saveSupportReport);
     // Closing the main window closes the help window and the traffic monitor; an open
     // About window stays.
     connect(this, &MainWindow::programEnding, m_helpMenuWindows, &HelpMenuWindows::closeHelp);
@@ -111,33 +111,33 @@ MainWindow::~MainWindow()
     delete m_ui;
 }
 
-void MainWindow::Form_Load()
+void MainWindow::runLoadSteps()
 {
     // The command prefixes ESC, GS and CAN are constants of the protocol layer.
     m_context.recordStartDirectory();
 
-    m_ui->LabelCom->setText(u"No chipset found, please"_s);
-    m_ui->LabelBauds->setText(u"perform a chipset detection"_s);
-    for (QWidget *button : {static_cast<QWidget *>(m_ui->GetSettings),
-                            static_cast<QWidget *>(m_ui->ConfigPrinter),
-                            static_cast<QWidget *>(m_ui->Wakeup),
-                            static_cast<QWidget *>(m_ui->SleepButton),
-                            static_cast<QWidget *>(m_ui->Reset)}) {
+    m_ui->portLabel->setText(u"No chipset found, please"_s);
+    m_ui->baudRateLabel->setText(u"perform a chipset detection"_s);
+    for (QWidget *button : {static_cast<QWidget *>(m_ui->checkConfigurationButton),
+                            static_cast<QWidget *>(m_ui->configureChipsetButton),
+                            static_cast<QWidget *>(m_ui->wakeUpButton),
+                            static_cast<QWidget *>(m_ui->sleepButton),
+                            static_cast<QWidget *>(m_ui->resetButton)}) {
         button->setEnabled(false);
     }
-    m_ui->GetID->setEnabled(true);
+    m_ui->detectButton->setEnabled(true);
 
-    // dbOps is no entry of the menu bar at all, only a pop-up: a hidden entry there would
+    // The "Database Edition" menu is no entry of the menu bar at all, only a pop-up: a hidden entry there would
     // still be announced to screen readers. Its entry is hidden all the same.
-    m_ui->dbOps->menuAction()->setVisible(false);
+    m_ui->databaseEditionMenu->menuAction()->setVisible(false);
 
     m_database->setDatabaseSaved(true);
     m_editor->resetFields();
     m_editor->clearOptions();
 
-    m_database->LoadDefaultDatabase();
+    m_database->loadDefaultDatabase();
 
-    m_ui->GetID->setFocus();
+    m_ui->detectButton->setFocus();
 }
 
 void MainWindow::endProgram()
@@ -150,7 +150,7 @@ void MainWindow::endProgram()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (!m_ending && !m_database->Form_Unload()) {
+    if (!m_ending && !m_database->mayClose()) {
         event->ignore();
         return;
     }
@@ -170,12 +170,12 @@ void MainWindow::shutDown()
     emit programEnding();
 }
 
-void MainWindow::Helphelp_Click()
+void MainWindow::showHelpContents()
 {
     m_helpMenuWindows->showHelp(m_context.StartDirectory());
 }
 
-void MainWindow::About_Click()
+void MainWindow::showAbout()
 {
     m_helpMenuWindows->showAbout(m_context.StartDirectory());
 }
@@ -185,7 +185,7 @@ TrafficWindow *MainWindow::trafficWindow() const
     return m_traffic;
 }
 
-void MainWindow::Traffic_Click()
+void MainWindow::showTrafficMonitor()
 {
     if (!m_traffic) {
         m_traffic = new TrafficWindow(m_context.traffic(), m_context.prompter());
@@ -194,12 +194,12 @@ void MainWindow::Traffic_Click()
     bringForward(m_traffic);
 }
 
-void MainWindow::SupportReport_Click()
+void MainWindow::saveSupportReport()
 {
     const ConnectionSettings &connection = m_context.connection();
     const QString report = SupportReport::compose({u"qv12-configurator "_s + QStringLiteral(QV12_REVISION),
                                                    m_context.ports(), connection,
-                                                   connection.ChipFound ? m_ui->Identity->text() : QString(),
+                                                   connection.ChipFound ? m_ui->firmwareIdentityLabel->text() : QString(),
                                                    m_context.traffic()});
     if (saveTextFile(m_context.prompter(), u"Save support report as..."_s, report))
         m_statusText->setText(u"Support report saved"_s);

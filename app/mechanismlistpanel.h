@@ -9,9 +9,9 @@ class AppContext;
 class DatabaseCommands;
 class EditorPanel;
 class QLabel;
-namespace Ui { class Form1; }
+namespace Ui { class MainWindowForm; }
 
-// The mechanism list of the main window: List1 shows the names of the one MechanismList,
+// The mechanism list of the main window: the list view shows the names of the one MechanismList,
 // whose records keep each name with its word. Selection, the "Database Edition" pop-up on
 // a right-button release (or the Menu key, or Shift+F10), and the four buttons that
 // analyse, delete and move the selected entry.
@@ -20,37 +20,36 @@ class MechanismListPanel final : public QObject
     Q_OBJECT
 
 public:
-    MechanismListPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor,
+    MechanismListPanel(Ui::MainWindowForm &ui, AppContext &context, EditorPanel &editor,
                        DatabaseCommands &database, QLabel &status, QObject *parent = nullptr);
 
     // The selected position, or -1.
     int selectedRow() const;
-    // Selects row and runs List1_Click, as a user's selection does.
+    // Selects row and runs showSelectedEntry, as a user's selection does.
     void setSelectedRow(int row);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
-    void List1_Click();
-    void dbAnalyse_Click();
-    void DbbAnalyse_Click();
-    void dbDelete_Click();
-    void DbbDelete_Click();
-    void dbMoveup_Click();
-    void DbUp_Click();
-    void dbMovedown_Click();
-    void DbDown_Click();
+    void showSelectedEntry();
+    // The pop-up's entries: they act on the selected entry, if any.
+    void analyseSelected();
+    void deleteSelected();
+    void moveSelectedUp();
+    void moveSelectedDown();
+    // "Analyse current entry": the analysis, then the whole editor made editable.
+    void analyseSelectedForEditing();
 
 private:
-    void List1_MouseUp(Qt::MouseButton button, QPoint globalPosition);
+    void mouseReleased(Qt::MouseButton button, QPoint globalPosition);
     // The pop-up asked for from the keyboard: shown under the selected entry, if any.
-    void List1_KeyboardMenu();
+    void showMenuFromKeyboard();
     // The four buttons' check: false, after saying so, when nothing is selected.
     bool entrySelected();
     void clearSelection();
 
-    Ui::Form1 &m_ui;
+    Ui::MainWindowForm &m_ui;
     AppContext &m_context;
     EditorPanel &m_editor;
     DatabaseCommands &m_database;

@@ -53,7 +53,7 @@ QString ChipRig::connectionState()
 QString ChipRig::state(bool withFocus)
 {
     QStringList enabled;
-    for (const char *name : {"GetID", "GetSettings", "ConfigPrinter", "SleepButton", "Wakeup", "Reset"}) {
+    for (const char *name : {"detectButton", "checkConfigurationButton", "configureChipsetButton", "sleepButton", "wakeUpButton", "resetButton"}) {
         if (get(name)->isEnabled())
             enabled << QLatin1String(name);
     }
@@ -88,8 +88,8 @@ bool ChipRig::connect(int port, const QString &speed)
         clickIn(&dialog, "DetectSerialPrinter");
         clickIn(&dialog, "OKButton");
     });
-    click("GetID");
-    return connection().ChipFound && get("GetSettings")->isEnabled();
+    click("detectButton");
+    return connection().ChipFound && get("checkConfigurationButton")->isEnabled();
 }
 
 void ChipRig::whenReceived(SimulatedChip &chip, int count, std::function<void()> action)

@@ -85,7 +85,7 @@ private slots:
                   "<p><a href=\"https://example.net/qv12\">Web site</a></p>"
                   "<p><a href=\"mailto:help@example.net\">Mail us</a></p>"_s);
         writeFile(test.path(u"Help/second.html"_s), u"<title>Second</title><p>Text</p>"_s);
-        test.trigger("Helphelp");
+        test.trigger("helpContentsAction");
         QPointer<HelpWindow> help = test.window().helpMenuWindows().helpWindow();
         QCOMPARE(help->windowTitle(), u"QV12 Configurator Help"_s);
         QCOMPARE(help->indexPath(), test.window().context().StartDirectory() + u"Help/index.html"_s);
@@ -103,13 +103,13 @@ private slots:
         // Opened again, each window is the same one brought forward; "Contents" shows the
         // index page again.
         clickLink(browser, u"Second page"_s);
-        test.trigger("About");
+        test.trigger("aboutAction");
         QPointer<AboutWindow> about = test.window().helpMenuWindows().aboutWindow();
         help->showMinimized();
         about->showMinimized();
         const qsizetype windowCount = QApplication::topLevelWidgets().size();
-        test.trigger("Helphelp");
-        test.trigger("About");
+        test.trigger("helpContentsAction");
+        test.trigger("aboutAction");
         QCOMPARE(QApplication::topLevelWidgets().size(), windowCount);
         QVERIFY(!help->isMinimized() && !about->isMinimized());
         QCOMPARE(browser->documentTitle(), u"Index"_s);
@@ -180,11 +180,11 @@ private slots:
     void exitClosesBoth()
     {
         TestWindow test;
-        test.trigger("Helphelp");
-        test.trigger("About");
+        test.trigger("helpContentsAction");
+        test.trigger("aboutAction");
         QPointer<HelpWindow> help = test.window().helpMenuWindows().helpWindow();
         QPointer<AboutWindow> about = test.window().helpMenuWindows().aboutWindow();
-        test.trigger("Exit");
+        test.trigger("exitAction");
         QVERIFY(!test.window().isVisible());
         QTRY_VERIFY(help.isNull() && about.isNull());
     }

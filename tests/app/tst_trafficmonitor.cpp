@@ -56,7 +56,7 @@ struct Monitor
 {
     explicit Monitor(ChipRig &rig)
     {
-        rig.trigger("Traffic");
+        rig.trigger("trafficMonitorAction");
         window = rig.window().trafficWindow();
         if (!window)
             qFatal("No traffic monitor");
@@ -112,8 +112,8 @@ void TestTrafficMonitor::recordMatchesTheChipsTranscript()
     ChipRig rig;
     SimulatedChip &chip = rig.addChip(1, 19200);
     QVERIFY(rig.connect(1, u"19200"_s));
-    rig.click("GetSettings");  // Software, User "KT 610-ST", the chip's own configuration
-    rig.click("ConfigPrinter");
+    rig.click("checkConfigurationButton");  // Software, User "KT 610-ST", the chip's own configuration
+    rig.click("configureChipsetButton");
     QTRY_VERIFY(chip.received().bytes().endsWith(bytes({27, 64, 27, 73})));
     const TrafficRecord &record = rig.context.traffic();
     QTRY_COMPARE(crossings(eventsOf(record, TrafficEvent::Kind::Received)), crossings(chip.sent().entries()));
@@ -131,7 +131,7 @@ void TestTrafficMonitor::followsTheLine()
     const TrafficRecord &record = rig.context.traffic();
     Monitor monitor(rig);
     QVERIFY(monitor.window->isVisible() && !monitor.window->isModal());
-    rig.trigger("Traffic");
+    rig.trigger("trafficMonitorAction");
     QCOMPARE(rig.window().trafficWindow(), monitor.window);
     QCOMPARE(monitor.view->textInteractionFlags() & Qt::TextEditable, 0);
     QCOMPARE(monitor.text() + u'\n', TrafficText::format(record.events(), record.originNs()));
@@ -144,14 +144,14 @@ void TestTrafficMonitor::followsTheLine()
     rig.whenReceived(chip, before + 11, [&] {
         QTimer::singleShot(300, &rig.window(), [&] { during = monitor.text() + rig.state(); });
     });
-    rig.click("GetSettings");
+    rig.click("checkConfigurationButton");
     QVERIFY2(during.contains(u"-> 1D 53 43  "_s) && during.contains(u"<- FC 20  "_s) && during.endsWith(u", busy, port open"_s),
              qPrintable(during));
 
     monitor.button("ClearButton")->click();
     QCOMPARE(monitor.text(), QString());
     monitor.button("PauseButton")->click();
-    rig.click("Reset");
+    rig.click("resetButton");
     QTRY_VERIFY(record.events().last().kind == TrafficEvent::Kind::Closed);
     QTest::qWait(3 * TrafficWindow::BatchMs);  // batches would have come meanwhile
     QCOMPARE(monitor.text(), QString());
@@ -271,7 +271,7 @@ void TestTrafficMonitor::supportReport()
     QVERIFY(rig.connect(2, u"9600"_s));
     const QString path = rig.path(u"report.txt"_s);
     rig.prompter.expectFile(textFile(u"Save support report as..."_s), path);
-    rig.trigger("SupportReport");
+    rig.trigger("supportReportAction");
     QCOMPARE(rig.status(), u"Support report saved"_s);
     const QString report = QString::fromUtf8(readFile(path));
     const TrafficRecord &record = rig.context.traffic();
