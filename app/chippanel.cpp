@@ -14,38 +14,95 @@
 #include "protocol/programming.h"
 #include "protocol/relayedlistener.h"
 
-#include "ui_mainwindow.h"
-
-#include <QLabel>
+#include "ui_chippanel.h"
 
 #include <memory>
 
 using namespace Qt::StringLiterals;
 
-ChipPanel::ChipPanel(Ui::MainWindowForm &ui, AppContext &context, EditorPanel &editor, QLabel &status,
-                     QWidget *window, QObject *parent)
-    : QObject(parent)
-    , m_ui(ui)
+ChipPanel::ChipPanel(AppContext &context, const EditorPanel &editor, QWidget *parent)
+    : QGroupBox(parent)
+    , m_ui(std::make_unique<Ui::ChipPanelForm>())
     , m_context(context)
     , m_editor(editor)
-    , m_status(status)
-    , m_window(window)
     , m_action(context)
 {
+    m_ui->setupUi(this);
+    const QFontMetrics metrics(font());
+    m_ui->firmwareIdentityLabel->setMinimumHeight(metrics.lineSpacing() * 2);
+    // The connection labels change with every detection; they keep the width of their
+    // start texts so the fixed-size window never changes size under the user.
+    for (QLabel *label : {m_ui->portLabel, m_ui->baudRateLabel}) {
+        label->setMinimumWidth(label->sizeHint().width());
+        label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
+    }
     // The identity is the chip's text, of any length: it wraps in the column's width and
     // past four lines it is cut off, rather than stretching the fixed-size window.
-    m_ui.firmwareIdentityLabel->setSizePolicy(QSizePolicy::Ignored, m_ui.firmwareIdentityLabel->sizePolicy().verticalPolicy());
-    m_ui.firmwareIdentityLabel->setMaximumHeight(m_ui.firmwareIdentityLabel->fontMetrics().lineSpacing() * 4
-                                    + m_ui.firmwareIdentityLabel->contentsMargins().top()
-                                    + m_ui.firmwareIdentityLabel->contentsMargins().bottom());
+    m_ui->firmwareIdentityLabel->setSizePolicy(QSizePolicy::Ignored, m_ui->firmwareIdentityLabel->sizePolicy().verticalPolicy());
+    m_ui->firmwareIdentityLabel->setMaximumHeight(m_ui->firmwareIdentityLabel->fontMetrics().lineSpacing() * 4
+                                    + m_ui->firmwareIdentityLabel->contentsMargins().top()
+                                    + m_ui->firmwareIdentityLabel->contentsMargins().bottom());
 
-    connect(m_ui.detectButton, &QPushButton::clicked, this, &ChipPanel::detectChipset);
-    connect(m_ui.detectAction, &QAction::triggered, this, &ChipPanel::detectChipset);
-    connect(m_ui.checkConfigurationButton, &QPushButton::clicked, this, &ChipPanel::checkConfiguration);
-    connect(m_ui.configureChipsetButton, &QPushButton::clicked, this, &ChipPanel::configureChipset);
-    connect(m_ui.sleepButton, &QPushButton::clicked, this, &ChipPanel::sleepChip);
-    connect(m_ui.wakeUpButton, &QPushButton::clicked, this, &ChipPanel::wakeUpChip);
-    connect(m_ui.resetButton, &QPushButton::clicked, this, &ChipPanel::resetChip);
+    connect(m_ui->detectButton, &QPushButton::clicked, this, &ChipPanel::detectChipset);
+    connect(m_ui->checkConfigurationButton, &QPushButton::clicked, this, &ChipPanel::checkConfiguration);
+    connect(m_ui->configureChipsetButton, &QPushButton::clicked, this, &ChipPanel::configureChipset);
+    connect(m_ui->sleepButton, &QPushButton::clicked, this, &ChipPanel::sleepChip);
+    connect(m_ui->wakeUpButton, &QPushButton::clicked, this, &ChipPanel::wakeUpChip);
+    connect(m_ui->resetButton, &QPushButton::clicked, this, &ChipPanel::resetChip);
+    for (QRadioButton *mode : {m_ui->softwareModeOption, m_ui->hardwareModeOption,
+                               m_ui->userIdentityOption, m_ui->automaticIdentityOption}) {
+        connect(mode, &QRadioButton::clicked, this, [this] { emit modesChanged(modes()); });
+    }
+}
+
+ChipPanel::~ChipPanel() = default;
+
+ChipModes ChipPanel::modes() const
+{
+    ChipModes modes;
+    if (m_ui->softwareModeOption->isChecked() || m_ui->hardwareModeOption->isChecked())
+        modes.software = m_ui->softwareModeOption->isChecked();
+    if (m_ui->userIdentityOption->isChecked() || m_ui->automaticIdentityOption->isChecked())
+        modes.userIdentity = m_ui->userIdentityOption->isChecked();
+    return modes;
+}
+
+void ChipPanel::selectMode(bool software)
+{
+    (software ? m_ui->softwareModeOption : m_ui->hardwareModeOption)->setChecked(true);
+    emit modesChanged(modes());
+}
+
+void ChipPanel::selectIdentityMethod(bool user)
+{
+    (user ? m_ui->userIdentityOption : m_ui->automaticIdentityOption)->setChecked(true);
+    emit modesChanged(modes());
+}
+
+void ChipPanel::selectSoftwareAndUser()
+{
+    selectMode(true);
+    selectIdentityMethod(true);
+}
+
+QString ChipPanel::firmwareIdentity() const
+{
+    return m_ui->firmwareIdentityLabel->text();
+}
+
+void ChipPanel::showNoChipYet()
+{
+    m_ui->portLabel->setText(u"No chipset found, please"_s);
+    m_ui->baudRateLabel->setText(u"perform a chipset detection"_s);
+    setChipButtonsEnabled(false);
+    m_ui->detectButton->setEnabled(true);
+}
+
+QList<QWidget *> ChipPanel::tabChain() const
+{
+    return {m_ui->detectButton, m_ui->hardwareModeOption, m_ui->softwareModeOption,
+            m_ui->automaticIdentityOption, m_ui->userIdentityOption, m_ui->checkConfigurationButton,
+            m_ui->configureChipsetButton, m_ui->wakeUpButton, m_ui->sleepButton, m_ui->resetButton};
 }
 
 void ChipPanel::exclaim(const QString &text)
@@ -83,11 +140,11 @@ void ChipPanel::endForProgramEnd()
 
 void ChipPanel::setChipButtonsEnabled(bool enabled)
 {
-    m_ui.checkConfigurationButton->setEnabled(enabled);
-    m_ui.configureChipsetButton->setEnabled(enabled);
-    m_ui.wakeUpButton->setEnabled(enabled);
-    m_ui.sleepButton->setEnabled(enabled);
-    m_ui.resetButton->setEnabled(enabled);
+    m_ui->checkConfigurationButton->setEnabled(enabled);
+    m_ui->configureChipsetButton->setEnabled(enabled);
+    m_ui->wakeUpButton->setEnabled(enabled);
+    m_ui->sleepButton->setEnabled(enabled);
+    m_ui->resetButton->setEnabled(enabled);
 }
 
 // ---- Detection and identification ----
@@ -101,10 +158,10 @@ void ChipPanel::detectChipset()
 
 void ChipPanel::identify()
 {
-    m_ui.detectButton->setEnabled(false);
+    m_ui->detectButton->setEnabled(false);
     // Modal, as it always was, but shown rather than run: the window's own event loop
     // serves it, and the action goes on when it closes.
-    auto *dialog = new PortSelectionDialog(m_context, m_window);
+    auto *dialog = new PortSelectionDialog(m_context, window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->Form_Load();
     connect(dialog, &QDialog::finished, this, &ChipPanel::identifyFound);
@@ -121,12 +178,12 @@ void ChipPanel::identifyFound()
     }
     const ConnectionSettings connection = m_context.connection();
     if (!connection.ChipFound) {
-        m_ui.firmwareIdentityLabel->setText(u"No chipset found"_s);
-        m_ui.portLabel->setText(u"No chipset found, please"_s);
-        m_ui.baudRateLabel->setText(u"Perform a chipset detection"_s);
+        m_ui->firmwareIdentityLabel->setText(u"No chipset found"_s);
+        m_ui->portLabel->setText(u"No chipset found, please"_s);
+        m_ui->baudRateLabel->setText(u"Perform a chipset detection"_s);
         setChipButtonsEnabled(false);
-        m_ui.detectButton->setEnabled(true);
-        m_ui.detectButton->setFocus();
+        m_ui->detectButton->setEnabled(true);
+        m_ui->detectButton->setFocus();
         endAction();
         return;
     }
@@ -141,12 +198,12 @@ void ChipPanel::identifyFound()
                  }
                  if (!identity)
                      m_action.addFailures(identity.error().failures);
-                 m_ui.firmwareIdentityLabel->setText(QString::fromLatin1(identity.valueOr(QByteArray())));
-                 m_ui.portLabel->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
-                 m_ui.baudRateLabel->setText(u"Baudrate: "_s + connection.Speed);
+                 m_ui->firmwareIdentityLabel->setText(QString::fromLatin1(identity.valueOr(QByteArray())));
+                 m_ui->portLabel->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
+                 m_ui->baudRateLabel->setText(u"Baudrate: "_s + connection.Speed);
                  m_busy.restore();
-                 m_ui.detectButton->setEnabled(true);
-                 m_ui.checkConfigurationButton->setFocus();
+                 m_ui->detectButton->setEnabled(true);
+                 m_ui->checkConfigurationButton->setFocus();
                  endAction();
              });
 }
@@ -165,20 +222,20 @@ void ChipPanel::checkConfiguration()
     }
 
     m_busy.show();
-    m_ui.checkConfigurationButton->setEnabled(false);
+    m_ui->checkConfigurationButton->setEnabled(false);
     auto finish = [this] {
-        m_ui.checkConfigurationButton->setEnabled(true);
-        m_ui.checkConfigurationButton->setFocus();
+        m_ui->checkConfigurationButton->setEnabled(true);
+        m_ui->checkConfigurationButton->setFocus();
         m_busy.restore();
     };
 
     // Each selection runs its click handler, so the mode rules apply as the answers come.
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
-    listener->onModeRead = [this](bool software) { m_editor.selectOption(software ? m_ui.softwareModeOption : m_ui.hardwareModeOption); };
-    listener->onIdentityMethodRead = [this](bool user) { m_editor.selectOption(user ? m_ui.userIdentityOption : m_ui.automaticIdentityOption); };
+    listener->onModeRead = [this](bool software) { selectMode(software); };
+    listener->onIdentityMethodRead = [this](bool user) { selectIdentityMethod(user); };
     listener->onConfigurationRead = [this, finish](const std::optional<QString> &word) {
         if (word) {
-            m_editor.showWord(*word);
+            emit configurationRead(*word);
             return;
         }
         m_context.prompter().message(u"Error while reading printer parameters !"_s,
@@ -193,7 +250,7 @@ void ChipPanel::checkConfiguration()
         },
         [this, finish](const JobResult<ConfigurationReading> &reading) {
             if (reading)
-                m_ui.identityEdit->setText(reading->mechanismIdentity());
+                emit mechanismIdentityRead(reading->mechanismIdentity());
             else
                 m_action.addFailures(reading.error().failures);
             finish();
@@ -234,26 +291,26 @@ void ChipPanel::configureChipset()
         exclaim(text);
         endAction();
     };
-    if (!m_ui.hardwareModeOption->isChecked() && !m_ui.softwareModeOption->isChecked())
+    if (!m_ui->hardwareModeOption->isChecked() && !m_ui->softwareModeOption->isChecked())
         return refuse(u"Please select a configuration mode !"_s);
-    if (!m_ui.automaticIdentityOption->isChecked() && !m_ui.userIdentityOption->isChecked())
+    if (!m_ui->automaticIdentityOption->isChecked() && !m_ui->userIdentityOption->isChecked())
         return refuse(u"Please select an identity determination method !"_s);
-    if (m_ui.softwareModeOption->isChecked() && !editorFieldsDefined())
+    if (m_ui->softwareModeOption->isChecked() && !editorFieldsDefined())
         return endAction();
-    if (m_ui.userIdentityOption->isChecked() && m_ui.identityEdit->text().isEmpty())
+    if (m_ui->userIdentityOption->isChecked() && m_editor.mechanismIdentity().isEmpty())
         return refuse(u"Please specify a mechanism identity !"_s);
     // Pasted or read from a chip, a control character would reach the chip as a raw byte.
-    if (m_ui.userIdentityOption->isChecked() && Exchanges::hasControlCharacters(m_ui.identityEdit->text()))
+    if (m_ui->userIdentityOption->isChecked() && Exchanges::hasControlCharacters(m_editor.mechanismIdentity()))
         return refuse(u"The mechanism identity may hold printable characters only !"_s);
     // The inputs as they were checked: options clicked, an identity typed or an entry
     // analysed while it runs do not reach this run.
     ProgrammingInput input;
-    input.software = m_ui.softwareModeOption->isChecked();
-    input.userIdentity = m_ui.userIdentityOption->isChecked();
+    input.software = m_ui->softwareModeOption->isChecked();
+    input.userIdentity = m_ui->userIdentityOption->isChecked();
     input.fields = m_editor.fields();
-    input.name = m_ui.identityEdit->text();
+    input.name = m_editor.mechanismIdentity();
 
-    m_ui.configureChipsetButton->setEnabled(false);
+    m_ui->configureChipsetButton->setEnabled(false);
     m_busy.show();
 
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
@@ -265,15 +322,15 @@ void ChipPanel::configureChipset()
         },
         [this](const JobResult<ProgrammingResult> &result) {
             if (result) {
-                m_ui.firmwareIdentityLabel->setText(QString::fromLatin1(result->identity));
+                m_ui->firmwareIdentityLabel->setText(QString::fromLatin1(result->identity));
             } else {
                 m_action.addFailures(result.error().failures);
                 // A port that failed has its one message next; the identity stays.
                 if (result.error().kind == JobError::Kind::Declined)
-                    m_status.setText(u"Programming cancelled !"_s);
+                    emit statusMessage(u"Programming cancelled !"_s);
             }
-            m_ui.configureChipsetButton->setEnabled(true);
-            m_ui.configureChipsetButton->setFocus();
+            m_ui->configureChipsetButton->setEnabled(true);
+            m_ui->configureChipsetButton->setFocus();
             endAction();
         });
 }
@@ -285,15 +342,15 @@ void ChipPanel::sleepChip()
     if (!beginAction())
         return;
 
-    m_ui.sleepButton->setEnabled(false);
+    m_ui->sleepButton->setEnabled(false);
     m_busy.show();
     auto finish = [this] {
         m_busy.restore();
-        m_ui.sleepButton->setEnabled(false);
-        m_ui.resetButton->setEnabled(false);
-        m_ui.checkConfigurationButton->setEnabled(false);
-        m_ui.configureChipsetButton->setEnabled(false);
-        m_ui.wakeUpButton->setFocus();
+        m_ui->sleepButton->setEnabled(false);
+        m_ui->resetButton->setEnabled(false);
+        m_ui->checkConfigurationButton->setEnabled(false);
+        m_ui->configureChipsetButton->setEnabled(false);
+        m_ui->wakeUpButton->setFocus();
         endAction();
     };
     const ConnectionSettings connection = m_context.connection();
@@ -312,18 +369,18 @@ void ChipPanel::wakeUpChip()
     if (!beginAction())
         return;
 
-    const bool wasEnabled = m_ui.wakeUpButton->isEnabled();
-    m_ui.wakeUpButton->setEnabled(false);
+    const bool wasEnabled = m_ui->wakeUpButton->isEnabled();
+    m_ui->wakeUpButton->setEnabled(false);
     m_busy.show();
     m_context.refreshPorts();
 
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
     listener->onWoken = [this] {
         m_busy.restore();
-        m_ui.sleepButton->setEnabled(true);
-        m_ui.resetButton->setEnabled(true);
-        m_ui.checkConfigurationButton->setEnabled(true);
-        m_ui.configureChipsetButton->setEnabled(true);
+        m_ui->sleepButton->setEnabled(true);
+        m_ui->resetButton->setEnabled(true);
+        m_ui->checkConfigurationButton->setEnabled(true);
+        m_ui->configureChipsetButton->setEnabled(true);
     };
     const ConnectionSettings connection = m_context.connection();
     startJob(
@@ -337,7 +394,7 @@ void ChipPanel::wakeUpChip()
                 return;
             }
             m_action.addFailures(woken ? woken->failures : woken.error().failures);
-            m_ui.wakeUpButton->setEnabled(wasEnabled);
+            m_ui->wakeUpButton->setEnabled(wasEnabled);
             endAction();
         });
 }
@@ -347,12 +404,12 @@ void ChipPanel::resetChip()
     if (!beginAction())
         return;
 
-    const bool wasEnabled = m_ui.resetButton->isEnabled();
-    m_ui.resetButton->setEnabled(false);
+    const bool wasEnabled = m_ui->resetButton->isEnabled();
+    m_ui->resetButton->setEnabled(false);
     m_busy.show();
     auto finish = [this, wasEnabled] {
         m_busy.restore();
-        m_ui.resetButton->setEnabled(wasEnabled);
+        m_ui->resetButton->setEnabled(wasEnabled);
         endAction();
     };
     const ConnectionSettings connection = m_context.connection();

@@ -3,30 +3,20 @@
 #include "app/configurationsaver.h"
 
 #include "app/appcontext.h"
-#include "app/databasecommands.h"
 #include "app/editorpanel.h"
 #include "app/mechanismlistpanel.h"
 #include "app/prompter.h"
 #include "config/configword.h"
 
-#include "ui_mainwindow.h"
-
-#include <QLabel>
-
 using namespace Qt::StringLiterals;
 
-ConfigurationSaver::ConfigurationSaver(Ui::MainWindowForm &ui, AppContext &context, EditorPanel &editor,
-                                       MechanismListPanel &list, DatabaseCommands &database,
-                                       QLabel &status, QObject *parent)
+ConfigurationSaver::ConfigurationSaver(AppContext &context, EditorPanel &editor,
+                                       MechanismListPanel &list, QObject *parent)
     : QObject(parent)
-    , m_ui(ui)
     , m_context(context)
     , m_editor(editor)
     , m_list(list)
-    , m_database(database)
-    , m_status(status)
 {
-    connect(m_ui.saveConfigurationButton, &QPushButton::clicked, this, &ConfigurationSaver::saveConfiguration);
 }
 
 void ConfigurationSaver::saveConfiguration()
@@ -52,21 +42,21 @@ void ConfigurationSaver::saveConfiguration()
     for (const auto &check : checks) {
         if (check.value == EditorFields::Undefined) {
             prompter.message(check.message, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
-            m_status.setText(u"New configuration not created !"_s);
+            emit statusMessage(u"New configuration not created !"_s);
             return;
         }
     }
 
     const QString word = EncodeConfig(fields);
 
-    if (m_ui.identityEdit->text().isEmpty()) {
+    if (m_editor.mechanismIdentity().isEmpty()) {
         prompter.message(u"Please enter a configuration name !"_s, Prompter::Icon::Exclamation,
                          Prompter::Buttons::Ok);
         return;
     }
-    if (m_ui.identityEdit->text().size() > MaxNameLength)
-        m_ui.identityEdit->setText(m_ui.identityEdit->text().left(MaxNameLength));
-    const QString name = m_ui.identityEdit->text();
+    if (m_editor.mechanismIdentity().size() > MaxNameLength)
+        m_editor.setMechanismIdentity(m_editor.mechanismIdentity().left(MaxNameLength));
+    const QString name = m_editor.mechanismIdentity();
 
     MechanismList &list = m_context.mechanisms();
     const int existing = list.indexOfName(name);
@@ -81,5 +71,5 @@ void ConfigurationSaver::saveConfiguration()
         list.append({name, word});
         m_list.setSelectedRow(list.count() - 1);
     }
-    m_database.markModified();
+    emit modified();
 }

@@ -5,10 +5,7 @@
 #include "app/appcontext.h"
 #include "database/defaultlist.h"
 
-#include "ui_mainwindow.h"
-
 #include <QDir>
-#include <QLabel>
 
 using namespace Qt::StringLiterals;
 
@@ -20,18 +17,10 @@ const QString QuitQuestion = u"Database has been modified ! Quit anyway ?"_s;
 
 } // namespace
 
-DatabaseCommands::DatabaseCommands(Ui::MainWindowForm &ui, AppContext &context, QLabel &status,
-                                   QObject *parent)
+DatabaseCommands::DatabaseCommands(AppContext &context, QObject *parent)
     : QObject(parent)
-    , m_ui(ui)
     , m_context(context)
-    , m_status(status)
 {
-    connect(m_ui.newDatabaseAction, &QAction::triggered, this, &DatabaseCommands::newDatabase);
-    connect(m_ui.openDatabaseAction, &QAction::triggered, this, &DatabaseCommands::openDatabase);
-    connect(m_ui.saveDatabaseAction, &QAction::triggered, this, &DatabaseCommands::saveDatabase);
-    connect(m_ui.saveDatabaseAsAction, &QAction::triggered, this, &DatabaseCommands::saveDatabaseAs);
-    connect(m_ui.exitAction, &QAction::triggered, this, &DatabaseCommands::exitProgram);
 }
 
 void DatabaseCommands::exclaim(const QString &text)
@@ -82,7 +71,7 @@ bool DatabaseCommands::write(const QString &path, const QList<MechanismEntry> &e
     // New and Save answer a read-only file as Save as does.
     if (result.error().kind == DatabaseFileError::Kind::ReadOnly) {
         exclaim(u"This file is Read-Only !"_s);
-        m_status.setText(u"Couldn't write file (was read_only)."_s);
+        emit statusMessage(u"Couldn't write file (was read_only)."_s);
         return false;
     }
     QString text = u"Couldn't write database file <%1> !"_s.arg(QDir::toNativeSeparators(path));
@@ -100,10 +89,10 @@ void DatabaseCommands::loadDefaultDatabase()
     if (ReadDatabaseFile(path, m_context.mechanisms())) {
         m_saved = true;
         m_fileName = path;
-        m_status.setText(u"Default database file loaded"_s);
+        emit statusMessage(u"Default database file loaded"_s);
     } else {
         FillDefaultList(m_context.mechanisms());
-        m_status.setText(u"default.cdb file error, default list created."_s);
+        emit statusMessage(u"default.cdb file error, default list created."_s);
     }
 }
 
@@ -138,7 +127,7 @@ void DatabaseCommands::openDatabase()
         exclaim(u"This is not a valid K.L.V configuration database !"_s);
         return;
     }
-    m_status.setText(u"Entries : "_s + QString::number(*count));
+    emit statusMessage(u"Entries : "_s + QString::number(*count));
     m_saved = true;
     m_fileName = path;
 }
@@ -158,13 +147,13 @@ void DatabaseCommands::saveDatabase()
 
 void DatabaseCommands::saveDatabaseAs()
 {
-    m_status.clear();
+    emit statusMessage(QString());
     if (!fitsInFile())
         return;
     const QString path = m_context.prompter().chooseFile(fileRequest(
         u"Save configuration database as..."_s, Prompter::FileRequest::Style::Save, true));
     if (path.isEmpty()) {
-        m_status.setText(u"Save database canceled"_s);
+        emit statusMessage(u"Save database canceled"_s);
         return;
     }
     // The writer refuses a read-only file before touching it, and replaces any other

@@ -9,8 +9,6 @@
 #include <QString>
 
 class AppContext;
-class QLabel;
-namespace Ui { class MainWindowForm; }
 
 // The "Database" menu: new, open, save and save as of configuration database files,
 // the start-up load of default.cdb, Exit, and the question asked before unsaved changes
@@ -20,8 +18,7 @@ class DatabaseCommands final : public QObject
     Q_OBJECT
 
 public:
-    DatabaseCommands(Ui::MainWindowForm &ui, AppContext &context, QLabel &status,
-                     QObject *parent = nullptr);
+    explicit DatabaseCommands(AppContext &context, QObject *parent = nullptr);
 
     // True while the mechanism list has no unsaved changes.
     bool isDatabaseSaved() const { return m_saved; }
@@ -41,8 +38,9 @@ public:
 signals:
     // Exit was chosen and agreed to: the program ends without asking again.
     void endProgramRequested();
+    void statusMessage(const QString &text);
 
-private slots:
+public slots:
     void newDatabase();
     void openDatabase();
     void saveDatabase();
@@ -61,9 +59,7 @@ private:
     bool write(const QString &path, const QList<MechanismEntry> &entries);
     void exclaim(const QString &text);
 
-    Ui::MainWindowForm &m_ui;
     AppContext &m_context;
-    QLabel &m_status;
     bool m_saved = true;
     QString m_fileName;
 };

@@ -2,51 +2,73 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/editorpanel.h"
 
-#include "ui_mainwindow.h"
+#include "ui_editorpanel.h"
 
-EditorPanel::EditorPanel(Ui::MainWindowForm &ui, QObject *parent)
-    : QObject(parent)
-    , m_ui(ui)
+#include <QFontMetrics>
+
+EditorPanel::EditorPanel(QWidget *parent)
+    : QGroupBox(parent)
+    , m_ui(std::make_unique<Ui::EditorPanelForm>())
 {
+    m_ui->setupUi(this);
+    // Follows the font, so the columns keep their proportions at any size.
+    m_ui->identityEdit->setMinimumWidth(fontMetrics().horizontalAdvance(u'M') * 16);
+    connect(m_ui->saveConfigurationButton, &QPushButton::clicked, this, &EditorPanel::saveRequested);
+
     m_options = {
-        {m_ui.voltage5Option, &EditorPanel::setLogicVoltage, 1},
-        {m_ui.voltage3Option, &EditorPanel::setLogicVoltage, 0},
-        {m_ui.standardMechanismOption, &EditorPanel::setMechanism, 1},
-        {m_ui.tavMechanismOption, &EditorPanel::setMechanism, 0},
-        {m_ui.oneStepOption, &EditorPanel::setMotorSteps, 1},
-        {m_ui.twoStepsOption, &EditorPanel::setMotorSteps, 0},
-        {m_ui.normalRotationOption, &EditorPanel::setMotorRotation, 0},
-        {m_ui.invertedRotationOption, &EditorPanel::setMotorRotation, 1},
-        {m_ui.normalHeadUpOption, &EditorPanel::setHeadUpPolarity, 0},
-        {m_ui.invertedHeadUpOption, &EditorPanel::setHeadUpPolarity, 1},
-        {m_ui.width1InchOption, &EditorPanel::setHeadWidth, 0},
-        {m_ui.width2InchNormalOption, &EditorPanel::setHeadWidth, 1},
-        {m_ui.width2InchWideOption, &EditorPanel::setHeadWidth, 2},
-        {m_ui.width3InchOption, &EditorPanel::setHeadWidth, 3},
-        {m_ui.width4InchOption, &EditorPanel::setHeadWidth, 4},
-        {m_ui.standardHeadOption, &EditorPanel::setHeadType, 2},
-        {m_ui.highSpeedHeadOption, &EditorPanel::setHeadType, 1},
-        {m_ui.lowVoltageHeadOption, &EditorPanel::setHeadType, 0},
-        {m_ui.positiveStrobeOption, &EditorPanel::setStrobePolarity, 0},
-        {m_ui.negativeStrobeOption, &EditorPanel::setStrobePolarity, 1},
+        {m_ui->voltage5Option, &EditorPanel::setLogicVoltage, 1},
+        {m_ui->voltage3Option, &EditorPanel::setLogicVoltage, 0},
+        {m_ui->standardMechanismOption, &EditorPanel::setMechanism, 1},
+        {m_ui->tavMechanismOption, &EditorPanel::setMechanism, 0},
+        {m_ui->oneStepOption, &EditorPanel::setMotorSteps, 1},
+        {m_ui->twoStepsOption, &EditorPanel::setMotorSteps, 0},
+        {m_ui->normalRotationOption, &EditorPanel::setMotorRotation, 0},
+        {m_ui->invertedRotationOption, &EditorPanel::setMotorRotation, 1},
+        {m_ui->normalHeadUpOption, &EditorPanel::setHeadUpPolarity, 0},
+        {m_ui->invertedHeadUpOption, &EditorPanel::setHeadUpPolarity, 1},
+        {m_ui->width1InchOption, &EditorPanel::setHeadWidth, 0},
+        {m_ui->width2InchNormalOption, &EditorPanel::setHeadWidth, 1},
+        {m_ui->width2InchWideOption, &EditorPanel::setHeadWidth, 2},
+        {m_ui->width3InchOption, &EditorPanel::setHeadWidth, 3},
+        {m_ui->width4InchOption, &EditorPanel::setHeadWidth, 4},
+        {m_ui->standardHeadOption, &EditorPanel::setHeadType, 2},
+        {m_ui->highSpeedHeadOption, &EditorPanel::setHeadType, 1},
+        {m_ui->lowVoltageHeadOption, &EditorPanel::setHeadType, 0},
+        {m_ui->positiveStrobeOption, &EditorPanel::setStrobePolarity, 0},
+        {m_ui->negativeStrobeOption, &EditorPanel::setStrobePolarity, 1},
     };
     for (const Option &option : std::as_const(m_options))
         connect(option.button, &QRadioButton::clicked, this, [this, option] { (this->*option.setter)(option.code); });
-    for (QRadioButton *mode : modeOptions())
-        connect(mode, &QRadioButton::clicked, this, &EditorPanel::updateEditorState);
 }
+
+EditorPanel::~EditorPanel() = default;
 
 QList<QRadioButton *> EditorPanel::editableOptions() const
 {
-    return {m_ui.voltage5Option, m_ui.voltage3Option, m_ui.standardMechanismOption, m_ui.tavMechanismOption, m_ui.oneStepOption,
-            m_ui.twoStepsOption, m_ui.normalRotationOption, m_ui.invertedRotationOption, m_ui.normalHeadUpOption,
-            m_ui.invertedHeadUpOption, m_ui.width1InchOption, m_ui.width2InchNormalOption, m_ui.width2InchWideOption, m_ui.width3InchOption, m_ui.width4InchOption,
-            m_ui.standardHeadOption, m_ui.highSpeedHeadOption, m_ui.lowVoltageHeadOption, m_ui.positiveStrobeOption, m_ui.negativeStrobeOption};
+    return {m_ui->voltage5Option, m_ui->voltage3Option, m_ui->standardMechanismOption, m_ui->tavMechanismOption, m_ui->oneStepOption,
+            m_ui->twoStepsOption, m_ui->normalRotationOption, m_ui->invertedRotationOption, m_ui->normalHeadUpOption,
+            m_ui->invertedHeadUpOption, m_ui->width1InchOption, m_ui->width2InchNormalOption, m_ui->width2InchWideOption, m_ui->width3InchOption, m_ui->width4InchOption,
+            m_ui->standardHeadOption, m_ui->highSpeedHeadOption, m_ui->lowVoltageHeadOption, m_ui->positiveStrobeOption, m_ui->negativeStrobeOption};
+}
+
+QList<QWidget *> EditorPanel::tabChain() const
+{
+    return {m_ui->identityEdit, m_ui->saveConfigurationButton};
+}
+
+QString EditorPanel::mechanismIdentity() const
+{
+    return m_ui->identityEdit->text();
+}
+
+void EditorPanel::setMechanismIdentity(const QString &name)
+{
+    m_ui->identityEdit->setText(name);
 }
 
 QList<QRadioButton *> EditorPanel::editorOptions() const
 {
-    return QList<QRadioButton *>{m_ui.pnxModeOption, m_ui.chipsetModeOption} + editableOptions();
+    return QList<QRadioButton *>{m_ui->pnxModeOption, m_ui->chipsetModeOption} + editableOptions();
 }
 
 void EditorPanel::resetFields()
@@ -70,22 +92,12 @@ void EditorPanel::clearOptions()
 void EditorPanel::selectOption(QRadioButton *option)
 {
     option->setChecked(true);
-    if (modeOptions().contains(option)) {
-        updateEditorState();
-        return;
-    }
     for (const Option &candidate : std::as_const(m_options)) {
         if (candidate.button == option) {
             (this->*candidate.setter)(candidate.code);
             return;
         }
     }
-}
-
-QList<QRadioButton *> EditorPanel::modeOptions() const
-{
-    return {m_ui.softwareModeOption, m_ui.hardwareModeOption, m_ui.userIdentityOption,
-            m_ui.automaticIdentityOption};
 }
 
 QRadioButton *EditorPanel::optionFor(qint16 EditorFields::*field, qint16 code) const
@@ -97,28 +109,28 @@ QRadioButton *EditorPanel::optionFor(qint16 EditorFields::*field, qint16 code) c
         QRadioButton *option;
     };
     const Shown table[] = {
-        {&EditorFields::PrinterMode, 1, m_ui.chipsetModeOption},
-        {&EditorFields::PrinterMode, 0, m_ui.pnxModeOption},
-        {&EditorFields::LogicVoltage, 1, m_ui.voltage5Option},
-        {&EditorFields::LogicVoltage, 0, m_ui.voltage3Option},
-        {&EditorFields::Mechanism, 1, m_ui.standardMechanismOption},
-        {&EditorFields::Mechanism, 0, m_ui.tavMechanismOption},
-        {&EditorFields::MotorSteps, 1, m_ui.oneStepOption},
-        {&EditorFields::MotorSteps, 0, m_ui.twoStepsOption},
-        {&EditorFields::MotorRotation, 0, m_ui.normalRotationOption},
-        {&EditorFields::MotorRotation, 1, m_ui.invertedRotationOption},
-        {&EditorFields::HeadType, 0, m_ui.lowVoltageHeadOption},
-        {&EditorFields::HeadType, 1, m_ui.highSpeedHeadOption},
-        {&EditorFields::HeadType, 2, m_ui.standardHeadOption},
-        {&EditorFields::StrobePolarity, 0, m_ui.positiveStrobeOption},
-        {&EditorFields::StrobePolarity, 1, m_ui.negativeStrobeOption},
-        {&EditorFields::HeadWidth, 0, m_ui.width1InchOption},
-        {&EditorFields::HeadWidth, 1, m_ui.width2InchNormalOption},
-        {&EditorFields::HeadWidth, 2, m_ui.width2InchWideOption},
-        {&EditorFields::HeadWidth, 3, m_ui.width3InchOption},
-        {&EditorFields::HeadWidth, 4, m_ui.width4InchOption},
-        {&EditorFields::HeadUpPolarity, 0, m_ui.normalHeadUpOption},
-        {&EditorFields::HeadUpPolarity, 1, m_ui.invertedHeadUpOption},
+        {&EditorFields::PrinterMode, 1, m_ui->chipsetModeOption},
+        {&EditorFields::PrinterMode, 0, m_ui->pnxModeOption},
+        {&EditorFields::LogicVoltage, 1, m_ui->voltage5Option},
+        {&EditorFields::LogicVoltage, 0, m_ui->voltage3Option},
+        {&EditorFields::Mechanism, 1, m_ui->standardMechanismOption},
+        {&EditorFields::Mechanism, 0, m_ui->tavMechanismOption},
+        {&EditorFields::MotorSteps, 1, m_ui->oneStepOption},
+        {&EditorFields::MotorSteps, 0, m_ui->twoStepsOption},
+        {&EditorFields::MotorRotation, 0, m_ui->normalRotationOption},
+        {&EditorFields::MotorRotation, 1, m_ui->invertedRotationOption},
+        {&EditorFields::HeadType, 0, m_ui->lowVoltageHeadOption},
+        {&EditorFields::HeadType, 1, m_ui->highSpeedHeadOption},
+        {&EditorFields::HeadType, 2, m_ui->standardHeadOption},
+        {&EditorFields::StrobePolarity, 0, m_ui->positiveStrobeOption},
+        {&EditorFields::StrobePolarity, 1, m_ui->negativeStrobeOption},
+        {&EditorFields::HeadWidth, 0, m_ui->width1InchOption},
+        {&EditorFields::HeadWidth, 1, m_ui->width2InchNormalOption},
+        {&EditorFields::HeadWidth, 2, m_ui->width2InchWideOption},
+        {&EditorFields::HeadWidth, 3, m_ui->width3InchOption},
+        {&EditorFields::HeadWidth, 4, m_ui->width4InchOption},
+        {&EditorFields::HeadUpPolarity, 0, m_ui->normalHeadUpOption},
+        {&EditorFields::HeadUpPolarity, 1, m_ui->invertedHeadUpOption},
     };
     for (const Shown &shown : table) {
         if (shown.field == field && shown.code == code)
@@ -151,22 +163,14 @@ void EditorPanel::apply(const DecodedConfig &decoded)
     }
 }
 
-void EditorPanel::selectSoftwareAndUser()
+void EditorPanel::applyModes(const ChipModes &modes)
 {
-    selectOption(m_ui.softwareModeOption);
-    selectOption(m_ui.userIdentityOption);
-    updateEditorState();
-}
-
-void EditorPanel::updateEditorState()
-{
-    if (m_ui.hardwareModeOption->isChecked() || m_ui.softwareModeOption->isChecked()) {
-        const bool editable = m_ui.softwareModeOption->isChecked();
+    if (modes.software) {
         for (QRadioButton *option : editableOptions())
-            option->setEnabled(editable);
+            option->setEnabled(*modes.software);
     }
-    if (m_ui.automaticIdentityOption->isChecked() || m_ui.userIdentityOption->isChecked())
-        m_ui.identityEdit->setEnabled(m_ui.userIdentityOption->isChecked());
+    if (modes.userIdentity)
+        m_ui->identityEdit->setEnabled(*modes.userIdentity);
 }
 
 void EditorPanel::setLogicVoltage(qint16 code) { m_fields.LogicVoltage = code; }

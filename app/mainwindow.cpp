@@ -28,7 +28,7 @@ using namespace Qt::StringLiterals;
 MainWindow::MainWindow(AppContext &context, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
-    , m_ui(new Ui::MainWindowForm)
+    , m_ui(std::make_unique<Ui::MainWindowForm>())
 {
     m_ui->setupUi(this);
     // No maximize button; the layout fixes the size to what the contents need at the
@@ -45,18 +45,6 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     m_statusText->setTextFormat(Qt::PlainText);
     m_ui->statusBar->addWidget(m_statusText, 1);
 
-    // Sizes that follow the font, so the columns keep their proportions at any size.
-    const QFontMetrics metrics(font());
-    m_ui->mechanismList->setMinimumHeight(metrics.lineSpacing() * 16);
-    m_ui->identityEdit->setMinimumWidth(metrics.horizontalAdvance(u'M') * 16);
-    m_ui->firmwareIdentityLabel->setMinimumHeight(metrics.lineSpacing() * 2);
-    // The connection labels change with every detection; they keep the width of their
-    // start texts so the fixed-size window never changes size under the user.
-    for (QLabel *label : {m_ui->portLabel, m_ui->baudRateLabel}) {
-        label->setMinimumWidth(label->sizeHint().width());
-        label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
-    }
-
     // Captions: green over the editor's frames, red over the two mode frames, and the
     // first option of each mode group red, the second green. Scoped by column, since
     // the dialogs this window parents reuse frame names.
@@ -67,15 +55,15 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
         #chipsetGroup #softwareModeOption, #chipsetGroup #userIdentityOption { color: rgb(0, 128, 0); }
     )"_s);
 
-    m_editor = new EditorPanel(*m_ui, this);
-    m_database = new DatabaseCommands(*m_ui, m_context, *m_statusText, this);
-    m_mechanismList = new MechanismListPanel(*m_ui, m_context, *m_editor, *m_database,
-                                             *m_statusText, this);
-    m_configurationSaver = new ConfigurationSaver(*m_ui, m_context, *m_editor, *m_mechanismList,
-                                                  *m_database, *m_statusText, this);
-    m_chip = new ChipPanel(*m_ui, m_context, *m_editor, *m_statusText, this, this);
-
-    connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
+    m_mechanismList = new MechanismListPanel(m_context, m_ui->centralWidget);
+    m_editor = new EditorPanel(m_ui->centralWidget);
+    m_chip = new ChipPanel(m_context, *m_editor, m_ui->centralWidget);
+    m_ui->columns->addWidget(m_mechanismList);
+    m_ui->columns->addWidget(m_editor);
+    m_ui->columns->addWidget(m_chip);
+    m_database = new DatabaseCommands(m_context, this);
+    m_configurationSaver = new ConfigurationSaver(m_context, *m_editor, *m_mechanismList, this);
+    connectParts();
     nameByOwnCaptions(*this);
 
     m_helpMenuWindows = new HelpMenuWindows(this);
@@ -84,10 +72,6 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
         if (entry->isSeparator())
             entry->setObjectName(u"helpSeparator"_s);
     }
-    connect(m_ui->helpContentsAction, &QAction::triggered, this, &MainWindow::showHelpContents);
-    connect(m_ui->aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
-    connect(m_ui->trafficMonitorAction, &QAction::triggered, this, &MainWindow::showTrafficMonitor);
-    connect(m_ui->supportReportAction, &QAction::triggered, this, &MainWindow::saveSupportReport);
     // Closing the main window closes the help window and the traffic monitor; an open
     // About window stays.
     connect(this, &MainWindow::programEnding, m_helpMenuWindows, &HelpMenuWindows::closeHelp);
@@ -100,15 +84,53 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
 MainWindow::~MainWindow()
 {
     delete m_traffic;
-    // The column handlers use the form, and QWidget's destructor still closes a window
-    // that is shown, which sends events to them (the list's event filter): they go
-    // before the form, the latest made first.
-    delete m_chip;
-    delete m_configurationSaver;
-    delete m_mechanismList;
-    delete m_database;
-    delete m_editor;
-    delete m_ui;
+}
+
+void MainWindow::connectParts()
+{
+    connect(m_ui->newDatabaseAction, &QAction::triggered, m_database, &DatabaseCommands::newDatabase);
+    connect(m_ui->openDatabaseAction, &QAction::triggered, m_database, &DatabaseCommands::openDatabase);
+    connect(m_ui->saveDatabaseAction, &QAction::triggered, m_database, &DatabaseCommands::saveDatabase);
+    connect(m_ui->saveDatabaseAsAction, &QAction::triggered, m_database, &DatabaseCommands::saveDatabaseAs);
+    connect(m_ui->exitAction, &QAction::triggered, m_database, &DatabaseCommands::exitProgram);
+    connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
+    connect(m_ui->detectAction, &QAction::triggered, m_chip, &ChipPanel::detectChipset);
+    connect(m_ui->trafficMonitorAction, &QAction::triggered, this, &MainWindow::showTrafficMonitor);
+    connect(m_ui->helpContentsAction, &QAction::triggered, this, &MainWindow::showHelpContents);
+    connect(m_ui->supportReportAction, &QAction::triggered, this, &MainWindow::saveSupportReport);
+    connect(m_ui->aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
+
+    // The mechanism list and its pop-up.
+    connect(m_mechanismList, &MechanismListPanel::menuRequested, m_ui->databaseEditionMenu,
+            [this](QPoint at) { m_ui->databaseEditionMenu->popup(at); });
+    connect(m_ui->analyseAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::analyseSelected);
+    connect(m_ui->deleteAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::deleteSelected);
+    connect(m_ui->moveUpAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::moveSelectedUp);
+    connect(m_ui->moveDownAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::moveSelectedDown);
+    connect(m_mechanismList, &MechanismListPanel::entryAnalysed, m_editor,
+            [this](const QString &name, const QString &word) {
+                m_editor->setMechanismIdentity(name);
+                m_editor->showWord(word);
+            });
+    connect(m_mechanismList, &MechanismListPanel::editingRequested, m_chip, &ChipPanel::selectSoftwareAndUser);
+    connect(m_mechanismList, &MechanismListPanel::modified, m_database, &DatabaseCommands::markModified);
+
+    // The editor and the chip.
+    connect(m_chip, &ChipPanel::modesChanged, m_editor, &EditorPanel::applyModes);
+    connect(m_chip, &ChipPanel::configurationRead, m_editor, [this](const QString &word) { m_editor->showWord(word); });
+    connect(m_chip, &ChipPanel::mechanismIdentityRead, m_editor, &EditorPanel::setMechanismIdentity);
+    connect(m_editor, &EditorPanel::saveRequested, m_configurationSaver, &ConfigurationSaver::saveConfiguration);
+    connect(m_configurationSaver, &ConfigurationSaver::modified, m_database, &DatabaseCommands::markModified);
+
+    connect(m_mechanismList, &MechanismListPanel::statusMessage, m_statusText, &QLabel::setText);
+    connect(m_chip, &ChipPanel::statusMessage, m_statusText, &QLabel::setText);
+    connect(m_database, &DatabaseCommands::statusMessage, m_statusText, &QLabel::setText);
+    connect(m_configurationSaver, &ConfigurationSaver::statusMessage, m_statusText, &QLabel::setText);
+
+    // Tab goes down the chipset column first, then through the list and the editor.
+    const QList<QWidget *> chain = m_chip->tabChain() + m_mechanismList->tabChain() + m_editor->tabChain();
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 void MainWindow::runLoadSteps()
@@ -116,16 +138,7 @@ void MainWindow::runLoadSteps()
     // The command prefixes ESC, GS and CAN are constants of the protocol layer.
     m_context.recordStartDirectory();
 
-    m_ui->portLabel->setText(u"No chipset found, please"_s);
-    m_ui->baudRateLabel->setText(u"perform a chipset detection"_s);
-    for (QWidget *button : {static_cast<QWidget *>(m_ui->checkConfigurationButton),
-                            static_cast<QWidget *>(m_ui->configureChipsetButton),
-                            static_cast<QWidget *>(m_ui->wakeUpButton),
-                            static_cast<QWidget *>(m_ui->sleepButton),
-                            static_cast<QWidget *>(m_ui->resetButton)}) {
-        button->setEnabled(false);
-    }
-    m_ui->detectButton->setEnabled(true);
+    m_chip->showNoChipYet();
 
     // The "Database Edition" menu is no entry of the menu bar at all, only a pop-up: a hidden entry there would
     // still be announced to screen readers. Its entry is hidden all the same.
@@ -137,7 +150,7 @@ void MainWindow::runLoadSteps()
 
     m_database->loadDefaultDatabase();
 
-    m_ui->detectButton->setFocus();
+    m_chip->tabChain().first()->setFocus();
 }
 
 void MainWindow::endProgram()
@@ -199,7 +212,7 @@ void MainWindow::saveSupportReport()
     const ConnectionSettings &connection = m_context.connection();
     const QString report = SupportReport::compose({u"qv12-configurator "_s + QStringLiteral(QV12_REVISION),
                                                    m_context.ports(), connection,
-                                                   connection.ChipFound ? m_ui->firmwareIdentityLabel->text() : QString(),
+                                                   connection.ChipFound ? m_chip->firmwareIdentity() : QString(),
                                                    m_context.traffic()});
     if (saveTextFile(m_context.prompter(), u"Save support report as..."_s, report))
         m_statusText->setText(u"Support report saved"_s);

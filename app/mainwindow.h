@@ -6,6 +6,8 @@
 
 #include <QPointer>
 
+#include <memory>
+
 class AppContext;
 class ChipPanel;
 class ConfigurationSaver;
@@ -18,9 +20,9 @@ class TrafficWindow;
 namespace Ui { class MainWindowForm; }
 
 // The main window: the mechanism database, the configuration editor and the chip
-// panel side by side above a status bar, with the menus. The window itself does the
-// load steps and the closing; each column's handlers live in their own class over the
-// same form.
+// panel side by side above a status bar, with the menus. Each column is a widget of its
+// own; the window connects them, the menus and the status bar in one place, and does the
+// load steps and the closing.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -37,7 +39,6 @@ public:
     void endProgram();
 
     AppContext &context() const { return m_context; }
-    Ui::MainWindowForm &form() const { return *m_ui; }
     QLabel &statusText() const { return *m_statusText; }
     EditorPanel &editor() const { return *m_editor; }
     DatabaseCommands &database() const { return *m_database; }
@@ -67,9 +68,11 @@ private:
 
     // Everything that ends the program passes here once.
     void shutDown();
+    // The signals between the columns, the menus and the status bar.
+    void connectParts();
 
     AppContext &m_context;
-    Ui::MainWindowForm *m_ui;
+    std::unique_ptr<Ui::MainWindowForm> m_ui;
     QLabel *m_statusText;
     EditorPanel *m_editor;
     DatabaseCommands *m_database;

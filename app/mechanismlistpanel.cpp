@@ -3,70 +3,69 @@
 #include "app/mechanismlistpanel.h"
 
 #include "app/appcontext.h"
-#include "app/databasecommands.h"
-#include "app/editorpanel.h"
 #include "app/prompter.h"
 
-#include "ui_mainwindow.h"
+#include "ui_mechanismlistpanel.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 
 using namespace Qt::StringLiterals;
 
-MechanismListPanel::MechanismListPanel(Ui::MainWindowForm &ui, AppContext &context, EditorPanel &editor,
-                                       DatabaseCommands &database, QLabel &status,
-                                       QObject *parent)
-    : QObject(parent)
-    , m_ui(ui)
+MechanismListPanel::MechanismListPanel(AppContext &context, QWidget *parent)
+    : QGroupBox(parent)
+    , m_ui(std::make_unique<Ui::MechanismListPanelForm>())
     , m_context(context)
-    , m_editor(editor)
-    , m_database(database)
-    , m_status(status)
 {
+    m_ui->setupUi(this);
+    // Follows the font, so the columns keep their proportions at any size.
+    m_ui->mechanismList->setMinimumHeight(fontMetrics().lineSpacing() * 16);
     // The words stay in the model's records, beside their names: no second, hidden list
     // of them is needed, and none is there for a screen reader to find.
-    m_ui.mechanismList->setModel(&m_context.mechanisms());
+    m_ui->mechanismList->setModel(&m_context.mechanisms());
     // Mouse presses are filtered on the viewport: a right-button press must not move the
     // selection, and the pop-up opens on the release. The list itself gets the keys that
     // open the pop-up from the keyboard.
-    m_ui.mechanismList->viewport()->installEventFilter(this);
-    m_ui.mechanismList->installEventFilter(this);
+    m_ui->mechanismList->viewport()->installEventFilter(this);
+    m_ui->mechanismList->installEventFilter(this);
 
-    connect(m_ui.mechanismList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    connect(m_ui->mechanismList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!m_selectingFromCode && selectedRow() >= 0)
             showSelectedEntry();
     });
     // A click on the entry that is already selected reports it again.
-    connect(m_ui.mechanismList, &QListView::clicked, this, &MechanismListPanel::showSelectedEntry);
+    connect(m_ui->mechanismList, &QListView::clicked, this, &MechanismListPanel::showSelectedEntry);
 
-    connect(m_ui.analyseAction, &QAction::triggered, this, &MechanismListPanel::analyseSelected);
-    connect(m_ui.deleteAction, &QAction::triggered, this, &MechanismListPanel::deleteSelected);
-    connect(m_ui.moveUpAction, &QAction::triggered, this, &MechanismListPanel::moveSelectedUp);
-    connect(m_ui.moveDownAction, &QAction::triggered, this, &MechanismListPanel::moveSelectedDown);
     // The buttons say so when nothing is selected; the pop-up, shown only over a selection,
     // has no need to.
-    connect(m_ui.analyseEntryButton, &QPushButton::clicked, this, &MechanismListPanel::analyseSelectedForEditing);
-    connect(m_ui.deleteEntryButton, &QPushButton::clicked, this, [this] {
+    connect(m_ui->analyseEntryButton, &QPushButton::clicked, this, &MechanismListPanel::analyseSelectedForEditing);
+    connect(m_ui->deleteEntryButton, &QPushButton::clicked, this, [this] {
         if (entrySelected())
             deleteSelected();
     });
-    connect(m_ui.moveEntryUpButton, &QToolButton::clicked, this, [this] {
+    connect(m_ui->moveEntryUpButton, &QToolButton::clicked, this, [this] {
         if (entrySelected())
             moveSelectedUp();
     });
-    connect(m_ui.moveEntryDownButton, &QToolButton::clicked, this, [this] {
+    connect(m_ui->moveEntryDownButton, &QToolButton::clicked, this, [this] {
         if (entrySelected())
             moveSelectedDown();
     });
 }
 
+MechanismListPanel::~MechanismListPanel() = default;
+
+QList<QWidget *> MechanismListPanel::tabChain() const
+{
+    return {m_ui->mechanismList, m_ui->analyseEntryButton, m_ui->deleteEntryButton,
+            m_ui->moveEntryUpButton, m_ui->moveEntryDownButton};
+}
+
 int MechanismListPanel::selectedRow() const
 {
-    const QModelIndexList rows = m_ui.mechanismList->selectionModel()->selectedIndexes();
+    const QModelIndexList rows = m_ui->mechanismList->selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
@@ -75,8 +74,8 @@ void MechanismListPanel::setSelectedRow(int row)
     {
         const QScopedValueRollback guard(m_selectingFromCode, true);
         const QModelIndex index = m_context.mechanisms().index(row);
-        m_ui.mechanismList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        m_ui.mechanismList->scrollTo(index);
+        m_ui->mechanismList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        m_ui->mechanismList->scrollTo(index);
     }
     // Run here rather than from the selection signal: after a move the entry may already
     // be selected at its new place, and the status bar must still show it.
@@ -87,12 +86,12 @@ void MechanismListPanel::clearSelection()
 {
     // Clearing the current index too keeps the view from selecting a neighbour when the
     // selected entry is removed.
-    m_ui.mechanismList->selectionModel()->clear();
+    m_ui->mechanismList->selectionModel()->clear();
 }
 
 bool MechanismListPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_ui.mechanismList->viewport()) {
+    if (watched == m_ui->mechanismList->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
@@ -107,7 +106,7 @@ bool MechanismListPanel::eventFilter(QObject *watched, QEvent *event)
         default:
             break;
         }
-    } else if (watched == m_ui.mechanismList) {
+    } else if (watched == m_ui->mechanismList) {
         // The Menu key (which the window system hands over as a context menu request) and
         // Shift+F10, as elsewhere on the desktop.
         const bool menuKey = event->type() == QEvent::ContextMenu
@@ -120,7 +119,7 @@ bool MechanismListPanel::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    return QObject::eventFilter(watched, event);
+    return QGroupBox::eventFilter(watched, event);
 }
 
 void MechanismListPanel::showSelectedEntry()
@@ -128,13 +127,13 @@ void MechanismListPanel::showSelectedEntry()
     const int row = selectedRow();
     if (row < 0)
         return;
-    m_status.setText(u"Configuration selected : "_s + m_context.mechanisms().at(row).name);
+    emit statusMessage(u"Configuration selected : "_s + m_context.mechanisms().at(row).name);
 }
 
 void MechanismListPanel::mouseReleased(Qt::MouseButton button, QPoint globalPosition)
 {
     if (button == Qt::RightButton && selectedRow() >= 0)
-        m_ui.databaseEditionMenu->popup(globalPosition);
+        emit menuRequested(globalPosition);
 }
 
 void MechanismListPanel::showMenuFromKeyboard()
@@ -143,8 +142,8 @@ void MechanismListPanel::showMenuFromKeyboard()
     if (row < 0)
         return;
     // Under the selected entry, which the pop-up's entries act on, wherever the mouse is.
-    const QRect line = m_ui.mechanismList->visualRect(m_context.mechanisms().index(row));
-    m_ui.databaseEditionMenu->popup(m_ui.mechanismList->viewport()->mapToGlobal(line.bottomLeft()));
+    const QRect line = m_ui->mechanismList->visualRect(m_context.mechanisms().index(row));
+    emit menuRequested(m_ui->mechanismList->viewport()->mapToGlobal(line.bottomLeft()));
 }
 
 bool MechanismListPanel::entrySelected()
@@ -162,8 +161,7 @@ void MechanismListPanel::analyseSelected()
     if (row < 0)
         return;
     const MechanismEntry entry = m_context.mechanisms().at(row);
-    m_ui.identityEdit->setText(entry.name);
-    m_editor.showWord(entry.word);
+    emit entryAnalysed(entry.name, entry.word);
 }
 
 void MechanismListPanel::analyseSelectedForEditing()
@@ -171,7 +169,7 @@ void MechanismListPanel::analyseSelectedForEditing()
     if (!entrySelected())
         return;
     analyseSelected();
-    m_editor.selectSoftwareAndUser();
+    emit editingRequested();
 }
 
 void MechanismListPanel::deleteSelected()
@@ -187,7 +185,7 @@ void MechanismListPanel::deleteSelected()
         clearSelection();
         m_context.mechanisms().removeAt(row);
     }
-    m_database.markModified();
+    emit modified();
 }
 
 void MechanismListPanel::moveSelectedUp()
@@ -199,7 +197,7 @@ void MechanismListPanel::moveSelectedUp()
         m_context.mechanisms().exchangeWithNext(row - 1);
         setSelectedRow(row - 1);
     }
-    m_database.markModified();
+    emit modified();
 }
 
 void MechanismListPanel::moveSelectedDown()
@@ -211,5 +209,5 @@ void MechanismListPanel::moveSelectedDown()
         m_context.mechanisms().exchangeWithNext(row);
         setSelectedRow(row + 1);
     }
-    m_database.markModified();
+    emit modified();
 }
