@@ -229,7 +229,7 @@ void ChipPanel::checkConfiguration()
         m_busy.restore();
     };
 
-    // Each selection runs its click handler, so the mode rules apply as the answers come.
+    // Each mode read is selected as a click would, so the editor locks as the answers come.
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
     listener->onModeRead = [this](bool software) { selectMode(software); };
     listener->onIdentityMethodRead = [this](bool user) { selectIdentityMethod(user); };

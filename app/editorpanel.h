@@ -43,7 +43,6 @@ public:
     void selectOption(QRadioButton *option);
     // Shows a word: sets the nine fields and selects the options that show them.
     void showWord(QStringView word);
-    void apply(const DecodedConfig &decoded);
 
     // The twenty options that store a code, in the order the mode rules set them.
     QList<QRadioButton *> editableOptions() const;
@@ -72,6 +71,8 @@ signals:
     void saveRequested();
 
 private:
+    void apply(const DecodedConfig &decoded);
+
     using Setter = void (EditorPanel::*)(qint16);
     struct Option
     {
