@@ -48,7 +48,7 @@ AboutWindow::~AboutWindow()
 
 void AboutWindow::Form_Load()
 {
-    m_ui->Label->setText(u"QV12 Configurator    Rev: "_s + QString::fromLatin1(QV12_REVISION));
+    m_ui->Label->setText(tr("QV12 Configurator    Rev: %1").arg(QString::fromLatin1(QV12_REVISION)));
 }
 
 void AboutWindow::makeLink(QWidget *label)

@@ -92,8 +92,8 @@ QString ChipPanel::firmwareIdentity() const
 
 void ChipPanel::showNoChipYet()
 {
-    m_ui->portLabel->setText(u"No chipset found, please"_s);
-    m_ui->baudRateLabel->setText(u"perform a chipset detection"_s);
+    m_ui->portLabel->setText(tr("No chipset found, please"));
+    m_ui->baudRateLabel->setText(tr("perform a chipset detection"));
     setChipButtonsEnabled(false);
     m_ui->detectButton->setEnabled(true);
 }
@@ -178,9 +178,9 @@ void ChipPanel::identifyFound()
     }
     const ConnectionSettings connection = m_context.connection();
     if (!connection.ChipFound) {
-        m_ui->firmwareIdentityLabel->setText(u"No chipset found"_s);
-        m_ui->portLabel->setText(u"No chipset found, please"_s);
-        m_ui->baudRateLabel->setText(u"Perform a chipset detection"_s);
+        m_ui->firmwareIdentityLabel->setText(tr("No chipset found"));
+        m_ui->portLabel->setText(tr("No chipset found, please"));
+        m_ui->baudRateLabel->setText(tr("Perform a chipset detection"));
         setChipButtonsEnabled(false);
         m_ui->detectButton->setEnabled(true);
         m_ui->detectButton->setFocus();
@@ -199,8 +199,8 @@ void ChipPanel::identifyFound()
                  if (!identity)
                      m_action.addFailures(identity.error().failures);
                  m_ui->firmwareIdentityLabel->setText(QString::fromLatin1(identity.valueOr(QByteArray())));
-                 m_ui->portLabel->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
-                 m_ui->baudRateLabel->setText(u"Baudrate: "_s + connection.Speed);
+                 m_ui->portLabel->setText(tr("Port: COM%1").arg(QChar(u'0' + connection.PortNumber)));
+                 m_ui->baudRateLabel->setText(tr("Baudrate: %1").arg(connection.Speed));
                  m_busy.restore();
                  m_ui->detectButton->setEnabled(true);
                  m_ui->checkConfigurationButton->setFocus();
@@ -216,7 +216,7 @@ void ChipPanel::checkConfiguration()
         return;
 
     if (!m_context.connection().ChipFound) {
-        exclaim(u"Please detect the printer first"_s);
+        exclaim(tr("Please detect the printer first"));
         identify();
         return;
     }
@@ -238,7 +238,7 @@ void ChipPanel::checkConfiguration()
             emit configurationRead(*word);
             return;
         }
-        m_context.prompter().message(u"Error while reading printer parameters !"_s,
+        m_context.prompter().message(tr("Error while reading printer parameters !"),
                                      Prompter::Icon::Critical, Prompter::Buttons::Ok);
         finish();
     };
@@ -264,18 +264,18 @@ bool ChipPanel::editorFieldsDefined()
 {
     const EditorFields &f = m_editor.fields();
     const std::pair<qint16, const char *> checks[] = {
-        {f.LogicVoltage, "Logic voltage is not defined !"},
-        {f.Mechanism, "Mechanism (Standard/TAV) is not defined !"},
-        {f.MotorSteps, "Motor steps is not defined !"},
-        {f.MotorRotation, "Motor rotation is not defined !"},
-        {f.HeadUpPolarity, "Head-up polarity is not defined !"},
-        {f.HeadWidth, "Head width is not defined !"},
-        {f.HeadType, "Head type is not defined !"},
-        {f.StrobePolarity, "Strobe polarity is not defined !"},
+        {f.LogicVoltage, QT_TR_NOOP("Logic voltage is not defined !")},
+        {f.Mechanism, QT_TR_NOOP("Mechanism (Standard/TAV) is not defined !")},
+        {f.MotorSteps, QT_TR_NOOP("Motor steps is not defined !")},
+        {f.MotorRotation, QT_TR_NOOP("Motor rotation is not defined !")},
+        {f.HeadUpPolarity, QT_TR_NOOP("Head-up polarity is not defined !")},
+        {f.HeadWidth, QT_TR_NOOP("Head width is not defined !")},
+        {f.HeadType, QT_TR_NOOP("Head type is not defined !")},
+        {f.StrobePolarity, QT_TR_NOOP("Strobe polarity is not defined !")},
     };
     for (const auto &[value, message] : checks) {
         if (value == EditorFields::Undefined) {
-            exclaim(QString::fromLatin1(message));
+            exclaim(tr(message));
             return false;
         }
     }
@@ -292,16 +292,16 @@ void ChipPanel::configureChipset()
         endAction();
     };
     if (!m_ui->hardwareModeOption->isChecked() && !m_ui->softwareModeOption->isChecked())
-        return refuse(u"Please select a configuration mode !"_s);
+        return refuse(tr("Please select a configuration mode !"));
     if (!m_ui->automaticIdentityOption->isChecked() && !m_ui->userIdentityOption->isChecked())
-        return refuse(u"Please select an identity determination method !"_s);
+        return refuse(tr("Please select an identity determination method !"));
     if (m_ui->softwareModeOption->isChecked() && !editorFieldsDefined())
         return endAction();
     if (m_ui->userIdentityOption->isChecked() && m_editor.mechanismIdentity().isEmpty())
-        return refuse(u"Please specify a mechanism identity !"_s);
+        return refuse(tr("Please specify a mechanism identity !"));
     // Pasted or read from a chip, a control character would reach the chip as a raw byte.
     if (m_ui->userIdentityOption->isChecked() && Exchanges::hasControlCharacters(m_editor.mechanismIdentity()))
-        return refuse(u"The mechanism identity may hold printable characters only !"_s);
+        return refuse(tr("The mechanism identity may hold printable characters only !"));
     // The inputs as they were checked: options clicked, an identity typed or an entry
     // analysed while it runs do not reach this run.
     ProgrammingInput input;
@@ -327,7 +327,7 @@ void ChipPanel::configureChipset()
                 m_action.addFailures(result.error().failures);
                 // A port that failed has its one message next; the identity stays.
                 if (result.error().kind == JobError::Kind::Declined)
-                    emit statusMessage(u"Programming cancelled !"_s);
+                    emit statusMessage(tr("Programming cancelled !"));
             }
             m_ui->configureChipsetButton->setEnabled(true);
             m_ui->configureChipsetButton->setFocus();

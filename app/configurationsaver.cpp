@@ -28,21 +28,21 @@ void ConfigurationSaver::saveConfiguration()
     const struct
     {
         qint16 value;
-        QString message;
+        const char *message;
     } checks[] = {
-        {fields.LogicVoltage, u"Voltage is not defined !"_s},
-        {fields.Mechanism, u"Mechanism type is not defined !"_s},
-        {fields.MotorSteps, u"Steps per dotline is not defined !"_s},
-        {fields.MotorRotation, u"Stepper sense is not defined !"_s},
-        {fields.HeadType, u"Head type is not defined !"_s},
-        {fields.StrobePolarity, u"Strobe polarity is not defined !"_s},
-        {fields.HeadWidth, u"Head width is not defined !"_s},
-        {fields.HeadUpPolarity, u"Head-up polarity is not defined !"_s},
+        {fields.LogicVoltage, QT_TR_NOOP("Voltage is not defined !")},
+        {fields.Mechanism, QT_TR_NOOP("Mechanism type is not defined !")},
+        {fields.MotorSteps, QT_TR_NOOP("Steps per dotline is not defined !")},
+        {fields.MotorRotation, QT_TR_NOOP("Stepper sense is not defined !")},
+        {fields.HeadType, QT_TR_NOOP("Head type is not defined !")},
+        {fields.StrobePolarity, QT_TR_NOOP("Strobe polarity is not defined !")},
+        {fields.HeadWidth, QT_TR_NOOP("Head width is not defined !")},
+        {fields.HeadUpPolarity, QT_TR_NOOP("Head-up polarity is not defined !")},
     };
     for (const auto &check : checks) {
         if (check.value == EditorFields::Undefined) {
-            prompter.message(check.message, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
-            emit statusMessage(u"New configuration not created !"_s);
+            prompter.message(tr(check.message), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+            emit statusMessage(tr("New configuration not created !"));
             return;
         }
     }
@@ -50,7 +50,7 @@ void ConfigurationSaver::saveConfiguration()
     const QString word = EncodeConfig(fields);
 
     if (m_editor.mechanismIdentity().isEmpty()) {
-        prompter.message(u"Please enter a configuration name !"_s, Prompter::Icon::Exclamation,
+        prompter.message(tr("Please enter a configuration name !"), Prompter::Icon::Exclamation,
                          Prompter::Buttons::Ok);
         return;
     }
@@ -63,7 +63,7 @@ void ConfigurationSaver::saveConfiguration()
     if (existing >= 0) {
         m_list.setSelectedRow(existing);
         const Prompter::Answer answer = prompter.message(
-            u"Overwrite existing configuration <"_s + list.at(existing).name + u"> ?"_s,
+            tr("Overwrite existing configuration <%1> ?").arg(list.at(existing).name),
             Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel);
         if (answer == Prompter::Answer::Ok)
             list.replaceAt(existing, {list.at(existing).name, word});

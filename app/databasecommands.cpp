@@ -12,8 +12,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString DefaultDatabaseName = u"default.cdb"_s;
-const QString ContinueQuestion = u"Database has been modified ! Continue anyway ?"_s;
-const QString QuitQuestion = u"Database has been modified ! Quit anyway ?"_s;
+const char *const ContinueQuestion = QT_TRANSLATE_NOOP("DatabaseCommands", "Database has been modified ! Continue anyway ?");
+const char *const QuitQuestion = QT_TRANSLATE_NOOP("DatabaseCommands", "Database has been modified ! Quit anyway ?");
 
 } // namespace
 
@@ -43,7 +43,7 @@ Prompter::FileRequest DatabaseCommands::fileRequest(const QString &title,
     Prompter::FileRequest request;
     request.style = style;
     request.title = title;
-    request.filter = u"Configuration databases (*.cdb)"_s;
+    request.filter = tr("Configuration databases (*.cdb)");
     request.defaultExtension = u"cdb"_s;
     request.overwritePrompt = overwritePrompt;
     return request;
@@ -54,8 +54,8 @@ bool DatabaseCommands::fitsInFile()
     const int count = m_context.mechanisms().count();
     if (count <= MaxDatabaseEntries)
         return true;
-    exclaim(u"The database has %1 entries, a database file can hold only %2 !"
-            u" Please delete some entries first."_s.arg(count).arg(MaxDatabaseEntries));
+    exclaim(tr("The database has %1 entries, a database file can hold only %2 !"
+               " Please delete some entries first.").arg(count).arg(MaxDatabaseEntries));
     return false;
 }
 
@@ -70,11 +70,11 @@ bool DatabaseCommands::write(const QString &path, const QList<MechanismEntry> &e
     }
     // New and Save answer a read-only file as Save as does.
     if (result.error().kind == DatabaseFileError::Kind::ReadOnly) {
-        exclaim(u"This file is Read-Only !"_s);
-        emit statusMessage(u"Couldn't write file (was read_only)."_s);
+        exclaim(tr("This file is Read-Only !"));
+        emit statusMessage(tr("Couldn't write file (was read_only)."));
         return false;
     }
-    QString text = u"Couldn't write database file <%1> !"_s.arg(QDir::toNativeSeparators(path));
+    QString text = tr("Couldn't write database file <%1> !").arg(QDir::toNativeSeparators(path));
     if (!result.error().reason.isEmpty())
         text += u'\n' + result.error().reason;
     exclaim(text);
@@ -89,23 +89,23 @@ void DatabaseCommands::loadDefaultDatabase()
     if (ReadDatabaseFile(path, m_context.mechanisms())) {
         m_saved = true;
         m_fileName = path;
-        emit statusMessage(u"Default database file loaded"_s);
+        emit statusMessage(tr("Default database file loaded"));
     } else {
         FillDefaultList(m_context.mechanisms());
-        emit statusMessage(u"default.cdb file error, default list created."_s);
+        emit statusMessage(tr("default.cdb file error, default list created."));
     }
 }
 
 void DatabaseCommands::newDatabase()
 {
-    if (!mayDiscard(ContinueQuestion))
+    if (!mayDiscard(tr(ContinueQuestion)))
         return;
     m_context.mechanisms().removeAll();
     // The empty list is not the previous file's content: until New has written its own
     // file it has none, so that a later Save can't write it over the previous file.
     m_fileName.clear();
     const QString path = m_context.prompter().chooseFile(
-        fileRequest(u"New configuration database"_s, Prompter::FileRequest::Style::Save, true));
+        fileRequest(tr("New configuration database"), Prompter::FileRequest::Style::Save, true));
     if (path.isEmpty())
         return;
     if (!write(path, {}))
@@ -116,18 +116,18 @@ void DatabaseCommands::newDatabase()
 
 void DatabaseCommands::openDatabase()
 {
-    if (!mayDiscard(ContinueQuestion))
+    if (!mayDiscard(tr(ContinueQuestion)))
         return;
     const QString path = m_context.prompter().chooseFile(
-        fileRequest(u"Open configuration database"_s, Prompter::FileRequest::Style::Open, false));
+        fileRequest(tr("Open configuration database"), Prompter::FileRequest::Style::Open, false));
     if (path.isEmpty())
         return;
     const Result<int, DatabaseFileError> count = ReadDatabaseFile(path, m_context.mechanisms());
     if (!count) {
-        exclaim(u"This is not a valid K.L.V configuration database !"_s);
+        exclaim(tr("This is not a valid K.L.V configuration database !"));
         return;
     }
-    emit statusMessage(u"Entries : "_s + QString::number(*count));
+    emit statusMessage(tr("Entries : %1").arg(*count));
     m_saved = true;
     m_fileName = path;
 }
@@ -135,7 +135,7 @@ void DatabaseCommands::openDatabase()
 void DatabaseCommands::saveDatabase()
 {
     if (m_fileName.isEmpty()) {
-        exclaim(u"Current database has no name ! Please use 'Save as' instead."_s);
+        exclaim(tr("Current database has no name ! Please use 'Save as' instead."));
         return;
     }
     if (!fitsInFile())
@@ -151,9 +151,9 @@ void DatabaseCommands::saveDatabaseAs()
     if (!fitsInFile())
         return;
     const QString path = m_context.prompter().chooseFile(fileRequest(
-        u"Save configuration database as..."_s, Prompter::FileRequest::Style::Save, true));
+        tr("Save configuration database as..."), Prompter::FileRequest::Style::Save, true));
     if (path.isEmpty()) {
-        emit statusMessage(u"Save database canceled"_s);
+        emit statusMessage(tr("Save database canceled"));
         return;
     }
     // The writer refuses a read-only file before touching it, and replaces any other
@@ -166,11 +166,11 @@ void DatabaseCommands::saveDatabaseAs()
 
 void DatabaseCommands::exitProgram()
 {
-    if (mayDiscard(QuitQuestion))
+    if (mayDiscard(tr(QuitQuestion)))
         emit endProgramRequested();
 }
 
 bool DatabaseCommands::mayClose()
 {
-    return mayDiscard(QuitQuestion);
+    return mayDiscard(tr(QuitQuestion));
 }

@@ -40,7 +40,7 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
 
     // The status line is a label of its own: a status bar's temporary message would be
     // wiped by every menu entry the mouse passes over.
-    m_statusText = new QLabel(u"Status bar"_s, m_ui->statusBar);
+    m_statusText = new QLabel(tr("Status bar"), m_ui->statusBar);
     m_statusText->setObjectName(u"statusText"_s);
     m_statusText->setTextFormat(Qt::PlainText);
     m_ui->statusBar->addWidget(m_statusText, 1);
@@ -214,8 +214,8 @@ void MainWindow::saveSupportReport()
                                                    m_context.ports(), connection,
                                                    connection.ChipFound ? m_chip->firmwareIdentity() : QString(),
                                                    m_context.traffic()});
-    if (saveTextFile(m_context.prompter(), u"Save support report as..."_s, report))
-        m_statusText->setText(u"Support report saved"_s);
+    if (saveTextFile(m_context.prompter(), tr("Save support report as..."), report))
+        m_statusText->setText(tr("Support report saved"));
 }
 
 void MainWindow::showEvent(QShowEvent *event)

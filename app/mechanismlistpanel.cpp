@@ -127,7 +127,7 @@ void MechanismListPanel::showSelectedEntry()
     const int row = selectedRow();
     if (row < 0)
         return;
-    emit statusMessage(u"Configuration selected : "_s + m_context.mechanisms().at(row).name);
+    emit statusMessage(tr("Configuration selected : %1").arg(m_context.mechanisms().at(row).name));
 }
 
 void MechanismListPanel::mouseReleased(Qt::MouseButton button, QPoint globalPosition)
@@ -150,7 +150,7 @@ bool MechanismListPanel::entrySelected()
 {
     if (selectedRow() >= 0)
         return true;
-    m_context.prompter().message(u"Please select a database entry first !"_s,
+    m_context.prompter().message(tr("Please select a database entry first !"),
                                  Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
     return false;
 }
@@ -179,7 +179,7 @@ void MechanismListPanel::deleteSelected()
         return;
     const QString name = m_context.mechanisms().at(row).name;
     const Prompter::Answer answer = m_context.prompter().message(
-        u"This will delete configuration <"_s + name + u"> form the database !"_s,
+        tr("This will delete configuration <%1> form the database !").arg(name),
         Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel);
     if (answer == Prompter::Answer::Ok) {
         clearSelection();

@@ -90,7 +90,7 @@ void PortSelectionDialog::Form_Load()
         // number and ids, or the program that holds it.
         const PortDetails details = PortDetails::of(m_context.ports(), port);
         const QString known = details.summary();
-        button->setToolTip(details.device.isEmpty() ? u"No serial device on COM%1"_s.arg(port)
+        button->setToolTip(details.device.isEmpty() ? tr("No serial device on COM%1").arg(port)
                            : known.isEmpty()        ? details.device
                                                     : details.device + u'\n' + known);
     }
@@ -98,12 +98,12 @@ void PortSelectionDialog::Form_Load()
     m_ui->serialspeed->clear();
     m_ui->serialspeed->addItems(Commands::SpeedList());
     m_ui->serialhandshakeconf->clear();
-    m_ui->serialhandshakeconf->addItems({u"Xon-Xoff"_s, u"DSR/DTR Mode"_s});
+    m_ui->serialhandshakeconf->addItems({tr("Xon-Xoff"), tr("DSR/DTR Mode")});
 
     m_ui->serialspeed->setCurrentIndex(DefaultSpeedIndex);
     m_ui->serialhandshakeconf->setCurrentIndex(DefaultHandshakeIndex);
 
-    showResult(u"No printer found yet, please start detection."_s);
+    showResult(tr("No printer found yet, please start detection."));
 
     // An exclusive group keeps one button checked; lifted for the moment to clear it.
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
@@ -164,15 +164,14 @@ QString PortSelectionDialog::storeResult(int port, const QString &speed, const D
     ConnectionSettings &connection = m_context.connection();
     if (!result.found) {
         connection.ChipFound = false;
-        return u"No printer found on COM "_s + portDigit(port) + u" at "_s + speed + u" bauds"_s;
+        return tr("No printer found on COM %1 at %2 bauds").arg(QString(portDigit(port)), speed);
     }
     m_ui->serialhandshakeconf->setCurrentIndex(result.handshakeIndex);
     connection.Handshake = qint16(result.handshakeIndex + 1);
     connection.PortNumber = qint16(port);
     connection.Speed = speed;
     connection.ChipFound = true;
-    return Detection::chipName(result.identity) + u" found on COM "_s + portDigit(port) + u" at "_s
-        + speed + u" bauds"_s;
+    return tr("%1 found on COM %2 at %3 bauds").arg(Detection::chipName(result.identity), QString(portDigit(port)), speed);
 }
 
 void PortSelectionDialog::beginDetection()
@@ -198,12 +197,12 @@ void PortSelectionDialog::DetectSerialPrinter_Click()
     Prompter &prompter = m_context.prompter();
     const int port = selectedPort();
     if (port == 0) {
-        prompter.message(u"You must select a serial port"_s, Prompter::Icon::Critical,
+        prompter.message(tr("You must select a serial port"), Prompter::Icon::Critical,
                          Prompter::Buttons::Ok);
         return;
     }
     if (!m_context.ports().exists(port)) {
-        prompter.message(u"This port does not exist"_s, Prompter::Icon::Critical,
+        prompter.message(tr("This port does not exist"), Prompter::Icon::Critical,
                          Prompter::Buttons::Ok);
         return;
     }
@@ -238,8 +237,8 @@ void PortSelectionDialog::Autodetect_Click()
             Detection::ScanHooks hooks;
             hooks.attempting = [&channel, dialog](int port, const QString &speed) {
                 channel.notify([dialog, port, speed] {
-                    dialog->showResult(u"Attempting to contact printer on COM "_s + portDigit(port) + u" at "_s + speed
-                                       + u" bauds."_s);
+                    dialog->showResult(PortSelectionDialog::tr("Attempting to contact printer on COM %1 at %2 bauds.")
+                                           .arg(QString(portDigit(port)), speed));
                 });
             };
             hooks.found = [&channel, dialog](int port, int speedIndex) {
@@ -255,7 +254,7 @@ void PortSelectionDialog::Autodetect_Click()
             if (found && found->scan.found) {
                 showResult(storeResult(found->scan.port, found->scan.speed, found->identification));
             } else {
-                showResult(u"No printer found"_s);
+                showResult(tr("No printer found"));
                 m_context.connection().ChipFound = false;
             }
             // One message for the whole scan, naming every port it had to pass over.

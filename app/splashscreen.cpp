@@ -37,7 +37,7 @@ void SplashScreen::Form_Load()
 {
     m_timer.setInterval(DisplayMs);
     m_timer.start();
-    m_ui->Rev->setText(u"Rev: "_s + QStringLiteral(QV12_REVISION));
+    m_ui->Rev->setText(tr("Rev: %1").arg(QStringLiteral(QV12_REVISION)));
     adjustSize();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

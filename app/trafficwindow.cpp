@@ -92,5 +92,5 @@ void TrafficWindow::Pause_Click()
 
 void TrafficWindow::Save_Click()
 {
-    saveTextFile(m_prompter, u"Save traffic record as..."_s, shownText());
+    saveTextFile(m_prompter, tr("Save traffic record as..."), shownText());
 }

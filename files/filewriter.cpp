@@ -4,6 +4,7 @@
 
 #include "files/regularfile.h"
 
+#include <QCoreApplication>
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -102,7 +103,7 @@ WriteResult rewriteInPlace(const QString &path, QByteArrayView bytes)
     if (ok && reason.isEmpty())
         return {};
     if (!restore(file, old, touched)) {
-        reason += u" (and the old content could not be put back: %1)"_s.arg(file.errorString());
+        reason += QCoreApplication::translate("FileWriter", " (and the old content could not be put back: %1)").arg(file.errorString());
     }
     return failed(reason);
 }

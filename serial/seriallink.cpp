@@ -5,6 +5,7 @@
 #include "serial/platform.h"
 #include "serial/portdetails.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSerialPort>
@@ -74,12 +75,12 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     m_openedHandshake = handshake;
     if (port < PortMap::FirstPort || port > PortMap::LastPort || device.isEmpty()) {
         record(LinkFailure::Kind::NoDevice, port, device,
-               u"No device is assigned to COM%1"_s.arg(port));
+               QCoreApplication::translate("SerialLink", "No device is assigned to COM%1").arg(port));
         recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"no device"_s);
         return false;
     }
     if (m_openedSpeed <= 0) {
-        record(LinkFailure::Kind::Other, port, device, u"Unsupported line speed \"%1\""_s.arg(speed));
+        record(LinkFailure::Kind::Other, port, device, QCoreApplication::translate("SerialLink", "Unsupported line speed \"%1\"").arg(speed));
         recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"unsupported line speed"_s);
         return false;
     }
@@ -130,7 +131,7 @@ void SerialLink::recordHeld(int port, const QString &device, const QString &path
         holder = SerialLocks::holder(path);
     if (!holder)
         holder = SerialLocks::holder(device);
-    record(LinkFailure::Kind::Busy, port, device, u"held by another program"_s, holder);
+    record(LinkFailure::Kind::Busy, port, device, QCoreApplication::translate("SerialLink", "held by another program"), holder);
 }
 
 void SerialLink::recordOpenFailure(int port, const QString &device, const QString &path)
