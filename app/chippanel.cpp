@@ -7,6 +7,7 @@
 #include "app/editorpanel.h"
 #include "app/portselectiondialog.h"
 #include "app/prompter.h"
+#include "core/logging.h"
 #include "protocol/configurationread.h"
 #include "protocol/exchanges.h"
 #include "protocol/identification.h"
@@ -110,10 +111,13 @@ void ChipPanel::exclaim(const QString &text)
     m_context.prompter().message(text, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
-bool ChipPanel::beginAction()
+bool ChipPanel::beginAction(const char *name)
 {
-    if (!m_action.begin())
+    if (!m_action.begin()) {
+        qCDebug(lcUi, "%s: refused, another chip action runs", name);
         return false;
+    }
+    qCDebug(lcUi, "%s: start", name);
     m_actionContext = new QObject(this);
     return true;
 }
@@ -126,6 +130,7 @@ void ChipPanel::startJob(Job job, Done done)
 
 void ChipPanel::endAction()
 {
+    qCDebug(lcUi, "chip action: end");
     delete m_actionContext;
     m_busy.restore();
     m_action.end();
@@ -151,7 +156,7 @@ void ChipPanel::setChipButtonsEnabled(bool enabled)
 
 void ChipPanel::detectChipset()
 {
-    if (!beginAction())
+    if (!beginAction("Detect Chipset"))
         return;
     identify();
 }
@@ -212,7 +217,7 @@ void ChipPanel::identifyFound()
 
 void ChipPanel::checkConfiguration()
 {
-    if (!beginAction())
+    if (!beginAction("Check configuration"))
         return;
 
     if (!m_context.connection().ChipFound) {
@@ -284,7 +289,7 @@ bool ChipPanel::editorFieldsDefined()
 
 void ChipPanel::configureChipset()
 {
-    if (!beginAction())
+    if (!beginAction("Configure chipset"))
         return;
 
     auto refuse = [this](const QString &text) {
@@ -339,7 +344,7 @@ void ChipPanel::configureChipset()
 
 void ChipPanel::sleepChip()
 {
-    if (!beginAction())
+    if (!beginAction("Sleep"))
         return;
 
     m_ui->sleepButton->setEnabled(false);
@@ -366,7 +371,7 @@ void ChipPanel::sleepChip()
 
 void ChipPanel::wakeUpChip()
 {
-    if (!beginAction())
+    if (!beginAction("Wake up"))
         return;
 
     const bool wasEnabled = m_ui->wakeUpButton->isEnabled();
@@ -401,7 +406,7 @@ void ChipPanel::wakeUpChip()
 
 void ChipPanel::resetChip()
 {
-    if (!beginAction())
+    if (!beginAction("Reset"))
         return;
 
     const bool wasEnabled = m_ui->resetButton->isEnabled();

@@ -79,7 +79,8 @@ private:
     // dialog, then the identity of the chip it found.
     void identify();
     void identifyFound();
-    bool beginAction();
+    // Starts the action called name (for the log), or refuses it while another runs.
+    bool beginAction(const char *name);
     // Runs job on the chip worker with the ports as they are now; done gets its result,
     // and the job's listener its calls, while the action runs.
     template<class Job, class Done>

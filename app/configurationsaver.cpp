@@ -7,6 +7,7 @@
 #include "app/mechanismlistpanel.h"
 #include "app/prompter.h"
 #include "config/configword.h"
+#include "core/logging.h"
 
 using namespace Qt::StringLiterals;
 
@@ -21,6 +22,7 @@ ConfigurationSaver::ConfigurationSaver(AppContext &context, EditorPanel &editor,
 
 void ConfigurationSaver::saveConfiguration()
 {
+    qCDebug(lcUi, "Save configuration to database");
     Prompter &prompter = m_context.prompter();
     const EditorFields &fields = m_editor.fields();
     // Head-up polarity is checked last: saving it undefined would store a choice the

@@ -3,6 +3,7 @@
 #include "app/databasecommands.h"
 
 #include "app/appcontext.h"
+#include "core/logging.h"
 #include "database/defaultlist.h"
 
 #include <QDir>
@@ -98,6 +99,7 @@ void DatabaseCommands::loadDefaultDatabase()
 
 void DatabaseCommands::newDatabase()
 {
+    qCDebug(lcUi, "New database");
     if (!mayDiscard(tr(ContinueQuestion)))
         return;
     m_context.mechanisms().removeAll();
@@ -116,6 +118,7 @@ void DatabaseCommands::newDatabase()
 
 void DatabaseCommands::openDatabase()
 {
+    qCDebug(lcUi, "Open database");
     if (!mayDiscard(tr(ContinueQuestion)))
         return;
     const QString path = m_context.prompter().chooseFile(
@@ -134,6 +137,7 @@ void DatabaseCommands::openDatabase()
 
 void DatabaseCommands::saveDatabase()
 {
+    qCDebug(lcUi, "Save database");
     if (m_fileName.isEmpty()) {
         exclaim(tr("Current database has no name ! Please use 'Save as' instead."));
         return;
@@ -147,6 +151,7 @@ void DatabaseCommands::saveDatabase()
 
 void DatabaseCommands::saveDatabaseAs()
 {
+    qCDebug(lcUi, "Save database as");
     emit statusMessage(QString());
     if (!fitsInFile())
         return;
@@ -166,6 +171,7 @@ void DatabaseCommands::saveDatabaseAs()
 
 void DatabaseCommands::exitProgram()
 {
+    qCDebug(lcUi, "Exit");
     if (mayDiscard(tr(QuitQuestion)))
         emit endProgramRequested();
 }

@@ -13,6 +13,7 @@
 #include "app/mechanismlistpanel.h"
 #include "app/textfilesaver.h"
 #include "app/trafficwindow.h"
+#include "core/logging.h"
 #include "diagnostics/supportreport.h"
 
 #include "ui_mainwindow.h"
@@ -174,6 +175,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::shutDown()
 {
+    qCDebug(lcUi, "program ending");
     // A chip job may be waiting on the worker: cancelled, its wait ends at once and its
     // port closes; the action ends without the chip.
     ChipWorker &worker = m_context.chipWorker();
@@ -185,11 +187,13 @@ void MainWindow::shutDown()
 
 void MainWindow::showHelpContents()
 {
+    qCDebug(lcUi, "Help contents");
     m_helpMenuWindows->showHelp(m_context.StartDirectory());
 }
 
 void MainWindow::showAbout()
 {
+    qCDebug(lcUi, "About");
     m_helpMenuWindows->showAbout(m_context.StartDirectory());
 }
 
@@ -200,6 +204,7 @@ TrafficWindow *MainWindow::trafficWindow() const
 
 void MainWindow::showTrafficMonitor()
 {
+    qCDebug(lcUi, "Traffic monitor");
     if (!m_traffic) {
         m_traffic = new TrafficWindow(m_context.traffic(), m_context.prompter());
         m_traffic->setAttribute(Qt::WA_DeleteOnClose);
@@ -209,6 +214,7 @@ void MainWindow::showTrafficMonitor()
 
 void MainWindow::saveSupportReport()
 {
+    qCDebug(lcUi, "Save support report");
     const ConnectionSettings &connection = m_context.connection();
     const QString report = SupportReport::compose({u"qv12-configurator "_s + QStringLiteral(QV12_REVISION),
                                                    m_context.ports(), connection,

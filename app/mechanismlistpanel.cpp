@@ -4,6 +4,7 @@
 
 #include "app/appcontext.h"
 #include "app/prompter.h"
+#include "core/logging.h"
 
 #include "ui_mechanismlistpanel.h"
 
@@ -158,6 +159,7 @@ bool MechanismListPanel::entrySelected()
 void MechanismListPanel::analyseSelected()
 {
     const int row = selectedRow();
+    qCDebug(lcUi, "mechanism list: analyse entry %d", row);
     if (row < 0)
         return;
     const MechanismEntry entry = m_context.mechanisms().at(row);
@@ -175,6 +177,7 @@ void MechanismListPanel::analyseSelectedForEditing()
 void MechanismListPanel::deleteSelected()
 {
     const int row = selectedRow();
+    qCDebug(lcUi, "mechanism list: delete entry %d", row);
     if (row < 0)
         return;
     const QString name = m_context.mechanisms().at(row).name;
@@ -191,6 +194,7 @@ void MechanismListPanel::deleteSelected()
 void MechanismListPanel::moveSelectedUp()
 {
     const int row = selectedRow();
+    qCDebug(lcUi, "mechanism list: move up entry %d", row);
     if (row < 0)
         return;
     if (row >= 1) {
@@ -203,6 +207,7 @@ void MechanismListPanel::moveSelectedUp()
 void MechanismListPanel::moveSelectedDown()
 {
     const int row = selectedRow();
+    qCDebug(lcUi, "mechanism list: move down entry %d", row);
     if (row < 0)
         return;
     if (row < m_context.mechanisms().count() - 1) {

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "database/databasefile.h"
 
+#include "core/logging.h"
 #include "files/filewriter.h"
 #include "files/regularfile.h"
 
@@ -127,9 +128,12 @@ Result<int, DatabaseFileError> ReadDatabaseFile(const QString &path, MechanismLi
     file.close();
 
     const Result<QList<MechanismEntry>, DatabaseFileError> entries = decode(bytes);
-    if (!entries)
+    if (!entries) {
+        qCDebug(lcFiles).noquote() << u"%1 is no database: %2"_s.arg(path, entries.error().reason);
         return Failure(entries.error());
+    }
     list.assign(*entries);
+    qCDebug(lcFiles).noquote() << u"read %1 entries from %2"_s.arg(entries->size()).arg(path);
     return int(entries->size());
 }
 

@@ -2,10 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/filewriter.h"
 
+#include "core/logging.h"
 #include "files/regularfile.h"
 
-#include <QCoreApplication>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -108,9 +109,7 @@ WriteResult rewriteInPlace(const QString &path, QByteArrayView bytes)
     return failed(reason);
 }
 
-} // namespace
-
-WriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
+WriteResult replace(const QString &path, QByteArrayView bytes)
 {
     // Renaming over a device node would destroy it, and over a FIFO put a file where a
     // program expects its pipe: only a regular file is ever replaced.
@@ -127,4 +126,16 @@ WriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
     if (!folder.isWritable())
         return rewriteInPlace(path, bytes);
     return throughTemporaryFile(path, bytes);
+}
+
+} // namespace
+
+WriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
+{
+    WriteResult result = replace(path, bytes);
+    if (result)
+        qCDebug(lcFiles).noquote() << u"wrote %1 bytes to %2"_s.arg(bytes.size()).arg(path);
+    else
+        qCDebug(lcFiles).noquote() << u"could not write %1: %2"_s.arg(path, result.error().reason);
+    return result;
 }

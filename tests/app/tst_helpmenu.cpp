@@ -240,10 +240,12 @@ private slots:
     void everyMessageExplained()
     {
         // Every string literal of the window code that holds a blank (those continued on the
-        // next line joined), less the captions, titles, tooltips and the command line's help,
+        // next line joined), less the debug lines, the captions, titles, tooltips and the command line's help,
         // is on the troubleshooting page exactly as the program words it, blanks included;
         // where a name, number or the system's words are filled in (%1, %s) or a line ends, each part.
         static const QRegularExpression comment(u"(^|\\s)//[^\\n]*"_s);
+        // Debug lines for support (qCDebug) are no messages to the user.
+        static const QRegularExpression debugLine(u"qCDebug\\([^;]*;"_s);
         static const QRegularExpression continued(u"\"\\s*\\n\\s*u?\""_s);
         static const QRegularExpression literal(u"\"((?:[^\"\\\\\\n]|\\\\.)*)\""_s);
         static const QRegularExpression notMessage(
@@ -257,7 +259,7 @@ private slots:
         QStringList checked;
         QStringList missing;
         for (const QString &name : app.entryList({u"*.cpp"_s}, QDir::Files)) {
-            const QString code = readAll(app.filePath(name)).remove(comment).remove(continued);
+            const QString code = readAll(app.filePath(name)).remove(comment).remove(debugLine).remove(continued);
             for (const auto &match : literal.globalMatch(code)) {
                 const QString text = match.captured(1);
                 if (!text.contains(u' ') || notMessage.match(text).hasMatch())
