@@ -168,7 +168,7 @@ void ChipPanel::identify()
     // serves it, and the action goes on when it closes.
     auto *dialog = new PortSelectionDialog(m_context, window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->Form_Load();
+    dialog->runLoadSteps();
     connect(dialog, &QDialog::finished, this, &ChipPanel::identifyFound);
     dialog->show();
 }

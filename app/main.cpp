@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
         window->show();
     });
     splash->setAttribute(Qt::WA_DeleteOnClose);
-    splash->Form_Load();
+    splash->runLoadSteps();
 
     return app.exec();
 }

@@ -332,14 +332,14 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
         // Detect Chipset: the dialog, Autodetect Chipset, OK; then the identity again.
         QElapsedTimer sinceOk;
         onDialog(&window, [&](PortSelectionDialog &dialog) {
-            auto *autodetect = dialog.findChild<QAbstractButton *>(u"Autodetect"_s);
+            auto *autodetect = dialog.findChild<QAbstractButton *>(u"autodetectButton"_s);
             rows.push_back({"Autodetect Chipset", clickMs(autodetect, lateness, [&] { waitForDetection(dialog); }),
                             autodetectFloor(identityBytes)});
             settle();
             if (lateness)
                 lateness->resume();
             sinceOk.start();
-            dialog.findChild<QAbstractButton *>(u"OKButton"_s)->click();
+            dialog.findChild<QAbstractButton *>(u"okButton"_s)->click();
         });
         button("detectButton")->click();
         waitForAction(window);

@@ -84,9 +84,9 @@ bool ChipRig::connect(int port, const QString &speed)
 {
     onDialog([=](PortSelectionDialog &dialog) {
         clickIn(&dialog, ("COM" + QByteArray::number(port)).constData());
-        dialog.findChild<QComboBox *>(u"serialspeed"_s)->setCurrentText(speed);
-        clickIn(&dialog, "DetectSerialPrinter");
-        clickIn(&dialog, "OKButton");
+        dialog.findChild<QComboBox *>(u"speedBox"_s)->setCurrentText(speed);
+        clickIn(&dialog, "detectButton");
+        clickIn(&dialog, "okButton");
     });
     click("detectButton");
     return connection().ChipFound && get("checkConfigurationButton")->isEnabled();

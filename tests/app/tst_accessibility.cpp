@@ -195,7 +195,7 @@ private slots:
         t.context.ports().assign(2, u"/dev/null"_s);  // two ports that exist
         t.context.ports().assign(5, u"/dev/null"_s);
         PortSelectionDialog dialog(t.context, &t.window());
-        dialog.Form_Load();
+        dialog.runLoadSteps();
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         checkAnnounced(dialog, {u"Current Chipset"_s, u"Serial Port"_s});
@@ -204,9 +204,9 @@ private slots:
 
         // Autodetect first, then every button and list; the first port that exists is
         // one stop, the arrow keys choose among the ports that exist.
-        QCOMPARE(QApplication::focusWidget()->objectName(), u"Autodetect"_s);
-        QCOMPARE(tabChain(), (QStringList{u"Autodetect"_s, u"OKButton"_s, u"COM2"_s, u"serialspeed"_s,
-                                          u"serialhandshakeconf"_s, u"DetectSerialPrinter"_s}));
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"autodetectButton"_s);
+        QCOMPARE(tabChain(), (QStringList{u"autodetectButton"_s, u"okButton"_s, u"COM2"_s, u"speedBox"_s,
+                                          u"handshakeBox"_s, u"detectButton"_s}));
         press(Qt::Key_Tab);
         press(Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), u"COM2"_s);

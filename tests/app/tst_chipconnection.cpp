@@ -35,18 +35,18 @@ struct Dialog
 {
     explicit Dialog(ChipRig &rig) : dialog(rig.context, &rig.window())
     {
-        dialog.Form_Load();
+        dialog.runLoadSteps();
         dialog.show();
     }
     QComboBox *list(const char *name) const { return dialog.findChild<QComboBox *>(QLatin1String(name)); }
-    QString result() const { return dialog.findChild<QLabel *>(u"DetectedPrinter"_s)->text(); }
+    QString result() const { return dialog.findChild<QLabel *>(u"detectedPrinterLabel"_s)->text(); }
     // The port selected, the speed and the handshake: "COM2 9600 DSR/DTR Mode".
     QString choice() const
     {
         QString port = u"no port"_s;
         for (QRadioButton *button : dialog.findChildren<QRadioButton *>())
             port = button->isChecked() ? button->objectName() : port;
-        return port + u' ' + list("serialspeed")->currentText() + u' ' + list("serialhandshakeconf")->currentText();
+        return port + u' ' + list("speedBox")->currentText() + u' ' + list("handshakeBox")->currentText();
     }
     PortSelectionDialog dialog;
 };
@@ -116,7 +116,7 @@ void TestChipConnection::chipOnCom2BehindCom1()
         const bool busy = d.dialog.isVisible() && d.dialog.cursor().shape() == Qt::WaitCursor;
         first = d.result() + (busy ? u" (busy)"_s : QString());
     });
-    clickIn(&d.dialog, "Autodetect");
+    clickIn(&d.dialog, "autodetectButton");
     QCOMPARE(first, u"Attempting to contact printer on COM 1 at 115200 bauds. (busy)"_s);
     QCOMPARE(d.result(), u"KT 610-ST found on COM 2 at 9600 bauds"_s);
     QCOMPARE(d.choice() + u", "_s + rig.connectionState(), u"COM2 9600 DSR/DTR Mode, COM2 9600 handshake 2 found"_s);
@@ -208,15 +208,15 @@ void TestChipConnection::detection()
     const qint64 started = SimulatedChip::nowNs();
     if (!detection.speed.isEmpty()) {
         clickIn(&d.dialog, "COM1");
-        d.list("serialspeed")->setCurrentText(detection.speed);
-        d.list("serialhandshakeconf")->setCurrentIndex(detection.handshakeIndex);
-        clickIn(&d.dialog, "DetectSerialPrinter");
+        d.list("speedBox")->setCurrentText(detection.speed);
+        d.list("handshakeBox")->setCurrentIndex(detection.handshakeIndex);
+        clickIn(&d.dialog, "detectButton");
     } else {
-        clickIn(&d.dialog, "Autodetect");
+        clickIn(&d.dialog, "autodetectButton");
         QVERIFY(SimulatedChip::nowNs() - started >= 1'000'000'000);  // the wake-up pause first
     }
     QCOMPARE(d.result(), detection.result);
-    QCOMPARE(d.dialog.findChild<QLabel *>(u"DetectedPrinter"_s)->textFormat(), Qt::PlainText);
+    QCOMPARE(d.dialog.findChild<QLabel *>(u"detectedPrinterLabel"_s)->textFormat(), Qt::PlainText);
     QCOMPARE(d.choice(), detection.choice);
     QCOMPARE(rig.connectionState(), detection.connection);
     QTRY_COMPARE(chip.received().bytes(), detection.sent);
@@ -257,7 +257,7 @@ void TestChipConnection::simulateLeavesSystemPortsAlone()
     QCOMPARE(ports, (QStringList{simulated.devicePath(), u"No serial device on COM2"_s, given.devicePath(),
                                  u"No serial device on COM4"_s, u"No serial device on COM5"_s,
                                  u"No serial device on COM6"_s}));
-    clickIn(&d.dialog, "Autodetect");
+    clickIn(&d.dialog, "autodetectButton");
     QTRY_COMPARE(d.result(), u"KT 610-ST found on COM 1 at 9600 bauds"_s);
     QCOMPARE(rig.prompter.prompts().size(), 0);
     QList<int> woken;
@@ -313,7 +313,7 @@ void TestChipConnection::identificationAndPower()
     rig.click("wakeUpButton");
     QCOMPARE(rig.state(), AllChipButtons);
     QTRY_COMPARE(chip.received().bytes().mid(before), bytes({0}));
-    rig.onDialog([](PortSelectionDialog &dialog) { clickIn(&dialog, "OKButton"); });
+    rig.onDialog([](PortSelectionDialog &dialog) { clickIn(&dialog, "okButton"); });
     rig.trigger("detectAction");
     QCOMPARE(labels(), (QStringList{u"No chipset found"_s, u"No chipset found, please"_s, u"Perform a chipset detection"_s}));
     QCOMPARE(rig.state(true), u"detectButton, focus detectButton"_s);

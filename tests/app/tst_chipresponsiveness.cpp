@@ -54,9 +54,9 @@ void TestChipResponsiveness::windowAnswersDuringEveryAction()
     // As the benchmark times them: the automatic detection from its button, the
     // identification from "OK" (the dialog's own making is no chip work).
     rig.onDialog([&](PortSelectionDialog &dialog) {
-        measured(u"Autodetect Chipset"_s, [&] { clickIn(&dialog, "Autodetect"); });
+        measured(u"Autodetect Chipset"_s, [&] { clickIn(&dialog, "autodetectButton"); });
         begin();
-        clickIn(&dialog, "OKButton");
+        clickIn(&dialog, "okButton");
     });
     rig.click("detectButton");
     end(u"Identification"_s);

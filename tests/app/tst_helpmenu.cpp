@@ -89,7 +89,7 @@ private slots:
         QPointer<HelpWindow> help = test.window().helpMenuWindows().helpWindow();
         QCOMPARE(help->windowTitle(), u"QV12 Configurator Help"_s);
         QCOMPARE(help->indexPath(), test.window().context().StartDirectory() + u"Help/index.html"_s);
-        auto *browser = help->findChild<QTextBrowser *>(u"WebBrowser"_s);
+        auto *browser = help->findChild<QTextBrowser *>(u"pageBrowser"_s);
 
         // Links that leave the manual go to the desktop; the others are followed in the
         // view, and "Index" comes back.
@@ -97,7 +97,7 @@ private slots:
         clickLink(browser, u"Mail us"_s);
         clickLink(browser, u"Second page"_s);
         QCOMPARE(browser->documentTitle(), u"Second"_s);
-        QTest::mouseClick(help->findChild<QPushButton *>(u"Index"_s), Qt::LeftButton);
+        QTest::mouseClick(help->findChild<QPushButton *>(u"indexButton"_s), Qt::LeftButton);
         QCOMPARE(browser->documentTitle(), u"Index"_s);
 
         // Opened again, each window is the same one brought forward; "Contents" shows the
@@ -116,21 +116,21 @@ private slots:
 
         QCOMPARE(about->windowTitle(), u"About"_s);
         auto label = [about](const char *name) { return about->findChild<QLabel *>(QLatin1String(name)); };
-        QCOMPARE(label("Label")->text(), u"QV12 Configurator    Rev: 2.4"_s);
+        QCOMPARE(label("titleLabel")->text(), u"QV12 Configurator    Rev: 2.4"_s);
         // A null picture means the SVG image plug-in is missing.
-        QVERIFY(!label("Image1")->pixmap().isNull());
+        QVERIFY(!label("pictureLabel")->pixmap().isNull());
         // Each link shows the address the build was configured with and opens it, or,
         // without one, the manual the help window shows; a right click or a click on a
         // caption opens nothing.
         const QString web = QStringLiteral(QV12_EXPECTED_WEB_ADDRESS);
         const QString support = QStringLiteral(QV12_EXPECTED_SUPPORT_ADDRESS);
         const QString manual = test.window().context().StartDirectory() + u"Help/"_s;
-        QCOMPARE(label("Label4")->text(), web.isEmpty() ? u"The user manual"_s : web);
-        QCOMPARE(label("Label5")->text(), support.isEmpty() ? u"Sending a support report"_s : support);
-        QTest::mouseClick(label("Label4"), Qt::RightButton);
-        QTest::mouseClick(label("Label2"), Qt::LeftButton);
-        QTest::mouseClick(label("Label4"), Qt::LeftButton);
-        QTest::mouseClick(label("Label5"), Qt::LeftButton);
+        QCOMPARE(label("webLink")->text(), web.isEmpty() ? u"The user manual"_s : web);
+        QCOMPARE(label("supportLink")->text(), support.isEmpty() ? u"Sending a support report"_s : support);
+        QTest::mouseClick(label("webLink"), Qt::RightButton);
+        QTest::mouseClick(label("webCaption"), Qt::LeftButton);
+        QTest::mouseClick(label("webLink"), Qt::LeftButton);
+        QTest::mouseClick(label("supportLink"), Qt::LeftButton);
         QCOMPARE(opener->opened, (QList<QUrl>{QUrl(u"https://example.net/qv12"_s),
                                               QUrl(u"mailto:help@example.net"_s),
                                               web.isEmpty() ? QUrl(u"file://"_s + manual + u"index.html"_s) : QUrl(web),

@@ -447,8 +447,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         SplashScreen splash([&] { ++shown; });
-        splash.Form_Load();
-        QCOMPARE(splash.findChild<QLabel *>(u"Rev"_s)->text(), u"Rev: 2.4"_s);
+        splash.runLoadSteps();
+        QCOMPARE(splash.findChild<QLabel *>(u"revisionLabel"_s)->text(), u"Rev: 2.4"_s);
         QTRY_COMPARE_WITH_TIMEOUT(shown, 1, 5000);
         QVERIFY2(clock.elapsed() >= 1490, qPrintable(QString::number(clock.elapsed())));
         QTRY_VERIFY(!splash.isVisible());

@@ -60,7 +60,7 @@ struct Monitor
         window = rig.window().trafficWindow();
         if (!window)
             qFatal("No traffic monitor");
-        view = window->findChild<QPlainTextEdit *>(u"TrafficText"_s);
+        view = window->findChild<QPlainTextEdit *>(u"trafficText"_s);
     }
     QString text() const { return view->toPlainText(); }
     QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
@@ -148,14 +148,14 @@ void TestTrafficMonitor::followsTheLine()
     QVERIFY2(during.contains(u"-> 1D 53 43  "_s) && during.contains(u"<- FC 20  "_s) && during.endsWith(u", busy, port open"_s),
              qPrintable(during));
 
-    monitor.button("ClearButton")->click();
+    monitor.button("clearButton")->click();
     QCOMPARE(monitor.text(), QString());
-    monitor.button("PauseButton")->click();
+    monitor.button("pauseButton")->click();
     rig.click("resetButton");
     QTRY_VERIFY(record.events().last().kind == TrafficEvent::Kind::Closed);
     QTest::qWait(3 * TrafficWindow::BatchMs);  // batches would have come meanwhile
     QCOMPARE(monitor.text(), QString());
-    monitor.button("PauseButton")->click();  // what came meanwhile, at once
+    monitor.button("pauseButton")->click();  // what came meanwhile, at once
     const QString reset = monitor.text();
     const QString line = uR"( +\d+\.\d{3}  COM1 115200  )"_s;
     const QRegularExpression shape(u"^%1opened %2, DSR/DTR Mode\n%1-> 1B 40 {42}  \\.@\n%1closed$"_s
@@ -164,20 +164,20 @@ void TestTrafficMonitor::followsTheLine()
 
     const QString path = rig.path(u"traffic.txt"_s);
     rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), path);
-    monitor.button("SaveButton")->click();
+    monitor.button("saveButton")->click();
     QCOMPARE(readFile(path), (reset + u'\n').toUtf8());
     // A file that can't be written says so and stays as it was.
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
     rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), path);
     rig.prompter.expectMessage(u"Couldn't write file <%1> !\nThe file is read-only."_s.arg(path));
-    monitor.button("SaveButton")->click();
+    monitor.button("saveButton")->click();
     QCOMPARE(readFile(path), (reset + u'\n').toUtf8());
     // Nor is a FIFO replaced by a file.
     const QString fifo = rig.path(u"traffic-fifo"_s);
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
     rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), fifo);
     rig.prompter.expectMessage(u"Couldn't write file <%1> !\nit is a FIFO, not a regular file"_s.arg(fifo));
-    monitor.button("SaveButton")->click();
+    monitor.button("saveButton")->click();
     struct stat info {};
     QVERIFY(::stat(QFile::encodeName(fifo).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
 
@@ -194,7 +194,7 @@ void TestTrafficMonitor::answersDuringFlood()
     ChipRig rig;
     SimulatedChip &chip = rig.addChip(1, 115200);
     Monitor monitor(rig);
-    QPushButton *pause = monitor.button("PauseButton");
+    QPushButton *pause = monitor.button("pauseButton");
     QElapsedTimer clock;
     clock.start();
     qint64 postedAt = -1;
@@ -315,7 +315,7 @@ void TestTrafficMonitor::portTooltips()
     lock.write(QByteArray::number(holder) + "\nsome-program\nhost\n");
     lock.close();
     PortSelectionDialog dialog(rig.context, &rig.window());
-    dialog.Form_Load();
+    dialog.runLoadSteps();
     lock.remove();
     QCOMPARE(dialog.findChild<QRadioButton *>(u"COM1"_s)->toolTip(), u"%1\nheld by process %2"_s.arg(device).arg(holder));
     QCOMPARE(dialog.findChild<QRadioButton *>(u"COM2"_s)->toolTip(), u"No serial device on COM2"_s);

@@ -124,7 +124,7 @@ void TestTranslations::portSelectionTexts()
 {
     TestWindow t;
     PortSelectionDialog dialog(t.context, &t.window());
-    dialog.Form_Load();
+    dialog.runLoadSteps();
     const QStringList texts = shownTexts(dialog);
     QVERIFY(texts.contains(u"No printer found yet, please start detection."_s));
     verifyCatalogued(texts);
