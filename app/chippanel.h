@@ -20,8 +20,9 @@ namespace Ui { class ChipPanelForm; }
 // action: one runs at a time (another is refused with a beep), each shows the busy
 // pointer while it works, and each opens the port with ConnectionSettings and closes it
 // again. The configuration mode and the identity determination chosen here decide what
-// the editor lets the user change; programming writes what the editor holds. The handlers start their jobs on the chip worker and return; each action goes
-// on when its job's result comes back, so the window never waits for the chip.
+// the editor lets the user change; programming writes what the editor holds. The
+// handlers start their jobs on the chip worker and return; each action goes on when its
+// job's result comes back, so the window never waits for the chip.
 class ChipPanel final : public QGroupBox
 {
     Q_OBJECT

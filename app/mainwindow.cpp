@@ -47,8 +47,8 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     m_ui->statusBar->addWidget(m_statusText, 1);
 
     // Captions: green over the editor's frames, red over the two mode frames, and the
-    // first option of each mode group red, the second green. Scoped by column, since
-    // the dialogs this window parents reuse frame names.
+    // first option of each mode group red, the second green. Scoped by column, so that
+    // the dialogs this window parents keep their own colours.
     setStyleSheet(uR"(
         #configurationEditorGroup QGroupBox::title { color: rgb(0, 128, 0); }
         #chipsetGroup #configurationModeGroup::title, #chipsetGroup #identityMethodGroup::title,
@@ -141,8 +141,9 @@ void MainWindow::runLoadSteps()
 
     m_chip->showNoChipYet();
 
-    // The "Database Edition" menu is no entry of the menu bar at all, only a pop-up: a hidden entry there would
-    // still be announced to screen readers. Its entry is hidden all the same.
+    // The "Database Edition" menu is no entry of the menu bar at all, only a pop-up: a
+    // hidden entry there would still be announced to screen readers. Its entry is hidden
+    // all the same.
     m_ui->databaseEditionMenu->menuAction()->setVisible(false);
 
     m_database->setDatabaseSaved(true);
