@@ -37,6 +37,9 @@ public:
     PortMap &ports() { return m_ports; }
     const PortMap &ports() const { return m_ports; }
     SerialLink &link() { return m_link; }
+    // Every link's events, the session's own and its workers', in time order: what --log
+    // writes.
+    const std::shared_ptr<TrafficRecord> &programTraffic() const { return m_programTraffic; }
     SimulatedStation *station() { return m_station.get(); }
 
     // Ctrl-C or SIGTERM: the job at work stops at its next wait, and so does every later one.
@@ -45,13 +48,13 @@ public:
     // A chip job begins on the link: what the link met before is not its own.
     void beginJob();
 
-    // Takes in the system's serial ports again (a device plugged in or pulled out since).
-    void refreshPorts();
-
     // Marks where a chip job starts in the traffic record...
     quint64 mark() const;
     // ...and tells whether the chip has sent anything since.
     bool heardSince(quint64 mark) const;
+
+    // Takes in the system's serial ports again (a device plugged in or pulled out since).
+    void refreshPorts();
 
     // A job's port failures as one error line (status 4); nothing when there were none.
     std::optional<ToolError> portError(const QList<LinkFailure> &failures) const;
@@ -76,6 +79,7 @@ private:
     Console &m_console;
     std::unique_ptr<SimulatedStation> m_station;  // outlives the link, which may hold it open
     PortMap m_ports;
+    std::shared_ptr<TrafficRecord> m_programTraffic;
     SerialLink m_link;
     Cancellation m_cancellation;
     std::unique_ptr<TrafficLog> m_log;

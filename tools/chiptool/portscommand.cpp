@@ -7,7 +7,7 @@
 #include "tools/chiptool/commands.h"
 #include "tools/chiptool/console.h"
 #include "tools/chiptool/resultjson.h"
-#include "tools/chiptool/simulatedstation.h"
+#include "sim/simulatedstation.h"
 #include "tools/chiptool/tooloptions.h"
 
 #include <QJsonObject>
@@ -76,7 +76,7 @@ int ports(ChipSession &session)
                                           describe(d)));
     }
     console.text(text);
-    return Success;
+    return int(ExitStatus::Success);
 }
 
 } // namespace ChipCommands

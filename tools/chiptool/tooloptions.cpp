@@ -50,7 +50,7 @@ const QHash<QString, CommandInfo> &commands()
 ParsedCommandLine refuse(const QString &problem)
 {
     ParsedCommandLine result;
-    result.exitCode = UsageError;
+    result.exitCode = int(ExitStatus::UsageError);
     result.problem = problem;
     result.error = u"qv12-chip: %1\n\n"_s.arg(problem) + toolUsage();
     return result;
@@ -313,7 +313,7 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
 ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
 {
     ParsedCommandLine parsed = parseArguments(arguments);
-    if (parsed.run || parsed.exitCode != UsageError)
+    if (parsed.run || parsed.exitCode != int(ExitStatus::UsageError))
         return parsed;
     // A script that asked for JSON gets its one object also for a command line that
     // could not be read: the first word that names a command, if any, is the command.
