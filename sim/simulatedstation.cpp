@@ -32,9 +32,8 @@ Result<void, QString> SimulatedStation::putChip()
     auto chip = std::make_unique<SimulatedChip>(Baud);
     if (!chip->isValid())
         return Failure(chip->errorString());
-    QString error;
-    if (!chip->createLink(devicePath(), &error))
-        return Failure(error);
+    if (const Result<void, QString> made = chip->createLink(devicePath()); !made)
+        return made;
     m_chip = std::move(chip);
     return {};
 }
