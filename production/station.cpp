@@ -21,6 +21,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int AskHandshakeIndex = 1;  // "DSR/DTR Mode", as the dialog starts
+constexpr int ScanAgainMs = 1000;     // between two scans that found no chip
 
 QString handshakeKey(int handshake)
 {
@@ -83,7 +84,7 @@ public:
     Run(SerialLink &link, const JobChannel &channel, Station *station, const StationSettings &settings,
         RecordSink &sink, std::function<bool(quint8, int)> question)
         : m_link(link), m_channel(channel), m_station(station), m_settings(settings), m_ports(settings.ports),
-          m_sink(sink), m_question(std::move(question))
+          m_speed(settings.speed), m_sink(sink), m_question(std::move(question))
     {
     }
 
@@ -148,7 +149,7 @@ private:
     {
         beginJob();
         const JobResult<Detection::PortResult> result =
-            Detection::DetectOnPort(m_link, m_settings.port, m_settings.speed, AskHandshakeIndex);
+            Detection::DetectOnPort(m_link, m_settings.port, m_speed, AskHandshakeIndex);
         const QList<LinkFailure> failures = result ? QList<LinkFailure>() : result.error().failures;
         Answer answer;
         answer.found = result && result->found && !cancelled();
@@ -157,6 +158,13 @@ private:
             answer.handshake = result->handshakeIndex + 1;
         }
         answer.openFailed = !failures.isEmpty();
+        noteFailures(failures);
+        return answer;
+    }
+
+    // Ends the station at a failure of the port that waiting won't mend.
+    void noteFailures(const QList<LinkFailure> &failures)
+    {
         // A chip taken away takes its device with it on some stations: a missing or lost
         // device is no chip. No access or another program on the port won't mend by waiting.
         for (const LinkFailure &failure : failures) {
@@ -165,11 +173,43 @@ private:
                 break;
             }
         }
-        return answer;
+    }
+
+    // The first chip of a station not given its speed: the wake-up and the scan of the
+    // speeds on the station's own port, again and again until a chip answers.
+    std::optional<StationArrival> findSpeed()
+    {
+        for (;;) {
+            if (cancelled())
+                return std::nullopt;
+            if (!present()) {
+                pause(true);
+                continue;
+            }
+            beginJob();
+            Detection::ScanHooks hooks;
+            hooks.stopRequested = [this] { return cancelled(); };
+            const JobResult<Detection::AutodetectResult> detected =
+                Detection::autodetect(m_link, hooks, {m_settings.port});
+            if (!detected || cancelled())
+                return std::nullopt;
+            noteFailures(detected->passedOver);
+            if (m_end.error)
+                return std::nullopt;
+            if (detected->found()) {
+                m_speed = detected->scan.speed;
+                const int handshake = m_settings.handshake.value_or(detected->identification.handshakeIndex + 1);
+                return StationArrival{ConnectionSettings{qint16(m_settings.port), m_speed, qint16(handshake), true},
+                                      detected->identification.identity};
+            }
+            m_link.WaitMs(ScanAgainMs);
+        }
     }
 
     std::optional<StationArrival> waitForChip()
     {
+        if (m_speed.isEmpty())
+            return findSpeed();
         for (;;) {
             if (cancelled())
                 return std::nullopt;
@@ -182,7 +222,7 @@ private:
                 return std::nullopt;
             if (answer.found) {
                 const int handshake = m_settings.handshake.value_or(answer.handshake);
-                return StationArrival{ConnectionSettings{qint16(m_settings.port), m_settings.speed, qint16(handshake), true},
+                return StationArrival{ConnectionSettings{qint16(m_settings.port), m_speed, qint16(handshake), true},
                                       answer.identity};
             }
             if (answer.openFailed)
@@ -330,6 +370,7 @@ private:
     Station *m_station;
     const StationSettings &m_settings;
     PortMap m_ports;
+    QString m_speed;  // given, or found by the first chip
     RecordSink &m_sink;
     std::function<bool(quint8, int)> m_question;
     StationEnd m_end;

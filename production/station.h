@@ -32,7 +32,7 @@ struct StationSettings
 {
     int port = 0;                       // the station's COM number, the only one it opens
     PortMap ports;                      // where that number's device is
-    QString speed;                      // "9600"...
+    QString speed;                      // "9600"...; empty: found on the port by the first chip
     std::optional<int> handshake;       // given; else the one the chip's answer stands for
     ProgrammingTarget target;
     QString databaseFile;               // where the target's word came from, for the record
@@ -65,7 +65,8 @@ struct StationEnd
 // compare, write its record, and only then give its verdict; then wait until it is
 // surely gone before taking the next, so that no chip is programmed twice. A chip that
 // comes already holding the target is said to be so and left as it is (unless
-// reprogram). It never opens another COM number than its own.
+// reprogram). It never opens another COM number than its own: the wake-up, the identity
+// requests and, when it is not given the speed, the scan for it are on its port only.
 //
 // The work runs on a chip worker of the station's own; its events come to the thread
 // that made the station as queued calls, and stop() ends it at its next wait (a chip

@@ -117,11 +117,13 @@ std::optional<ToolError> ChipSession::start()
         return conflict;
     for (const PortAssignment &assignment : m_options.ports)
         m_ports.assign(assignment.port, assignment.device);
-    if (m_options.simulate) {
-        m_station = std::make_unique<SimulatedStation>();
-        if (const Result<void, QString> started = m_station->start(); !started)
+    const int simulated = m_options.simulate ? 1 : m_options.simulateLine;
+    for (int port = 1; port <= simulated; ++port) {
+        auto station = std::make_unique<SimulatedStation>();
+        if (const Result<void, QString> started = station->start(); !started)
             return ToolError{ExitStatus::PortError, u"the simulated chip could not start: %1"_s.arg(started.error())};
-        m_ports.assign(1, m_station->devicePath());
+        m_ports.assign(port, station->devicePath());
+        m_stations[port] = std::move(station);
     }
     refreshPorts();
     beginJob();
@@ -134,6 +136,18 @@ std::optional<ToolError> ChipSession::start()
         }
     }
     return std::nullopt;
+}
+
+SimulatedStation *ChipSession::station(int port)
+{
+    const auto found = m_stations.find(port);
+    return found == m_stations.end() ? nullptr : found->second.get();
+}
+
+const SimulatedStation *ChipSession::station(int port) const
+{
+    const auto found = m_stations.find(port);
+    return found == m_stations.end() ? nullptr : found->second.get();
 }
 
 void ChipSession::refreshPorts()

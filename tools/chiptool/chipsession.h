@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -40,7 +41,9 @@ public:
     // Every link's events, the session's own and its workers', in time order: what --log
     // writes.
     const std::shared_ptr<TrafficRecord> &programTraffic() const { return m_programTraffic; }
-    SimulatedStation *station() { return m_station.get(); }
+    // The simulated station on COM port (--simulate, --simulate-line), or none.
+    SimulatedStation *station(int port = 1);
+    const SimulatedStation *station(int port = 1) const;
 
     // Ctrl-C or SIGTERM: the job at work stops at its next wait, and so does every later one.
     const Cancellation &cancellation() const { return m_cancellation; }
@@ -77,7 +80,8 @@ private:
 
     const ToolOptions &m_options;
     Console &m_console;
-    std::unique_ptr<SimulatedStation> m_station;  // outlives the link, which may hold it open
+    // Outlive the link, which may hold one open; by COM number.
+    std::map<int, std::unique_ptr<SimulatedStation>> m_stations;
     PortMap m_ports;
     std::shared_ptr<TrafficRecord> m_programTraffic;
     SerialLink m_link;

@@ -1,6 +1,9 @@
 // SPDX-FileCopyrightText: QV12 Configurator contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
-// qv12-chip line: the production mode, a front end over one station of the core.
+// qv12-chip line: the production mode, a front end over stations of the core: one on
+// --com N (or where the scan finds the chip), or one per COM number of --stations.
+#include "config/wordmeaning.h"
+#include "production/chipprogramming.h"
 #include "production/jsonlrecordsink.h"
 #include "production/recordsinks.h"
 #include "production/station.h"
@@ -17,9 +20,10 @@
 #include "tools/chiptool/terminallistener.h"
 #include "tools/chiptool/tooloptions.h"
 
-#include "config/wordmeaning.h"
-
 #include <QEventLoop>
+#include <QJsonArray>
+
+#include <map>
 
 using namespace Qt::StringLiterals;
 
@@ -33,81 +37,161 @@ ToolError toolError(const ChipFailure &failure)
     return ToolError{ExitStatus(failure.status()), failure.line};
 }
 
-// The words of one station's run on the terminal: its events as lines, the large
-// PASS/FAIL, the JSON objects, and the summary at its end.
+// The words of the stations' run on the terminal: their events as lines, the large
+// PASS/FAIL, the JSON objects, and the summary at the end. With several stations each
+// line starts with its COM number, and the progress shows one line per station.
 class LineFrontEnd final
 {
 public:
-    LineFrontEnd(ChipSession &session, const ProgrammingTarget &target, std::unique_ptr<RecordSink> sink)
-        : m_session(session), m_target(target), m_sink(std::move(sink)), m_audit(m_sink->describe())
+    LineFrontEnd(ChipSession &session, const ProgrammingTarget &target, QString audit)
+        : m_session(session), m_target(target), m_audit(std::move(audit)),
+          m_several(!session.options().stations.isEmpty())
     {
     }
 
     int run()
     {
         const ToolOptions &o = m_session.options();
-        Console &console = m_session.console();
         std::optional<StationArrival> first;
-        if (o.com) {
-            m_port = *o.com;
-            m_speed = *o.speed;
+        QList<int> ports = o.stations;
+        if (!m_several) {
+            if (o.com) {
+                m_speed = *o.speed;
+                ports = {*o.com};
+            } else {
+                first = findLine();
+                if (!first)
+                    return end();
+                ports = {first->chip.PortNumber};
+                // The station opens the port on its own worker.
+                m_session.link().ClosePort();
+            }
         } else {
-            first = findLine();
-            if (!first)
-                return end();
-            // The station opens the port on its own worker.
-            m_session.link().ClosePort();
+            m_speed = o.speed.value_or(QString());
         }
-        const QString identity = m_target.identity ? u", identity \"%1\""_s.arg(escapeControls(*m_target.identity))
-                                                   : u", automatic identity"_s;
-        console.text(u"Station %1: \"%2\" (%3)%4. Ctrl-C ends.\n"_s
-                         .arg(m_session.where(m_port, m_speed), escapeControls(m_target.entry),
-                              m_target.word.value_or(QString()), identity));
+        m_session.console().text(header(ports));
         if (m_session.interrupted())
             return end();
 
+        QEventLoop loop;
+        int running = 0;
+        m_session.beginJob();
+        for (const int port : std::as_const(ports)) {
+            Result<std::unique_ptr<RecordSink>, RecordError> sink = makeRecordSink(m_audit);
+            if (!sink)
+                continue;  // the same target has been made and checked already
+            Seat &seat = m_seats[port];
+            seat.listener = std::make_unique<TerminalListener>(m_session.console(), m_session.link(), o.polarity,
+                                                               m_session.portName(port));
+            seat.station = std::make_unique<Station>(settingsFor(port, first), std::move(*sink),
+                                                     m_session.programTraffic());
+            seat.station->setPolarityQuestion([listener = seat.listener.get()](quint8 detected, int chosen) {
+                return listener->programDespitePolarity(detected, chosen);
+            });
+            connectTo(port, *seat.station);
+            QObject::connect(seat.station.get(), &Station::finished, &loop,
+                             [this, port, &running, &loop](const StationEnd &e) {
+                                 m_seats[port].end = e;
+                                 m_seats[port].state = u"stopped"_s;
+                                 showStates();
+                                 if (--running == 0)
+                                     loop.quit();
+                             });
+            ++running;
+        }
+        m_session.cancellation().onRequested(&loop, [this] { stopAll(); });
+        for (auto &[port, seat] : m_seats)
+            seat.station->start();
+        if (m_session.interrupted())
+            stopAll();
+        if (running > 0)
+            loop.exec();
+        return end();
+    }
+
+private:
+    // One station's place at the terminal.
+    struct Seat
+    {
+        std::unique_ptr<TerminalListener> listener;
+        std::unique_ptr<Station> station;
+        StationEnd end;
+        QString state;
+    };
+
+    StationSettings settingsFor(int port, const std::optional<StationArrival> &first) const
+    {
+        const ToolOptions &o = m_session.options();
         StationSettings settings;
-        settings.port = m_port;
+        settings.port = port;
         settings.ports = m_session.ports();
-        settings.speed = m_speed;
+        settings.speed = first ? first->chip.Speed : m_speed;
         settings.handshake = o.handshake;
         settings.target = m_target;
         settings.databaseFile = o.database;
         settings.count = o.count;
         settings.reprogram = o.reprogram;
         settings.firstChip = first;
-        Station station(settings, std::move(m_sink), m_session.programTraffic());
-        m_session.beginJob();
-        TerminalListener listener(console, m_session.link(), o.polarity, m_session.portName(m_port));
-        station.setPolarityQuestion([&listener](quint8 detected, int chosen) {
-            return listener.programDespitePolarity(detected, chosen);
-        });
-        connectTo(station, listener);
-        QEventLoop loop;
-        QObject::connect(&station, &Station::finished, &loop, [this, &loop](const StationEnd &end) {
-            m_end = end;
-            loop.quit();
-        });
-        m_session.cancellation().onRequested(&station, [this, &station] {
-            station.stop(m_session.cancellation().reason());
-        });
-        station.start();
-        if (m_session.interrupted())
-            station.stop(m_session.cancellation().reason());
-        loop.exec();
-        if (m_end.error)
-            m_error = toolError(*m_end.error);
-        return end();
+        return settings;
     }
 
-private:
+    QString header(const QList<int> &ports) const
+    {
+        const QString identity = m_target.identity ? u", identity \"%1\""_s.arg(escapeControls(*m_target.identity))
+                                                   : u", automatic identity"_s;
+        const QString what = u"\"%1\" (%2)%3. Ctrl-C ends.\n"_s
+                                 .arg(escapeControls(m_target.entry), m_target.word.value_or(QString()), identity);
+        if (!m_several)
+            return u"Station %1: "_s.arg(m_session.where(ports.first(), m_speed)) + what;
+        QStringList names;
+        for (const int port : ports)
+            names.append(m_session.portName(port));
+        const QString speed = m_speed.isEmpty() ? u"each finding its chip's speed"_s : u"at %1 bauds"_s.arg(m_speed);
+        return u"Stations %1, %2: "_s.arg(names.join(u", "_s), speed) + what;
+    }
+
+    // text as the station on port says it: with several, each line starts with its COM number.
+    QString said(int port, const QString &text) const
+    {
+        if (!m_several)
+            return text;
+        QStringList lines = text.split(u'\n');
+        const bool endsLine = text.endsWith(u'\n');
+        if (endsLine)
+            lines.removeLast();
+        for (QString &line : lines)
+            line.prepend(u"COM%1: "_s.arg(port));
+        return lines.join(u'\n') + (endsLine ? u"\n"_s : QString());
+    }
+
+    void setState(int port, const QString &state)
+    {
+        m_seats[port].state = state;
+        showStates();
+    }
+
+    void showStates()
+    {
+        if (!m_several)
+            return;
+        QStringList lines;
+        for (const auto &[port, seat] : m_seats)
+            lines.append(u"COM%1  %2"_s.arg(port).arg(seat.state));
+        m_session.console().progressLines(lines);
+    }
+
+    void stopAll()
+    {
+        for (auto &[port, seat] : m_seats)
+            seat.station->stop(m_session.cancellation().reason());
+    }
+
     std::optional<StationArrival> findLine()
     {
         bool said = false;
         for (;;) {
             auto found = CommandSupport::locate(m_session);
             if (found) {
-                m_port = found->chip.PortNumber;
                 m_speed = found->chip.Speed;
                 return StationArrival{found->chip, found->identity};
             }
@@ -126,35 +210,48 @@ private:
         }
     }
 
-    void connectTo(Station &station, TerminalListener &listener)
+    void connectTo(int port, Station &station)
     {
         Console &console = m_session.console();
-        const QString port = m_session.portName(m_port);
-        QObject::connect(&station, &Station::waiting, &station, [&console, port] {
-            console.text(u"Waiting for a chip.\n"_s);
-            console.progress(u"waiting for a chip on %1"_s.arg(port));
+        const QString name = m_session.portName(port);
+        QObject::connect(&station, &Station::waiting, &station, [this, &console, port, name] {
+            console.text(said(port, u"Waiting for a chip.\n"_s));
+            if (m_several)
+                setState(port, u"Waiting for a chip"_s);
+            else
+                console.progress(u"waiting for a chip on %1"_s.arg(name));
         });
-        QObject::connect(&station, &Station::alreadyProgrammed, &station, [this, &console, port](const StationArrival &a) {
+        QObject::connect(&station, &Station::alreadyProgrammed, &station,
+                         [this, &console, port, name](const StationArrival &a) {
             console.progress({});
             const QString identity = m_target.identity
                 ? u" and identity \"%1\""_s.arg(escapeControls(*m_target.identity)) : QString();
-            console.text(u"Chip on %1: %2\nAlready programmed: it holds \"%3\" (%4)%5; not programmed again "
-                         "(--reprogram programs it). Take it away.\n"_s
-                             .arg(port, ResultText::chipText(a.identity), escapeControls(m_target.entry),
-                                  m_target.word.value_or(QString()), identity));
+            console.text(said(port, u"Chip on %1: %2\nAlready programmed: it holds \"%3\" (%4)%5; not programmed again "
+                                    "(--reprogram programs it). Take it away.\n"_s
+                                        .arg(name, ResultText::chipText(a.identity), escapeControls(m_target.entry),
+                                             m_target.word.value_or(QString()), identity)));
             QJsonObject shown = ResultJson::merged(ResultJson::head(m_session.options().commandName, std::nullopt),
                                                    ResultJson::line(m_session, a.chip));
             shown.insert(u"identity_before"_s, ResultJson::chipText(a.identity));
             shown.insert(u"already_programmed"_s, true);
             console.result(shown);
-            nextChip();
+            nextChip(port, u"Already programmed: take it away"_s);
         });
-        QObject::connect(&station, &Station::found, &station, [&console, port](int chip, const StationArrival &a) {
+        QObject::connect(&station, &Station::found, &station,
+                         [this, &console, port, name](int chip, const StationArrival &a) {
             console.progress({});
-            console.text(u"Chip %1 on %2: %3\n"_s.arg(chip).arg(port, ResultText::chipText(a.identity)));
+            console.text(said(port, u"Chip %1 on %2: %3\n"_s.arg(chip).arg(name, ResultText::chipText(a.identity))));
+            if (m_several)
+                setState(port, u"Chip %1 found"_s.arg(chip));
         });
-        QObject::connect(&station, &Station::progress, &station, [&listener](int done, int total, const QString &step) {
-            listener.progress(done, total, step);
+        QObject::connect(&station, &Station::progress, &station,
+                         [this, port](int done, int total, const QString &step) {
+            if (!m_several)
+                m_seats[port].listener->progress(done, total, step);
+            else if (step == ReadBackStep)
+                setState(port, u"Checking"_s);
+            else
+                setState(port, u"Programming: "_s + TerminalListener::stepText(done, total, step));
         });
         QObject::connect(&station, &Station::recordWritten, &station, [this](const ChipRecord &, const RecordKept &kept) {
             if (kept.madeAgain) {
@@ -162,45 +259,50 @@ private:
                                          "new %1"_s.arg(m_audit));
             }
         });
-        QObject::connect(&station, &Station::verdict, &station, [this](const StationVerdict &v) { show(v); });
+        QObject::connect(&station, &Station::verdict, &station, [this, port](const StationVerdict &v) { show(port, v); });
     }
 
-    void show(const StationVerdict &v)
+    void show(int port, const StationVerdict &v)
     {
         Console &console = m_session.console();
         console.progress({});
         const int chip = v.record.chipNumber;
         const std::optional<ToolError> error = v.failure ? std::optional(toolError(*v.failure)) : std::nullopt;
         if (error)
-            console.error(u"chip %1: %2"_s.arg(chip).arg(error->line));
+            console.error(said(port, u"chip %1: %2"_s.arg(chip).arg(error->line)));
         QJsonObject line = JsonlRecordSink::lineOf(v.record);
         if (v.recordFailure) {
             line.insert(u"result"_s, u"FAIL"_s);
             console.result(ResultJson::merged(ResultJson::head(m_session.options().commandName,
                                                                toolError(*v.recordFailure)), line));
             console.text(bigVerdict(false, console.stdoutIsTerminal())
-                         + u"Chip %1: its record was NOT written (%2). Set it apart: it has no record.\n"_s
-                               .arg(chip).arg(m_audit));
+                         + said(port, u"Chip %1: its record was NOT written (%2). Set it apart: it has no record.\n"_s
+                                          .arg(chip).arg(m_audit)));
             return;
         }
         console.result(ResultJson::merged(ResultJson::head(m_session.options().commandName, error), line));
+        const QString verdict = v.record.passed ? u"PASS"_s : u"FAIL"_s;
         console.text(bigVerdict(v.record.passed, console.stdoutIsTerminal())
-                     + u"Chip %1: %2 in %3 s. Take it away.\n"_s.arg(chip)
-                           .arg(v.record.passed ? u"PASS"_s : u"FAIL"_s)
-                           .arg(double(v.record.durationMs) / 1000.0, 0, 'f', 1));
-        if (!(m_session.options().count && chip >= m_session.options().count))
-            nextChip();
+                     + said(port, u"Chip %1: %2 in %3 s. Take it away.\n"_s.arg(chip).arg(verdict)
+                                      .arg(double(v.record.durationMs) / 1000.0, 0, 'f', 1)));
+        if (!(m_session.options().count && chip >= m_session.options().count)) {
+            nextChip(port, v.failure ? u"FAIL: %1: take it away"_s.arg(v.failure->line)
+                                     : u"PASS: take it away"_s);
+        }
     }
 
     // The station goes on to wait until the chip is taken away.
-    void nextChip()
+    void nextChip(int port, const QString &state)
     {
         if (m_session.interrupted())
             return;
-        if (SimulatedStation *station = m_session.station())
+        if (SimulatedStation *station = m_session.station(port))
             station->replaceChip();
-        m_session.console().progress(u"waiting for the chip on %1 to be taken away"_s
-                                         .arg(m_session.portName(m_port)));
+        if (m_several)
+            setState(port, state);
+        else
+            m_session.console().progress(u"waiting for the chip on %1 to be taken away"_s
+                                             .arg(m_session.portName(port)));
     }
 
     int end()
@@ -208,28 +310,55 @@ private:
         Console &console = m_session.console();
         console.progress({});
         const bool interrupted = m_session.interrupted();
+        StationEnd total;
+        QJsonArray stations;
+        QList<ToolError> errors;  // what ended stations early, by COM number
+        for (const auto &[port, seat] : m_seats) {
+            const StationEnd &e = seat.end;
+            total.chips += e.chips;
+            total.passes += e.passes;
+            total.failures += e.failures;
+            if (e.error)
+                errors.append(ToolError{ExitStatus(e.error->status()), said(port, e.error->line)});
+            if (m_several) {
+                console.text(u"COM%1: %2 chip%3, %4 passed, %5 failed.\n"_s.arg(port).arg(e.chips)
+                                 .arg(e.chips == 1 ? QString() : u"s"_s).arg(e.passes).arg(e.failures));
+                QJsonObject station{{u"port"_s, port}, {u"chips"_s, e.chips}, {u"passes"_s, e.passes},
+                                    {u"failures"_s, e.failures}};
+                if (e.error)
+                    station.insert(u"error"_s, e.error->line);
+                stations.append(station);
+            }
+        }
         console.text(u"%1: %2 chip%3, %4 passed, %5 failed.\n"_s
                          .arg(interrupted ? u"Stopped"_s : u"Done"_s)
-                         .arg(m_end.chips).arg(m_end.chips == 1 ? QString() : u"s"_s)
-                         .arg(m_end.passes).arg(m_end.failures));
+                         .arg(total.chips).arg(total.chips == 1 ? QString() : u"s"_s)
+                         .arg(total.passes).arg(total.failures));
         std::optional<ToolError> error = m_error;
-        if (!error && m_end.failures > 0) {
-            error = ToolError{ExitStatus::Mismatch, u"%1 of %2 chips failed; their audit lines in %3 say why"_s
-                                                        .arg(m_end.failures).arg(m_end.chips).arg(m_audit)};
+        if (!error && !errors.isEmpty()) {
+            // The first goes with the status; the others are said before it.
+            for (qsizetype i = 1; i < errors.size(); ++i)
+                console.error(errors.at(i).line);
+            error = errors.first();
         }
-        const QJsonObject summary{{u"chips"_s, m_end.chips}, {u"passes"_s, m_end.passes},
-                                  {u"failures"_s, m_end.failures}, {u"interrupted"_s, interrupted}};
+        if (!error && total.failures > 0) {
+            error = ToolError{ExitStatus::Mismatch, u"%1 of %2 chips failed; their audit lines in %3 say why"_s
+                                                        .arg(total.failures).arg(total.chips).arg(m_audit)};
+        }
+        QJsonObject summary{{u"chips"_s, total.chips}, {u"passes"_s, total.passes},
+                            {u"failures"_s, total.failures}, {u"interrupted"_s, interrupted}};
+        if (m_several)
+            summary.insert(u"stations"_s, stations);
         return CommandSupport::finish(m_session, summary, error);
     }
 
     ChipSession &m_session;
     const ProgrammingTarget &m_target;
-    std::unique_ptr<RecordSink> m_sink;
-    QString m_audit;
-    int m_port = 0;
+    const QString m_audit;
+    const bool m_several;
     QString m_speed;
-    StationEnd m_end;
-    std::optional<ToolError> m_error;  // what ended the line early
+    std::map<int, Seat> m_seats;
+    std::optional<ToolError> m_error;  // what ended the line before its stations began
 };
 
 } // namespace
@@ -252,7 +381,7 @@ int line(ChipSession &session)
                                                              "in a folder you can write to"_s
                                                                  .arg(audit, checked.error().message)});
     }
-    LineFrontEnd line(session, *target, std::move(*sink));
+    LineFrontEnd line(session, *target, audit);
     return line.run();
 }
 

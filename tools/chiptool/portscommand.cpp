@@ -68,7 +68,7 @@ int ports(ChipSession &session)
     QString text;
     for (const PortDetails &d : std::as_const(found)) {
         QString about = d.present ? d.summary() : u"not present"_s;
-        const SimulatedStation *station = session.station();
+        const SimulatedStation *station = session.station(d.port);
         if (station && d.device == station->devicePath())
             about = u"simulated QV12 chip"_s;
         text += u"COM%1  %2  %3"_s.arg(d.port).arg(d.device, -int(width)).arg(about).trimmed() + u'\n';

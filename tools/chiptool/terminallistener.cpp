@@ -37,18 +37,20 @@ bool TerminalListener::programDespitePolarity(quint8 detected, int chosen)
 
 void TerminalListener::progress(int done, int total, const QString &step)
 {
-    if (step == ReadBackStep) {
+    if (step == ReadBackStep)
         m_console.progress(u"reading back %1"_s.arg(m_where));
-        return;
-    }
-    // Programming counts its settings, then the reset and the identity request.
-    const int settings = total - 2;
-    QString what;
-    if (step == u"reset"_s)
-        what = u"restarting the chip"_s;
-    else if (step == u"identity"_s)
-        what = u"asking for its new identity"_s;
     else
-        what = u"setting %1 of %2"_s.arg(done + 1).arg(settings);
-    m_console.progress(u"programming %1: %2"_s.arg(m_where, what));
+        m_console.progress(u"programming %1: %2"_s.arg(m_where, stepText(done, total, step)));
+}
+
+QString TerminalListener::stepText(int done, int total, const QString &step)
+{
+    if (step == ReadBackStep)
+        return u"reading back"_s;
+    if (step == u"reset"_s)
+        return u"restarting the chip"_s;
+    if (step == u"identity"_s)
+        return u"asking for its new identity"_s;
+    // Programming counts its settings, then the reset and the identity request.
+    return u"setting %1 of %2"_s.arg(done + 1).arg(total - 2);
 }
