@@ -80,6 +80,7 @@ private slots:
     void stoppedWhileProgramming();
     void recordNotWritten();
     void twoStationsOverlap();
+    void speedFoundOnItsOwnPort();
 
 private:
     StationSettings settingsFor(const QString &device, int port = 1, int count = 0) const;
@@ -264,6 +265,27 @@ void TestStation::twoStationsOverlap()
     QCOMPARE(firstWatch.end.passes + secondWatch.end.passes, 2);
     QCOMPARE(lineCount(m_dir.filePath(u"pair.jsonl"_s)), 2);
     QVERIFY2(twoMs <= oneMs * 12 / 10, qPrintable(u"one station %1 ms, two %2 ms"_s.arg(oneMs).arg(twoMs)));
+}
+
+void TestStation::speedFoundOnItsOwnPort()
+{
+    // Not given the speed, the station finds it on its own port: the wake-up and the scan
+    // go nowhere else, and a chip on the next COM number hears nothing.
+    SimulatedChip chip(19200);
+    SimulatedChip neighbour(19200);
+    StationSettings settings = settingsFor(chip.devicePath(), 2, 1);
+    settings.speed.clear();
+    settings.ports.assign(3, neighbour.devicePath());
+    Station station(settings, sink(u"speed.jsonl"_s));
+    Watch watch(station);
+    station.start();
+    QTRY_VERIFY_WITH_TIMEOUT(watch.finished, 60000);
+    QCOMPARE(watch.verdicts.size(), 1);
+    QVERIFY(watch.verdicts.first().record.passed);
+    QCOMPARE(watch.verdicts.first().record.speed, 19200);
+    QCOMPARE(watch.verdicts.first().record.station, 2);
+    QCOMPARE(settingWrites(chip), SettingsOfTarget);
+    QCOMPARE(neighbour.received().size(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestStation)
