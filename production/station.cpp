@@ -175,17 +175,32 @@ private:
         }
     }
 
+    // Waits until the port's device is there; false when the station is stopped first.
+    bool awaitDevice()
+    {
+        for (;;) {
+            if (cancelled())
+                return false;
+            if (present())
+                return true;
+            pause(true);
+        }
+    }
+
+    // The chip that answered, with the handshake its answer stands for unless one is given.
+    StationArrival arrival(int answeredHandshake, const QByteArray &identity) const
+    {
+        const int handshake = m_settings.handshake.value_or(answeredHandshake);
+        return {ConnectionSettings{qint16(m_settings.port), m_speed, qint16(handshake), true}, identity};
+    }
+
     // The first chip of a station not given its speed: the wake-up and the scan of the
     // speeds on the station's own port, again and again until a chip answers.
     std::optional<StationArrival> findSpeed()
     {
         for (;;) {
-            if (cancelled())
+            if (!awaitDevice())
                 return std::nullopt;
-            if (!present()) {
-                pause(true);
-                continue;
-            }
             beginJob();
             Detection::ScanHooks hooks;
             hooks.stopRequested = [this] { return cancelled(); };
@@ -198,9 +213,7 @@ private:
                 return std::nullopt;
             if (detected->found()) {
                 m_speed = detected->scan.speed;
-                const int handshake = m_settings.handshake.value_or(detected->identification.handshakeIndex + 1);
-                return StationArrival{ConnectionSettings{qint16(m_settings.port), m_speed, qint16(handshake), true},
-                                      detected->identification.identity};
+                return arrival(detected->identification.handshakeIndex + 1, detected->identification.identity);
             }
             m_link.WaitMs(ScanAgainMs);
         }
@@ -211,20 +224,13 @@ private:
         if (m_speed.isEmpty())
             return findSpeed();
         for (;;) {
-            if (cancelled())
+            if (!awaitDevice())
                 return std::nullopt;
-            if (!present()) {
-                pause(true);
-                continue;
-            }
             const Answer answer = ask();
             if (m_end.error || cancelled())
                 return std::nullopt;
-            if (answer.found) {
-                const int handshake = m_settings.handshake.value_or(answer.handshake);
-                return StationArrival{ConnectionSettings{qint16(m_settings.port), m_speed, qint16(handshake), true},
-                                      answer.identity};
-            }
+            if (answer.found)
+                return arrival(answer.handshake, answer.identity);
             if (answer.openFailed)
                 pause(true);  // it failed at once: not a second request straight after
         }
