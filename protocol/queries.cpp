@@ -2,12 +2,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/queries.h"
 
+#include "core/logging.h"
 #include "protocol/commands.h"
 #include "protocol/exchanges.h"
 #include "serial/seriallink.h"
 #include "serial/timerout.h"
 
 #include <QElapsedTimer>
+
+#include <algorithm>
 
 namespace Queries {
 
@@ -24,7 +27,7 @@ bool waitForData(SerialLink &link, TimerOut &timer)
 
 } // namespace
 
-quint8 get_value(SerialLink &link, TimerOut &timer)
+quint8 readValue(SerialLink &link, TimerOut &timer)
 {
     if (!waitForData(link, timer))
         return 0;
@@ -32,19 +35,19 @@ quint8 get_value(SerialLink &link, TimerOut &timer)
     return read.isEmpty() ? 0 : quint8(read.at(0));
 }
 
-quint8 get_opto(SerialLink &link, TimerOut &timer)
+quint8 readOptoSensor(SerialLink &link, TimerOut &timer)
 {
     Exchanges::request(link, Commands::GetOpto());
-    return get_value(link, timer);
+    return readValue(link, timer);
 }
 
-quint8 get_ad(SerialLink &link, TimerOut &timer)
+quint8 readAnalogue(SerialLink &link, TimerOut &timer)
 {
     Exchanges::request(link, Commands::GetAd());
-    return get_value(link, timer);
+    return readValue(link, timer);
 }
 
-QByteArray get_string(SerialLink &link, TimerOut &timer)
+QByteArray readString(SerialLink &link, TimerOut &timer)
 {
     QByteArray result;
     QElapsedTimer clock;
@@ -65,6 +68,38 @@ QByteArray get_string(SerialLink &link, TimerOut &timer)
         if (result.size() >= SerialLink::MaxReplyBytes || clock.elapsed() >= SerialLink::MaxReplyMs)
             return result;
     }
+}
+
+JobResult<QueryAnswer> run(SerialLink &link, const ConnectionSettings &chip, Query query)
+{
+    const Logging::JobScope job("query");
+    if (!ChipJob::open(link, chip))
+        return Failure(ChipJob::stopped(link));
+    const quint64 mark = link.traffic().nextSequence();
+    QueryAnswer answer;
+    answer.query = query;
+    TimerOut timer(link);
+    switch (query) {
+    case Query::Value:
+        answer.value = readValue(link, timer);
+        break;
+    case Query::OptoSensor:
+        answer.value = readOptoSensor(link, timer);
+        break;
+    case Query::Analogue:
+        answer.value = readAnalogue(link, timer);
+        break;
+    case Query::String:
+        answer.text = readString(link, timer);
+        break;
+    }
+    const QList<TrafficEvent> events = link.traffic().eventsSince(mark);
+    answer.answered = std::any_of(events.cbegin(), events.cend(),
+                                  [](const TrafficEvent &e) { return e.kind == TrafficEvent::Kind::Received; });
+    if (!link.isOpen())
+        return Failure(ChipJob::stopped(link));
+    link.ClosePort();
+    return answer;
 }
 
 } // namespace Queries

@@ -2,9 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "protocol/chipjob.h"
+
 #include <QByteArray>
 
-class SerialLink;
 class TimerOut;
 
 // Queries of the chip that no control uses. They work on
@@ -16,11 +17,11 @@ inline constexpr int TimeoutMs = 500;
 
 // The first byte that arrives within 500 ms (the rest of that read is dropped); 0 when
 // none does.
-quint8 get_value(SerialLink &link, TimerOut &timer);
-// ESC GS "O" as one write, then get_value: the paper sensor.
-quint8 get_opto(SerialLink &link, TimerOut &timer);
-// ESC GS "A" as one write, then get_value.
-quint8 get_ad(SerialLink &link, TimerOut &timer);
+quint8 readValue(SerialLink &link, TimerOut &timer);
+// ESC GS "O" as one write, then readValue: the paper sensor.
+quint8 readOptoSensor(SerialLink &link, TimerOut &timer);
+// ESC GS "A" as one write, then readValue: the analogue input.
+quint8 readAnalogue(SerialLink &link, TimerOut &timer);
 
 // What the chip sends, piece by piece (each piece is what is waiting when data comes, at
 // most 100 bytes), up to and including the piece that begins with the byte 0.
@@ -28,6 +29,22 @@ quint8 get_ad(SerialLink &link, TimerOut &timer);
 // the single byte 0; after pieces that did not begin with 0 the result is those pieces,
 // with no 0 added. Like ReadText it stops at SerialLink::MaxReplyBytes or
 // SerialLink::MaxReplyMs against a chip that never stops sending.
-QByteArray get_string(SerialLink &link, TimerOut &timer);
+QByteArray readString(SerialLink &link, TimerOut &timer);
+
+enum class Query { Value, OptoSensor, Analogue, String };
+
+// What a query brought: the number (Value, OptoSensor, Analogue) or the text (String),
+// and whether the chip sent anything at all (the number is 0 too when it did not).
+struct QueryAnswer
+{
+    Query query = Query::Value;
+    quint8 value = 0;
+    QByteArray text;
+    bool answered = false;
+};
+
+// The query as a whole job: opens the chip's port (with its settling wait), runs the
+// query, closes it.
+JobResult<QueryAnswer> run(SerialLink &link, const ConnectionSettings &chip, Query query);
 
 } // namespace Queries

@@ -68,7 +68,10 @@ int main(int argc, char *argv[])
         u"handshake"_s, u"What the chip reports in setting 28: xon or dtr (default dtr)."_s, u"MODE"_s);
     const QCommandLineOption stateOption(
         u"state"_s, u"Keep the chip's settings in FILE between runs."_s, u"FILE"_s);
-    parser.addOptions({speedOption, linkOption, handshakeOption, stateOption});
+    const QCommandLineOption unaskedOption(
+        u"unasked"_s, u"Bytes the chip sends once at its start, unasked, in hex (e.g. 48490000); "
+                       "they wait on the line for the first opener."_s, u"HEX"_s);
+    parser.addOptions({speedOption, linkOption, handshakeOption, stateOption, unaskedOption});
     parser.process(app);
 
     auto fail = [](const QString &text) {
@@ -138,6 +141,13 @@ int main(int argc, char *argv[])
         QObject::connect(&chip, &SimulatedChip::settingsChanged, &app,
                          [&] { saveState(statePath, chip.settings()); });
         saveState(statePath, chip.settings());
+    }
+
+    if (parser.isSet(unaskedOption)) {
+        const QByteArray unasked = QByteArray::fromHex(parser.value(unaskedOption).toLatin1());
+        if (unasked.isEmpty())
+            return fail(u"--unasked wants bytes in hex, not \"%1\""_s.arg(parser.value(unaskedOption)));
+        chip.sendUnasked(unasked);
     }
 
     const QString where = link.isEmpty() ? chip.devicePath() : u"%1 -> %2"_s.arg(link, chip.devicePath());

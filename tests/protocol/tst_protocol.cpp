@@ -124,11 +124,11 @@ void TestProtocol::queries()
     SerialLink link(ports);
     TimerOut timer(link);
     QVERIFY(link.OpenPort(1, u"115200"_s, 2));
-    QCOMPARE(Queries::get_opto(link, timer), ChipEmulator::OptoReply);
-    QCOMPARE(Queries::get_ad(link, timer), ChipEmulator::AdReply);
+    QCOMPARE(Queries::readOptoSensor(link, timer), ChipEmulator::OptoReply);
+    QCOMPARE(Queries::readAnalogue(link, timer), ChipEmulator::AdReply);
     QCOMPARE(chip.received().bytes(), bytes({27, 29, 'O', 27, 29, 'A'}));
     chip.setSilent(true);
-    for (auto query : {Queries::get_value, Queries::get_opto, Queries::get_ad}) {
+    for (auto query : {Queries::readValue, Queries::readOptoSensor, Queries::readAnalogue}) {
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(query(link, timer), quint8(0));
@@ -170,7 +170,7 @@ void TestProtocol::getString()
     TimerOut timer(link);
     QVERIFY(link.OpenPort(1, u"115200"_s, 2));
     link.SendText(Commands::Identify());
-    const QByteArray got = Queries::get_string(link, timer);
+    const QByteArray got = Queries::readString(link, timer);
     // From when the request was handed to the port: a busy machine can only add to it.
     const qint64 sentNs = sentEvents(link.traffic()).last().timeNs;
     const double elapsed = double(TrafficRecord::nowNs() - sentNs) / 1e6;

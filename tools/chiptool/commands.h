@@ -16,5 +16,6 @@ int program(ChipSession &session);   // programcommand.cpp
 int power(ChipSession &session);     // powercommand.cpp: sleep, wake, reset
 int line(ChipSession &session);      // linecommand.cpp
 int report(ChipSession &session);    // reportcommand.cpp
+int query(ChipSession &session);     // querycommand.cpp: opto, ad, value, string
 
 } // namespace ChipCommands

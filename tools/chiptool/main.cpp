@@ -83,6 +83,8 @@ int main(int argc, char *argv[])
         return ChipCommands::line(session);
     case Command::Report:
         return ChipCommands::report(session);
+    case Command::Query:
+        return ChipCommands::query(session);
     }
     return int(ExitStatus::UsageError);
 }

@@ -43,6 +43,7 @@ const QHash<QString, CommandInfo> &commands()
         {u"wake"_s, {Command::Wake, LineOptions}},
         {u"reset"_s, {Command::Reset, LineOptions}},
         {u"report"_s, {Command::Report, LineOptions}},
+        {u"query"_s, {Command::Query, LineOptions}},
         {u"line"_s, {Command::Line, LineOptions + QStringList{u"db"_s, u"entry"_s, u"identity"_s,
                      u"auto-identity"_s, u"polarity-mismatch"_s, u"audit"_s, u"count"_s, u"reprogram"_s,
                      u"stations"_s}}},
@@ -107,6 +108,10 @@ Commands:
                           side by side, one audit file and one summary (each
                           finds its chip's speed on its own port, or takes
                           --speed)
+  query opto|ad|value|string
+                          ask the chip: its paper sensor (opto), its analogue
+                          input (ad), or read the byte (value) or the text
+                          (string) it sends; a number prints in decimal and hex
   report FILE             a support report: versions, system, the COM numbers
                           with their adapters, the chip found and its identity,
                           and every byte that went over the line
@@ -210,10 +215,12 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     if (positional.isEmpty())
         return refuse(u"a command is needed"_s);
     const QString name = positional.first();
-    // Only report takes an argument of its own: the file.
-    const qsizetype words = name == u"report"_s ? 2 : 1;
-    if (positional.size() < words)
-        return refuse(u"report needs the file to write"_s);
+    // Only report and query take an argument of their own: the file, what to ask.
+    const qsizetype words = name == u"report"_s || name == u"query"_s ? 2 : 1;
+    if (positional.size() < words) {
+        return refuse(name == u"report"_s ? u"report needs the file to write"_s
+                                          : u"query needs what to ask: opto, ad, value or string"_s);
+    }
     if (positional.size() > words)
         return refuse(u"unexpected argument \"%1\""_s.arg(positional.at(words)));
     const auto known = commands().constFind(name);
@@ -226,6 +233,19 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     o.commandName = name;
     if (o.command == Command::Report)
         o.reportFile = positional.at(1);
+    if (o.command == Command::Query) {
+        static const QHash<QString, ToolOptions::Query> queries{
+            {u"opto"_s, ToolOptions::Query::Opto},
+            {u"ad"_s, ToolOptions::Query::Ad},
+            {u"value"_s, ToolOptions::Query::Value},
+            {u"string"_s, ToolOptions::Query::String},
+        };
+        o.queryName = positional.at(1);
+        const auto query = queries.constFind(o.queryName);
+        if (query == queries.constEnd())
+            return refuse(u"query asks opto, ad, value or string, not \"%1\""_s.arg(o.queryName));
+        o.query = *query;
+    }
 
     // Every option given must be one the command takes, and only "--port" may repeat.
     for (const QString &option : parser.optionNames()) {

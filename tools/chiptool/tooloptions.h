@@ -14,7 +14,8 @@
 // command needs and accepts, before anything touches a port or a file.
 struct ToolOptions
 {
-    enum class Command { Ports, Detect, Identify, Read, Program, Verify, Sleep, Wake, Reset, Line, Report };
+    enum class Command { Ports, Detect, Identify, Read, Program, Verify, Sleep, Wake, Reset, Line, Report, Query };
+    enum class Query { Opto, Ad, Value, String };
     enum class Polarity { Ask, Abort, Continue };
 
     Command command = Command::Ports;
@@ -47,6 +48,8 @@ struct ToolOptions
     bool reprogram = false;  // line: program a chip that already holds the target too
 
     QString reportFile;  // report FILE
+    Query query = Query::Value;  // query WHAT
+    QString queryName;
 };
 
 // The outcome of reading the command line: run with these options, or end at once
