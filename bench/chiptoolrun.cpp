@@ -31,27 +31,10 @@ constexpr int IdentityBytes = 16 + 12;           // the name, "QV12 FW 2.07"
 
 // ---- The floors, step by step as qv12-chip's exchanges go ----
 
-// --com and --speed: the chip is asked for its identity and handshake (DetectOnPort).
-void askOnLine(ProtocolFloor &f)
-{
-    f.openDirect();
-    f.send(2);
-    f.reply(IdentityBytes);
-    f.wait(250);
-    f.send(2);
-    f.reply(1);
-    f.wait(100);
-    f.send(4);
-    f.reply(1);
-    f.wait(100);
-    f.send(1);
-    f.close();
-}
-
 double programFloor()
 {
     ProtocolFloor f(Baud);
-    askOnLine(f);
+    FloorSteps::detectOnPort(f, IdentityBytes);  // --com and --speed: identity and handshake asked
     FloorSteps::program(f, 19, IdentityBytes);
     FloorSteps::readConfiguration(f, IdentityBytes);
     return f.total();
@@ -60,7 +43,7 @@ double programFloor()
 double verifyFloor()
 {
     ProtocolFloor f(Baud);
-    askOnLine(f);
+    FloorSteps::detectOnPort(f, IdentityBytes);  // --com and --speed: identity and handshake asked
     FloorSteps::readConfiguration(f, IdentityBytes);
     return f.total();
 }

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/protocolfloor.h"
 
+#include "protocol/commands.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -23,13 +25,13 @@ void ProtocolFloor::reply(int bytes)
 void ProtocolFloor::readByte()
 {
     if (m_t < m_replyIn)
-        m_t += PollMs * std::ceil((m_replyIn - m_t) / PollMs);
+        m_t += ProtocolTiming::PollMs * std::ceil((m_replyIn - m_t) / ProtocolTiming::PollMs);
 }
 
 void ProtocolFloor::readText()
 {
     readByte();
-    m_t += SilentPolls * PollMs;
+    m_t += ProtocolTiming::SilentPolls * ProtocolTiming::PollMs;
 }
 
 void ProtocolFloor::close()
@@ -39,12 +41,83 @@ void ProtocolFloor::close()
 
 namespace FloorSteps {
 
+namespace {
+
+constexpr int ReplyByte = 1;        // a probe's status, a setting's value or echo
+constexpr int ConfigurationBytes = 2;
+
+} // namespace
+
+void wakeAll(ProtocolFloor &f, int ports, int wakeBaud, int baud)
+{
+    f.setSpeed(wakeBaud);
+    for (int i = 0; i < ports; ++i) {
+        f.openDirect();
+        f.send(Commands::WakeByte());
+        f.close();
+    }
+    f.wait(ProtocolTiming::WakeSettleMs);
+    f.setSpeed(baud);
+}
+
+void probe(ProtocolFloor &f, bool answered)
+{
+    f.openDirect();
+    f.send(Commands::Probe());
+    if (!answered) {
+        f.wait(ProtocolTiming::ProbeWaitMs);
+        f.close();
+        return;
+    }
+    f.reply(ReplyByte);
+    f.wait(ProtocolTiming::ProbeWaitMs);
+    f.send(Commands::CancelByte());
+    f.wait(ProtocolTiming::ProbeWaitMs);
+    f.send(Commands::Probe());
+    f.reply(ReplyByte);
+    f.wait(ProtocolTiming::ProbeWaitMs);
+    f.close();
+}
+
+void detectOnPort(ProtocolFloor &f, int identityBytes)
+{
+    f.openDirect();
+    f.send(Commands::Identify());
+    f.reply(identityBytes);
+    f.wait(ProtocolTiming::DetectionIdentifyWaitMs);
+    f.send(Commands::Probe());
+    f.reply(ReplyByte);
+    f.wait(ProtocolTiming::ProbeWaitMs);
+    f.send(Commands::ReadSetting(Commands::SettingSerial));
+    f.reply(ReplyByte);
+    f.wait(ProtocolTiming::ProbeWaitMs);
+    f.send(Commands::CancelByte());
+    f.close();
+}
+
+void sleep(ProtocolFloor &f)
+{
+    f.openPort();
+    f.send(Commands::CancelByte());
+    f.send(Commands::SleepCommand());
+    f.wait(ProtocolTiming::SleepGapMs);
+    f.send(Commands::CancelByte());
+    f.close();
+}
+
+void reset(ProtocolFloor &f)
+{
+    f.openPort();
+    f.send(Commands::ResetCommand());
+    f.close();
+}
+
 void identify(ProtocolFloor &f, int identityBytes)
 {
     f.openPort();
-    f.send(2);
+    f.send(Commands::Identify());
     f.reply(identityBytes);
-    f.wait(100);
+    f.wait(ProtocolTiming::IdentifyWaitMs);
     f.readText();
     f.close();
 }
@@ -52,15 +125,15 @@ void identify(ProtocolFloor &f, int identityBytes)
 void readConfiguration(ProtocolFloor &f, int identityBytes)
 {
     f.openPort();
-    for (int i = 0; i < 2; ++i) {  // settings 6 and 9
-        f.send(4);
-        f.reply(1);
+    for (const quint8 setting : {Commands::SettingConfigurationMode, Commands::SettingIdentityFirst}) {
+        f.send(Commands::ReadSetting(setting));
+        f.reply(ReplyByte);
         f.readByte();
     }
-    f.send(3);
-    f.reply(2);
+    f.send(Commands::ReadConfiguration());
+    f.reply(ConfigurationBytes);
     f.readText();
-    f.send(2);
+    f.send(Commands::Identify());
     f.reply(identityBytes);
     f.readText();
     f.close();
@@ -69,14 +142,14 @@ void readConfiguration(ProtocolFloor &f, int identityBytes)
 void program(ProtocolFloor &f, int settings, int identityBytes)
 {
     auto write = [&f] {
-        f.send(5);
-        f.reply(1);
+        f.send(Commands::WriteSetting(0, 0));
+        f.reply(ReplyByte);
         f.readByte();
-        f.wait(100);
+        f.wait(ProtocolTiming::WriteSettleMs);
     };
     f.openPort();
-    f.send(3);  // the detected polarity
-    f.reply(1);
+    f.send(Commands::ReadDetectedPolarity());
+    f.reply(ReplyByte);
     f.readByte();
     for (int i = 0; i < 3; ++i)  // settings 6, 7, 8
         write();
@@ -85,10 +158,8 @@ void program(ProtocolFloor &f, int settings, int identityBytes)
     for (int i = 3; i < settings; ++i)  // the identity from setting 9
         write();
     f.close();
-    f.openPort();
-    f.send(2);  // reset
-    f.close();
-    f.wait(1000);
+    reset(f);
+    f.wait(ProtocolTiming::RestartPauseMs);
     identify(f, identityBytes);
 }
 

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "protocol/protocoltiming.h"
+
 // The least time an exchange can take: the waits the protocol prescribes plus the time
 // the bytes need on the wire, on one timeline.
 //
@@ -22,18 +24,15 @@
 class ProtocolFloor final
 {
 public:
-    static constexpr double PollMs = 10.0;
-    static constexpr int SilentPolls = 50;
-    static constexpr double SettleMs = 50.0;
-
     explicit ProtocolFloor(int baud) { setSpeed(baud); }
 
     void setSpeed(int baud) { m_byteMs = 10.0 * 1000.0 / baud; }
     // OpenPort: its 50 ms settling wait.
-    void openPort() { m_t += SettleMs; }
+    void openPort() { m_t += ProtocolTiming::OpenSettleMs; }
     // The detection's own opening: no wait.
     void openDirect() {}
     void send(int bytes);
+    void send(const QByteArray &command) { send(int(command.size())); }
     void reply(int bytes);
     void wait(double ms);
     // A read that polls until the reply is in.
@@ -51,8 +50,21 @@ private:
     double m_replyIn = 0;   // when the last byte of the awaited reply has come
 };
 
-// The exchanges that the window's actions and qv12-chip share, step by step.
+// The exchanges that the window's actions and qv12-chip share, step by step: the
+// commands' own bytes and the protocol's own waits (ProtocolTiming), so that a change
+// to either moves the floor with it.
 namespace FloorSteps {
+
+// The wake-up byte on each of ports ports, then the chips' pause.
+void wakeAll(ProtocolFloor &f, int ports, int wakeBaud, int baud);
+// One probe of the scan at the speed set: answered or not.
+void probe(ProtocolFloor &f, bool answered);
+// Detection on the chip's port: its identity, the probe, the serial setting, the CAN.
+void detectOnPort(ProtocolFloor &f, int identityBytes);
+// Sleep: the CAN, the sleep command, its gap, the last CAN.
+void sleep(ProtocolFloor &f);
+// Reset, on its own opening.
+void reset(ProtocolFloor &f);
 
 // The identification: the identity request and its text.
 void identify(ProtocolFloor &f, int identityBytes);

@@ -24,6 +24,7 @@
 #include "bench/median.h"
 #include "bench/protocolfloor.h"
 #include "bench/stationrun.h"
+#include "protocol/commands.h"
 #include "sim/simulatedchip.h"
 
 #include <QAbstractButton>
@@ -170,62 +171,22 @@ double clickMs(QAbstractButton *button, LatenessProbe *lateness, const std::func
 
 // ---- The floors of the actions, step by step as the exchanges go ----
 
-void wakeAll(ProtocolFloor &f, int ports)
-{
-    f.setSpeed(WakeBaud);
-    for (int i = 0; i < ports; ++i) {
-        f.openDirect();
-        f.send(1);
-        f.close();
-    }
-    f.wait(1000);
-    f.setSpeed(Baud);
-}
-
 double autodetectFloor(int identityBytes)
 {
-    static constexpr int Speeds[] = {115200, 57600, 38400, 28800, 19200, 9600, 4800, 2400, 1200};
     ProtocolFloor f(Baud);
-    wakeAll(f, 2);
-    for (int speed : Speeds) {  // COM1: nothing answers
-        f.setSpeed(speed);
-        f.openDirect();
-        f.send(2);
-        f.wait(100);
-        f.close();
+    FloorSteps::wakeAll(f, 2, WakeBaud, Baud);
+    const QStringList &speeds = Commands::SpeedList();
+    for (auto speed = speeds.crbegin(); speed != speeds.crend(); ++speed) {  // COM1: nothing answers
+        f.setSpeed(speed->toInt());
+        FloorSteps::probe(f, false);
     }
-    for (int speed : Speeds) {  // COM2: the chip answers at 9600 only
-        f.setSpeed(speed);
-        f.openDirect();
-        f.send(2);
-        if (speed != Baud) {
-            f.wait(100);
-            f.close();
-            continue;
-        }
-        f.reply(1);
-        f.wait(100);
-        f.send(1);
-        f.wait(100);
-        f.send(2);
-        f.reply(1);
-        f.wait(100);
-        f.close();
-        break;
+    for (auto speed = speeds.crbegin(); speed != speeds.crend(); ++speed) {  // COM2: the chip answers at 9600 only
+        f.setSpeed(speed->toInt());
+        FloorSteps::probe(f, speed->toInt() == Baud);
+        if (speed->toInt() == Baud)
+            break;
     }
-    // DetectOnPort: identity, probe, serial setting, CAN.
-    f.openDirect();
-    f.send(2);
-    f.reply(identityBytes);
-    f.wait(250);
-    f.send(2);
-    f.reply(1);
-    f.wait(100);
-    f.send(4);
-    f.reply(1);
-    f.wait(100);
-    f.send(1);
-    f.close();
+    FloorSteps::detectOnPort(f, identityBytes);
     return f.total();
 }
 
@@ -253,21 +214,16 @@ double programmingFloor(int identityBytes)
 double sleepFloor()
 {
     ProtocolFloor f(Baud);
-    f.openPort();
-    f.send(1);
-    f.send(2);
-    f.wait(10);
-    f.send(1);
-    f.close();
+    FloorSteps::sleep(f);
     return f.total();
 }
 
 double wakeUpFloor()
 {
     ProtocolFloor f(Baud);
-    wakeAll(f, 2);
+    FloorSteps::wakeAll(f, 2, WakeBaud, Baud);
     f.openPort();
-    f.send(1);
+    f.send(Commands::CancelByte());
     f.close();
     return f.total();
 }
@@ -275,9 +231,7 @@ double wakeUpFloor()
 double resetFloor()
 {
     ProtocolFloor f(Baud);
-    f.openPort();
-    f.send(2);
-    f.close();
+    FloorSteps::reset(f);
     return f.total();
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/logging.h"
 #include "protocol/commands.h"
+#include "protocol/protocoltiming.h"
 #include "protocol/exchanges.h"
 #include "serial/portmap.h"
 #include "serial/seriallink.h"
@@ -56,7 +57,7 @@ WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
         else if (!link.isCancelled())
             result.reached.append(port);
     }
-    link.WaitMs(WakeSettleMs);
+    link.WaitMs(ProtocolTiming::WakeSettleMs);
     return result;
 }
 
@@ -83,7 +84,7 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
     // last closed) is no answer to this request.
     link.discardInput();
     link.SendText(Commands::Identify());
-    link.WaitMs(IdentifyWaitMs);
+    link.WaitMs(ProtocolTiming::DetectionIdentifyWaitMs);
     result.identity = link.readWaiting();  // what has come by now, no polling
     if (!link.isOpen())
         return Failure(ChipJob::stopped(link));
@@ -97,12 +98,12 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
     // The identity's tail beyond what was read must not count as the probe's answer.
     link.discardInput();
     link.SendText(Commands::Probe());
-    link.WaitMs(ProbeWaitMs);
+    link.WaitMs(ProtocolTiming::ProbeWaitMs);
     if (link.bytesWaiting() == 1)
         link.readWaiting();  // the probe's status byte is not used
 
     Exchanges::request(link, Commands::ReadSetting(Commands::SettingSerial));
-    link.WaitMs(ProbeWaitMs);
+    link.WaitMs(ProtocolTiming::ProbeWaitMs);
     link.SendText(Commands::CancelByte());
 
     std::optional<quint8> setting;
@@ -143,15 +144,15 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
             }
             link.discardInput();
             link.SendText(Commands::Probe());
-            link.WaitMs(ProbeWaitMs);
+            link.WaitMs(ProtocolTiming::ProbeWaitMs);
 
             bool answered = false;
             if (link.bytesWaiting() == 1) {
                 link.SendText(Commands::CancelByte());
                 link.discardInput();
-                link.WaitMs(ProbeWaitMs);
+                link.WaitMs(ProtocolTiming::ProbeWaitMs);
                 link.SendText(Commands::Probe());
-                link.WaitMs(ProbeWaitMs);
+                link.WaitMs(ProtocolTiming::ProbeWaitMs);
                 answered = link.bytesWaiting() == 1;
             }
             if (!answered) {

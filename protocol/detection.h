@@ -19,9 +19,6 @@
 // touches ConnectionSettings: the port selection dialog does both.
 namespace Detection {
 
-inline constexpr int WakeSettleMs = 1000;      // after the last wake-up byte
-inline constexpr int IdentifyWaitMs = 250;     // identity request during detection
-inline constexpr int ProbeWaitMs = 100;        // after each probe, and after setting 28
 inline constexpr char WakeSpeed[] = "57600";
 inline constexpr int NameLength = 16;          // the part of the identity that names the chip
 inline constexpr int AutodetectHandshakeIndex = 1;  // "DSR/DTR Mode" for the identification

@@ -4,6 +4,7 @@
 
 #include "config/configword.h"
 #include "protocol/commands.h"
+#include "protocol/protocoltiming.h"
 #include "serial/seriallink.h"
 
 #include <QStringView>
@@ -23,7 +24,7 @@ void request(SerialLink &link, const QByteArray &command)
 QByteArray identify(SerialLink &link)
 {
     request(link, Commands::Identify());
-    link.WaitMs(IdentifyWaitMs);
+    link.WaitMs(ProtocolTiming::IdentifyWaitMs);
     return link.ReadText();
 }
 
@@ -61,7 +62,7 @@ void sleep(SerialLink &link)
 {
     link.SendText(Commands::CancelByte());
     link.SendText(Commands::SleepCommand());
-    link.WaitMs(SleepGapMs);
+    link.WaitMs(ProtocolTiming::SleepGapMs);
     link.SendText(Commands::CancelByte());
 }
 

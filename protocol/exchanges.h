@@ -16,11 +16,6 @@ class SerialLink;
 // opened. The handlers put their window steps between them.
 namespace Exchanges {
 
-inline constexpr int IdentifyWaitMs = 100;   // between the identity request and the read
-inline constexpr int WriteSettleMs = 100;    // after each written setting
-inline constexpr int SleepGapMs = 10;        // between the sleep command and the last CAN
-inline constexpr int RestartPauseMs = 1000;  // after the reset that ends programming
-
 // Sends a command that the chip answers, the input emptied first: a late answer to an
 // earlier request (or noise on the line) must never be taken for this one's. What is
 // dropped stays in the link's traffic record.

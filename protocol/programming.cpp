@@ -4,6 +4,7 @@
 
 #include "config/configword.h"
 #include "protocol/commands.h"
+#include "protocol/protocoltiming.h"
 #include "protocol/exchanges.h"
 #include "serial/timerout.h"
 
@@ -93,7 +94,7 @@ SettingWrite programSetting(SerialLink &link, quint8 setting, quint8 value, JobL
     // A port that went away is the port's failure, not the chip's answer.
     if (!write.echoed() && link.isOpen())
         listener.echoMismatch(write);
-    link.WaitMs(Exchanges::WriteSettleMs);
+    link.WaitMs(ProtocolTiming::WriteSettleMs);
     return write;
 }
 
@@ -143,7 +144,7 @@ JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings 
 
     // The chip restarts meanwhile.
     TimerOut restart(link);
-    restart.start(Exchanges::RestartPauseMs);
+    restart.start(ProtocolTiming::RestartPauseMs);
     restart.waitUntil();
     restart.stop();
     if (link.isCancelled())

@@ -4,6 +4,7 @@
 
 #include "core/logging.h"
 #include "protocol/commands.h"
+#include "protocol/protocoltiming.h"
 #include "protocol/exchanges.h"
 #include "serial/seriallink.h"
 #include "serial/timerout.h"
@@ -19,7 +20,7 @@ namespace {
 // Waits up to 500 ms for at least one byte; true when one came.
 bool waitForData(SerialLink &link, TimerOut &timer)
 {
-    timer.start(TimeoutMs);
+    timer.start(ProtocolTiming::QueryTimeoutMs);
     timer.waitUntil([&link] { return link.bytesWaiting() > 0; });
     timer.stop();
     return !timer.TimedOut();

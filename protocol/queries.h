@@ -10,10 +10,9 @@ class TimerOut;
 
 // Queries of the chip that no control uses. They work on
 // the port as the caller left it: the caller opens it first and closes it afterwards.
-// Each wait for data lasts at most 500 ms, measured by the time-out timer.
+// Each wait for data lasts at most ProtocolTiming::QueryTimeoutMs (500 ms), measured by
+// the time-out timer.
 namespace Queries {
-
-inline constexpr int TimeoutMs = 500;
 
 // The first byte that arrives within 500 ms (the rest of that read is dropped); 0 when
 // none does.
