@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "production/station.h"
 
+#include "core/logging.h"
 #include "production/chipprogramming.h"
 #include "production/failurewords.h"
 #include "production/recordword.h"
@@ -90,6 +91,8 @@ public:
 
     StationEnd run()
     {
+        qCDebug(lcProduction, "COM%d: station started (entry %s, %d chips; 0: until stopped)", m_settings.port,
+                qUtf8Printable(m_settings.target.entry), m_settings.count);
         std::optional<StationArrival> next = m_settings.firstChip;
         for (;;) {
             if (!next) {
@@ -107,6 +110,8 @@ public:
             tell([](Station *s) { emit s->gone(); });
         }
         m_end.stopped = m_channel.cancellation().reason();
+        qCDebug(lcProduction, "COM%d: station ended: %d chips, %d passed, %d failed%s", m_settings.port, m_end.chips,
+                m_end.passes, m_end.failures, m_end.error ? qUtf8Printable(u"; "_s + m_end.error->line) : "");
         return m_end;
     }
 
@@ -339,6 +344,8 @@ private:
             return;
 
         ++m_end.chips;
+        qCDebug(lcProduction, "COM%d: chip %d arrived at %s bauds: %s", m_settings.port, m_end.chips,
+                qUtf8Printable(arrival.chip.Speed), qUtf8Printable(Logging::hex(arrival.identity)));
         tell([arrival, chip = m_end.chips](Station *s) { emit s->found(chip, arrival); });
         const QDateTime started = QDateTime::currentDateTimeUtc();
         QElapsedTimer clock;
@@ -349,6 +356,9 @@ private:
         StationVerdict verdict;
         verdict.failure = judgeRun(m_ports, arrival.chip, m_settings.target, run);
         verdict.record = record(arrival, run, verdict.failure, started, clock.elapsed());
+        qCDebug(lcProduction, "COM%d: chip %d %s%s", m_settings.port, m_end.chips,
+                verdict.record.passed ? "passed" : "failed",
+                verdict.failure ? qUtf8Printable(u": "_s + verdict.failure->line) : "");
 
         // The record first: a chip is shown as passed only once its record is kept.
         const Result<RecordKept, RecordError> kept = m_sink.write(verdict.record);
@@ -360,6 +370,8 @@ private:
             m_end.error = verdict.recordFailure;
             ++m_end.failures;  // however it went, a chip without its record did not pass
         } else {
+            qCDebug(lcProduction, "COM%d: record of chip %d kept in %s", m_settings.port, m_end.chips,
+                    qUtf8Printable(m_sink.describe()));
             verdict.record.passed ? ++m_end.passes : ++m_end.failures;
             tell([record = verdict.record, k = *kept](Station *s) { emit s->recordWritten(record, k); });
         }

@@ -3,6 +3,7 @@
 #include "protocol/programming.h"
 
 #include "config/configword.h"
+#include "core/logging.h"
 #include "protocol/commands.h"
 #include "protocol/protocoltiming.h"
 #include "protocol/exchanges.h"
@@ -101,6 +102,7 @@ SettingWrite programSetting(SerialLink &link, quint8 setting, quint8 value, JobL
 JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings &chip,
                                      const ProgrammingInput &input, JobListener &listener)
 {
+    const Logging::JobScope job("programming");
     ProgrammingResult result;
     const Settings mode = modeSettings(input);
     const Settings identity = identitySettings(input);
