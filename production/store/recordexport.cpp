@@ -140,7 +140,7 @@ Result<QString, QString> dateBound(const QString &text, bool endOfDay)
 {
     const QDate day = QDate::fromString(text, Qt::ISODate);
     if (day.isValid() && text.size() == 10)
-        return QDateTime(endOfDay ? day.addDays(1) : day, QTime(0, 0), QTimeZone::UTC).toString(Qt::ISODateWithMs);
+        return QDateTime(endOfDay ? day.addDays(1) : day, QTime(0, 0), Qt::UTC).toString(Qt::ISODateWithMs);
     QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!time.isValid())
         time = QDateTime::fromString(text, Qt::ISODate);
