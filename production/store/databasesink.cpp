@@ -39,7 +39,7 @@ Result<void, RecordError> DatabaseRecordSink::openSpool()
     return m_spool->open(RecordStore::Role::Owner);
 }
 
-Result<int, RecordError> DatabaseRecordSink::waiting()
+Result<int, RecordError> DatabaseRecordSink::waitingCount()
 {
     // No spool file: nothing waits, and none is made until a record needs it.
     if (!m_spool && !QFileInfo::exists(spoolPath(m_store.target())))
@@ -80,7 +80,7 @@ Result<bool, RecordError> DatabaseRecordSink::writeToStore(const ChipRecord &rec
 
 Result<int, RecordError> DatabaseRecordSink::flush()
 {
-    const auto before = waiting();
+    const auto before = waitingCount();
     if (!before)
         return before;
     if (*before == 0)

@@ -26,13 +26,14 @@ public:
 
     // Sends what waits in the spool; how many still wait.
     Result<int, RecordError> flush();
+    // How many records wait in the spool.
+    Result<int, RecordError> waitingCount();
 
     // The spool file of a target.
     static QString spoolPath(const StoreTarget &target);
 
 private:
     Result<void, RecordError> openSpool();
-    Result<int, RecordError> waiting();
     bool storeMayBeTried() const;
     Result<bool, RecordError> writeToStore(const ChipRecord &record);
     Result<RecordKept, RecordError> spool(const ChipRecord &record, const RecordError &why);

@@ -236,7 +236,7 @@ RecordError RecordStore::error(const QSqlError &sqlError, const QString &doing) 
     return {RecordError::Kind::Refused, u"the audit store %1 could not %2: %3"_s.arg(where, doing, words)};
 }
 
-Result<void, RecordError> RecordStore::connect()
+Result<void, RecordError> RecordStore::connect(Role role)
 {
     close();
     if (m_target.kind == StoreTarget::Kind::Jsonl)
@@ -262,6 +262,10 @@ Result<void, RecordError> RecordStore::connect()
         db.setConnectOptions(options.join(u';'));
     } else {
         const QFileInfo file(m_target.file);
+        if (role == RecordStore::Role::Reader && !file.exists()) {
+            return Failure(RecordError{RecordError::Kind::Refused,
+                                       u"the audit store %1 does not exist: check the name, or let a station make it"_s.arg(m_target.file)});
+        }
         if (!QDir().mkpath(file.absolutePath())) {
             return Failure(RecordError{RecordError::Kind::Refused,
                                        u"the folder of the audit store %1 cannot be made"_s.arg(m_target.file)});
@@ -306,7 +310,7 @@ Result<void, RecordError> RecordStore::prepareSchema(Role role)
     if (!s.exec(StoreSql::schemaVersionTableExists(dialect)) || !s.query.next())
         return fail(u"be read"_s);
     if (s.query.value(0).toInt() == 0) {
-        if (!sqlite && role == Role::Station) {
+        if (role == Role::Reader || (!sqlite && role == Role::Station)) {
             s.exec(u"ROLLBACK"_s);
             return Failure(RecordError{RecordError::Kind::Refused,
                                        u"the audit store %1 has no record tables yet: make them once with \"qv12-chip audit init --audit URI\" as the database's owner"_s
@@ -353,7 +357,7 @@ Result<void, RecordError> RecordStore::prepareSchema(Role role)
 
 Result<void, RecordError> RecordStore::open(Role role)
 {
-    if (const auto connected = connect(); !connected)
+    if (const auto connected = connect(role); !connected)
         return connected;
     if (const auto prepared = prepareSchema(role); !prepared) {
         close();

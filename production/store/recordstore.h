@@ -39,9 +39,10 @@ struct SummaryRow
 class RecordStore final
 {
 public:
-    // Who opens it: a station only adds and reads (a PostgreSQL schema must be there); the
-    // owner makes the schema.
-    enum class Role { Station, Owner };
+    // Who opens it: a station adds and reads (an SQLite file is made on first use, a
+    // PostgreSQL schema must be there, and the role must have the right to add); a
+    // reader only reads what is there; the owner makes the schema.
+    enum class Role { Station, Reader, Owner };
 
     explicit RecordStore(StoreTarget target);
     ~RecordStore();
@@ -75,7 +76,7 @@ public:
     void setStepHook(std::function<void()> hook) { m_stepHook = std::move(hook); }
 
 private:
-    Result<void, RecordError> connect();
+    Result<void, RecordError> connect(Role role);
     Result<void, RecordError> prepareSchema(Role role);
     RecordError error(const class QSqlError &sqlError, const QString &doing) const;
 
