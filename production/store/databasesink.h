@@ -29,6 +29,9 @@ public:
     // How many records wait in the spool.
     Result<int, RecordError> waitingCount();
 
+    // For the test that kills a writer in the middle of a run (RecordStore::setStepHook).
+    void setStepHook(std::function<void()> hook) { m_store.setStepHook(std::move(hook)); }
+
     // The spool file of a target.
     static QString spoolPath(const StoreTarget &target);
 

@@ -35,9 +35,20 @@ QString uniqueConnectionName()
     return u"qv12-record-store-%1"_s.arg(counter.fetchAndAddRelaxed(1));
 }
 
-QVariant nullable(const std::optional<QString> &text)
+// Qt SQL binds a null QString as NULL: an empty text is bound as the empty text.
+QVariant text(const QString &value)
 {
-    return text ? QVariant(*text) : QVariant(QMetaType::fromType<QString>());
+    return value.isNull() ? QVariant(QString(u""_s)) : QVariant(value);
+}
+
+QVariant bytes(const QByteArray &value)
+{
+    return value.isNull() ? QVariant(QByteArray("")) : QVariant(value);
+}
+
+QVariant nullable(const std::optional<QString> &value)
+{
+    return value ? text(*value) : QVariant(QMetaType::fromType<QString>());
 }
 
 template<class T>
@@ -109,25 +120,25 @@ QVariantList runValues(const ChipRecord &r)
     return {
         r.runId.toString(QUuid::WithoutBraces),
         r.started.toUTC().toString(Qt::ISODateWithMs),
-        r.host,
+        text(r.host),
         r.pid,
         r.chipNumber,
         r.station,
-        r.device,
-        r.adapterSerial,
+        text(r.device),
+        text(r.adapterSerial),
         r.speed,
-        r.handshake,
-        r.programVersion,
-        r.databaseFile,
-        r.entry,
+        text(r.handshake),
+        text(r.programVersion),
+        text(r.databaseFile),
+        text(r.entry),
         nullableNumber(r.word),
         nullable(r.identityWritten),
         nullableNumber(r.detectedPolarity),
-        r.identityBefore,
-        r.identityAfter ? QVariant(*r.identityAfter) : QVariant(QMetaType::fromType<QByteArray>()),
+        bytes(r.identityBefore),
+        r.identityAfter ? bytes(*r.identityAfter) : QVariant(QMetaType::fromType<QByteArray>()),
         r.settingsTotal,
         r.passed ? u"PASS"_s : u"FAIL"_s,
-        r.failure,
+        text(r.failure),
         r.status,
         r.durationMs,
     };
@@ -407,7 +418,7 @@ Result<bool, RecordError> RecordStore::write(const ChipRecord &record)
     }
     for (qsizetype i = 0; i < record.checks.size(); ++i) {
         const RecordedCheck &c = record.checks.at(i);
-        if (!s.exec(StoreSql::insertCheck(), {runId, int(i), c.name, c.expected, c.actual, int(c.ok)}))
+        if (!s.exec(StoreSql::insertCheck(), {runId, int(i), text(c.name), text(c.expected), text(c.actual), int(c.ok)}))
             return fail();
         step();
     }
