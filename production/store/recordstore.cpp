@@ -67,6 +67,14 @@ struct Statements
 
     bool exec(const QString &sql, const QVariantList &values = {})
     {
+        // PostgreSQL prepares no transaction control or DDL: those go as they are.
+        if (values.isEmpty()) {
+            if (!query.exec(sql)) {
+                failed = query.lastError();
+                return false;
+            }
+            return true;
+        }
         if (!query.prepare(sql)) {
             failed = query.lastError();
             return false;
