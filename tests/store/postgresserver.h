@@ -106,6 +106,7 @@ public:
         return code == 0;
     }
 
+    bool isRunning() const { return m_started; }
     QString socketDir() const { return m_folder.path(); }
     QString log() const
     {

@@ -13,6 +13,7 @@
 
 #include <QJsonArray>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -87,6 +88,7 @@ private slots:
     void sameRunTwice();
     void recordReadBackWhole();
     void storeAwayAndBack();
+    void flushedLater();
     void refusedBeforeAnything_data();
     void refusedBeforeAnything();
     void insertOnlyRole();
@@ -344,6 +346,48 @@ void TestStore::storeAwayAndBack()
     RecordStore spool(target(u"sqlite:"_s + DatabaseRecordSink::spoolPath(t)));
     QVERIFY(spool.open(RecordStore::Role::Reader));
     QCOMPARE(*spool.count(), 0);
+}
+
+// A station started while the server is down keeps its records in the spool, and
+// qv12-chip audit flush sends them once it is up; where not even the spool can be
+// made, the station stops at its first record.
+void TestStore::flushedLater()
+{
+    if (!OnPostgresql)
+        QSKIP("an SQLite file has no server to stop");
+    const QString store = freshStore();
+    const StoreTarget t = target(store);
+    QVERIFY(m_server.stop(u"fast"_s));
+    // Up again for the next tests, also when this one fails.
+    const auto restart = qScopeGuard([this] {
+        if (!m_server.isRunning())
+            QCOMPARE(m_server.startAgain(), QString());
+    });
+
+    std::vector<Writer> writers = startWriters(store, 1, 3);
+    QVERIFY(writers.front().process->waitForFinished(60000));
+    const QByteArray out = writers.front().process->readAllStandardOutput();
+    QVERIFY2(writers.front().process->exitCode() == 0, writers.front().process->readAllStandardError().constData());
+    QVERIFY2(out.endsWith(" waiting 3\n"), out.constData());
+
+    // No room for a spool: the data folder is a file.
+    QProcess unspoolable;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_DATA_HOME"_s, u"/dev/null"_s);
+    unspoolable.setProcessEnvironment(environment);
+    unspoolable.start(QStringLiteral(QV12_STORE_WRITER), {store, u"2"_s, u"unspoolable"_s});
+    QVERIFY(unspoolable.waitForFinished(60000));
+    QCOMPARE(unspoolable.exitCode(), 5);
+    QVERIFY2(unspoolable.readAllStandardError().contains("spool"), "no word of the spool");
+
+    QCOMPARE(m_server.startAgain(), QString());
+    const ToolResult flush = runChipTool({u"audit"_s, u"flush"_s, u"--audit"_s, store});
+    QVERIFY2(flush.status == 0, flush.err.constData());
+    QCOMPARE(flush.out, (u"3 waiting records sent to %1.\n"_s.arg(t.describe())).toUtf8());
+    QCOMPARE(number(t, u"SELECT count(*) FROM chip_run"_s), 3);
+    const ToolResult again = runChipTool({u"audit"_s, u"flush"_s, u"--json"_s, u"--audit"_s, store});
+    QCOMPARE(jsonLines(again.out).value(0).value(u"sent"_s).toInt(), 0);
+    QVERIFY(!again.out.contains("secret"));
 }
 
 void TestStore::refusedBeforeAnything_data()
