@@ -49,9 +49,11 @@ public:
         return {};
     }
 
-    // Makes and starts the server; the problem in words when it can't.
-    QString start()
+    // Makes and starts the server; the problem in words when it can't. Not durable: the
+    // tests' server skips fsync; the benchmark's does not.
+    QString start(bool durable = false)
     {
+        m_durable = durable;
         m_bin = binaries();
         if (m_bin.isEmpty())
             return u"PostgreSQL's server is not installed (the postgresql package): /usr/lib/postgresql/*/bin/initdb is missing"_s;
@@ -88,8 +90,8 @@ public:
     // Starts the server made by start() (after stop()).
     QString startAgain()
     {
-        const QString options = u"-c listen_addresses='' -c unix_socket_directories='%1' -c fsync=off -c max_connections=40"_s
-                                    .arg(socketDir());
+        const QString options = u"-c listen_addresses='' -c unix_socket_directories='%1' -c max_connections=40 -c fsync=%2"_s
+                                    .arg(socketDir(), m_durable ? u"on"_s : u"off"_s);
         const auto [code, output] = run({m_bin + u"/pg_ctl"_s, u"-D"_s, dataDir(), u"-o"_s, options, u"-l"_s,
                                          m_folder.filePath(u"server.log"_s), u"-w"_s, u"-t"_s, u"60"_s, u"start"_s});
         if (code != 0)
@@ -143,4 +145,5 @@ private:
     QString m_bin;
     QStringList m_asUser;
     bool m_started = false;
+    bool m_durable = false;
 };
