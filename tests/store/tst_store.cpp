@@ -93,6 +93,8 @@ private slots:
     void refusedBeforeAnything();
     void insertOnlyRole();
     void questions();
+    void usageErrors_data();
+    void usageErrors();
 
 private:
     // A store of its own for a test: a new SQLite file, or a new PostgreSQL database
@@ -554,6 +556,15 @@ void TestStore::questions()
     QCOMPARE(entries.at(0)[u"entry"_s].toString(), u"KT 620-ST"_s);
     QCOMPARE(entries.at(0)[u"yield_percent"_s].toDouble(), 200.0 / 3.0);
 
+    summary = runChipTool({u"audit"_s, u"summary"_s, u"--by"_s, u"station"_s, u"--audit"_s, storeText});
+    QVERIFY2(summary.status == 0, summary.err.constData());
+    QVERIFY2(summary.out.startsWith("Station                   Chips  Passed  Failed   Yield  Mean s  Slowest s\n"
+                                    "pc-a COM2                     3       2       1   66.7%     2.0        3.0\n"
+                                    "pc-b COM2                     2       1       1   50.0%     4.5        5.0\n"),
+             summary.out.constData());
+    summary = runChipTool({u"audit"_s, u"summary"_s, u"--json"_s, u"--by"_s, u"host"_s, u"--audit"_s, storeText});
+    QCOMPARE(jsonLines(summary.out).value(0).value(u"rows"_s).toArray().at(1)[u"host"_s].toString(), u"pc-b"_s);
+
     const ToolResult csv = runChipTool({u"audit"_s, u"export"_s, u"--format"_s, u"csv"_s, u"--audit"_s, storeText});
     QVERIFY2(csv.status == 0, csv.err.constData());
     const QList<QByteArray> lines = csv.out.split('\n');
@@ -583,6 +594,38 @@ void TestStore::questions()
     const ToolResult none = runChipTool({u"audit"_s, u"find"_s, u"--identity"_s, u"nobody"_s, u"--audit"_s, storeText});
     QCOMPARE(none.status, 0);
     QCOMPARE(none.out, QByteArray("No run matches.\n"));
+}
+
+void TestStore::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no action") << QStringList{u"audit"_s} << u"audit needs what to do"_s;
+    QTest::newRow("unknown action") << QStringList{u"audit"_s, u"purge"_s} << u"not \"purge\""_s;
+    QTest::newRow("export without format") << QStringList{u"audit"_s, u"export"_s} << u"--format csv"_s;
+    QTest::newRow("bad group") << QStringList{u"audit"_s, u"summary"_s, u"--by"_s, u"week"_s} << u"not \"week\""_s;
+    QTest::newRow("find without what") << QStringList{u"audit"_s, u"find"_s} << u"one of --identity TEXT"_s;
+    QTest::newRow("find two ways") << QStringList{u"audit"_s, u"find"_s, u"--run"_s, u"x"_s, u"--device"_s, u"y"_s}
+                                   << u"one of --identity TEXT"_s;
+    QTest::newRow("option of another action") << QStringList{u"audit"_s, u"init"_s, u"--since"_s, u"2026-01-01"_s}
+                                              << u"--since does not apply to audit init"_s;
+    QTest::newRow("line option") << QStringList{u"audit"_s, u"summary"_s, u"--count"_s, u"3"_s}
+                                 << u"--count does not apply to audit"_s;
+    QTest::newRow("bad date") << QStringList{u"audit"_s, u"summary"_s, u"--since"_s, u"yesterday"_s, u"--audit"_s, u"STORE"_s}
+                              << u"--since: \"yesterday\" is not a date"_s;
+}
+
+// A command line that doesn't say what to do: status 2 and why, before any store opens.
+void TestStore::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, says);
+    const QString store = m_folder.filePath(u"usage.sqlite"_s);
+    arguments.replaceInStrings(u"STORE"_s, store);
+    const ToolResult result = runChipTool(arguments);
+    QCOMPARE(result.status, 2);
+    QVERIFY2(result.err.contains(says.toUtf8()), result.err.constData());
+    QVERIFY(!QFile::exists(store));
 }
 
 QTEST_GUILESS_MAIN(TestStore)
