@@ -88,6 +88,7 @@ private slots:
     void sameRunTwice();
     void recordReadBackWhole();
     void storeAwayAndBack();
+    void deletedFileMadeAgain();
     void flushedLater();
     void refusedBeforeAnything_data();
     void refusedBeforeAnything();
@@ -390,6 +391,31 @@ void TestStore::flushedLater()
     const ToolResult again = runChipTool({u"audit"_s, u"flush"_s, u"--json"_s, u"--audit"_s, store});
     QCOMPARE(jsonLines(again.out).value(0).value(u"sent"_s).toInt(), 0);
     QVERIFY(!again.out.contains("secret"));
+}
+
+// An SQLite store deleted under a running station: the next record goes into a new
+// file under the same name, not into the deleted one, and the station hears of it.
+void TestStore::deletedFileMadeAgain()
+{
+    if (OnPostgresql)
+        QSKIP("a server's database is not a file to delete");
+    const QString file = freshStore();
+    DatabaseRecordSink sink(target(file));
+    QVERIFY(sink.check());
+    const auto first = sink.write(TestRecords::made(u"deleted"_s, 1));
+    QVERIFY(first);
+    QVERIFY(!first->madeAgain);
+    for (const QString &suffix : {QString(), u"-wal"_s, u"-shm"_s})
+        QFile::remove(file + suffix);
+    const auto second = sink.write(TestRecords::made(u"deleted"_s, 2));
+    QVERIFY2(second, qPrintable(second ? QString() : second.error().message));
+    QVERIFY(second->madeAgain);
+    QCOMPARE(second->waiting, 0);
+    QCOMPARE(number(target(file), u"SELECT chip_number FROM chip_run"_s), 2);
+    const auto third = sink.write(TestRecords::made(u"deleted"_s, 3));
+    QVERIFY(third);
+    QVERIFY(!third->madeAgain);
+    QCOMPARE(number(target(file), u"SELECT count(*) FROM chip_run"_s), 2);
 }
 
 void TestStore::refusedBeforeAnything_data()
