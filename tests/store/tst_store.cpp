@@ -67,6 +67,19 @@ qint64 number(const StoreTarget &target, const QString &sql)
     return found.isEmpty() ? -1 : found.first().value(0).toLongLong();
 }
 
+// A writer's output up to the line that holds marker (or its end, or a minute).
+QByteArray readUntil(QProcess &writer, const QByteArray &marker)
+{
+    writer.waitForStarted();
+    QByteArray out;
+    QDeadlineTimer deadline(60000);
+    while (!out.contains(marker) && !deadline.hasExpired() && writer.state() == QProcess::Running) {
+        writer.waitForReadyRead(1000);
+        out += writer.readAllStandardOutput();
+    }
+    return out;
+}
+
 struct Writer
 {
     std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
@@ -211,13 +224,7 @@ void TestStore::killedInTheMiddleOfARun()
     const QString store = freshStore();
     std::vector<Writer> writers = startWriters(store, 1, 5, {u"--hold"_s, u"3"_s});
     QProcess &writer = *writers.front().process;
-    QVERIFY(writer.waitForStarted());
-    QByteArray out;
-    QDeadlineTimer deadline(60000);
-    while (!out.contains("HOLDING") && !deadline.hasExpired() && writer.state() == QProcess::Running) {
-        writer.waitForReadyRead(1000);
-        out += writer.readAllStandardOutput();
-    }
+    QByteArray out = readUntil(writer, "HOLDING");
     QVERIFY2(out.contains("HOLDING"), out.constData());
     ::kill(pid_t(writer.processId()), SIGKILL);
     QVERIFY(writer.waitForFinished(10000));
@@ -318,13 +325,7 @@ void TestStore::storeAwayAndBack()
     const StoreTarget t = target(store);
     std::vector<Writer> writers = startWriters(store, 1, 12, {u"--pause"_s, u"400"_s});
     QProcess &writer = *writers.front().process;
-    QVERIFY(writer.waitForStarted());
-    QByteArray out;
-    QDeadlineTimer deadline(60000);
-    while (!out.contains("RUN 3 ") && !deadline.hasExpired() && writer.state() == QProcess::Running) {
-        writer.waitForReadyRead(1000);
-        out += writer.readAllStandardOutput();
-    }
+    QByteArray out = readUntil(writer, "RUN 3 ");
     QVERIFY2(out.contains("RUN 3 "), out.constData());
     QVERIFY(m_server.stop(u"fast"_s));
     QTest::qWait(3000);
