@@ -638,6 +638,8 @@ void TestStore::usageErrors_data()
                                               << u"--since does not apply to audit init"_s;
     QTest::newRow("line option") << QStringList{u"audit"_s, u"summary"_s, u"--count"_s, u"3"_s}
                                  << u"--count does not apply to audit"_s;
+    QTest::newRow("port option") << QStringList{u"audit"_s, u"flush"_s, u"--simulate"_s}
+                                 << u"--simulate does not apply to audit"_s;
     QTest::newRow("bad date") << QStringList{u"audit"_s, u"summary"_s, u"--since"_s, u"yesterday"_s, u"--audit"_s, u"STORE"_s}
                               << u"--since: \"yesterday\" is not a date"_s;
 }

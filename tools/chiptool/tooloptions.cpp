@@ -160,6 +160,11 @@ QString auditProblem(const QCommandLineParser &parser, ToolOptions &o)
         if (parser.isSet(option) && !known->contains(option))
             return u"--%1 does not apply to audit %2"_s.arg(option, a.action);
     }
+    // No port is touched and no byte goes to a chip: the port options have nothing to do.
+    for (const QString &option : {u"port"_s, u"simulate"_s, u"given-ports-only"_s, u"log"_s}) {
+        if (parser.isSet(option))
+            return u"--%1 does not apply to audit"_s.arg(option);
+    }
     if (parser.isSet(u"audit"_s) && o.auditFile.isEmpty())
         return u"--audit needs a file or a postgresql:// URI"_s;
     a.since = parser.value(u"since"_s);
