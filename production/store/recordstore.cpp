@@ -19,6 +19,10 @@ namespace {
 
 using Dialect = StoreSql::Dialect;
 
+// What the owner grants a station's role.
+const QString StationRights = u"grant it SELECT on schema_version, and SELECT and INSERT on chip_run, chip_setting and chip_check"_s;
+const QString MakeTables = u"make its tables"_s;
+
 // How long an SQLite writer waits for another to finish before the record is spooled.
 constexpr int SqliteBusyMs = 10000;
 // How long a PostgreSQL connection may take before the server counts as not answering.
@@ -236,9 +240,13 @@ RecordError RecordStore::error(const QSqlError &sqlError, const QString &doing) 
                 u"the audit store's host \"%1\" is unknown: check the name in %2"_s.arg(m_target.host, where)};
     }
     if (code == u"42501"_s) {
-        return {RecordError::Kind::Refused,
-                u"the role \"%1\" may not %2 in the audit store %3: grant it INSERT and SELECT on chip_run, chip_setting and chip_check"_s
-                    .arg(m_target.user, doing, where)};
+        if (doing == MakeTables) {
+            return {RecordError::Kind::Refused,
+                    u"the role \"%1\" may not make the tables of the audit store %2: run audit init as the database's owner"_s
+                        .arg(m_target.user, where)};
+        }
+        return {RecordError::Kind::Refused, u"the role \"%1\" lacks a right a station needs in the audit store %2: %3"_s
+                                                .arg(m_target.user, where, StationRights)};
     }
     if (words.contains(u"does not exist"_s) && code.isEmpty()) {
         return {RecordError::Kind::Refused,
@@ -337,7 +345,7 @@ Result<void, RecordError> RecordStore::prepareSchema(Role role)
         }
         for (const QString &statement : StoreSql::createSchema(dialect)) {
             if (!s.exec(statement))
-                return fail(u"make its tables"_s);
+                return fail(MakeTables);
         }
     }
     if (!s.exec(StoreSql::readSchemaVersion()) || !s.query.next())
@@ -365,8 +373,8 @@ Result<void, RecordError> RecordStore::prepareSchema(Role role)
         if (!s.query.value(0).toBool()) {
             s.exec(u"ROLLBACK"_s);
             return Failure(RecordError{RecordError::Kind::Refused,
-                                       u"the role \"%1\" may not add records to the audit store %2: grant it INSERT and SELECT on chip_run, chip_setting and chip_check"_s
-                                           .arg(m_target.user, m_target.describe())});
+                                       u"the role \"%1\" may not add records to the audit store %2: %3"_s
+                                           .arg(m_target.user, m_target.describe(), StationRights)});
         }
     }
     if (!s.exec(u"COMMIT"_s))
