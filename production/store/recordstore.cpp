@@ -455,20 +455,27 @@ Result<QList<ChipRecord>, RecordError> RecordStore::runs(const RunFilter &filter
     if (!s.exec(StoreSql::selectRuns(where), values))
         return Failure(error(s.failed, u"be read"_s));
     QList<ChipRecord> records;
-    while (s.query.next())
+    QHash<QString, qsizetype> byRunId;
+    while (s.query.next()) {
         records.append(recordFromRow(s.query));
-    for (ChipRecord &r : records) {
-        const QString runId = r.runId.toString(QUuid::WithoutBraces);
-        if (!s.exec(StoreSql::selectSettings(), {runId}))
-            return Failure(error(s.failed, u"be read"_s));
-        while (s.query.next())
-            r.settings.append({quint8(s.query.value(0).toUInt()), quint8(s.query.value(1).toUInt()),
-                               quint8(s.query.value(2).toUInt())});
-        if (!s.exec(StoreSql::selectChecks(), {runId}))
-            return Failure(error(s.failed, u"be read"_s));
-        while (s.query.next())
-            r.checks.append({s.query.value(0).toString(), s.query.value(1).toString(),
-                             s.query.value(2).toString(), s.query.value(3).toInt() != 0});
+        byRunId.insert(s.query.value(0).toString(), records.size() - 1);
+    }
+    // Three queries in all, however many runs: an export of a year stays quick.
+    if (!s.exec(StoreSql::selectSettings(where), values))
+        return Failure(error(s.failed, u"be read"_s));
+    while (s.query.next()) {
+        if (const auto at = byRunId.constFind(s.query.value(0).toString()); at != byRunId.constEnd()) {
+            records[*at].settings.append({quint8(s.query.value(1).toUInt()), quint8(s.query.value(2).toUInt()),
+                                          quint8(s.query.value(3).toUInt())});
+        }
+    }
+    if (!s.exec(StoreSql::selectChecks(where), values))
+        return Failure(error(s.failed, u"be read"_s));
+    while (s.query.next()) {
+        if (const auto at = byRunId.constFind(s.query.value(0).toString()); at != byRunId.constEnd()) {
+            records[*at].checks.append({s.query.value(1).toString(), s.query.value(2).toString(),
+                                        s.query.value(3).toString(), s.query.value(4).toInt() != 0});
+        }
     }
     return records;
 }

@@ -129,14 +129,16 @@ QString selectRuns(const QString &where)
     return u"SELECT %1 FROM chip_run %2 ORDER BY id"_s.arg(RunColumns, where);
 }
 
-QString selectSettings()
+QString selectSettings(const QString &where)
 {
-    return u"SELECT setting, value, echo FROM chip_setting WHERE run_id = ? ORDER BY position"_s;
+    return u"SELECT run_id, setting, value, echo FROM chip_setting WHERE run_id IN (SELECT run_id FROM chip_run %1) "
+           "ORDER BY run_id, position"_s.arg(where);
 }
 
-QString selectChecks()
+QString selectChecks(const QString &where)
 {
-    return u"SELECT name, expected, actual, ok FROM chip_check WHERE run_id = ? ORDER BY position"_s;
+    return u"SELECT run_id, name, expected, actual, ok FROM chip_check WHERE run_id IN (SELECT run_id FROM chip_run %1) "
+           "ORDER BY run_id, position"_s.arg(where);
 }
 
 QString summary(const QString &group, const QString &where)

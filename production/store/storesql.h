@@ -35,10 +35,11 @@ QString insertCheck();
 QString countRuns();
 QStringList deleteRun();
 
-// A run's columns, in the order Records::fromRow reads them, and its parts by run id.
+// The runs matching `where` (conditions on chip_run's columns), in the order they were
+// written, and their settings and checks, by run id and in their order.
 QString selectRuns(const QString &where);
-QString selectSettings();
-QString selectChecks();
+QString selectSettings(const QString &where);
+QString selectChecks(const QString &where);
 
 // The totals of the runs matching `where`, grouped by `group` (an expression, or "''"
 // for all together): group, chips, passed, mean and slowest duration.
