@@ -555,6 +555,8 @@ void TestStore::questions()
                 r.entry = u"Head \"B\", 58 mm"_s;
                 r.device = u"/dev/ttyUSB7"_s;
             }
+            if (i == 5)
+                r.identityAfter = QByteArray("LINE\x1b[2J5");
             QVERIFY(store.write(r));
         }
     }
@@ -618,6 +620,10 @@ void TestStore::questions()
     const QString runId = exported.first()[u"run_id"_s].toString();
     const ToolResult byRun = runChipTool({u"audit"_s, u"find"_s, u"--json"_s, u"--run"_s, runId, u"--audit"_s, storeText});
     QCOMPARE(jsonLines(byRun.out).value(0).value(u"runs"_s).toArray().at(0)[u"chip"_s].toInt(), 5);
+    // A chip's text with a control character in it reaches the terminal escaped.
+    const ToolResult escaped = runChipTool({u"audit"_s, u"find"_s, u"--run"_s, runId, u"--audit"_s, storeText});
+    QVERIFY2(escaped.out.contains("  LINE\\x1B[2J5  FAIL  head width"), escaped.out.constData());
+    QVERIFY(!escaped.out.contains('\x1b'));
     const ToolResult none = runChipTool({u"audit"_s, u"find"_s, u"--identity"_s, u"nobody"_s, u"--audit"_s, storeText});
     QCOMPARE(none.status, 0);
     QCOMPARE(none.out, QByteArray("No run matches.\n"));

@@ -4,11 +4,13 @@
 // counted, exported and found. No port is touched.
 #include "tools/chiptool/commands.h"
 
+#include "config/wordmeaning.h"
 #include "production/store/databasesink.h"
 #include "production/store/recordexport.h"
 #include "production/store/recordstore.h"
 #include "tools/chiptool/console.h"
 #include "tools/chiptool/exitstatus.h"
+#include "tools/chiptool/resulttext.h"
 #include "tools/chiptool/tooloptions.h"
 
 #include <QJsonArray>
@@ -172,12 +174,15 @@ private:
         QString text;
         for (const ChipRecord &r : *runs) {
             array.append(RecordExport::json(r));
-            text += u"%1  %2  %3 COM%4 %5  %6  %7  %8  %9\n"_s
-                        .arg(r.runId.toString(QUuid::WithoutBraces), r.started.toUTC().toString(Qt::ISODate), r.host)
-                        .arg(r.station)
-                        .arg(r.device, r.entry.isEmpty() ? u"-"_s : r.entry,
-                             QString::fromLatin1(r.identityAfter.value_or(r.identityBefore)),
-                             r.passed ? u"PASS"_s : u"FAIL"_s, r.failure);
+            // What came from a chip or a file is shown with its control characters escaped.
+            const QString line = u"%1  %2  %3 COM%4 %5  %6  %7  %8  %9"_s
+                                     .arg(r.runId.toString(QUuid::WithoutBraces), r.started.toUTC().toString(Qt::ISODate),
+                                          escapeControls(r.host))
+                                     .arg(r.station)
+                                     .arg(escapeControls(r.device), r.entry.isEmpty() ? u"-"_s : escapeControls(r.entry),
+                                          ResultText::chipText(r.identityAfter.value_or(r.identityBefore)),
+                                          r.passed ? u"PASS"_s : u"FAIL"_s, escapeControls(r.failure));
+            text += line.trimmed() + u'\n';
         }
         text += runs->isEmpty() ? u"No run matches.\n"_s
                                 : u"%1 run%2.\n"_s.arg(runs->size()).arg(runs->size() == 1 ? QString() : u"s"_s);
