@@ -4,17 +4,24 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// After the store did not answer, the next chips go straight to the spool for this
-// long: a server that is down must not add its connect time-out to every chip.
-constexpr qint64 RetryAfterMs = 3000;
+// After the store did not answer, the next chips go straight to the spool for a while:
+// a server that is down must not add its connect time-out to every chip. The while
+// doubles with each try that finds it still away, up to a minute.
+constexpr qint64 FirstRetryMs = 3000;
+constexpr qint64 LongestRetryMs = 60000;
 
 } // namespace
 
-DatabaseRecordSink::DatabaseRecordSink(StoreTarget target) : m_store(std::move(target)) {}
+DatabaseRecordSink::DatabaseRecordSink(StoreTarget target)
+    : m_store(std::move(target)), m_retryAfterMs(FirstRetryMs)
+{
+}
 
 DatabaseRecordSink::~DatabaseRecordSink() = default;
 
@@ -54,7 +61,7 @@ Result<int, RecordError> DatabaseRecordSink::waitingCount()
 
 bool DatabaseRecordSink::storeMayBeTried() const
 {
-    return !m_sinceUnavailable.isValid() || m_sinceUnavailable.hasExpired(RetryAfterMs);
+    return !m_sinceUnavailable.isValid() || m_sinceUnavailable.hasExpired(m_retryAfterMs);
 }
 
 Result<bool, RecordError> DatabaseRecordSink::writeToStore(const ChipRecord &record)
@@ -71,11 +78,19 @@ Result<bool, RecordError> DatabaseRecordSink::writeToStore(const ChipRecord &rec
     const auto written = m_store.write(record);
     if (written) {
         m_sinceUnavailable.invalidate();
+        m_retryAfterMs = FirstRetryMs;
         m_fileSeen = true;
     } else if (written.error().kind == RecordError::Kind::Unavailable) {
-        m_sinceUnavailable.start();
+        storeAway();
     }
     return written;
+}
+
+void DatabaseRecordSink::storeAway()
+{
+    if (m_sinceUnavailable.isValid())
+        m_retryAfterMs = std::min(2 * m_retryAfterMs, LongestRetryMs);
+    m_sinceUnavailable.start();
 }
 
 Result<int, RecordError> DatabaseRecordSink::flush()
@@ -113,7 +128,7 @@ Result<void, RecordError> DatabaseRecordSink::check()
     if (opened.error().kind == RecordError::Kind::Refused)
         return opened;
     // The store does not answer now: records can still be kept if the spool takes them.
-    m_sinceUnavailable.start();
+    storeAway();
     if (const auto spooling = openSpool(); !spooling) {
         return Failure(RecordError{RecordError::Kind::Refused,
                                    u"%1, and the spool cannot hold records meanwhile: %2"_s

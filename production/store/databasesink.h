@@ -38,12 +38,15 @@ public:
 private:
     Result<void, RecordError> openSpool();
     bool storeMayBeTried() const;
+    // The store did not answer: the next records go to the spool for a while.
+    void storeAway();
     Result<bool, RecordError> writeToStore(const ChipRecord &record);
     Result<RecordKept, RecordError> spool(const ChipRecord &record, const RecordError &why);
 
     RecordStore m_store;
     std::unique_ptr<RecordStore> m_spool;
     QElapsedTimer m_sinceUnavailable;  // valid while the store is resting after no answer
+    qint64 m_retryAfterMs;
     bool m_fileSeen = false;           // SQLite: the file was there when last written
     bool m_madeAgain = false;
 };

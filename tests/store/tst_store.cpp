@@ -323,7 +323,10 @@ void TestStore::storeAwayAndBack()
         QSKIP("an SQLite file has no server to stop");
     const QString store = freshStore();
     const StoreTarget t = target(store);
-    std::vector<Writer> writers = startWriters(store, 1, 12, {u"--pause"_s, u"400"_s});
+    // Long enough for the station to try the store again twice after it went away (3 s,
+    // then 6 s later), so that the server is back while the station still works.
+    constexpr int Runs = 30;
+    std::vector<Writer> writers = startWriters(store, 1, Runs, {u"--pause"_s, u"500"_s});
     QProcess &writer = *writers.front().process;
     QByteArray out = readUntil(writer, "RUN 3 ");
     QVERIFY2(out.contains("RUN 3 "), out.constData());
@@ -343,10 +346,10 @@ void TestStore::storeAwayAndBack()
     for (const QVariantList &row : stored)
         order.append(row.first().toInt());
     QList<int> expected;
-    for (int i = 1; i <= 12; ++i)
+    for (int i = 1; i <= Runs; ++i)
         expected.append(i);
     QCOMPARE(order, expected);
-    QCOMPARE(number(t, u"SELECT count(*) FROM chip_setting"_s), 36);
+    QCOMPARE(number(t, u"SELECT count(*) FROM chip_setting"_s), 3 * Runs);
     RecordStore spool(target(u"sqlite:"_s + DatabaseRecordSink::spoolPath(t)));
     QVERIFY(spool.open(RecordStore::Role::Reader));
     QCOMPARE(*spool.count(), 0);
