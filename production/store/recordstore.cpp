@@ -289,6 +289,12 @@ Result<void, RecordError> RecordStore::connect(Role role)
         db.setConnectOptions(options.join(u';'));
     } else {
         const QFileInfo file(m_target.file);
+        // A FIFO or a device under the name would hang the open or take the pages: only
+        // a regular file (or none yet) is a store.
+        if (file.exists() && !file.isFile()) {
+            return Failure(RecordError{RecordError::Kind::Refused,
+                                       u"the audit store %1 is not a regular file"_s.arg(m_target.file)});
+        }
         if (role == RecordStore::Role::Reader && !file.exists()) {
             return Failure(RecordError{RecordError::Kind::Refused,
                                        u"the audit store %1 does not exist: check the name, or let a station make it"_s.arg(m_target.file)});

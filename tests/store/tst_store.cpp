@@ -23,6 +23,9 @@
 #include <QTest>
 
 #include <signal.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 using namespace Qt::StringLiterals;
 
@@ -430,6 +433,9 @@ void TestStore::refusedBeforeAnything_data()
     if (!OnPostgresql) {
         QTest::newRow("not a store") << u"records.txt"_s << u"is not a FILE.jsonl, FILE.sqlite"_s;
         QTest::newRow("newer schema") << u"NEWER"_s << u"newer than this program's 1"_s;
+        QTest::newRow("a FIFO") << u"FIFO"_s << u"is not a regular file"_s;
+        QTest::newRow("a device") << u"sqlite:/dev/null"_s << u"is not a regular file"_s;
+        QTest::newRow("not a database") << u"OTHER"_s << u"file is not a database"_s;
         return;
     }
     const QString socket = m_server.socketDir();
@@ -465,6 +471,15 @@ void TestStore::refusedBeforeAnything()
             db = {};
             QSqlDatabase::removeDatabase(u"newer"_s);
         }
+    } else if (store == u"FIFO"_s) {
+        store = m_folder.filePath(u"fifo.sqlite"_s);
+        QVERIFY(::mkfifo(QFile::encodeName(store).constData(), 0600) == 0 || errno == EEXIST);
+    } else if (store == u"OTHER"_s) {
+        store = m_folder.filePath(u"mine.sqlite"_s);
+        QFile mine(store);
+        QVERIFY(mine.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        mine.write(QByteArray(8192, 'x'));
+        mine.close();
     } else if (store == u"READER"_s) {
         const QString owned = freshStore();
         const QString database = target(owned).database;
@@ -485,6 +500,13 @@ void TestStore::refusedBeforeAnything()
         QCOMPARE(json.status, 5);
         QVERIFY2(!json.out.contains("secret"), json.out.constData());
         QCOMPARE(jsonLines(json.out).value(0).value(u"status"_s).toInt(), 5);
+    }
+    // The user's file is left as it was, and no journal is made beside it.
+    if (store.endsWith(u"mine.sqlite"_s)) {
+        QFile mine(store);
+        QVERIFY(mine.open(QIODevice::ReadOnly));
+        QCOMPARE(mine.readAll(), QByteArray(8192, 'x'));
+        QVERIFY(!QFile::exists(store + u"-wal"_s));
     }
 }
 
