@@ -524,7 +524,7 @@ void TestStore::insertOnlyRole()
     // Its password from ~/.pgpass's place, not the URI.
     QFile pgpass(m_folder.filePath(u"pgpass"_s));
     QVERIFY(pgpass.open(QIODevice::WriteOnly));
-    pgpass.write("localhost:5432:" + database.toUtf8() + ":station:station-secret\n");
+    pgpass.write("localhost:5432:*:station:station-secret\n");
     pgpass.close();
     QVERIFY(pgpass.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
     qputenv("PGPASSFILE", pgpass.fileName().toUtf8());
@@ -555,6 +555,12 @@ void TestStore::insertOnlyRole()
     }
     QCOMPARE(number(t, u"SELECT count(*) FROM chip_run WHERE result = 'FAIL'"_s), 1);
     QCOMPARE(number(t, u"SELECT count(*) FROM chip_check"_s), 10);
+    // Nor may it make the tables of a new database: that is the owner's.
+    ownerExec(u"postgres"_s, {u"CREATE DATABASE unmade"_s});
+    const ToolResult init = runChipTool({u"audit"_s, u"init"_s, u"--audit"_s, m_server.uri(u"station"_s, QString(), u"unmade"_s)});
+    QCOMPARE(init.status, 5);
+    QVERIFY2(init.err.contains("the role \"station\" may not make the tables of the audit store"), init.err.constData());
+    QVERIFY(!init.err.contains("secret"));
     qputenv("PGPASSFILE", m_folder.filePath(u"no-pgpass"_s).toUtf8());
 }
 
