@@ -120,6 +120,13 @@ Result<void, RecordError> DatabaseRecordSink::check()
 {
     if (m_store.isOpen())
         return {};
+    // Resting after the store did not answer: the spool takes the records meanwhile, and
+    // the chip is not kept waiting for another connect time-out.
+    if (!storeMayBeTried()) {
+        if (const auto spooling = openSpool(); !spooling)
+            return Failure(RecordError{RecordError::Kind::Refused, spooling.error().message});
+        return {};
+    }
     const auto opened = m_store.open();
     if (opened) {
         m_fileSeen = true;
