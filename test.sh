@@ -58,10 +58,10 @@ else
 fi
 
 # The serial code on Qt alone, as a port to another system starts from it (QV12_PORTABLE):
-# only what the serial, protocol, chip-window and tool tests need, and those tests run
+# only what the serial, protocol, chip-window, tool and station tests need, and those tests run
 # on it.
 portable_tests=(tst_serial tst_chipworker tst_protocol tst_chipconnection tst_chipconfiguration
-                tst_chipresponsiveness tst_cdbtool tst_chiptool tst_chiptoolline)
+                tst_chipresponsiveness tst_cdbtool tst_chiptool tst_chiptoolline tst_station)
 build_portable() {
     qv12_ensure_build_dir build-portable
     cmake -S . -B build-portable -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \

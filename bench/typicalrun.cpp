@@ -23,6 +23,7 @@
 #include "bench/latenessprobe.h"
 #include "bench/median.h"
 #include "bench/protocolfloor.h"
+#include "bench/stationrun.h"
 #include "sim/simulatedchip.h"
 
 #include <QAbstractButton>
@@ -379,6 +380,29 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
 
 } // namespace
 
+// The stations' table; false when a run did not go as it should.
+bool printStationRows(int runs)
+{
+    QString error;
+    // Production stations of the core in this process, each on its own worker.
+    const std::vector<StationRow> stations = stationRows(runs, &error);
+    if (stations.empty()) {
+        std::fprintf(stderr, "qv12-bench: %s\n", qPrintable(error));
+        return false;
+    }
+    std::printf("| Stations in one process | Chips | Measured (ms) | Chips per minute | x one station |\n");
+    std::printf("|---|---:|---:|---:|---:|\n");
+    const double oneRate = stations.front().chipsPerMinute();
+    for (const StationRow &row : stations) {
+        std::printf("| %s | %d | %.1f | %.2f | %.2f |\n", row.stations == 1 ? "one station" : "two stations",
+                    row.chips, row.measuredMs, row.chipsPerMinute(), row.chipsPerMinute() / oneRate);
+    }
+    const double twoStations = stations.back().chipsPerMinute() / oneRate;
+    std::printf("Two stations in one process: %.2f x one station's chips per minute (target >= 1.9): %s\n\n",
+                twoStations, twoStations >= 1.9 ? "met" : "NOT met");
+    return true;
+}
+
 int main(int argc, char *argv[])
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -388,7 +412,10 @@ int main(int argc, char *argv[])
     // The timed runs go without the lateness probe; the action times are their medians.
     QStringList arguments = QCoreApplication::arguments().mid(1);
     const bool withMonitor = arguments.removeAll(u"--monitor"_s) > 0;
+    const bool stationsOnly = arguments.removeAll(u"--stations"_s) > 0;
     const int runs = arguments.isEmpty() ? 3 : std::max(1, arguments.first().toInt());
+    if (stationsOnly)
+        return printStationRows(runs) ? 0 : 2;
     std::vector<RunResult> timed;
     for (int i = 0; i < runs; ++i)
         timed.push_back(typicalRun(false, withMonitor));
@@ -428,6 +455,8 @@ int main(int argc, char *argv[])
         std::printf("| %s | %.1f | %.1f | %.3f |\n", qPrintable(row.action), row.measuredMs, row.floorMs, ratio);
     }
     std::printf("\n");
+    if (!printStationRows(runs))
+        return 2;
     double cpuMs = 0;
     double wallMs = 0;
     for (const RunResult &run : timed) {

@@ -131,9 +131,8 @@ int main(int argc, char *argv[])
 
     const QString link = parser.value(linkOption);
     if (!link.isEmpty()) {
-        QString error;
-        if (!chip.createLink(link, &error))
-            return fail(error);
+        if (const Result<void, QString> made = chip.createLink(link); !made)
+            return fail(made.error());
     }
     if (!statePath.isEmpty()) {
         QObject::connect(&chip, &SimulatedChip::settingsChanged, &app,

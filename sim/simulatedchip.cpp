@@ -128,24 +128,19 @@ void SimulatedChip::wake()
         ::eventfd_write(m_wakeFd, 1);
 }
 
-bool SimulatedChip::createLink(const QString &path, QString *error)
+Result<void, QString> SimulatedChip::createLink(const QString &path)
 {
-    auto fail = [error](const QString &text) {
-        if (error)
-            *error = text;
-        return false;
-    };
     if (!m_valid)
-        return fail(m_error);
+        return Failure(m_error);
     const QFileInfo info(path);
     if (info.isSymLink())
         QFile::remove(path);
     else if (info.exists())
-        return fail(u"%1 exists and is not a symbolic link"_s.arg(path));
+        return Failure(u"%1 exists and is not a symbolic link"_s.arg(path));
     if (::symlink(QFile::encodeName(m_devicePath).constData(), QFile::encodeName(path).constData()) != 0)
-        return fail(u"cannot create %1: %2"_s.arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        return Failure(u"cannot create %1: %2"_s.arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     m_linkPath = path;
-    return true;
+    return {};
 }
 
 void SimulatedChip::removeLink()

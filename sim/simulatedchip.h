@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/result.h"
 #include "sim/chipemulator.h"
 #include "sim/transcript.h"
 
@@ -45,7 +46,7 @@ public:
 
     // Makes path a symbolic link to the device (an old link there is replaced, any
     // other file is refused); removeLink() takes it away again, as does the destructor.
-    bool createLink(const QString &path, QString *error = nullptr);
+    Result<void, QString> createLink(const QString &path);
     void removeLink();
     QString linkPath() const { return m_linkPath; }
 

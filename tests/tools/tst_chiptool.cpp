@@ -177,6 +177,20 @@ void TestChipTool::usage_data()
     row("COM9", {u"identify"_s, u"--port"_s, u"9=/dev/x"_s}, u"--port 9=/dev/x: the port number in \"9=/dev/x\" must be 1 to 6"_s);
     row("COM1 taken by --simulate", {u"identify"_s, u"--simulate"_s, u"--port"_s, u"1=/dev/x"_s},
         u"--port 1=/dev/x: COM1 is taken by --simulate"_s);
+    // Several stations: each COM number once, from 1 to 6, and not beside --com.
+    const QStringList line{u"line"_s, u"--db"_s, u"x"_s, u"--entry"_s, u"e"_s, u"--auto-identity"_s, u"--audit"_s,
+                           u"a"_s};
+    row("a station twice", line + QStringList{u"--stations"_s, u"1,2-3,2"_s}, u"--stations 1,2-3,2: COM2 is given twice"_s);
+    row("a station beyond COM6", line + QStringList{u"--stations"_s, u"5-7"_s},
+        u"--stations wants COM numbers from 1 to 6, such as 1,2,3 or 1-6, not \"5-7\""_s);
+    row("stations and a COM number", line + QStringList{u"--stations"_s, u"1,2"_s, u"--com"_s, u"1"_s, u"--speed"_s,
+                                                        u"9600"_s},
+        u"--stations and --com do not go together: --stations names each station's COM number"_s);
+    row("seven simulated stations", QStringList{u"--simulate-line"_s, u"7"_s} + line,
+        u"--simulate-line wants a number of stations from 1 to 6, not \"7\""_s);
+    row("stations for another command", {u"read"_s, u"--stations"_s, u"1,2"_s}, u"--stations does not apply to read"_s);
+    row("COM2 taken by --simulate-line", {u"identify"_s, u"--simulate-line"_s, u"2"_s, u"--port"_s, u"2=/dev/x"_s},
+        u"--port 2=/dev/x: COM2 is taken by --simulate-line"_s);
 }
 
 void TestChipTool::usage()
@@ -292,6 +306,7 @@ void TestChipTool::refused_data()
     row("an identity that clears a screen", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
                                              u"--identity"_s, u"KT\x1b[2J"_s, u"--audit"_s, u"DIR/clear.jsonl"_s}, 2,
         u"--identity \"KT\\x1B[2J\": an identity is printable text, without control characters"_s);
+
 }
 
 void TestChipTool::refused()

@@ -15,10 +15,12 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QMultiMap>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -148,6 +150,7 @@ private slots:
     void readerGoesAway();
     void eachRecordOneWriteThenSync();
     void heldPortWhileLooking();
+    void severalStations();
 
 private:
     QTemporaryDir m_dir;
@@ -651,6 +654,40 @@ void TestChipToolLine::heldPortWhileLooking()
                                   .arg(chip.devicePath()).arg(QCoreApplication::applicationPid()).toUtf8()),
              run.err.constData());
     QCOMPARE(chip.received().bytes(), QByteArray());
+}
+
+void TestChipToolLine::severalStations()
+{
+    // Three simulated stations in one process, two chips each: one audit file and one
+    // summary, every chip programmed once, and each line said with its COM number. The
+    // stations find the chip's speed on their own ports.
+    const QString audit = m_dir.filePath(u"stations.jsonl"_s);
+    const ToolResult run = runChipTool(QStringList{u"--simulate-line"_s, u"3"_s} + lineArguments(m_db, audit)
+                                       + QStringList{u"--count"_s, u"2"_s});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QVERIFY2(run.out.startsWith("Stations COM1 ("), run.out.constData());
+    for (int com = 1; com <= 3; ++com) {
+        for (int chip = 1; chip <= 2; ++chip) {
+            QVERIFY2(run.out.contains(u"COM%1: Chip %2: PASS in "_s.arg(com).arg(chip).toUtf8()), run.out.constData());
+        }
+        QVERIFY(run.out.contains(u"COM%1: 2 chips, 2 passed, 0 failed.\n"_s.arg(com).toUtf8()));
+    }
+    QVERIFY(run.out.endsWith("Done: 6 chips, 6 passed, 0 failed.\n"));
+    const QList<QJsonObject> lines = auditLines(audit);
+    QCOMPARE(lines.size(), 6);
+    QMultiMap<int, int> chips;  // COM number, chip number
+    for (const QJsonObject &line : lines) {
+        QCOMPARE(line.keys(), AuditKeys);
+        QCOMPARE(line[u"result"_s].toString(), u"PASS"_s);
+        QCOMPARE(line[u"settings"_s].toArray().size(), 13);
+        chips.insert(line[u"port"_s].toInt(), line[u"chip"_s].toInt());
+    }
+    for (int com = 1; com <= 3; ++com) {
+        QList<int> numbers = chips.values(com);
+        std::sort(numbers.begin(), numbers.end());
+        QCOMPARE(numbers, (QList<int>{1, 2}));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestChipToolLine)

@@ -73,14 +73,14 @@ public:
 private:
     QString command() const { return u"audit "_s + m_query.action; }
 
-    int fail(const QString &line, ExitStatus status = FileError)
+    int fail(const QString &line, ExitStatus status = ExitStatus::FileError)
     {
         m_console.error(line);
         m_console.result({{u"command"_s, command()}, {u"status"_s, int(status)}, {u"error"_s, line}});
-        return status;
+        return int(status);
     }
 
-    int usage(const QString &line) { return fail(line, UsageError); }
+    int usage(const QString &line) { return fail(line, ExitStatus::UsageError); }
 
     int done(QJsonObject fields)
     {
@@ -88,7 +88,7 @@ private:
         fields.insert(u"status"_s, 0);
         fields.insert(u"store"_s, m_target.describe());
         m_console.result(fields);
-        return Success;
+        return int(ExitStatus::Success);
     }
 
     int init()
@@ -167,7 +167,7 @@ private:
             }
             if (std::fwrite(out.constData(), 1, size_t(out.size()), stdout) != size_t(out.size()) || std::fflush(stdout) != 0)
                 return fail(u"the export could not be written to standard output"_s);
-            return Success;
+            return int(ExitStatus::Success);
         }
         // find
         QJsonArray array;

@@ -5,7 +5,7 @@
 #include "protocol/detection.h"
 #include "tools/chiptool/chipsession.h"
 #include "tools/chiptool/console.h"
-#include "tools/chiptool/failurewords.h"
+#include "production/failurewords.h"
 #include "tools/chiptool/tooloptions.h"
 
 #include <QStringList>
@@ -18,7 +18,7 @@ constexpr int DetectHandshakeIndex = 1;  // "DSR/DTR Mode", as the dialog starts
 
 ToolError interrupted()
 {
-    return ToolError{Interrupted, u"interrupted"_s};
+    return ToolError{ExitStatus::Interrupted, u"interrupted"_s};
 }
 
 LocatedChip located(int port, const QString &speed, const Detection::PortResult &result, bool scanned)
@@ -33,7 +33,7 @@ LocatedChip located(int port, const QString &speed, const Detection::PortResult 
     return found;
 }
 
-std::variant<LocatedChip, ToolError> onKnownLine(ChipSession &session)
+Result<LocatedChip, ToolError> onKnownLine(ChipSession &session)
 {
     const ToolOptions &o = session.options();
     SerialLink &link = session.link();
@@ -48,18 +48,18 @@ std::variant<LocatedChip, ToolError> onKnownLine(ChipSession &session)
     const JobResult<Detection::PortResult> result = Detection::DetectOnPort(link, port, *o.speed, DetectHandshakeIndex);
     session.console().progress({});
     if (!result && result.error().cancelled())
-        return interrupted();
+        return Failure(interrupted());
     if (!result)
-        return session.portFailure(port, result.error().failures);
+        return Failure(session.portFailure(port, result.error().failures));
     if (!result->found) {
-        return ToolError{NoChip, u"%1: no chip answered the identity request; check the chip's "
+        return Failure(ToolError{ExitStatus::NoChip, u"%1: no chip answered the identity request; check the chip's "
                                  "power and cable and the speed, or let qv12-chip detect find it"_s
-                                     .arg(session.where(port, *o.speed))};
+                                     .arg(session.where(port, *o.speed))});
     }
     return located(port, *o.speed, *result, false);
 }
 
-std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
+Result<LocatedChip, ToolError> byScan(ChipSession &session)
 {
     const ToolOptions &o = session.options();
     SerialLink &link = session.link();
@@ -78,10 +78,10 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
             missing.append(LinkFailure{LinkFailure::Kind::NoDevice, port, session.ports().device(port), {}, {}});
     }
     if (scanned.isEmpty() && !missing.isEmpty())
-        return ToolError{PortError, FailureWords::line(missing.first())};
+        return Failure(ToolError{ExitStatus::PortError, FailureWords::line(missing.first())});
     if (scanned.isEmpty()) {
-        return ToolError{NoChip, u"there is no serial port to look for the chip on; plug in the "
-                                 "serial adapter, or give its device with --port N=DEVICE"_s};
+        return Failure(ToolError{ExitStatus::NoChip, u"there is no serial port to look for the chip on; plug in the "
+                                 "serial adapter, or give its device with --port N=DEVICE"_s});
     }
 
     Detection::ScanHooks hooks;
@@ -101,7 +101,7 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
     const JobResult<Detection::AutodetectResult> detected = Detection::autodetect(link, hooks);
     console.progress({});
     if (!detected)
-        return interrupted();
+        return Failure(interrupted());
 
     const Detection::AutodetectResult &result = *detected;
     const QList<LinkFailure> passedOver = result.passedOver + missing;
@@ -113,21 +113,21 @@ std::variant<LocatedChip, ToolError> byScan(ChipSession &session)
     if (result.scan.found) {
         // It answered the probes, then not the identity request: often a device that is
         // not a QV12, or a chip in the middle of a restart.
-        return ToolError{NoChip, u"%1: something answered the probes but not the identity request; "
+        return Failure(ToolError{ExitStatus::NoChip, u"%1: something answered the probes but not the identity request; "
                                  "check that it is a QV12 chip and run the command again"_s
-                                     .arg(session.where(result.scan.port, result.scan.speed))};
+                                     .arg(session.where(result.scan.port, result.scan.speed))});
     }
     // A port that could not be opened may be the one with the chip behind it.
     if (!passedOver.isEmpty())
-        return ToolError{PortError, FailureWords::line(FailureWords::principal(passedOver))};
-    return ToolError{NoChip, u"no chip answered on %1%2; check the chip's power and cable"_s
+        return Failure(ToolError{ExitStatus::PortError, FailureWords::line(FailureWords::principal(passedOver))});
+    return Failure(ToolError{ExitStatus::NoChip, u"no chip answered on %1%2; check the chip's power and cable"_s
                                  .arg(scanned.join(u", "_s),
-                                      o.speed ? u" at "_s + *o.speed + u" bauds"_s : u" at any speed"_s)};
+                                      o.speed ? u" at "_s + *o.speed + u" bauds"_s : u" at any speed"_s)});
 }
 
 } // namespace
 
-std::variant<LocatedChip, ToolError> locateChip(ChipSession &session)
+Result<LocatedChip, ToolError> locateChip(ChipSession &session)
 {
     const ToolOptions &o = session.options();
     if (o.com && o.speed)

@@ -2,12 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/result.h"
 #include "serial/connectionsettings.h"
 #include "tools/chiptool/exitstatus.h"
 
 #include <QByteArray>
 
-#include <variant>
 
 class ChipSession;
 
@@ -22,4 +22,4 @@ struct LocatedChip
     bool scanned = false;  // found by the scan
 };
 
-std::variant<LocatedChip, ToolError> locateChip(ChipSession &session);
+Result<LocatedChip, ToolError> locateChip(ChipSession &session);

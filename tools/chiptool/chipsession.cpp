@@ -4,8 +4,8 @@
 
 #include "serial/traffictext.h"
 #include "tools/chiptool/console.h"
-#include "tools/chiptool/failurewords.h"
-#include "tools/chiptool/simulatedstation.h"
+#include "production/failurewords.h"
+#include "sim/simulatedstation.h"
 #include "tools/chiptool/tooloptions.h"
 #include "tools/chiptool/trafficlog.h"
 
@@ -19,8 +19,9 @@
 using namespace Qt::StringLiterals;
 
 ChipSession::ChipSession(const ToolOptions &options, Console &console, QObject *parent)
-    : QObject(parent), m_options(options), m_console(console)
+    : QObject(parent), m_options(options), m_console(console), m_programTraffic(std::make_shared<TrafficRecord>())
 {
+    m_link.setProgramTraffic(m_programTraffic);
 }
 
 ChipSession::~ChipSession()
@@ -78,7 +79,7 @@ std::optional<ToolError> ChipSession::fileConflict() const
     const QString database = u"the database given with --db"_s;
     if (!m_options.auditFile.isEmpty() && !m_options.database.isEmpty()
         && same(keyOf(m_options.auditFile), keyOf(m_options.database))) {
-        return ToolError{UsageError, u"--audit %1: that is also %2; give the records a file of their own"_s
+        return ToolError{ExitStatus::UsageError, u"--audit %1: that is also %2; give the records a file of their own"_s
                                          .arg(m_options.auditFile, database)};
     }
     if (m_options.logFile.isEmpty())
@@ -106,7 +107,7 @@ std::optional<ToolError> ChipSession::fileConflict() const
         clash = u"standard error"_s;
     if (clash.isEmpty())
         return std::nullopt;
-    return ToolError{UsageError, u"--log %1: that is also %2; give the log a file of its own"_s
+    return ToolError{ExitStatus::UsageError, u"--log %1: that is also %2; give the log a file of its own"_s
                                      .arg(m_options.logFile, clash)};
 }
 
@@ -116,25 +117,37 @@ std::optional<ToolError> ChipSession::start()
         return conflict;
     for (const PortAssignment &assignment : m_options.ports)
         m_ports.assign(assignment.port, assignment.device);
-    if (m_options.simulate) {
-        m_station = std::make_unique<SimulatedStation>();
-        QString error;
-        if (!m_station->start(&error))
-            return ToolError{PortError, u"the simulated chip could not start: %1"_s.arg(error)};
-        m_ports.assign(1, m_station->devicePath());
+    const int simulated = m_options.simulate ? 1 : m_options.simulateLine;
+    for (int port = 1; port <= simulated; ++port) {
+        auto station = std::make_unique<SimulatedStation>();
+        if (const Result<void, QString> started = station->start(); !started)
+            return ToolError{ExitStatus::PortError, u"the simulated chip could not start: %1"_s.arg(started.error())};
+        m_ports.assign(port, station->devicePath());
+        m_stations[port] = std::move(station);
     }
     refreshPorts();
     beginJob();
 
     if (!m_options.logFile.isEmpty()) {
-        m_log = std::make_unique<TrafficLog>(m_link.traffic());
-        QString error;
-        if (!m_log->open(m_options.logFile, &error)) {
-            return ToolError{FileError, u"%1: cannot write the log: %2; give a file in a folder "
-                                        "you can write to"_s.arg(m_options.logFile, error)};
+        m_log = std::make_unique<TrafficLog>(*m_programTraffic);
+        if (const Result<void, QString> opened = m_log->open(m_options.logFile); !opened) {
+            return ToolError{ExitStatus::FileError, u"%1: cannot write the log: %2; give a file in a folder "
+                                        "you can write to"_s.arg(m_options.logFile, opened.error())};
         }
     }
     return std::nullopt;
+}
+
+SimulatedStation *ChipSession::station(int port)
+{
+    const auto found = m_stations.find(port);
+    return found == m_stations.end() ? nullptr : found->second.get();
+}
+
+const SimulatedStation *ChipSession::station(int port) const
+{
+    const auto found = m_stations.find(port);
+    return found == m_stations.end() ? nullptr : found->second.get();
 }
 
 void ChipSession::refreshPorts()
@@ -167,26 +180,25 @@ std::optional<ToolError> ChipSession::portError(const QList<LinkFailure> &failur
 {
     if (failures.isEmpty())
         return std::nullopt;
-    return ToolError{PortError, FailureWords::line(FailureWords::principal(failures))};
+    return ToolError{ExitStatus::PortError, FailureWords::line(FailureWords::principal(failures))};
 }
 
 ToolError ChipSession::portFailure(int port, const QList<LinkFailure> &failures) const
 {
     if (auto error = portError(failures))
         return *error;
-    return ToolError{PortError, u"%1: the port was lost; check the cable and the serial adapter"_s
+    return ToolError{ExitStatus::PortError, u"%1: the port was lost; check the cable and the serial adapter"_s
                                     .arg(portName(port))};
 }
 
 QString ChipSession::portName(int port) const
 {
-    const QString device = m_ports.device(port);
-    return device.isEmpty() ? u"COM%1 (no device)"_s.arg(port) : u"COM%1 (%2)"_s.arg(port).arg(device);
+    return FailureWords::portName(m_ports, port);
 }
 
 QString ChipSession::where(int port, const QString &speed) const
 {
-    return u"%1 at %2 bauds"_s.arg(portName(port), speed);
+    return FailureWords::where(m_ports, port, speed);
 }
 
 QString ChipSession::where(const ConnectionSettings &chip) const
@@ -198,6 +210,6 @@ std::optional<ToolError> ChipSession::logError() const
 {
     if (!m_log || m_log->failure().isEmpty())
         return std::nullopt;
-    return ToolError{FileError, u"%1: the log could not be written to the end: %2; make room "
+    return ToolError{ExitStatus::FileError, u"%1: the log could not be written to the end: %2; make room "
                                 "or give another file"_s.arg(m_log->path(), m_log->failure())};
 }

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -37,7 +38,12 @@ public:
     PortMap &ports() { return m_ports; }
     const PortMap &ports() const { return m_ports; }
     SerialLink &link() { return m_link; }
-    SimulatedStation *station() { return m_station.get(); }
+    // Every link's events, the session's own and its workers', in time order: what --log
+    // writes.
+    const std::shared_ptr<TrafficRecord> &programTraffic() const { return m_programTraffic; }
+    // The simulated station on COM port (--simulate, --simulate-line), or none.
+    SimulatedStation *station(int port = 1);
+    const SimulatedStation *station(int port = 1) const;
 
     // Ctrl-C or SIGTERM: the job at work stops at its next wait, and so does every later one.
     const Cancellation &cancellation() const { return m_cancellation; }
@@ -45,13 +51,13 @@ public:
     // A chip job begins on the link: what the link met before is not its own.
     void beginJob();
 
-    // Takes in the system's serial ports again (a device plugged in or pulled out since).
-    void refreshPorts();
-
     // Marks where a chip job starts in the traffic record...
     quint64 mark() const;
     // ...and tells whether the chip has sent anything since.
     bool heardSince(quint64 mark) const;
+
+    // Takes in the system's serial ports again (a device plugged in or pulled out since).
+    void refreshPorts();
 
     // A job's port failures as one error line (status 4); nothing when there were none.
     std::optional<ToolError> portError(const QList<LinkFailure> &failures) const;
@@ -74,8 +80,10 @@ private:
 
     const ToolOptions &m_options;
     Console &m_console;
-    std::unique_ptr<SimulatedStation> m_station;  // outlives the link, which may hold it open
+    // Outlive the link, which may hold one open; by COM number.
+    std::map<int, std::unique_ptr<SimulatedStation>> m_stations;
     PortMap m_ports;
+    std::shared_ptr<TrafficRecord> m_programTraffic;
     SerialLink m_link;
     Cancellation m_cancellation;
     std::unique_ptr<TrafficLog> m_log;

@@ -20,14 +20,14 @@ int finish(ChipSession &session, const QJsonObject &fields, std::optional<ToolEr
     if (error)
         session.console().error(error->line);
     session.console().result(ResultJson::merged(ResultJson::head(session.options().commandName, error), fields));
-    return error ? error->status : Success;
+    return int(error ? error->status : ExitStatus::Success);
 }
 
-std::variant<LocatedChip, ToolError> locate(ChipSession &session)
+Result<LocatedChip, ToolError> locate(ChipSession &session)
 {
     auto found = locateChip(session);
-    if (const auto *chip = std::get_if<LocatedChip>(&found); chip && chip->scanned)
-        session.console().note(u"found the chip on %1"_s.arg(session.where(chip->chip)));
+    if (found && found->scanned)
+        session.console().note(u"found the chip on %1"_s.arg(session.where(found->chip)));
     return found;
 }
 

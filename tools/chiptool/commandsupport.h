@@ -21,6 +21,6 @@ int finish(ChipSession &session, const QJsonObject &fields, std::optional<ToolEr
 
 // Finds the chip for a command that needs it, and says where on stderr when a scan
 // found it (not with -q).
-std::variant<LocatedChip, ToolError> locate(ChipSession &session);
+Result<LocatedChip, ToolError> locate(ChipSession &session);
 
 } // namespace CommandSupport

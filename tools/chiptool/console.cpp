@@ -79,24 +79,37 @@ void Console::prompt(const QString &question)
 
 void Console::progress(const QString &line)
 {
+    progressLines(line.isEmpty() ? QStringList() : QStringList{line});
+}
+
+void Console::progressLines(const QStringList &lines)
+{
     if (!m_showProgress)
         return;
-    if (line.isEmpty()) {
+    if (lines.isEmpty()) {
         clearProgress();
         return;
     }
-    if (m_progressShown && line == m_lastProgress)
+    if (m_progressLines > 0 && lines == m_lastProgress)
         return;
-    // Back to the start of the line, the text, the rest of the old text erased.
-    write(STDERR_FILENO, u"\r"_s + line + u"\x1b[K"_s);
-    m_progressShown = true;
-    m_lastProgress = line;
+    // Back to the start of the first line, the lines, the rest of the old text erased.
+    write(STDERR_FILENO, startOfProgress() + lines.join(u"\x1b[K\n"_s) + u"\x1b[K\x1b[J"_s);
+    m_progressLines = int(lines.size());
+    m_lastProgress = lines;
+}
+
+QString Console::startOfProgress() const
+{
+    QString back = u"\r"_s;
+    for (int i = 1; i < m_progressLines; ++i)
+        back += u"\x1b[A"_s;
+    return back;
 }
 
 void Console::clearProgress()
 {
-    if (!m_progressShown)
+    if (m_progressLines == 0)
         return;
-    write(STDERR_FILENO, u"\r\x1b[K"_s);
-    m_progressShown = false;
+    write(STDERR_FILENO, startOfProgress() + u"\x1b[J"_s);
+    m_progressLines = 0;
 }

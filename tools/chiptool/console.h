@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 // Where qv12-chip's words go. Results to stdout: text for people, or with --json one
 // JSON object per line and nothing else. Errors to stderr, always, one line each; notes
@@ -26,6 +27,8 @@ public:
     void error(const QString &line);
     // Replaces the progress line (on a terminal, without -q); an empty text clears it.
     void progress(const QString &line);
+    // The same with several lines (one per station); none clears them.
+    void progressLines(const QStringList &lines);
     // Asks on stderr, without a newline, for the answer typed after it.
     void prompt(const QString &question);
 
@@ -34,13 +37,15 @@ public:
 
 private:
     void clearProgress();
+    // Back to the start of the progress shown.
+    QString startOfProgress() const;
     void write(int fd, const QString &text);
 
     bool m_json;
     bool m_quiet;
     bool m_showProgress;
     bool m_stdoutTerminal;
-    bool m_progressShown = false;
+    int m_progressLines = 0;  // on the terminal now
     bool m_stdoutClosed = false;
-    QString m_lastProgress;
+    QStringList m_lastProgress;
 };

@@ -18,9 +18,9 @@ namespace ChipCommands {
 int detect(ChipSession &session)
 {
     const auto found = locateChip(session);
-    if (const auto *error = std::get_if<ToolError>(&found))
-        return CommandSupport::finish(session, {}, *error);
-    const LocatedChip &located = std::get<LocatedChip>(found);
+    if (!found)
+        return CommandSupport::finish(session, {}, found.error());
+    const LocatedChip &located = *found;
     const ConnectionSettings &chip = located.chip;
 
     session.console().text(u"port:       %1\n"
@@ -39,19 +39,19 @@ int detect(ChipSession &session)
 int identify(ChipSession &session)
 {
     const auto found = CommandSupport::locate(session);
-    if (const auto *error = std::get_if<ToolError>(&found))
-        return CommandSupport::finish(session, {}, *error);
-    const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
+    if (!found)
+        return CommandSupport::finish(session, {}, found.error());
+    const ConnectionSettings &chip = found->chip;
 
     session.beginJob();
     const JobResult<QByteArray> identity = Identification::identify(session.link(), chip);
     std::optional<ToolError> error;
     if (!identity && identity.error().cancelled())
-        error = ToolError{Interrupted, u"interrupted"_s};
+        error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
     else if (!identity)
         error = session.portFailure(chip.PortNumber, identity.error().failures);
     else if (identity->isEmpty())
-        error = ToolError{NoChip, u"%1: no answer to the identity request; check the chip's power and "
+        error = ToolError{ExitStatus::NoChip, u"%1: no answer to the identity request; check the chip's power and "
                                   "cable"_s.arg(session.where(chip.PortNumber, chip.Speed))};
 
     QJsonObject fields = ResultJson::line(session, chip);

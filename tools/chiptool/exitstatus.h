@@ -6,7 +6,7 @@
 
 // The exit statuses of qv12-chip, as its manual page lists them. Scripts on a
 // production line branch on these numbers: they never change meaning.
-enum ExitStatus {
+enum class ExitStatus : int {
     Success = 0,
     NoChip = 1,          // no chip found, or it did not answer
     UsageError = 2,
@@ -20,6 +20,6 @@ enum ExitStatus {
 // wrong, naming the port and device or the file, and the likely fix.
 struct ToolError
 {
-    ExitStatus status = Success;
+    ExitStatus status = ExitStatus::Success;
     QString line;
 };

@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
     const ParsedCommandLine parsed = parseToolCommandLine(arguments);
     if (!parsed.run) {
         std::fputs(parsed.output.toUtf8().constData(), stdout);
-        if (parsed.json && parsed.exitCode != Success) {
+        if (parsed.json && parsed.exitCode != int(ExitStatus::Success)) {
             const QJsonObject result{
                 {u"command"_s, parsed.commandName.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(parsed.commandName)},
                 {u"status"_s, parsed.exitCode},
@@ -85,5 +85,5 @@ int main(int argc, char *argv[])
     case Command::Audit:
         break;
     }
-    return UsageError;
+    return int(ExitStatus::UsageError);
 }

@@ -7,7 +7,7 @@
 #include "tools/chiptool/commands.h"
 #include "tools/chiptool/console.h"
 #include "tools/chiptool/resultjson.h"
-#include "tools/chiptool/simulatedstation.h"
+#include "sim/simulatedstation.h"
 #include "tools/chiptool/tooloptions.h"
 
 #include <QJsonObject>
@@ -68,7 +68,7 @@ int ports(ChipSession &session)
     QString text;
     for (const PortDetails &d : std::as_const(found)) {
         QString about = d.present ? d.summary() : u"not present"_s;
-        const SimulatedStation *station = session.station();
+        const SimulatedStation *station = session.station(d.port);
         if (station && d.device == station->devicePath())
             about = u"simulated QV12 chip"_s;
         text += u"COM%1  %2  %3"_s.arg(d.port).arg(d.device, -int(width)).arg(about).trimmed() + u'\n';
@@ -76,7 +76,7 @@ int ports(ChipSession &session)
                                           describe(d)));
     }
     console.text(text);
-    return Success;
+    return int(ExitStatus::Success);
 }
 
 } // namespace ChipCommands

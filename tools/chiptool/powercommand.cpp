@@ -7,7 +7,7 @@
 #include "tools/chiptool/commands.h"
 #include "tools/chiptool/commandsupport.h"
 #include "tools/chiptool/console.h"
-#include "tools/chiptool/failurewords.h"
+#include "production/failurewords.h"
 #include "tools/chiptool/resultjson.h"
 #include "tools/chiptool/tooloptions.h"
 
@@ -23,7 +23,7 @@ constexpr int DefaultHandshake = 2;  // "DSR/DTR Mode", the dialog's default
 std::optional<ToolError> endError(ChipSession &session, const JobError &stopped, int port)
 {
     if (stopped.cancelled())
-        return ToolError{Interrupted, u"interrupted"_s};
+        return ToolError{ExitStatus::Interrupted, u"interrupted"_s};
     return session.portFailure(port, stopped.failures);
 }
 
@@ -32,7 +32,7 @@ ToolError chipPortFailure(ChipSession &session, int port, const QList<LinkFailur
 {
     const std::optional<LinkFailure> failure = session.link().lastFailure();
     if (failure && failure->port == port)
-        return ToolError{PortError, FailureWords::line(*failure)};
+        return ToolError{ExitStatus::PortError, FailureWords::line(*failure)};
     return session.portFailure(port, failures);
 }
 
@@ -48,7 +48,7 @@ int wake(ChipSession &session)
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port)
         anyPort = anyPort || session.link().PortExists(port) || session.ports().isPinned(port);
     if (!anyPort) {
-        return CommandSupport::finish(session, {}, ToolError{NoChip, u"there is no serial port to wake "
+        return CommandSupport::finish(session, {}, ToolError{ExitStatus::NoChip, u"there is no serial port to wake "
                                                                      "the chip on; plug in the serial adapter, "
                                                                      "or give its device with --port N=DEVICE"_s});
     }
@@ -65,7 +65,7 @@ int wake(ChipSession &session)
 
     std::optional<ToolError> error;
     if (!woke)
-        error = ToolError{Interrupted, u"interrupted"_s};
+        error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
     else if (woken.chipPortFailed)
         error = chipPortFailure(session, chip->PortNumber, woken.chipPortFailed->failures);
 
@@ -83,7 +83,7 @@ int wake(ChipSession &session)
         missed.append(u"the wake-up byte did not reach "_s + line);
     }
     if (!error && !woken.ports.reachedAny() && !missed.isEmpty())
-        error = ToolError{PortError, missed.takeLast()};
+        error = ToolError{ExitStatus::PortError, missed.takeLast()};
     // Beside a success these are notes; beside a failure, part of it.
     for (const QString &line : std::as_const(missed)) {
         if (woken.ports.reachedAny())
@@ -95,7 +95,7 @@ int wake(ChipSession &session)
     QJsonObject fields{{u"woken"_s, reachedPorts}, {u"not_reached"_s, notReached}};
     if (chip)
         fields = ResultJson::merged(fields, ResultJson::line(session, *chip));
-    if (!reached.isEmpty() && (!error || error->status != Interrupted)) {
+    if (!reached.isEmpty() && (!error || error->status != ExitStatus::Interrupted)) {
         session.console().text(u"Sent the wake-up byte to %1%2.\n"_s
                                    .arg(reached.join(u", "_s),
                                         chip && !error ? u", then CAN to COM%1"_s.arg(*o.com) : QString()));
@@ -114,9 +114,9 @@ int power(ChipSession &session)
         return wake(session);
 
     const auto found = CommandSupport::locate(session);
-    if (const auto *error = std::get_if<ToolError>(&found))
-        return CommandSupport::finish(session, {}, *error);
-    const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
+    if (!found)
+        return CommandSupport::finish(session, {}, found.error());
+    const ConnectionSettings &chip = found->chip;
 
     session.beginJob();
     const bool sleep = o.command == ToolOptions::Command::Sleep;

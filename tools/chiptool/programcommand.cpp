@@ -2,14 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qv12-chip program: "Configure chipset" from the command line, then the chip read back
 // and compared with what was written.
-#include "tools/chiptool/chipprogramming.h"
+#include "production/chipprogramming.h"
 #include "tools/chiptool/chipsession.h"
 #include "tools/chiptool/commands.h"
 #include "tools/chiptool/commandsupport.h"
 #include "tools/chiptool/console.h"
-#include "tools/chiptool/programmingtarget.h"
 #include "tools/chiptool/resultjson.h"
 #include "tools/chiptool/resulttext.h"
+#include "tools/chiptool/targetoptions.h"
 #include "tools/chiptool/terminallistener.h"
 #include "tools/chiptool/tooloptions.h"
 
@@ -20,19 +20,23 @@ namespace ChipCommands {
 int program(ChipSession &session)
 {
     const auto resolved = resolveTarget(session.options(), session.console());
-    if (const auto *error = std::get_if<ToolError>(&resolved))
-        return CommandSupport::finish(session, {}, *error);
-    const ProgrammingTarget &target = std::get<ProgrammingTarget>(resolved);
+    if (!resolved)
+        return CommandSupport::finish(session, {}, resolved.error());
+    const ProgrammingTarget &target = *resolved;
 
     const auto found = CommandSupport::locate(session);
-    if (const auto *error = std::get_if<ToolError>(&found))
-        return CommandSupport::finish(session, {}, *error);
-    const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
+    if (!found)
+        return CommandSupport::finish(session, {}, found.error());
+    const ConnectionSettings &chip = found->chip;
 
     TerminalListener listener(session.console(), session.link(), session.options().polarity,
                               session.portName(chip.PortNumber));
-    const ProgramRun run = programAndVerify(session, chip, target, listener);
-    const std::optional<ToolError> error = judgeRun(session, chip, target, run);
+    session.beginJob();
+    const ProgramRun run = programAndVerify(session.link(), session.cancellation(), chip, target, listener);
+    session.console().progress({});
+    const std::optional<ChipFailure> failure = judgeRun(session.ports(), chip, target, run);
+    const std::optional<ToolError> error = failure
+        ? std::optional(ToolError{ExitStatus(failure->status()), failure->line}) : std::nullopt;
 
     QString text = ResultText::writes(run);
     if (run.programmed())

@@ -5,15 +5,16 @@
 #include "config/wordmeaning.h"
 #include "protocol/configurationread.h"
 #include "protocol/exchanges.h"
+#include "production/chipprogramming.h"
 #include "tools/chiptool/chipsession.h"
 #include "tools/chiptool/commands.h"
 #include "tools/chiptool/commandsupport.h"
 #include "tools/chiptool/console.h"
-#include "tools/chiptool/programmingtarget.h"
+#include "tools/chiptool/targetoptions.h"
 #include "tools/chiptool/resultjson.h"
 #include "tools/chiptool/resulttext.h"
 #include "tools/chiptool/tooloptions.h"
-#include "tools/chiptool/verification.h"
+#include "production/verification.h"
 
 using namespace Qt::StringLiterals;
 
@@ -55,11 +56,11 @@ ChipReading readChip(ChipSession &session, const ConnectionSettings &chip, bool 
     session.console().progress({});
 
     if (stopped && stopped->cancelled())
-        out.error = ToolError{Interrupted, u"interrupted"_s};
+        out.error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
     else if (stopped)
         out.error = session.portFailure(chip.PortNumber, stopped->failures);
     else if (!session.heardSince(start))
-        out.error = ToolError{NoChip, u"%1: no answer from the chip; check its power and cable, and the "
+        out.error = ToolError{ExitStatus::NoChip, u"%1: no answer from the chip; check its power and cable, and the "
                                       "speed"_s.arg(session.where(chip.PortNumber, chip.Speed))};
     return out;
 }
@@ -81,9 +82,9 @@ namespace ChipCommands {
 int read(ChipSession &session)
 {
     const auto found = CommandSupport::locate(session);
-    if (const auto *error = std::get_if<ToolError>(&found))
-        return CommandSupport::finish(session, {}, *error);
-    const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
+    if (!found)
+        return CommandSupport::finish(session, {}, found.error());
+    const ConnectionSettings &chip = found->chip;
 
     const ChipReading reading = readChip(session, chip, true);
     QJsonObject fields = ResultJson::line(session, chip);
@@ -93,11 +94,11 @@ int read(ChipSession &session)
     const ConfigurationReading &r = reading.configuration;
     std::optional<ToolError> error;
     if (!r.word) {
-        error = ToolError{NoChip, u"%1: the chip's configuration reply was %2 bytes long, not 2 or 4; "
+        error = ToolError{ExitStatus::NoChip, u"%1: the chip's configuration reply was %2 bytes long, not 2 or 4; "
                                   "check the cable and read it again"_s
                                       .arg(session.portName(chip.PortNumber)).arg(r.configurationReply.size())};
     }
-    const QString polarity = ResultText::polarityName(reading.detectedPolarity.value_or(0));
+    const QString polarity = polarityName(reading.detectedPolarity.value_or(0));
     session.console().text(
         u"configuration mode:      %1\n"
         "identity determination:  %2\n"
@@ -123,14 +124,14 @@ int read(ChipSession &session)
 int verify(ChipSession &session)
 {
     const auto resolved = resolveTarget(session.options(), session.console());
-    if (const auto *error = std::get_if<ToolError>(&resolved))
-        return CommandSupport::finish(session, {}, *error);
-    const ProgrammingTarget &target = std::get<ProgrammingTarget>(resolved);
+    if (!resolved)
+        return CommandSupport::finish(session, {}, resolved.error());
+    const ProgrammingTarget &target = *resolved;
 
     const auto found = CommandSupport::locate(session);
-    if (const auto *error = std::get_if<ToolError>(&found))
-        return CommandSupport::finish(session, {}, *error);
-    const ConnectionSettings &chip = std::get<LocatedChip>(found).chip;
+    if (!found)
+        return CommandSupport::finish(session, {}, found.error());
+    const ConnectionSettings &chip = found->chip;
 
     const ChipReading reading = readChip(session, chip, false);
     QJsonObject fields = ResultJson::line(session, chip);
@@ -147,7 +148,7 @@ int verify(ChipSession &session)
     fields.insert(u"result"_s, passed ? u"PASS"_s : u"FAIL"_s);
     std::optional<ToolError> error;
     if (!passed) {
-        error = ToolError{Mismatch, u"%1: the chip differs from what it should hold (%2); qv12-chip program sets it"_s
+        error = ToolError{ExitStatus::Mismatch, u"%1: the chip differs from what it should hold (%2); qv12-chip program sets it"_s
                                         .arg(session.portName(chip.PortNumber), failedNames(checks))};
     }
     return CommandSupport::finish(session, fields, error);

@@ -23,13 +23,13 @@ int report(ChipSession &session)
     ConnectionSettings chip;
     QString identity;
     const auto found = CommandSupport::locate(session);
-    if (const auto *located = std::get_if<LocatedChip>(&found)) {
-        chip = located->chip;
+    if (found) {
+        chip = found->chip;
         chip.ChipFound = true;
         session.beginJob();
         identity = QString::fromLatin1(Identification::identify(session.link(), chip).valueOr(QByteArray()));
-    } else if (std::get<ToolError>(found).status == Interrupted) {
-        return CommandSupport::finish(session, {}, std::get<ToolError>(found));
+    } else if (found.error().status == ExitStatus::Interrupted) {
+        return CommandSupport::finish(session, {}, found.error());
     } else {
         session.console().note(u"no chip found; the report holds what was tried"_s);
     }
@@ -40,9 +40,9 @@ int report(ChipSession &session)
     const Result<void, FileWriteError> written = replaceFileContents(file, text.toUtf8());
     std::optional<ToolError> error;
     if (!written && written.error().kind == FileWriteError::Kind::ReadOnly)
-        error = ToolError{FileError, u"%1: not written: the file is read-only; choose another name"_s.arg(file)};
+        error = ToolError{ExitStatus::FileError, u"%1: not written: the file is read-only; choose another name"_s.arg(file)};
     else if (!written)
-        error = ToolError{FileError, u"%1: not written: %2"_s.arg(file, written.error().reason)};
+        error = ToolError{ExitStatus::FileError, u"%1: not written: %2"_s.arg(file, written.error().reason)};
     else
         session.console().note(u"support report written to %1"_s.arg(file));
     return CommandSupport::finish(session, {{u"file"_s, file}, {u"chip_found"_s, chip.ChipFound}}, error);

@@ -4,9 +4,9 @@
 
 #include "config/wordmeaning.h"
 #include "serial/traffictext.h"
-#include "tools/chiptool/chipprogramming.h"
+#include "production/chipprogramming.h"
 #include "tools/chiptool/chipsession.h"
-#include "tools/chiptool/programmingtarget.h"
+#include "tools/chiptool/targetoptions.h"
 
 using namespace Qt::StringLiterals;
 

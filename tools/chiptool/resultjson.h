@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "production/verification.h"
 #include "protocol/chipjob.h"
 #include "tools/chiptool/exitstatus.h"
 
@@ -14,7 +15,6 @@
 #include <optional>
 
 class ChipSession;
-struct Check;
 struct ProgramRun;
 struct ProgrammingTarget;
 

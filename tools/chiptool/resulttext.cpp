@@ -3,7 +3,7 @@
 #include "tools/chiptool/resulttext.h"
 
 #include "config/wordmeaning.h"
-#include "tools/chiptool/chipprogramming.h"
+#include "production/chipprogramming.h"
 
 #include <algorithm>
 
@@ -65,17 +65,6 @@ QString writes(const ProgramRun &run)
     return text;
 }
 
-QString polarityName(int polarity)
-{
-    switch (polarity) {
-    case 0:
-        return u"positive"_s;
-    case 1:
-        return u"negative"_s;
-    default:
-        return u"unknown (%1)"_s.arg(polarity);
-    }
-}
 
 QString verdict(bool passed)
 {

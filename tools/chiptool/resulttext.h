@@ -2,13 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "production/verification.h"
 #include "protocol/programming.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
-struct Check;
 struct ProgramRun;
 
 // The pieces of qv12-chip's results for people at a terminal. Text from the chip is
@@ -20,8 +20,6 @@ QString chipText(const QByteArray &bytes);
 QString checks(const QList<Check> &checks);
 // What programming wrote and how the chip echoed it; how far it got when it stopped.
 QString writes(const ProgramRun &run);
-// A strobe polarity as the chip answers it: "positive", "negative", or "unknown (5)".
-QString polarityName(int polarity);
 // "Result: PASS" or "Result: FAIL", with its newline.
 QString verdict(bool passed);
 

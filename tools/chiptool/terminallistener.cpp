@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/chiptool/terminallistener.h"
 
+#include "production/chipprogramming.h"
+
 #include "tools/chiptool/console.h"
 #include "tools/chiptool/resulttext.h"
 #include "tools/chiptool/terminalquestion.h"
@@ -17,7 +19,7 @@ TerminalListener::TerminalListener(Console &console, SerialLink &link, ToolOptio
 bool TerminalListener::programDespitePolarity(quint8 detected, int chosen)
 {
     const QString difference = u"the chip detects strobe polarity %1, the configuration has %2"_s
-                                   .arg(ResultText::polarityName(detected), ResultText::polarityName(chosen));
+                                   .arg(polarityName(detected), polarityName(chosen));
     switch (m_polarity) {
     case ToolOptions::Polarity::Continue:
         m_console.note(difference + u"; programming all the same (--polarity-mismatch continue)"_s);
@@ -35,14 +37,20 @@ bool TerminalListener::programDespitePolarity(quint8 detected, int chosen)
 
 void TerminalListener::progress(int done, int total, const QString &step)
 {
-    // Programming counts its settings, then the reset and the identity request.
-    const int settings = total - 2;
-    QString what;
-    if (step == u"reset"_s)
-        what = u"restarting the chip"_s;
-    else if (step == u"identity"_s)
-        what = u"asking for its new identity"_s;
+    if (step == ReadBackStep)
+        m_console.progress(u"reading back %1"_s.arg(m_where));
     else
-        what = u"setting %1 of %2"_s.arg(done + 1).arg(settings);
-    m_console.progress(u"programming %1: %2"_s.arg(m_where, what));
+        m_console.progress(u"programming %1: %2"_s.arg(m_where, stepText(done, total, step)));
+}
+
+QString TerminalListener::stepText(int done, int total, const QString &step)
+{
+    if (step == ReadBackStep)
+        return u"reading back"_s;
+    if (step == u"reset"_s)
+        return u"restarting the chip"_s;
+    if (step == u"identity"_s)
+        return u"asking for its new identity"_s;
+    // Programming counts its settings, then the reset and the identity request.
+    return u"setting %1 of %2"_s.arg(done + 1).arg(total - 2);
 }

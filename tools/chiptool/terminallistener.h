@@ -21,6 +21,9 @@ public:
     bool programDespitePolarity(quint8 detected, int chosen) override;
     void progress(int done, int total, const QString &step) override;
 
+    // A step of programming in words: "setting 3 of 11", "restarting the chip", ...
+    static QString stepText(int done, int total, const QString &step);
+
 private:
     Console &m_console;
     SerialLink &m_link;

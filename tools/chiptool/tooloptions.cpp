@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QHash>
 
+#include <algorithm>
 #include <initializer_list>
 
 using namespace Qt::StringLiterals;
@@ -23,7 +24,8 @@ struct CommandInfo
 };
 
 // The options every command takes: where the ports are, and how to report.
-const QStringList CommonOptions{u"port"_s, u"simulate"_s, u"given-ports-only"_s, u"json"_s, u"log"_s, u"q"_s};
+const QStringList CommonOptions{u"port"_s, u"simulate"_s, u"simulate-line"_s, u"given-ports-only"_s, u"json"_s,
+                                u"log"_s, u"q"_s};
 const QStringList LineOptions{u"com"_s, u"speed"_s, u"handshake"_s};
 const QStringList AuditOptions{u"audit"_s, u"since"_s, u"until"_s, u"by"_s, u"format"_s,
                                u"identity"_s, u"run"_s, u"device"_s};
@@ -44,7 +46,8 @@ const QHash<QString, CommandInfo> &commands()
         {u"reset"_s, {Command::Reset, LineOptions}},
         {u"report"_s, {Command::Report, LineOptions}},
         {u"line"_s, {Command::Line, LineOptions + QStringList{u"db"_s, u"entry"_s, u"identity"_s,
-                     u"auto-identity"_s, u"polarity-mismatch"_s, u"audit"_s, u"count"_s, u"reprogram"_s}}},
+                     u"auto-identity"_s, u"polarity-mismatch"_s, u"audit"_s, u"count"_s, u"reprogram"_s,
+                     u"stations"_s}}},
         {u"audit"_s, {Command::Audit, AuditOptions}},
     };
     return table;
@@ -53,7 +56,7 @@ const QHash<QString, CommandInfo> &commands()
 ParsedCommandLine refuse(const QString &problem)
 {
     ParsedCommandLine result;
-    result.exitCode = UsageError;
+    result.exitCode = int(ExitStatus::UsageError);
     result.problem = problem;
     result.error = u"qv12-chip: %1\n\n"_s.arg(problem) + toolUsage();
     return result;
@@ -98,11 +101,15 @@ Commands:
   sleep | wake | reset    the power commands (the chip does not answer them)
   line --db FILE --entry NAME (--identity NAME | --auto-identity)
        --audit FILE.jsonl [--count N] [--polarity-mismatch abort|continue]
-       [--reprogram]
+       [--reprogram] [--stations LIST]
                           production: wait for a chip, program and verify it,
                           append its audit record, wait until it is taken away;
                           again until Ctrl-C (or N chips); a chip that already
-                          holds the entry is left as it is (--reprogram: not)
+                          holds the entry is left as it is (--reprogram: not);
+                          --stations 1,2,3 or 1-6: one station per COM number,
+                          side by side, one audit file and one summary (each
+                          finds its chip's speed on its own port, or takes
+                          --speed)
   audit init|flush|summary|export|find [--audit TARGET]
                           the production record: make its tables (init, as
                           the database's owner), send the records waiting in
@@ -121,6 +128,8 @@ Options:
   --simulate              a simulated chip on COM1 (line: a fresh one after each);
                           the system's serial ports are left alone, as with
                           --given-ports-only (--port still adds a device)
+  --simulate-line N       simulated stations on COM1 to COM N (1 to 6), a fresh
+                          chip after each; line runs a station on each
   --given-ports-only      only the COM numbers of --port and --simulate: the
                           system's other serial ports are left alone
   --com N --speed BAUD    the chip's line, so that no scan is needed
@@ -161,7 +170,7 @@ QString auditProblem(const QCommandLineParser &parser, ToolOptions &o)
             return u"--%1 does not apply to audit %2"_s.arg(option, a.action);
     }
     // No port is touched and no byte goes to a chip: the port options have nothing to do.
-    for (const QString &option : {u"port"_s, u"simulate"_s, u"given-ports-only"_s, u"log"_s}) {
+    for (const QString &option : {u"port"_s, u"simulate"_s, u"simulate-line"_s, u"given-ports-only"_s, u"log"_s}) {
         if (parser.isSet(option))
             return u"--%1 does not apply to audit"_s.arg(option);
     }
@@ -189,6 +198,31 @@ QString auditProblem(const QCommandLineParser &parser, ToolOptions &o)
     return {};
 }
 
+// "1,2,3", "1-6" or "1,3-5": COM numbers from 1 to 6, each once, ascending.
+Result<QList<int>, QString> parseStations(const QString &text)
+{
+    const QString wrong = u"--stations wants COM numbers from 1 to 6, such as 1,2,3 or 1-6, not \"%1\""_s.arg(text);
+    QList<int> ports;
+    for (const QString &part : text.split(u',')) {
+        const QStringList ends = part.split(u'-');
+        bool firstOk = false;
+        bool lastOk = false;
+        const int first = ends.first().trimmed().toInt(&firstOk);
+        const int last = ends.size() == 2 ? ends.last().trimmed().toInt(&lastOk) : first;
+        if (!firstOk || (ends.size() == 2 && !lastOk) || ends.size() > 2 || first < PortMap::FirstPort
+            || last > PortMap::LastPort || last < first) {
+            return Failure(wrong);
+        }
+        for (int port = first; port <= last; ++port) {
+            if (ports.contains(port))
+                return Failure(u"--stations %1: COM%2 is given twice"_s.arg(text).arg(port));
+            ports.append(port);
+        }
+    }
+    std::sort(ports.begin(), ports.end());
+    return ports;
+}
+
 ParsedCommandLine parseArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -198,6 +232,8 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
         {u"version"_s, QString()},
         {u"port"_s, QString(), u"N=DEVICE"_s},
         {u"simulate"_s, QString()},
+        {u"simulate-line"_s, QString(), u"N"_s},
+        {u"stations"_s, QString(), u"LIST"_s},
         {u"given-ports-only"_s, QString()},
         {u"com"_s, QString(), u"N"_s},
         {u"speed"_s, QString(), u"BAUD"_s},
@@ -265,9 +301,19 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     }
 
     o.simulate = parser.isSet(u"simulate"_s);
+    if (parser.isSet(u"simulate-line"_s)) {
+        bool ok = false;
+        o.simulateLine = parser.value(u"simulate-line"_s).toInt(&ok);
+        if (!ok || o.simulateLine < PortMap::FirstPort || o.simulateLine > PortMap::LastPort) {
+            return refuse(u"--simulate-line wants a number of stations from 1 to 6, not \"%1\""_s
+                              .arg(parser.value(u"simulate-line"_s)));
+        }
+        if (o.simulate)
+            return refuse(u"--simulate and --simulate-line do not go together"_s);
+    }
     // Who asks for the simulated chip asks not to touch the machine's ports; a device
     // given with --port still goes beside it.
-    o.givenPortsOnly = parser.isSet(u"given-ports-only"_s) || o.simulate;
+    o.givenPortsOnly = parser.isSet(u"given-ports-only"_s) || o.simulate || o.simulateLine > 0;
     o.json = parser.isSet(u"json"_s);
     o.quiet = parser.isSet(u"q"_s);
     o.logFile = parser.value(u"log"_s);
@@ -277,12 +323,16 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     QList<int> taken;
     if (o.simulate)
         taken.append(1);
+    for (int port = 1; port <= o.simulateLine; ++port)
+        taken.append(port);
     for (const QString &value : parser.values(u"port"_s)) {
         const Result<PortAssignment, QString> assignment = parsePortAssignment(value);
         if (!assignment)
             return refuse(u"--port %1: %2"_s.arg(value, assignment.error()));
         if (taken.contains(assignment->port)) {
-            return refuse(o.simulate && assignment->port == 1
+            return refuse(o.simulateLine >= assignment->port
+                              ? u"--port %1: COM%2 is taken by --simulate-line"_s.arg(value).arg(assignment->port)
+                          : o.simulate && assignment->port == 1
                               ? u"--port %1: COM1 is taken by --simulate"_s.arg(value)
                               : u"--port %1: COM%2 is given twice"_s.arg(value).arg(assignment->port));
         }
@@ -317,10 +367,22 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
         else
             return refuse(u"--handshake is xon or dtr, not \"%1\""_s.arg(mode));
     }
-    // detect may narrow its scan to a port or a speed; the others take a whole line.
-    if (o.command != Command::Detect && o.com.has_value() != o.speed.has_value())
+    if (parser.isSet(u"stations"_s)) {
+        const Result<QList<int>, QString> stations = parseStations(parser.value(u"stations"_s));
+        if (!stations)
+            return refuse(stations.error());
+        o.stations = *stations;
+        if (o.com)
+            return refuse(u"--stations and --com do not go together: --stations names each station's COM number"_s);
+    } else if (o.command == Command::Line && o.simulateLine > 0 && !o.com) {
+        for (int port = 1; port <= o.simulateLine; ++port)
+            o.stations.append(port);
+    }
+    // detect may narrow its scan to a port or a speed, stations take the speed for all;
+    // the others take a whole line.
+    if (o.command != Command::Detect && o.stations.isEmpty() && o.com.has_value() != o.speed.has_value())
         return refuse(u"--com and --speed go together"_s);
-    if (o.handshake && !o.com)
+    if (o.handshake && (o.stations.isEmpty() ? !o.com : !o.speed))
         return refuse(u"--handshake needs --com and --speed"_s);
 
     if (parser.isSet(u"word"_s))
@@ -385,7 +447,7 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
 ParsedCommandLine parseToolCommandLine(const QStringList &arguments)
 {
     ParsedCommandLine parsed = parseArguments(arguments);
-    if (parsed.run || parsed.exitCode != UsageError)
+    if (parsed.run || parsed.exitCode != int(ExitStatus::UsageError))
         return parsed;
     // A script that asked for JSON gets its one object also for a command line that
     // could not be read: the first word that names a command, if any, is the command.

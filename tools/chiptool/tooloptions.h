@@ -22,6 +22,7 @@ struct ToolOptions
 
     QList<PortAssignment> ports;     // --port N=DEVICE
     bool simulate = false;           // --simulate: a simulated chip on COM1
+    int simulateLine = 0;            // --simulate-line N: simulated stations on COM1 to COM N
     bool givenPortsOnly = false;     // --given-ports-only, or --simulate: the system's ports left alone
     std::optional<int> com;          // --com N
     std::optional<QString> speed;    // --speed BAUD, one of Commands::SpeedList()
@@ -40,7 +41,8 @@ struct ToolOptions
     Polarity polarity = Polarity::Ask;
 
     QString auditFile;
-    int count = 0;  // line: stop after this many chips; 0 runs until Ctrl-C
+    int count = 0;  // line: stop after this many chips (each station); 0 runs until Ctrl-C
+    QList<int> stations;  // line --stations: one station per COM number, ascending
     bool reprogram = false;  // line: program a chip that already holds the target too
 
     QString reportFile;  // report FILE

@@ -27,21 +27,19 @@ TrafficLog::~TrafficLog()
     }
 }
 
-bool TrafficLog::open(const QString &path, QString *error)
+Result<void, QString> TrafficLog::open(const QString &path)
 {
     // Appended to, never emptied: a log given by mistake the name of another file loses
     // nothing of it.
     const Result<RegularFile::Opened, RegularFile::OpenError> opened =
         RegularFile::open(path, O_WRONLY | O_APPEND | O_CREAT);
-    if (!opened) {
-        *error = opened.error().reason;
-        return false;
-    }
+    if (!opened)
+        return Failure(opened.error().reason);
     m_fd = opened->fd;
     m_path = path;
     m_next = m_record.nextSequence();
     connect(&m_record, &TrafficRecord::changed, this, &TrafficLog::writeNew);
-    return true;
+    return {};
 }
 
 QString TrafficLog::passedOver()

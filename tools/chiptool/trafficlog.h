@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/result.h"
 #include "serial/trafficrecord.h"
 
 #include <QObject>
@@ -24,8 +25,8 @@ public:
     explicit TrafficLog(TrafficRecord &record, QObject *parent = nullptr);
     ~TrafficLog() override;
 
-    // Opens path (a regular file) for appending, creating it; false with the reason.
-    bool open(const QString &path, QString *error);
+    // Opens path (a regular file) for appending, creating it; the reason when it can't.
+    Result<void, QString> open(const QString &path);
     // The reason the log stopped being written, or empty.
     QString failure() const { return m_failure; }
     QString path() const { return m_path; }

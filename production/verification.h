@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "production/chiprecord.h"
 #include "protocol/configurationread.h"
 
 #include <QList>
@@ -9,14 +10,9 @@
 
 struct ProgrammingTarget;
 
-// One comparison between what the chip should hold and what it reads back.
-struct Check
-{
-    QString name;      // "configuration mode", "head width", "mechanism identity", ...
-    QString expected;
-    QString actual;
-    bool ok = false;
-};
+// One comparison between what the chip should hold and what it reads back, as the
+// record keeps it.
+using Check = RecordedCheck;
 
 // The checks of a read-back against the target: the configuration mode; in Software
 // mode each of the eight fields of the word; the identity determination and the

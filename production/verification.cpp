@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: QV12 Configurator contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/chiptool/verification.h"
+#include "production/verification.h"
 
 #include "config/wordmeaning.h"
-#include "tools/chiptool/programmingtarget.h"
+#include "production/programmingtarget.h"
 
 #include <QStringList>
 

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/result.h"
+
 #include <QObject>
 #include <QString>
 #include <QTemporaryDir>
@@ -10,8 +12,8 @@
 
 class SimulatedChip;
 
-// --simulate: a simulated chip on a station, behind a symbolic link that COM1 stands
-// for. For the production line the station plays the operator too: once a chip's
+// A simulated chip on a station (qv12-chip --simulate), behind a symbolic link that a
+// COM number stands for. For the production line the station plays the operator too: once a chip's
 // result is shown it is taken away (its device goes), and a fresh chip from the factory
 // is put in after a short pause, behind the same link.
 class SimulatedStation final : public QObject
@@ -25,9 +27,9 @@ public:
     explicit SimulatedStation(QObject *parent = nullptr);
     ~SimulatedStation() override;
 
-    // Makes the link and puts the first chip in; false with the reason when it can't.
-    bool start(QString *error);
-    // The path COM1 is given.
+    // Makes the link and puts the first chip in; the reason when it can't.
+    Result<void, QString> start();
+    // The path the station's COM number is given.
     QString devicePath() const;
 
     // The chip is taken away now, and a fresh one put in after ArrivalPauseMs (while
@@ -35,7 +37,7 @@ public:
     void replaceChip();
 
 private:
-    bool putChip(QString *error);
+    Result<void, QString> putChip();
 
     QTemporaryDir m_directory;
     std::unique_ptr<SimulatedChip> m_chip;

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: QV12 Configurator contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/chiptool/simulatedstation.h"
+#include "sim/simulatedstation.h"
 
 #include "sim/simulatedchip.h"
 
@@ -20,26 +20,22 @@ QString SimulatedStation::devicePath() const
     return m_directory.filePath(u"simulated-chip"_s);
 }
 
-bool SimulatedStation::start(QString *error)
+Result<void, QString> SimulatedStation::start()
 {
-    if (!m_directory.isValid()) {
-        *error = u"cannot create a folder for the simulated chip's link: %1"_s.arg(m_directory.errorString());
-        return false;
-    }
-    return putChip(error);
+    if (!m_directory.isValid())
+        return Failure(u"cannot create a folder for the simulated chip's link: %1"_s.arg(m_directory.errorString()));
+    return putChip();
 }
 
-bool SimulatedStation::putChip(QString *error)
+Result<void, QString> SimulatedStation::putChip()
 {
     auto chip = std::make_unique<SimulatedChip>(Baud);
-    if (!chip->isValid()) {
-        *error = chip->errorString();
-        return false;
-    }
-    if (!chip->createLink(devicePath(), error))
-        return false;
+    if (!chip->isValid())
+        return Failure(chip->errorString());
+    if (const Result<void, QString> made = chip->createLink(devicePath()); !made)
+        return made;
     m_chip = std::move(chip);
-    return true;
+    return {};
 }
 
 void SimulatedStation::replaceChip()
@@ -49,8 +45,7 @@ void SimulatedStation::replaceChip()
     QTimer::singleShot(ArrivalPauseMs, Qt::PreciseTimer, this, [this] {
         --m_pending;
         if (m_pending == 0 && !m_chip) {
-            QString ignored;
-            putChip(&ignored);  // a chip that can't be made is one that never comes
+            (void)putChip();  // a chip that can't be made is one that never comes
         }
     });
 }

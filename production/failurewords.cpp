@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: QV12 Configurator contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/chiptool/failurewords.h"
+#include "production/failurewords.h"
 
 using namespace Qt::StringLiterals;
 
@@ -61,6 +61,17 @@ LinkFailure principal(const QList<LinkFailure> &failures)
         }
     }
     return best;
+}
+
+QString portName(const PortMap &ports, int port)
+{
+    const QString device = ports.device(port);
+    return device.isEmpty() ? u"COM%1 (no device)"_s.arg(port) : u"COM%1 (%2)"_s.arg(port).arg(device);
+}
+
+QString where(const PortMap &ports, int port, const QString &speed)
+{
+    return u"%1 at %2 bauds"_s.arg(portName(ports, port), speed);
 }
 
 } // namespace FailureWords
