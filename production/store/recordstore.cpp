@@ -204,10 +204,8 @@ void RecordStore::close()
 {
     if (!QSqlDatabase::contains(m_connection))
         return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        db.close();
-    }
+    // Removing closes it; a station's sink may end on another thread than it wrote on,
+    // where the connection itself may not be used.
     QSqlDatabase::removeDatabase(m_connection);
     m_open = false;
 }

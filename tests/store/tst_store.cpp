@@ -110,6 +110,7 @@ private slots:
     void refusedBeforeAnything();
     void insertOnlyRole();
     void questions();
+    void productionLine();
     void usageErrors_data();
     void usageErrors();
 
@@ -658,6 +659,39 @@ void TestStore::questions()
     const ToolResult none = runChipTool({u"audit"_s, u"find"_s, u"--identity"_s, u"nobody"_s, u"--audit"_s, storeText});
     QCOMPARE(none.status, 0);
     QCOMPARE(none.out, QByteArray("No run matches.\n"));
+}
+
+// qv12-chip line keeps its chips' records in the store: every chip there, and a store
+// it can't use refused before any chip is touched, the password never shown.
+void TestStore::productionLine()
+{
+    const QString store = freshStore();
+    const QStringList line{u"--simulate-line"_s, u"2"_s, u"line"_s, u"--db"_s, QStringLiteral(QV12_TEST_DATA "/builtin.cdb"),
+                           u"--entry"_s, u"KT 620-ST"_s, u"--auto-identity"_s, u"--count"_s, u"2"_s, u"--audit"_s};
+    const ToolResult ran = runChipTool(line + QStringList{store}, 120000);
+    QVERIFY2(ran.status == 0, ran.err.constData());
+    QVERIFY(!ran.out.contains("secret") && !ran.err.contains("secret"));
+    const ToolResult summary = runChipTool({u"audit"_s, u"summary"_s, u"--json"_s, u"--by"_s, u"station"_s, u"--audit"_s, store});
+    const QJsonArray stations = jsonLines(summary.out).value(0).value(u"rows"_s).toArray();
+    QCOMPARE(stations.size(), 2);
+    for (const QJsonValue &station : stations) {
+        QCOMPARE(station[u"chips"_s].toInt(), 2);
+        QCOMPARE(station[u"passed"_s].toInt(), 2);
+    }
+    const StoreTarget t = target(store);
+    QCOMPARE(number(t, u"SELECT count(*) FROM chip_run r WHERE settings_total > 0 AND "
+                       "(SELECT count(*) FROM chip_setting s WHERE s.run_id = r.run_id) = settings_total"_s), 4);
+
+    if (!OnPostgresql)
+        return;
+    const QString wrong = m_server.uri(QString::fromLatin1(PostgresServer::Owner), u"wrong-secret"_s, t.database);
+    const ToolResult refused = runChipTool(line + QStringList{wrong}, 120000);
+    QCOMPARE(refused.status, 5);
+    QCOMPARE(refused.err.count('\n'), 1);
+    QVERIFY2(refused.err.contains("refused the password of \"owner\""), refused.err.constData());
+    QVERIFY(!refused.out.contains("secret") && !refused.err.contains("secret"));
+    QVERIFY2(!refused.out.contains("Chip 1"), refused.out.constData());
+    QCOMPARE(number(t, u"SELECT count(*) FROM chip_run"_s), 4);
 }
 
 void TestStore::usageErrors_data()
