@@ -100,7 +100,7 @@ Commands:
                           read the chip back and compare, PASS or FAIL per field
   sleep | wake | reset    the power commands (the chip does not answer them)
   line --db FILE --entry NAME (--identity NAME | --auto-identity)
-       --audit FILE.jsonl [--count N] [--polarity-mismatch abort|continue]
+       --audit TARGET [--count N] [--polarity-mismatch abort|continue]
        [--reprogram] [--stations LIST]
                           production: wait for a chip, program and verify it,
                           append its audit record, wait until it is taken away;
