@@ -14,7 +14,7 @@
 // command needs and accepts, before anything touches a port or a file.
 struct ToolOptions
 {
-    enum class Command { Ports, Detect, Identify, Read, Program, Verify, Sleep, Wake, Reset, Line, Report, Query };
+    enum class Command { Ports, Detect, Identify, Read, Program, Verify, Sleep, Wake, Reset, Line, Report, Audit, Query };
     enum class Query { Opto, Ad, Value, String };
     enum class Polarity { Ask, Abort, Continue };
 
@@ -48,6 +48,20 @@ struct ToolOptions
     bool reprogram = false;  // line: program a chip that already holds the target too
 
     QString reportFile;  // report FILE
+
+    // audit ACTION: the store's questions (--audit TARGET, the default store without it).
+    struct AuditQuery
+    {
+        QString action;     // init, flush, summary, export, find
+        QString since;      // --since DATE, as given
+        QString until;      // --until DATE
+        QString by;         // --by day|entry|station|host; empty for all together
+        QString format;     // --format csv|jsonl
+        QString run;        // --run ID
+        QString device;     // --device PATH
+    };
+    AuditQuery audit;
+
     Query query = Query::Value;  // query WHAT
     QString queryName;
 };
