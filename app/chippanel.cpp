@@ -55,6 +55,10 @@ void ChipPanel::exclaim(const QString &text)
 
 bool ChipPanel::beginAction()
 {
+    if (m_lineRunning) {
+        m_context.prompter().beep();
+        return false;
+    }
     if (!m_action.begin())
         return false;
     m_actionContext = new QObject(this);
@@ -79,6 +83,29 @@ void ChipPanel::endForProgramEnd()
 {
     if (m_action.isRunning())
         endAction();
+}
+
+void ChipPanel::setLineRunning(bool running)
+{
+    if (running == m_lineRunning)
+        return;
+    m_lineRunning = running;
+    // Each button gets back the state it had when the line started.
+    const QList<QWidget *> buttons{m_ui.GetID, m_ui.GetSettings, m_ui.ConfigPrinter, m_ui.Wakeup,
+                                   m_ui.SleepButton, m_ui.Reset};
+    if (running) {
+        m_enabledBeforeLine.clear();
+        for (QWidget *button : buttons) {
+            m_enabledBeforeLine.append(button->isEnabled());
+            button->setEnabled(false);
+        }
+    } else {
+        for (qsizetype i = 0; i < buttons.size() && i < m_enabledBeforeLine.size(); ++i)
+            buttons.at(i)->setEnabled(m_enabledBeforeLine.at(i));
+    }
+    m_ui.Detect->setEnabled(!running);
+    m_status.setText(running ? tr("Production line running: the chip actions wait until it stops")
+                             : tr("Production line stopped"));
 }
 
 void ChipPanel::setChipButtonsEnabled(bool enabled)

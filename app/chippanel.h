@@ -5,6 +5,7 @@
 #include "app/busypointer.h"
 #include "app/chipaction.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
@@ -41,6 +42,8 @@ public slots:
     // The program is ending and its chip jobs have stopped: the action running ends now,
     // without prompts, and what its jobs would still bring back is dropped.
     void endForProgramEnd();
+    // The production line owns the ports while it runs: the chip actions wait for it.
+    void setLineRunning(bool running);
 
 signals:
     // A chip action has ended: its result is shown and its messages closed.
@@ -78,4 +81,6 @@ private:
     BusyPointer m_busy;
     // What the running action's jobs report to; gone with the action.
     QPointer<QObject> m_actionContext;
+    bool m_lineRunning = false;
+    QList<bool> m_enabledBeforeLine;  // the chip buttons' states when the line started
 };

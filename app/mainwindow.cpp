@@ -11,6 +11,7 @@
 #include "app/editorpanel.h"
 #include "app/helpmenuwindows.h"
 #include "app/mechanismlistpanel.h"
+#include "app/production/productionwindow.h"
 #include "app/textfilesaver.h"
 #include "app/trafficwindow.h"
 #include "diagnostics/supportreport.h"
@@ -88,18 +89,25 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     connect(m_ui->About, &QAction::triggered, this, &MainWindow::About_Click);
     connect(m_ui->Traffic, &QAction::triggered, this, &MainWindow::Traffic_Click);
     connect(m_ui->SupportReport, &QAction::triggered, this, &MainWindow::SupportReport_Click);
+    auto *productionLine = new QAction(tr("Production line..."), this);
+    productionLine->setObjectName(u"ProductionLine"_s);
+    m_ui->Comm->insertAction(nullptr, productionLine);  // below "Traffic monitor..."
+    connect(productionLine, &QAction::triggered, this, &MainWindow::showProductionWindow);
     // Closing the main window closes the help window and the traffic monitor; an open
     // About window stays.
     connect(this, &MainWindow::programEnding, m_helpMenuWindows, &HelpMenuWindows::closeHelp);
     connect(this, &MainWindow::programEnding, this, [this] {
         if (m_traffic)
             m_traffic->close();
+        if (m_production)
+            m_production->close();
     });
 }
 
 MainWindow::~MainWindow()
 {
     delete m_traffic;
+    delete m_production;
     // The column handlers use the form, and QWidget's destructor still closes a window
     // that is shown, which sends events to them (the list's event filter): they go
     // before the form, the latest made first.
@@ -150,6 +158,12 @@ void MainWindow::endProgram()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // Stations running ask first, Exit too: their chips would end failed.
+    if (m_production && !m_production->endStations()) {
+        m_ending = false;
+        event->ignore();
+        return;
+    }
     if (!m_ending && !m_database->Form_Unload()) {
         event->ignore();
         return;
@@ -192,6 +206,22 @@ void MainWindow::Traffic_Click()
         m_traffic->setAttribute(Qt::WA_DeleteOnClose);
     }
     bringForward(m_traffic);
+}
+
+ProductionWindow *MainWindow::productionWindow() const
+{
+    return m_production;
+}
+
+void MainWindow::showProductionWindow()
+{
+    if (!m_production) {
+        m_production = new ProductionWindow(m_context, m_database->DatabaseFileName(),
+                                            [this] { return m_chip->isBusy(); });
+        m_production->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_production, &ProductionWindow::runningChanged, m_chip, &ChipPanel::setLineRunning);
+    }
+    bringForward(m_production);
 }
 
 void MainWindow::SupportReport_Click()
