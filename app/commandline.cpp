@@ -41,7 +41,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
                             "a fresh one; the system's serial ports are left alone."_s,
         u"N"_s);
     const QCommandLineOption productionOption(u"production"_s,
-                                              u"Opens the production line window at start."_s);
+                                              u"Starts with the production line window open."_s);
     parser.addOption(portOption);
     parser.addOption(simulateOption);
     parser.addOption(simulateLineOption);

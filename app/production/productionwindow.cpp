@@ -133,6 +133,7 @@ ProductionWindow::ProductionWindow(AppContext &context, const QString &databaseF
     loadDatabase(databaseFile);
     if (m_databaseFile.isEmpty()) {
         // The main window's list as it is, when it has no file of its own.
+        m_database->setText(tr("The main window's list"));
         m_entries.assign(m_context.mechanisms().entries());
         for (const MechanismEntry &entry : m_entries.entries())
             m_entry->addItem(entry.name);

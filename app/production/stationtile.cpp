@@ -47,7 +47,7 @@ StationTile::StationTile(int port, const QString &device, QWidget *parent)
     large.setPointSizeF(large.pointSizeF() * 4);
     large.setBold(true);
     m_verdictLabel->setFont(large);
-    m_verdictLabel->setMinimumHeight(QFontMetrics(large).height());
+    m_verdictLabel->setFixedHeight(QFontMetrics(large).height() + 2 * QFontMetrics(large).descent());
     m_verdictLabel->setAutoFillBackground(true);
 
     m_counts = plainLabel(this, u"StationCounts"_s);
@@ -60,6 +60,8 @@ StationTile::StationTile(int port, const QString &device, QWidget *parent)
     layout->addWidget(m_counts);
     layout->addWidget(m_lastChip);
     layout->addStretch(1);
+    // Never squeezed below what its lines need: the large word must not cover the counts.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     setCounts(0, 0);
     setLastChip({}, {});
