@@ -58,8 +58,8 @@ int main(int argc, char *argv[])
     for (int port = 1; port <= commandLine.simulateLine; ++port) {
         auto station = std::make_unique<SimulatedStation>();
         if (const Result<void, QString> started = station->start(); !started) {
-            std::fprintf(stderr, "qv12-configurator: the simulated station on COM%d could not start: %s\n", port,
-                         qPrintable(started.error()));
+            const QString reason = u"the simulated station on COM%1 could not start: %2"_s.arg(port).arg(started.error());
+            std::fprintf(stderr, "qv12-configurator: %s\n", qPrintable(reason));
             return 1;
         }
         context.ports().assign(port, station->devicePath());

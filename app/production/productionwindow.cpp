@@ -532,6 +532,14 @@ bool ProductionWindow::endStations()
     return true;
 }
 
+void ProductionWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // An adapter plugged in meanwhile can be ticked when the operator comes back.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isRunning())
+        fillPorts();
+}
+
 void ProductionWindow::closeEvent(QCloseEvent *event)
 {
     if (!endStations()) {
