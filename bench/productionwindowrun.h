@@ -2,20 +2,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "bench/stationrun.h"
+
 #include <QString>
 
 #include <vector>
 
 // The production window's rows of qv12-bench: 1, 2, 4 and 6 simulated stations in one
 // window (a chip taken away once its result shows, a fresh one half a second later),
-// timed from the click on Start to the last station's last result.
-struct ProductionWindowRow
-{
-    int stations = 0;
-    int chips = 0;          // all stations together
-    double measuredMs = 0;  // the median of the runs
-    double chipsPerMinute() const { return chips * 60000.0 / measuredMs; }
-};
+// timed from the click on Start to the last station's last result, in StationRow's terms.
 
 // How the window kept up with the most stations running.
 struct ProductionWindowLoad
@@ -30,7 +25,7 @@ struct ProductionWindowLoad
 
 struct ProductionWindowBench
 {
-    std::vector<ProductionWindowRow> rows;
+    std::vector<StationRow> rows;
     ProductionWindowLoad load;
 };
 

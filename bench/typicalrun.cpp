@@ -398,7 +398,7 @@ bool printProductionWindowRows(int runs)
     std::printf("|---|---:|---:|---:|---:|\n");
     const double oneRate = bench.rows.front().chipsPerMinute();
     double worst = 1e9;
-    for (const ProductionWindowRow &row : bench.rows) {
+    for (const StationRow &row : bench.rows) {
         const double share = row.chipsPerMinute() / (oneRate * row.stations);
         worst = std::min(worst, share);
         std::printf("| %d | %d | %.1f | %.2f | %.3f |\n", row.stations, row.chips, row.measuredMs,
