@@ -59,6 +59,22 @@ QString portDetails(const QString &device)
     return lines.join(u'\n');
 }
 
+// Why a chip failed, as short as a tile can say it: the settings that read back wrong
+// ("motor rotation reads inverted"), else the station's line.
+QString failureWords(const StationVerdict &v)
+{
+    if (v.failure && v.failure->kind == ChipFailure::Kind::Mismatch) {
+        QStringList wrong;
+        for (const RecordedCheck &check : v.record.checks) {
+            if (!check.ok)
+                wrong.append(ProductionWindow::tr("%1 reads %2").arg(check.name, escapeControls(check.actual)));
+        }
+        if (!wrong.isEmpty())
+            return wrong.join(u", "_s);
+    }
+    return v.failure ? v.failure->line : v.record.failure;
+}
+
 } // namespace
 
 ProductionWindow::ProductionWindow(AppContext &context, const QString &databaseFile,
@@ -470,7 +486,7 @@ void ProductionWindow::showVerdict(int port, const StationVerdict &v)
     } else if (pass) {
         tile->setState(tr("PASS: take it away"));
     } else {
-        tile->setState(tr("FAIL: %1: take it away").arg(v.failure ? v.failure->line : v.record.failure));
+        tile->setState(tr("FAIL: %1: take it away").arg(failureWords(v)));
     }
     showTotals();
     if (!m_stopping && !v.recordFailure)
