@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/aboutlinks.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -20,14 +21,14 @@ AboutLinks AboutLinks::make(const QString &webAddress, const QString &supportAdd
     if (!webAddress.isEmpty()) {
         links.web = {webAddress, QUrl(webAddress)};
     } else {
-        links.web = {u"The user manual"_s, QUrl::fromLocalFile(manualIndex)};
+        links.web = {QCoreApplication::translate("AboutLinks", "The user manual"), QUrl::fromLocalFile(manualIndex)};
     }
     if (!supportAddress.isEmpty()) {
         links.support = {supportAddress, QUrl(u"mailto:"_s + supportAddress)};
     } else {
         QUrl report = QUrl::fromLocalFile(QFileInfo(manualIndex).dir().filePath(u"traffic.html"_s));
         report.setFragment(u"report"_s);
-        links.support = {u"Sending a support report"_s, report};
+        links.support = {QCoreApplication::translate("AboutLinks", "Sending a support report"), report};
     }
     return links;
 }

@@ -18,17 +18,17 @@ const QSize PictureSize(360, 180);
 
 AboutWindow::AboutWindow(std::shared_ptr<UrlOpener> opener, const AboutLinks &links, QWidget *parent)
     : QWidget(parent)
-    , m_ui(new Ui::AboutWindow)
+    , m_ui(std::make_unique<Ui::AboutWindowForm>())
     , m_opener(std::move(opener))
     , m_links(links)
 {
     m_ui->setupUi(this);
     setWindowFlag(Qt::Window);
 
-    m_ui->Label4->setText(m_links.web.text);
-    m_ui->Label5->setText(m_links.support.text);
-    makeLink(m_ui->Label4);
-    makeLink(m_ui->Label5);
+    m_ui->webLink->setText(m_links.web.text);
+    m_ui->supportLink->setText(m_links.support.text);
+    makeLink(m_ui->webLink);
+    makeLink(m_ui->supportLink);
 
     // Rendered at the screen's pixel density so the drawing stays sharp.
     const qreal ratio = devicePixelRatioF();
@@ -36,19 +36,16 @@ AboutWindow::AboutWindow(std::shared_ptr<UrlOpener> opener, const AboutLinks &li
     reader.setScaledSize(PictureSize * ratio);
     QPixmap picture = QPixmap::fromImage(reader.read());
     picture.setDevicePixelRatio(ratio);
-    m_ui->Image1->setPixmap(picture);
+    m_ui->pictureLabel->setPixmap(picture);
 
-    Form_Load();
+    runLoadSteps();
 }
 
-AboutWindow::~AboutWindow()
-{
-    delete m_ui;
-}
+AboutWindow::~AboutWindow() = default;
 
-void AboutWindow::Form_Load()
+void AboutWindow::runLoadSteps()
 {
-    m_ui->Label->setText(u"QV12 Configurator    Rev: "_s + QString::fromLatin1(QV12_REVISION));
+    m_ui->titleLabel->setText(tr("QV12 Configurator    Rev: %1").arg(QString::fromLatin1(QV12_REVISION)));
 }
 
 void AboutWindow::makeLink(QWidget *label)
@@ -64,7 +61,7 @@ void AboutWindow::makeLink(QWidget *label)
 
 bool AboutWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    const bool isLink = watched == m_ui->Label4 || watched == m_ui->Label5;
+    const bool isLink = watched == m_ui->webLink || watched == m_ui->supportLink;
     if (!isLink)
         return QWidget::eventFilter(watched, event);
 
@@ -81,19 +78,19 @@ bool AboutWindow::eventFilter(QObject *watched, QEvent *event)
     if (!activated)
         return QWidget::eventFilter(watched, event);
 
-    if (watched == m_ui->Label4)
-        Label4_Click();
+    if (watched == m_ui->webLink)
+        openWebLink();
     else
-        Label5_Click();
+        openSupportLink();
     return true;
 }
 
-void AboutWindow::Label4_Click()
+void AboutWindow::openWebLink()
 {
     m_opener->open(m_links.web.url);
 }
 
-void AboutWindow::Label5_Click()
+void AboutWindow::openSupportLink()
 {
     m_opener->open(m_links.support.url);
 }

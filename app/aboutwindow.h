@@ -11,10 +11,10 @@
 class UrlOpener;
 
 namespace Ui {
-class AboutWindow;
+class AboutWindowForm;
 }
 
-// The About window "Form6": the program's title and revision, a link to the web site
+// The About window: the program's title and revision, a link to the web site
 // and one that starts a mail message to the support address (or, in a build without
 // them, to the manual: see AboutLinks), and a picture. Modeless; whoever opens it keeps
 // at most one (see HelpMenuWindows).
@@ -30,14 +30,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
-    void Label4_Click();
-    void Label5_Click();
+    void openWebLink();
+    void openSupportLink();
 
 private:
-    void Form_Load();
+    void runLoadSteps();
     void makeLink(QWidget *label);
 
-    Ui::AboutWindow *m_ui;
+    std::unique_ptr<Ui::AboutWindowForm> m_ui;
     std::shared_ptr<UrlOpener> m_opener;
     AboutLinks m_links;
 };

@@ -7,6 +7,7 @@
 #include "app/editorpanel.h"
 #include "app/portselectiondialog.h"
 #include "app/prompter.h"
+#include "core/logging.h"
 #include "protocol/configurationread.h"
 #include "protocol/exchanges.h"
 #include "protocol/identification.h"
@@ -14,38 +15,95 @@
 #include "protocol/programming.h"
 #include "protocol/relayedlistener.h"
 
-#include "ui_mainwindow.h"
-
-#include <QLabel>
+#include "ui_chippanel.h"
 
 #include <memory>
 
 using namespace Qt::StringLiterals;
 
-ChipPanel::ChipPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor, QLabel &status,
-                     QWidget *window, QObject *parent)
-    : QObject(parent)
-    , m_ui(ui)
+ChipPanel::ChipPanel(AppContext &context, const EditorPanel &editor, QWidget *parent)
+    : QGroupBox(parent)
+    , m_ui(std::make_unique<Ui::ChipPanelForm>())
     , m_context(context)
     , m_editor(editor)
-    , m_status(status)
-    , m_window(window)
     , m_action(context)
 {
+    m_ui->setupUi(this);
+    const QFontMetrics metrics(font());
+    m_ui->firmwareIdentityLabel->setMinimumHeight(metrics.lineSpacing() * 2);
+    // The connection labels change with every detection; they keep the width of their
+    // start texts so the fixed-size window never changes size under the user.
+    for (QLabel *label : {m_ui->portLabel, m_ui->baudRateLabel}) {
+        label->setMinimumWidth(label->sizeHint().width());
+        label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
+    }
     // The identity is the chip's text, of any length: it wraps in the column's width and
     // past four lines it is cut off, rather than stretching the fixed-size window.
-    m_ui.Identity->setSizePolicy(QSizePolicy::Ignored, m_ui.Identity->sizePolicy().verticalPolicy());
-    m_ui.Identity->setMaximumHeight(m_ui.Identity->fontMetrics().lineSpacing() * 4
-                                    + m_ui.Identity->contentsMargins().top()
-                                    + m_ui.Identity->contentsMargins().bottom());
+    m_ui->firmwareIdentityLabel->setSizePolicy(QSizePolicy::Ignored, m_ui->firmwareIdentityLabel->sizePolicy().verticalPolicy());
+    m_ui->firmwareIdentityLabel->setMaximumHeight(m_ui->firmwareIdentityLabel->fontMetrics().lineSpacing() * 4
+                                    + m_ui->firmwareIdentityLabel->contentsMargins().top()
+                                    + m_ui->firmwareIdentityLabel->contentsMargins().bottom());
 
-    connect(m_ui.GetID, &QPushButton::clicked, this, &ChipPanel::GetID_Click);
-    connect(m_ui.Detect, &QAction::triggered, this, &ChipPanel::Detect_Click);
-    connect(m_ui.GetSettings, &QPushButton::clicked, this, &ChipPanel::GetSettings_Click);
-    connect(m_ui.ConfigPrinter, &QPushButton::clicked, this, &ChipPanel::ConfigPrinter_Click);
-    connect(m_ui.SleepButton, &QPushButton::clicked, this, &ChipPanel::SleepButton_Click);
-    connect(m_ui.Wakeup, &QPushButton::clicked, this, &ChipPanel::Wakeup_Click);
-    connect(m_ui.Reset, &QPushButton::clicked, this, &ChipPanel::Reset_Click);
+    connect(m_ui->detectButton, &QPushButton::clicked, this, &ChipPanel::detectChipset);
+    connect(m_ui->checkConfigurationButton, &QPushButton::clicked, this, &ChipPanel::checkConfiguration);
+    connect(m_ui->configureChipsetButton, &QPushButton::clicked, this, &ChipPanel::configureChipset);
+    connect(m_ui->sleepButton, &QPushButton::clicked, this, &ChipPanel::sleepChip);
+    connect(m_ui->wakeUpButton, &QPushButton::clicked, this, &ChipPanel::wakeUpChip);
+    connect(m_ui->resetButton, &QPushButton::clicked, this, &ChipPanel::resetChip);
+    for (QRadioButton *mode : {m_ui->softwareModeOption, m_ui->hardwareModeOption,
+                               m_ui->userIdentityOption, m_ui->automaticIdentityOption}) {
+        connect(mode, &QRadioButton::clicked, this, [this] { emit modesChanged(modes()); });
+    }
+}
+
+ChipPanel::~ChipPanel() = default;
+
+ChipModes ChipPanel::modes() const
+{
+    ChipModes modes;
+    if (m_ui->softwareModeOption->isChecked() || m_ui->hardwareModeOption->isChecked())
+        modes.software = m_ui->softwareModeOption->isChecked();
+    if (m_ui->userIdentityOption->isChecked() || m_ui->automaticIdentityOption->isChecked())
+        modes.userIdentity = m_ui->userIdentityOption->isChecked();
+    return modes;
+}
+
+void ChipPanel::selectMode(bool software)
+{
+    (software ? m_ui->softwareModeOption : m_ui->hardwareModeOption)->setChecked(true);
+    emit modesChanged(modes());
+}
+
+void ChipPanel::selectIdentityMethod(bool user)
+{
+    (user ? m_ui->userIdentityOption : m_ui->automaticIdentityOption)->setChecked(true);
+    emit modesChanged(modes());
+}
+
+void ChipPanel::selectSoftwareAndUser()
+{
+    selectMode(true);
+    selectIdentityMethod(true);
+}
+
+QString ChipPanel::firmwareIdentity() const
+{
+    return m_ui->firmwareIdentityLabel->text();
+}
+
+void ChipPanel::showNoChipYet()
+{
+    m_ui->portLabel->setText(tr("No chipset found, please"));
+    m_ui->baudRateLabel->setText(tr("perform a chipset detection"));
+    setChipButtonsEnabled(false);
+    m_ui->detectButton->setEnabled(true);
+}
+
+QList<QWidget *> ChipPanel::tabChain() const
+{
+    return {m_ui->detectButton, m_ui->hardwareModeOption, m_ui->softwareModeOption,
+            m_ui->automaticIdentityOption, m_ui->userIdentityOption, m_ui->checkConfigurationButton,
+            m_ui->configureChipsetButton, m_ui->wakeUpButton, m_ui->sleepButton, m_ui->resetButton};
 }
 
 void ChipPanel::exclaim(const QString &text)
@@ -53,14 +111,18 @@ void ChipPanel::exclaim(const QString &text)
     m_context.prompter().message(text, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
-bool ChipPanel::beginAction()
+bool ChipPanel::beginAction(const char *name)
 {
     if (m_lineRunning) {
+        qCDebug(lcUi, "%s: refused, the production line runs", name);
         m_context.prompter().beep();
         return false;
     }
-    if (!m_action.begin())
+    if (!m_action.begin()) {
+        qCDebug(lcUi, "%s: refused, another chip action runs", name);
         return false;
+    }
+    qCDebug(lcUi, "%s: start", name);
     m_actionContext = new QObject(this);
     return true;
 }
@@ -73,6 +135,7 @@ void ChipPanel::startJob(Job job, Done done)
 
 void ChipPanel::endAction()
 {
+    qCDebug(lcUi, "chip action: end");
     delete m_actionContext;
     m_busy.restore();
     m_action.end();
@@ -91,8 +154,9 @@ void ChipPanel::setLineRunning(bool running)
         return;
     m_lineRunning = running;
     // Each button gets back the state it had when the line started.
-    const QList<QWidget *> buttons{m_ui.GetID, m_ui.GetSettings, m_ui.ConfigPrinter, m_ui.Wakeup,
-                                   m_ui.SleepButton, m_ui.Reset};
+    const QList<QWidget *> buttons{m_ui->detectButton, m_ui->checkConfigurationButton,
+                                   m_ui->configureChipsetButton, m_ui->wakeUpButton, m_ui->sleepButton,
+                                   m_ui->resetButton};
     if (running) {
         m_enabledBeforeLine.clear();
         for (QWidget *button : buttons) {
@@ -103,42 +167,36 @@ void ChipPanel::setLineRunning(bool running)
         for (qsizetype i = 0; i < buttons.size() && i < m_enabledBeforeLine.size(); ++i)
             buttons.at(i)->setEnabled(m_enabledBeforeLine.at(i));
     }
-    m_ui.Detect->setEnabled(!running);
-    m_status.setText(running ? tr("Production line running: the chip actions wait until it stops")
-                             : tr("Production line stopped"));
+    emit statusMessage(running ? tr("Production line running: the chip actions wait until it stops")
+                               : tr("Production line stopped"));
 }
 
 void ChipPanel::setChipButtonsEnabled(bool enabled)
 {
-    m_ui.GetSettings->setEnabled(enabled);
-    m_ui.ConfigPrinter->setEnabled(enabled);
-    m_ui.Wakeup->setEnabled(enabled);
-    m_ui.SleepButton->setEnabled(enabled);
-    m_ui.Reset->setEnabled(enabled);
+    m_ui->checkConfigurationButton->setEnabled(enabled);
+    m_ui->configureChipsetButton->setEnabled(enabled);
+    m_ui->wakeUpButton->setEnabled(enabled);
+    m_ui->sleepButton->setEnabled(enabled);
+    m_ui->resetButton->setEnabled(enabled);
 }
 
 // ---- Detection and identification ----
 
-void ChipPanel::Detect_Click()
+void ChipPanel::detectChipset()
 {
-    GetID_Click();
-}
-
-void ChipPanel::GetID_Click()
-{
-    if (!beginAction())
+    if (!beginAction("Detect Chipset"))
         return;
     identify();
 }
 
 void ChipPanel::identify()
 {
-    m_ui.GetID->setEnabled(false);
+    m_ui->detectButton->setEnabled(false);
     // Modal, as it always was, but shown rather than run: the window's own event loop
     // serves it, and the action goes on when it closes.
-    auto *dialog = new PortSelectionDialog(m_context, m_window);
+    auto *dialog = new PortSelectionDialog(m_context, window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->Form_Load();
+    dialog->runLoadSteps();
     connect(dialog, &QDialog::finished, this, &ChipPanel::identifyFound);
     dialog->show();
 }
@@ -153,12 +211,12 @@ void ChipPanel::identifyFound()
     }
     const ConnectionSettings connection = m_context.connection();
     if (!connection.ChipFound) {
-        m_ui.Identity->setText(u"No chipset found"_s);
-        m_ui.LabelCom->setText(u"No chipset found, please"_s);
-        m_ui.LabelBauds->setText(u"Perform a chipset detection"_s);
+        m_ui->firmwareIdentityLabel->setText(tr("No chipset found"));
+        m_ui->portLabel->setText(tr("No chipset found, please"));
+        m_ui->baudRateLabel->setText(tr("Perform a chipset detection"));
         setChipButtonsEnabled(false);
-        m_ui.GetID->setEnabled(true);
-        m_ui.GetID->setFocus();
+        m_ui->detectButton->setEnabled(true);
+        m_ui->detectButton->setFocus();
         endAction();
         return;
     }
@@ -173,47 +231,47 @@ void ChipPanel::identifyFound()
                  }
                  if (!identity)
                      m_action.addFailures(identity.error().failures);
-                 m_ui.Identity->setText(QString::fromLatin1(identity.valueOr(QByteArray())));
-                 m_ui.LabelCom->setText(u"Port: COM"_s + QChar(u'0' + connection.PortNumber));
-                 m_ui.LabelBauds->setText(u"Baudrate: "_s + connection.Speed);
+                 m_ui->firmwareIdentityLabel->setText(QString::fromLatin1(identity.valueOr(QByteArray())));
+                 m_ui->portLabel->setText(tr("Port: COM%1").arg(QChar(u'0' + connection.PortNumber)));
+                 m_ui->baudRateLabel->setText(tr("Baudrate: %1").arg(connection.Speed));
                  m_busy.restore();
-                 m_ui.GetID->setEnabled(true);
-                 m_ui.GetSettings->setFocus();
+                 m_ui->detectButton->setEnabled(true);
+                 m_ui->checkConfigurationButton->setFocus();
                  endAction();
              });
 }
 
 // ---- Reading the configuration ----
 
-void ChipPanel::GetSettings_Click()
+void ChipPanel::checkConfiguration()
 {
-    if (!beginAction())
+    if (!beginAction("Check configuration"))
         return;
 
     if (!m_context.connection().ChipFound) {
-        exclaim(u"Please detect the printer first"_s);
+        exclaim(tr("Please detect the printer first"));
         identify();
         return;
     }
 
     m_busy.show();
-    m_ui.GetSettings->setEnabled(false);
+    m_ui->checkConfigurationButton->setEnabled(false);
     auto finish = [this] {
-        m_ui.GetSettings->setEnabled(true);
-        m_ui.GetSettings->setFocus();
+        m_ui->checkConfigurationButton->setEnabled(true);
+        m_ui->checkConfigurationButton->setFocus();
         m_busy.restore();
     };
 
-    // Each selection runs its click handler, so the mode rules apply as the answers come.
+    // Each mode read is selected as a click would, so the editor locks as the answers come.
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
-    listener->onModeRead = [this](bool software) { m_editor.selectOption(software ? m_ui.ConfUser : m_ui.ConfRes); };
-    listener->onIdentityMethodRead = [this](bool user) { m_editor.selectOption(user ? m_ui.IdUser : m_ui.IdAuto); };
+    listener->onModeRead = [this](bool software) { selectMode(software); };
+    listener->onIdentityMethodRead = [this](bool user) { selectIdentityMethod(user); };
     listener->onConfigurationRead = [this, finish](const std::optional<QString> &word) {
         if (word) {
-            m_editor.DecodeConfig(*word);
+            emit configurationRead(*word);
             return;
         }
-        m_context.prompter().message(u"Error while reading printer parameters !"_s,
+        m_context.prompter().message(tr("Error while reading printer parameters !"),
                                      Prompter::Icon::Critical, Prompter::Buttons::Ok);
         finish();
     };
@@ -225,7 +283,7 @@ void ChipPanel::GetSettings_Click()
         },
         [this, finish](const JobResult<ConfigurationReading> &reading) {
             if (reading)
-                m_ui.ConfigName->setText(reading->mechanismIdentity());
+                emit mechanismIdentityRead(reading->mechanismIdentity());
             else
                 m_action.addFailures(reading.error().failures);
             finish();
@@ -235,57 +293,57 @@ void ChipPanel::GetSettings_Click()
 
 // ---- Programming ----
 
-bool ChipPanel::ValidateEditorFields()
+bool ChipPanel::editorFieldsDefined()
 {
     const EditorFields &f = m_editor.fields();
     const std::pair<qint16, const char *> checks[] = {
-        {f.LogicVoltage, "Logic voltage is not defined !"},
-        {f.Mechanism, "Mechanism (Standard/TAV) is not defined !"},
-        {f.MotorSteps, "Motor steps is not defined !"},
-        {f.MotorRotation, "Motor rotation is not defined !"},
-        {f.HeadUpPolarity, "Head-up polarity is not defined !"},
-        {f.HeadWidth, "Head width is not defined !"},
-        {f.HeadType, "Head type is not defined !"},
-        {f.StrobePolarity, "Strobe polarity is not defined !"},
+        {f.LogicVoltage, QT_TR_NOOP("Logic voltage is not defined !")},
+        {f.Mechanism, QT_TR_NOOP("Mechanism (Standard/TAV) is not defined !")},
+        {f.MotorSteps, QT_TR_NOOP("Motor steps is not defined !")},
+        {f.MotorRotation, QT_TR_NOOP("Motor rotation is not defined !")},
+        {f.HeadUpPolarity, QT_TR_NOOP("Head-up polarity is not defined !")},
+        {f.HeadWidth, QT_TR_NOOP("Head width is not defined !")},
+        {f.HeadType, QT_TR_NOOP("Head type is not defined !")},
+        {f.StrobePolarity, QT_TR_NOOP("Strobe polarity is not defined !")},
     };
     for (const auto &[value, message] : checks) {
         if (value == EditorFields::Undefined) {
-            exclaim(QString::fromLatin1(message));
+            exclaim(tr(message));
             return false;
         }
     }
     return true;
 }
 
-void ChipPanel::ConfigPrinter_Click()
+void ChipPanel::configureChipset()
 {
-    if (!beginAction())
+    if (!beginAction("Configure chipset"))
         return;
 
     auto refuse = [this](const QString &text) {
         exclaim(text);
         endAction();
     };
-    if (!m_ui.ConfRes->isChecked() && !m_ui.ConfUser->isChecked())
-        return refuse(u"Please select a configuration mode !"_s);
-    if (!m_ui.IdAuto->isChecked() && !m_ui.IdUser->isChecked())
-        return refuse(u"Please select an identity determination method !"_s);
-    if (m_ui.ConfUser->isChecked() && !ValidateEditorFields())
+    if (!m_ui->hardwareModeOption->isChecked() && !m_ui->softwareModeOption->isChecked())
+        return refuse(tr("Please select a configuration mode !"));
+    if (!m_ui->automaticIdentityOption->isChecked() && !m_ui->userIdentityOption->isChecked())
+        return refuse(tr("Please select an identity determination method !"));
+    if (m_ui->softwareModeOption->isChecked() && !editorFieldsDefined())
         return endAction();
-    if (m_ui.IdUser->isChecked() && m_ui.ConfigName->text().isEmpty())
-        return refuse(u"Please specify a mechanism identity !"_s);
+    if (m_ui->userIdentityOption->isChecked() && m_editor.mechanismIdentity().isEmpty())
+        return refuse(tr("Please specify a mechanism identity !"));
     // Pasted or read from a chip, a control character would reach the chip as a raw byte.
-    if (m_ui.IdUser->isChecked() && Exchanges::hasControlCharacters(m_ui.ConfigName->text()))
-        return refuse(u"The mechanism identity may hold printable characters only !"_s);
+    if (m_ui->userIdentityOption->isChecked() && Exchanges::hasControlCharacters(m_editor.mechanismIdentity()))
+        return refuse(tr("The mechanism identity may hold printable characters only !"));
     // The inputs as they were checked: options clicked, an identity typed or an entry
     // analysed while it runs do not reach this run.
     ProgrammingInput input;
-    input.software = m_ui.ConfUser->isChecked();
-    input.userIdentity = m_ui.IdUser->isChecked();
+    input.software = m_ui->softwareModeOption->isChecked();
+    input.userIdentity = m_ui->userIdentityOption->isChecked();
     input.fields = m_editor.fields();
-    input.name = m_ui.ConfigName->text();
+    input.name = m_editor.mechanismIdentity();
 
-    m_ui.ConfigPrinter->setEnabled(false);
+    m_ui->configureChipsetButton->setEnabled(false);
     m_busy.show();
 
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
@@ -297,35 +355,35 @@ void ChipPanel::ConfigPrinter_Click()
         },
         [this](const JobResult<ProgrammingResult> &result) {
             if (result) {
-                m_ui.Identity->setText(QString::fromLatin1(result->identity));
+                m_ui->firmwareIdentityLabel->setText(QString::fromLatin1(result->identity));
             } else {
                 m_action.addFailures(result.error().failures);
                 // A port that failed has its one message next; the identity stays.
                 if (result.error().kind == JobError::Kind::Declined)
-                    m_status.setText(u"Programming cancelled !"_s);
+                    emit statusMessage(tr("Programming cancelled !"));
             }
-            m_ui.ConfigPrinter->setEnabled(true);
-            m_ui.ConfigPrinter->setFocus();
+            m_ui->configureChipsetButton->setEnabled(true);
+            m_ui->configureChipsetButton->setFocus();
             endAction();
         });
 }
 
 // ---- Sleep, wake-up and reset ----
 
-void ChipPanel::SleepButton_Click()
+void ChipPanel::sleepChip()
 {
-    if (!beginAction())
+    if (!beginAction("Sleep"))
         return;
 
-    m_ui.SleepButton->setEnabled(false);
+    m_ui->sleepButton->setEnabled(false);
     m_busy.show();
     auto finish = [this] {
         m_busy.restore();
-        m_ui.SleepButton->setEnabled(false);
-        m_ui.Reset->setEnabled(false);
-        m_ui.GetSettings->setEnabled(false);
-        m_ui.ConfigPrinter->setEnabled(false);
-        m_ui.Wakeup->setFocus();
+        m_ui->sleepButton->setEnabled(false);
+        m_ui->resetButton->setEnabled(false);
+        m_ui->checkConfigurationButton->setEnabled(false);
+        m_ui->configureChipsetButton->setEnabled(false);
+        m_ui->wakeUpButton->setFocus();
         endAction();
     };
     const ConnectionSettings connection = m_context.connection();
@@ -339,23 +397,23 @@ void ChipPanel::SleepButton_Click()
              });
 }
 
-void ChipPanel::Wakeup_Click()
+void ChipPanel::wakeUpChip()
 {
-    if (!beginAction())
+    if (!beginAction("Wake up"))
         return;
 
-    const bool wasEnabled = m_ui.Wakeup->isEnabled();
-    m_ui.Wakeup->setEnabled(false);
+    const bool wasEnabled = m_ui->wakeUpButton->isEnabled();
+    m_ui->wakeUpButton->setEnabled(false);
     m_busy.show();
     m_context.refreshPorts();
 
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
     listener->onWoken = [this] {
         m_busy.restore();
-        m_ui.SleepButton->setEnabled(true);
-        m_ui.Reset->setEnabled(true);
-        m_ui.GetSettings->setEnabled(true);
-        m_ui.ConfigPrinter->setEnabled(true);
+        m_ui->sleepButton->setEnabled(true);
+        m_ui->resetButton->setEnabled(true);
+        m_ui->checkConfigurationButton->setEnabled(true);
+        m_ui->configureChipsetButton->setEnabled(true);
     };
     const ConnectionSettings connection = m_context.connection();
     startJob(
@@ -369,22 +427,22 @@ void ChipPanel::Wakeup_Click()
                 return;
             }
             m_action.addFailures(woken ? woken->failures : woken.error().failures);
-            m_ui.Wakeup->setEnabled(wasEnabled);
+            m_ui->wakeUpButton->setEnabled(wasEnabled);
             endAction();
         });
 }
 
-void ChipPanel::Reset_Click()
+void ChipPanel::resetChip()
 {
-    if (!beginAction())
+    if (!beginAction("Reset"))
         return;
 
-    const bool wasEnabled = m_ui.Reset->isEnabled();
-    m_ui.Reset->setEnabled(false);
+    const bool wasEnabled = m_ui->resetButton->isEnabled();
+    m_ui->resetButton->setEnabled(false);
     m_busy.show();
     auto finish = [this, wasEnabled] {
         m_busy.restore();
-        m_ui.Reset->setEnabled(wasEnabled);
+        m_ui->resetButton->setEnabled(wasEnabled);
         endAction();
     };
     const ConnectionSettings connection = m_context.connection();

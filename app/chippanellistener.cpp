@@ -5,6 +5,8 @@
 #include "app/prompter.h"
 #include "serial/chipworker.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 ChipPanelListener::ChipPanelListener(Prompter &prompter, const ChipWorker &worker)
@@ -41,7 +43,7 @@ bool ChipPanelListener::programDespitePolarity(quint8, int)
     // Not while the program ends: the action runs out without prompts.
     if (m_worker.isEnding())
         return false;
-    return m_prompter.message(u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s,
+    return m_prompter.message(QCoreApplication::translate("ChipPanelListener", "Hardware detected polarity doesn't match user choice !  Program anyway ?"),
                               Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel)
         == Prompter::Answer::Ok;
 }
@@ -50,7 +52,7 @@ void ChipPanelListener::echoMismatch(const SettingWrite &)
 {
     // Not while the program ends: the action runs out without prompts.
     if (!m_worker.isEnding()) {
-        m_prompter.message(u"Programming error ! Please check cables and power."_s, Prompter::Icon::None,
+        m_prompter.message(QCoreApplication::translate("ChipPanelListener", "Programming error ! Please check cables and power."), Prompter::Icon::None,
                            Prompter::Buttons::Ok);
     }
 }

@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
 
@@ -13,7 +14,7 @@ CommandLine refuse(const QString &reason, const QString &program)
     CommandLine result;
     result.action = CommandLine::Action::Exit;
     result.exitCode = CommandLineUsageError;
-    result.error = u"%1: %2\nTry '%1 --help' for more information.\n"_s.arg(program, reason);
+    result.error = QCoreApplication::translate("CommandLine", "%1: %2\nTry '%1 --help' for more information.\n").arg(program, reason);
     return result;
 }
 
@@ -25,23 +26,25 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Configures the QV12 thermal-printer controller chip on a serial port."_s);
+        QCoreApplication::translate("CommandLine", "Configures the QV12 thermal-printer controller chip on a serial port."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption portOption(
         u"port"_s,
-        u"Puts DEVICE on COM N (N from 1 to 6), e.g. --port 2=/dev/ttyUSB0. May be repeated."_s,
-        u"N=DEVICE"_s);
+        QCoreApplication::translate("CommandLine", "Puts DEVICE on COM N (N from 1 to 6), e.g. --port 2=/dev/ttyUSB0. May be repeated."),
+        QCoreApplication::translate("CommandLine", "N=DEVICE"));
     const QCommandLineOption simulateOption(
-        u"simulate"_s, u"Starts a simulated chip inside the program and puts it on COM1; the "
-                       "system's serial ports are left alone (--port still adds a device)."_s);
+        u"simulate"_s, QCoreApplication::translate("CommandLine", "Starts a simulated chip inside the program and puts it on COM1; the "
+                                                           "system's serial ports are left alone (--port still adds a device)."));
     const QCommandLineOption simulateLineOption(
-        u"simulate-line"_s, u"Puts N simulated stations on COM1 to COM N (N from 1 to 6) for the production "
-                            "window, each with a chip that is taken away once its result shows and followed by "
-                            "a fresh one; the system's serial ports are left alone."_s,
-        u"N"_s);
-    const QCommandLineOption productionOption(u"production"_s,
-                                              u"Starts with the production line window open."_s);
+        u"simulate-line"_s,
+        QCoreApplication::translate("CommandLine", "Puts N simulated stations on COM1 to COM N (N from 1 to 6) for the "
+                                                   "production window, each with a chip that is taken away once its "
+                                                   "result shows and followed by a fresh one; the system's serial ports "
+                                                   "are left alone."),
+        QCoreApplication::translate("CommandLine", "N"));
+    const QCommandLineOption productionOption(
+        u"production"_s, QCoreApplication::translate("CommandLine", "Starts with the production line window open."));
     parser.addOption(portOption);
     parser.addOption(simulateOption);
     parser.addOption(simulateLineOption);
@@ -74,7 +77,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         result.action = CommandLine::Action::Exit;
         // The usage line names the command, whatever the executable file is called.
         const QString help = parser.helpText();
-        result.output = u"Usage: %1 [options]"_s.arg(program) + help.mid(help.indexOf(u'\n'));
+        result.output = QCoreApplication::translate("CommandLine", "Usage: %1 [options]").arg(program) + help.mid(help.indexOf(u'\n'));
         return result;
     }
     if (parser.isSet(versionOption)) {
@@ -83,7 +86,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return result;
     }
     if (!parser.positionalArguments().isEmpty())
-        return refuse(u"Unexpected argument '%1'."_s.arg(parser.positionalArguments().first()),
+        return refuse(QCoreApplication::translate("CommandLine", "Unexpected argument '%1'.").arg(parser.positionalArguments().first()),
                       program);
 
     result.simulate = parser.isSet(simulateOption);
@@ -113,8 +116,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
                 return refuse(u"--port %1: COM%2 is taken by --simulate-line."_s.arg(value).arg(assignment->port),
                               program);
             return refuse(result.simulate && assignment->port == 1
-                              ? u"--port %1: COM1 is taken by --simulate."_s.arg(value)
-                              : u"--port %1: COM%2 is given twice."_s.arg(value).arg(assignment->port),
+                              ? QCoreApplication::translate("CommandLine", "--port %1: COM1 is taken by --simulate.").arg(value)
+                              : QCoreApplication::translate("CommandLine", "--port %1: COM%2 is given twice.").arg(value).arg(assignment->port),
                           program);
         }
         taken.append(assignment->port);

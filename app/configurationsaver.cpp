@@ -3,34 +3,26 @@
 #include "app/configurationsaver.h"
 
 #include "app/appcontext.h"
-#include "app/databasecommands.h"
 #include "app/editorpanel.h"
 #include "app/mechanismlistpanel.h"
 #include "app/prompter.h"
 #include "config/configword.h"
-
-#include "ui_mainwindow.h"
-
-#include <QLabel>
+#include "core/logging.h"
 
 using namespace Qt::StringLiterals;
 
-ConfigurationSaver::ConfigurationSaver(Ui::Form1 &ui, AppContext &context, EditorPanel &editor,
-                                       MechanismListPanel &list, DatabaseCommands &database,
-                                       QLabel &status, QObject *parent)
+ConfigurationSaver::ConfigurationSaver(AppContext &context, EditorPanel &editor,
+                                       MechanismListPanel &list, QObject *parent)
     : QObject(parent)
-    , m_ui(ui)
     , m_context(context)
     , m_editor(editor)
     , m_list(list)
-    , m_database(database)
-    , m_status(status)
 {
-    connect(m_ui.NewConfig, &QPushButton::clicked, this, &ConfigurationSaver::NewConfig_Click);
 }
 
-void ConfigurationSaver::NewConfig_Click()
+void ConfigurationSaver::saveConfiguration()
 {
+    qCDebug(lcUi, "Save configuration to database");
     Prompter &prompter = m_context.prompter();
     const EditorFields &fields = m_editor.fields();
     // Head-up polarity is checked last: saving it undefined would store a choice the
@@ -38,42 +30,42 @@ void ConfigurationSaver::NewConfig_Click()
     const struct
     {
         qint16 value;
-        QString message;
+        const char *message;
     } checks[] = {
-        {fields.LogicVoltage, u"Voltage is not defined !"_s},
-        {fields.Mechanism, u"Mechanism type is not defined !"_s},
-        {fields.MotorSteps, u"Steps per dotline is not defined !"_s},
-        {fields.MotorRotation, u"Stepper sense is not defined !"_s},
-        {fields.HeadType, u"Head type is not defined !"_s},
-        {fields.StrobePolarity, u"Strobe polarity is not defined !"_s},
-        {fields.HeadWidth, u"Head width is not defined !"_s},
-        {fields.HeadUpPolarity, u"Head-up polarity is not defined !"_s},
+        {fields.LogicVoltage, QT_TR_NOOP("Voltage is not defined !")},
+        {fields.Mechanism, QT_TR_NOOP("Mechanism type is not defined !")},
+        {fields.MotorSteps, QT_TR_NOOP("Steps per dotline is not defined !")},
+        {fields.MotorRotation, QT_TR_NOOP("Stepper sense is not defined !")},
+        {fields.HeadType, QT_TR_NOOP("Head type is not defined !")},
+        {fields.StrobePolarity, QT_TR_NOOP("Strobe polarity is not defined !")},
+        {fields.HeadWidth, QT_TR_NOOP("Head width is not defined !")},
+        {fields.HeadUpPolarity, QT_TR_NOOP("Head-up polarity is not defined !")},
     };
     for (const auto &check : checks) {
         if (check.value == EditorFields::Undefined) {
-            prompter.message(check.message, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
-            m_status.setText(u"New configuration not created !"_s);
+            prompter.message(tr(check.message), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+            emit statusMessage(tr("New configuration not created !"));
             return;
         }
     }
 
     const QString word = EncodeConfig(fields);
 
-    if (m_ui.ConfigName->text().isEmpty()) {
-        prompter.message(u"Please enter a configuration name !"_s, Prompter::Icon::Exclamation,
+    if (m_editor.mechanismIdentity().isEmpty()) {
+        prompter.message(tr("Please enter a configuration name !"), Prompter::Icon::Exclamation,
                          Prompter::Buttons::Ok);
         return;
     }
-    if (m_ui.ConfigName->text().size() > MaxNameLength)
-        m_ui.ConfigName->setText(m_ui.ConfigName->text().left(MaxNameLength));
-    const QString name = m_ui.ConfigName->text();
+    if (m_editor.mechanismIdentity().size() > MaxNameLength)
+        m_editor.setMechanismIdentity(m_editor.mechanismIdentity().left(MaxNameLength));
+    const QString name = m_editor.mechanismIdentity();
 
     MechanismList &list = m_context.mechanisms();
     const int existing = list.indexOfName(name);
     if (existing >= 0) {
         m_list.setSelectedRow(existing);
         const Prompter::Answer answer = prompter.message(
-            u"Overwrite existing configuration <"_s + list.at(existing).name + u"> ?"_s,
+            tr("Overwrite existing configuration <%1> ?").arg(list.at(existing).name),
             Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel);
         if (answer == Prompter::Answer::Ok)
             list.replaceAt(existing, {list.at(existing).name, word});
@@ -81,5 +73,5 @@ void ConfigurationSaver::NewConfig_Click()
         list.append({name, word});
         m_list.setSelectedRow(list.count() - 1);
     }
-    m_database.markModified();
+    emit modified();
 }

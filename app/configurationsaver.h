@@ -5,11 +5,8 @@
 #include <QObject>
 
 class AppContext;
-class DatabaseCommands;
 class EditorPanel;
 class MechanismListPanel;
-class QLabel;
-namespace Ui { class Form1; }
 
 // "Save configuration to database": stores the editor's configuration in the mechanism
 // list under the name in the identity box, as a new entry or over an entry of that name.
@@ -20,18 +17,19 @@ class ConfigurationSaver final : public QObject
 public:
     static constexpr int MaxNameLength = 16;
 
-    ConfigurationSaver(Ui::Form1 &ui, AppContext &context, EditorPanel &editor,
-                       MechanismListPanel &list, DatabaseCommands &database, QLabel &status,
+    ConfigurationSaver(AppContext &context, EditorPanel &editor, MechanismListPanel &list,
                        QObject *parent = nullptr);
 
-private slots:
-    void NewConfig_Click();
+public slots:
+    void saveConfiguration();
+
+signals:
+    void statusMessage(const QString &text);
+    // The list was edited (or an overwrite was offered), so that it counts as unsaved.
+    void modified();
 
 private:
-    Ui::Form1 &m_ui;
     AppContext &m_context;
     EditorPanel &m_editor;
     MechanismListPanel &m_list;
-    DatabaseCommands &m_database;
-    QLabel &m_status;
 };

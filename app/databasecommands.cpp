@@ -3,35 +3,25 @@
 #include "app/databasecommands.h"
 
 #include "app/appcontext.h"
+#include "core/logging.h"
 #include "database/defaultlist.h"
 
-#include "ui_mainwindow.h"
-
 #include <QDir>
-#include <QLabel>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString DefaultDatabaseName = u"default.cdb"_s;
-const QString ContinueQuestion = u"Database has been modified ! Continue anyway ?"_s;
-const QString QuitQuestion = u"Database has been modified ! Quit anyway ?"_s;
+const char *const ContinueQuestion = QT_TRANSLATE_NOOP("DatabaseCommands", "Database has been modified ! Continue anyway ?");
+const char *const QuitQuestion = QT_TRANSLATE_NOOP("DatabaseCommands", "Database has been modified ! Quit anyway ?");
 
 } // namespace
 
-DatabaseCommands::DatabaseCommands(Ui::Form1 &ui, AppContext &context, QLabel &status,
-                                   QObject *parent)
+DatabaseCommands::DatabaseCommands(AppContext &context, QObject *parent)
     : QObject(parent)
-    , m_ui(ui)
     , m_context(context)
-    , m_status(status)
 {
-    connect(m_ui.Ndb, &QAction::triggered, this, &DatabaseCommands::Ndb_Click);
-    connect(m_ui.Od, &QAction::triggered, this, &DatabaseCommands::Od_Click);
-    connect(m_ui.sd, &QAction::triggered, this, &DatabaseCommands::sd_Click);
-    connect(m_ui.Sda, &QAction::triggered, this, &DatabaseCommands::Sda_Click);
-    connect(m_ui.Exit, &QAction::triggered, this, &DatabaseCommands::Exit_Click);
 }
 
 void DatabaseCommands::exclaim(const QString &text)
@@ -54,7 +44,7 @@ Prompter::FileRequest DatabaseCommands::fileRequest(const QString &title,
     Prompter::FileRequest request;
     request.style = style;
     request.title = title;
-    request.filter = u"Configuration databases (*.cdb)"_s;
+    request.filter = tr("Configuration databases (*.cdb)");
     request.defaultExtension = u"cdb"_s;
     request.overwritePrompt = overwritePrompt;
     return request;
@@ -65,8 +55,8 @@ bool DatabaseCommands::fitsInFile()
     const int count = m_context.mechanisms().count();
     if (count <= MaxDatabaseEntries)
         return true;
-    exclaim(u"The database has %1 entries, a database file can hold only %2 !"
-            u" Please delete some entries first."_s.arg(count).arg(MaxDatabaseEntries));
+    exclaim(tr("The database has %1 entries, a database file can hold only %2 !"
+               " Please delete some entries first.").arg(count).arg(MaxDatabaseEntries));
     return false;
 }
 
@@ -81,18 +71,18 @@ bool DatabaseCommands::write(const QString &path, const QList<MechanismEntry> &e
     }
     // New and Save answer a read-only file as Save as does.
     if (result.error().kind == DatabaseFileError::Kind::ReadOnly) {
-        exclaim(u"This file is Read-Only !"_s);
-        m_status.setText(u"Couldn't write file (was read_only)."_s);
+        exclaim(tr("This file is Read-Only !"));
+        emit statusMessage(tr("Couldn't write file (was read_only)."));
         return false;
     }
-    QString text = u"Couldn't write database file <%1> !"_s.arg(QDir::toNativeSeparators(path));
+    QString text = tr("Couldn't write database file <%1> !").arg(QDir::toNativeSeparators(path));
     if (!result.error().reason.isEmpty())
         text += u'\n' + result.error().reason;
     exclaim(text);
     return false;
 }
 
-void DatabaseCommands::LoadDefaultDatabase()
+void DatabaseCommands::loadDefaultDatabase()
 {
     // Resolved once, now: a file dialog may change the working directory later, and
     // Save must still write back where the list came from.
@@ -100,23 +90,24 @@ void DatabaseCommands::LoadDefaultDatabase()
     if (ReadDatabaseFile(path, m_context.mechanisms())) {
         m_saved = true;
         m_fileName = path;
-        m_status.setText(u"Default database file loaded"_s);
+        emit statusMessage(tr("Default database file loaded"));
     } else {
         FillDefaultList(m_context.mechanisms());
-        m_status.setText(u"default.cdb file error, default list created."_s);
+        emit statusMessage(tr("default.cdb file error, default list created."));
     }
 }
 
-void DatabaseCommands::Ndb_Click()
+void DatabaseCommands::newDatabase()
 {
-    if (!mayDiscard(ContinueQuestion))
+    qCDebug(lcUi, "New database");
+    if (!mayDiscard(tr(ContinueQuestion)))
         return;
     m_context.mechanisms().removeAll();
     // The empty list is not the previous file's content: until New has written its own
     // file it has none, so that a later Save can't write it over the previous file.
     m_fileName.clear();
     const QString path = m_context.prompter().chooseFile(
-        fileRequest(u"New configuration database"_s, Prompter::FileRequest::Style::Save, true));
+        fileRequest(tr("New configuration database"), Prompter::FileRequest::Style::Save, true));
     if (path.isEmpty())
         return;
     if (!write(path, {}))
@@ -125,28 +116,30 @@ void DatabaseCommands::Ndb_Click()
     m_fileName = path;
 }
 
-void DatabaseCommands::Od_Click()
+void DatabaseCommands::openDatabase()
 {
-    if (!mayDiscard(ContinueQuestion))
+    qCDebug(lcUi, "Open database");
+    if (!mayDiscard(tr(ContinueQuestion)))
         return;
     const QString path = m_context.prompter().chooseFile(
-        fileRequest(u"Open configuration database"_s, Prompter::FileRequest::Style::Open, false));
+        fileRequest(tr("Open configuration database"), Prompter::FileRequest::Style::Open, false));
     if (path.isEmpty())
         return;
     const Result<int, DatabaseFileError> count = ReadDatabaseFile(path, m_context.mechanisms());
     if (!count) {
-        exclaim(u"This is not a valid K.L.V configuration database !"_s);
+        exclaim(tr("This is not a valid K.L.V configuration database !"));
         return;
     }
-    m_status.setText(u"Entries : "_s + QString::number(*count));
+    emit statusMessage(tr("Entries : %1").arg(*count));
     m_saved = true;
     m_fileName = path;
 }
 
-void DatabaseCommands::sd_Click()
+void DatabaseCommands::saveDatabase()
 {
+    qCDebug(lcUi, "Save database");
     if (m_fileName.isEmpty()) {
-        exclaim(u"Current database has no name ! Please use 'Save as' instead."_s);
+        exclaim(tr("Current database has no name ! Please use 'Save as' instead."));
         return;
     }
     if (!fitsInFile())
@@ -156,15 +149,16 @@ void DatabaseCommands::sd_Click()
     m_saved = true;
 }
 
-void DatabaseCommands::Sda_Click()
+void DatabaseCommands::saveDatabaseAs()
 {
-    m_status.clear();
+    qCDebug(lcUi, "Save database as");
+    emit statusMessage(QString());
     if (!fitsInFile())
         return;
     const QString path = m_context.prompter().chooseFile(fileRequest(
-        u"Save configuration database as..."_s, Prompter::FileRequest::Style::Save, true));
+        tr("Save configuration database as..."), Prompter::FileRequest::Style::Save, true));
     if (path.isEmpty()) {
-        m_status.setText(u"Save database canceled"_s);
+        emit statusMessage(tr("Save database canceled"));
         return;
     }
     // The writer refuses a read-only file before touching it, and replaces any other
@@ -175,13 +169,14 @@ void DatabaseCommands::Sda_Click()
     m_fileName = path;
 }
 
-void DatabaseCommands::Exit_Click()
+void DatabaseCommands::exitProgram()
 {
-    if (mayDiscard(QuitQuestion))
+    qCDebug(lcUi, "Exit");
+    if (mayDiscard(tr(QuitQuestion)))
         emit endProgramRequested();
 }
 
-bool DatabaseCommands::Form_Unload()
+bool DatabaseCommands::mayClose()
 {
-    return mayDiscard(QuitQuestion);
+    return mayDiscard(tr(QuitQuestion));
 }

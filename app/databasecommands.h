@@ -9,8 +9,6 @@
 #include <QString>
 
 class AppContext;
-class QLabel;
-namespace Ui { class Form1; }
 
 // The "Database" menu: new, open, save and save as of configuration database files,
 // the start-up load of default.cdb, Exit, and the question asked before unsaved changes
@@ -20,34 +18,34 @@ class DatabaseCommands final : public QObject
     Q_OBJECT
 
 public:
-    DatabaseCommands(Ui::Form1 &ui, AppContext &context, QLabel &status,
-                     QObject *parent = nullptr);
+    explicit DatabaseCommands(AppContext &context, QObject *parent = nullptr);
 
     // True while the mechanism list has no unsaved changes.
-    bool DatabaseSaved() const { return m_saved; }
+    bool isDatabaseSaved() const { return m_saved; }
     void setDatabaseSaved(bool saved) { m_saved = saved; }
     // Every edit of the list calls this, so that New, Open and quitting ask first.
     void markModified() { m_saved = false; }
     // The current database file, empty when the list has none.
-    const QString &DatabaseFileName() const { return m_fileName; }
+    const QString &databaseFileName() const { return m_fileName; }
 
     // The last step of the main window's load: default.cdb from the start directory, or
     // the built-in list. Reports in the status bar only.
-    void LoadDefaultDatabase();
+    void loadDefaultDatabase();
 
     // The question on closing the main window: true when it may close.
-    bool Form_Unload();
+    bool mayClose();
 
 signals:
     // Exit was chosen and agreed to: the program ends without asking again.
     void endProgramRequested();
+    void statusMessage(const QString &text);
 
-private slots:
-    void Ndb_Click();
-    void Od_Click();
-    void sd_Click();
-    void Sda_Click();
-    void Exit_Click();
+public slots:
+    void newDatabase();
+    void openDatabase();
+    void saveDatabase();
+    void saveDatabaseAs();
+    void exitProgram();
 
 private:
     // True when there are no unsaved changes or the user agrees to lose them.
@@ -61,9 +59,7 @@ private:
     bool write(const QString &path, const QList<MechanismEntry> &entries);
     void exclaim(const QString &text);
 
-    Ui::Form1 &m_ui;
     AppContext &m_context;
-    QLabel &m_status;
     bool m_saved = true;
     QString m_fileName;
 };

@@ -12,7 +12,7 @@ QString DialogPrompter::applicationTitle()
 {
     // Not the application display name: the program sets none, so that the platform
     // appends nothing to the windows' titles.
-    return u"QV12 Configurator"_s;
+    return QCoreApplication::translate("DialogPrompter", "QV12 Configurator");
 }
 
 QWidget *DialogPrompter::owner() const

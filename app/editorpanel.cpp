@@ -2,53 +2,73 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/editorpanel.h"
 
-#include "ui_mainwindow.h"
+#include "ui_editorpanel.h"
 
-EditorPanel::EditorPanel(Ui::Form1 &ui, QObject *parent)
-    : QObject(parent)
-    , m_ui(ui)
+#include <QFontMetrics>
+
+EditorPanel::EditorPanel(QWidget *parent)
+    : QGroupBox(parent)
+    , m_ui(std::make_unique<Ui::EditorPanelForm>())
 {
+    m_ui->setupUi(this);
+    // Follows the font, so the columns keep their proportions at any size.
+    m_ui->identityEdit->setMinimumWidth(fontMetrics().horizontalAdvance(u'M') * 16);
+    connect(m_ui->saveConfigurationButton, &QPushButton::clicked, this, &EditorPanel::saveRequested);
+
     m_options = {
-        {m_ui.Voltage5, &EditorPanel::Voltage5_Click},
-        {m_ui.Voltage3, &EditorPanel::Voltage3_Click},
-        {m_ui.MechaStd, &EditorPanel::MechaStd_Click},
-        {m_ui.MechaTAV, &EditorPanel::MechaTAV_Click},
-        {m_ui.Step1, &EditorPanel::Step1_Click},
-        {m_ui.Steps2, &EditorPanel::Steps2_Click},
-        {m_ui.StepperNormal, &EditorPanel::StepperNormal_Click},
-        {m_ui.StepperInverted, &EditorPanel::StepperInverted_Click},
-        {m_ui.HupNormal, &EditorPanel::HupNormal_Click},
-        {m_ui.HupInverted, &EditorPanel::HupInverted_Click},
-        {m_ui.HW1, &EditorPanel::HW1_Click},
-        {m_ui.HW2N, &EditorPanel::HW2N_Click},
-        {m_ui.HW2W, &EditorPanel::HW2W_Click},
-        {m_ui.HW3, &EditorPanel::HW3_Click},
-        {m_ui.HW4, &EditorPanel::HW4_Click},
-        {m_ui.HeadST, &EditorPanel::HeadST_Click},
-        {m_ui.HeadHS, &EditorPanel::HeadHS_Click},
-        {m_ui.HeadLV, &EditorPanel::HeadLV_Click},
-        {m_ui.StrobeRohm, &EditorPanel::StrobeRohm_Click},
-        {m_ui.StrobeKyo, &EditorPanel::StrobeKyo_Click},
-        {m_ui.ConfUser, &EditorPanel::ConfUser_Click},
-        {m_ui.ConfRes, &EditorPanel::ConfRes_Click},
-        {m_ui.IdUser, &EditorPanel::IdUser_Click},
-        {m_ui.IdAuto, &EditorPanel::IdAuto_Click},
+        {m_ui->voltage5Option, &EditorPanel::setLogicVoltage, 1},
+        {m_ui->voltage3Option, &EditorPanel::setLogicVoltage, 0},
+        {m_ui->standardMechanismOption, &EditorPanel::setMechanism, 1},
+        {m_ui->tavMechanismOption, &EditorPanel::setMechanism, 0},
+        {m_ui->oneStepOption, &EditorPanel::setMotorSteps, 1},
+        {m_ui->twoStepsOption, &EditorPanel::setMotorSteps, 0},
+        {m_ui->normalRotationOption, &EditorPanel::setMotorRotation, 0},
+        {m_ui->invertedRotationOption, &EditorPanel::setMotorRotation, 1},
+        {m_ui->normalHeadUpOption, &EditorPanel::setHeadUpPolarity, 0},
+        {m_ui->invertedHeadUpOption, &EditorPanel::setHeadUpPolarity, 1},
+        {m_ui->width1InchOption, &EditorPanel::setHeadWidth, 0},
+        {m_ui->width2InchNormalOption, &EditorPanel::setHeadWidth, 1},
+        {m_ui->width2InchWideOption, &EditorPanel::setHeadWidth, 2},
+        {m_ui->width3InchOption, &EditorPanel::setHeadWidth, 3},
+        {m_ui->width4InchOption, &EditorPanel::setHeadWidth, 4},
+        {m_ui->standardHeadOption, &EditorPanel::setHeadType, 2},
+        {m_ui->highSpeedHeadOption, &EditorPanel::setHeadType, 1},
+        {m_ui->lowVoltageHeadOption, &EditorPanel::setHeadType, 0},
+        {m_ui->positiveStrobeOption, &EditorPanel::setStrobePolarity, 0},
+        {m_ui->negativeStrobeOption, &EditorPanel::setStrobePolarity, 1},
     };
     for (const Option &option : std::as_const(m_options))
-        connect(option.button, &QRadioButton::clicked, this, option.handler);
+        connect(option.button, &QRadioButton::clicked, this, [this, option] { (this->*option.setter)(option.code); });
 }
+
+EditorPanel::~EditorPanel() = default;
 
 QList<QRadioButton *> EditorPanel::editableOptions() const
 {
-    return {m_ui.Voltage5, m_ui.Voltage3, m_ui.MechaStd, m_ui.MechaTAV, m_ui.Step1,
-            m_ui.Steps2, m_ui.StepperNormal, m_ui.StepperInverted, m_ui.HupNormal,
-            m_ui.HupInverted, m_ui.HW1, m_ui.HW2N, m_ui.HW2W, m_ui.HW3, m_ui.HW4,
-            m_ui.HeadST, m_ui.HeadHS, m_ui.HeadLV, m_ui.StrobeRohm, m_ui.StrobeKyo};
+    return {m_ui->voltage5Option, m_ui->voltage3Option, m_ui->standardMechanismOption, m_ui->tavMechanismOption, m_ui->oneStepOption,
+            m_ui->twoStepsOption, m_ui->normalRotationOption, m_ui->invertedRotationOption, m_ui->normalHeadUpOption,
+            m_ui->invertedHeadUpOption, m_ui->width1InchOption, m_ui->width2InchNormalOption, m_ui->width2InchWideOption, m_ui->width3InchOption, m_ui->width4InchOption,
+            m_ui->standardHeadOption, m_ui->highSpeedHeadOption, m_ui->lowVoltageHeadOption, m_ui->positiveStrobeOption, m_ui->negativeStrobeOption};
+}
+
+QList<QWidget *> EditorPanel::tabChain() const
+{
+    return {m_ui->identityEdit, m_ui->saveConfigurationButton};
+}
+
+QString EditorPanel::mechanismIdentity() const
+{
+    return m_ui->identityEdit->text();
+}
+
+void EditorPanel::setMechanismIdentity(const QString &name)
+{
+    m_ui->identityEdit->setText(name);
 }
 
 QList<QRadioButton *> EditorPanel::editorOptions() const
 {
-    return QList<QRadioButton *>{m_ui.ModePNX, m_ui.ModeChipset} + editableOptions();
+    return QList<QRadioButton *>{m_ui->pnxModeOption, m_ui->chipsetModeOption} + editableOptions();
 }
 
 void EditorPanel::resetFields()
@@ -74,7 +94,7 @@ void EditorPanel::selectOption(QRadioButton *option)
     option->setChecked(true);
     for (const Option &candidate : std::as_const(m_options)) {
         if (candidate.button == option) {
-            (this->*candidate.handler)();
+            (this->*candidate.setter)(candidate.code);
             return;
         }
     }
@@ -89,28 +109,28 @@ QRadioButton *EditorPanel::optionFor(qint16 EditorFields::*field, qint16 code) c
         QRadioButton *option;
     };
     const Shown table[] = {
-        {&EditorFields::PrinterMode, 1, m_ui.ModeChipset},
-        {&EditorFields::PrinterMode, 0, m_ui.ModePNX},
-        {&EditorFields::LogicVoltage, 1, m_ui.Voltage5},
-        {&EditorFields::LogicVoltage, 0, m_ui.Voltage3},
-        {&EditorFields::Mechanism, 1, m_ui.MechaStd},
-        {&EditorFields::Mechanism, 0, m_ui.MechaTAV},
-        {&EditorFields::MotorSteps, 1, m_ui.Step1},
-        {&EditorFields::MotorSteps, 0, m_ui.Steps2},
-        {&EditorFields::MotorRotation, 0, m_ui.StepperNormal},
-        {&EditorFields::MotorRotation, 1, m_ui.StepperInverted},
-        {&EditorFields::HeadType, 0, m_ui.HeadLV},
-        {&EditorFields::HeadType, 1, m_ui.HeadHS},
-        {&EditorFields::HeadType, 2, m_ui.HeadST},
-        {&EditorFields::StrobePolarity, 0, m_ui.StrobeRohm},
-        {&EditorFields::StrobePolarity, 1, m_ui.StrobeKyo},
-        {&EditorFields::HeadWidth, 0, m_ui.HW1},
-        {&EditorFields::HeadWidth, 1, m_ui.HW2N},
-        {&EditorFields::HeadWidth, 2, m_ui.HW2W},
-        {&EditorFields::HeadWidth, 3, m_ui.HW3},
-        {&EditorFields::HeadWidth, 4, m_ui.HW4},
-        {&EditorFields::HeadUpPolarity, 0, m_ui.HupNormal},
-        {&EditorFields::HeadUpPolarity, 1, m_ui.HupInverted},
+        {&EditorFields::PrinterMode, 1, m_ui->chipsetModeOption},
+        {&EditorFields::PrinterMode, 0, m_ui->pnxModeOption},
+        {&EditorFields::LogicVoltage, 1, m_ui->voltage5Option},
+        {&EditorFields::LogicVoltage, 0, m_ui->voltage3Option},
+        {&EditorFields::Mechanism, 1, m_ui->standardMechanismOption},
+        {&EditorFields::Mechanism, 0, m_ui->tavMechanismOption},
+        {&EditorFields::MotorSteps, 1, m_ui->oneStepOption},
+        {&EditorFields::MotorSteps, 0, m_ui->twoStepsOption},
+        {&EditorFields::MotorRotation, 0, m_ui->normalRotationOption},
+        {&EditorFields::MotorRotation, 1, m_ui->invertedRotationOption},
+        {&EditorFields::HeadType, 0, m_ui->lowVoltageHeadOption},
+        {&EditorFields::HeadType, 1, m_ui->highSpeedHeadOption},
+        {&EditorFields::HeadType, 2, m_ui->standardHeadOption},
+        {&EditorFields::StrobePolarity, 0, m_ui->positiveStrobeOption},
+        {&EditorFields::StrobePolarity, 1, m_ui->negativeStrobeOption},
+        {&EditorFields::HeadWidth, 0, m_ui->width1InchOption},
+        {&EditorFields::HeadWidth, 1, m_ui->width2InchNormalOption},
+        {&EditorFields::HeadWidth, 2, m_ui->width2InchWideOption},
+        {&EditorFields::HeadWidth, 3, m_ui->width3InchOption},
+        {&EditorFields::HeadWidth, 4, m_ui->width4InchOption},
+        {&EditorFields::HeadUpPolarity, 0, m_ui->normalHeadUpOption},
+        {&EditorFields::HeadUpPolarity, 1, m_ui->invertedHeadUpOption},
     };
     for (const Shown &shown : table) {
         if (shown.field == field && shown.code == code)
@@ -119,7 +139,7 @@ QRadioButton *EditorPanel::optionFor(qint16 EditorFields::*field, qint16 code) c
     return nullptr;
 }
 
-void EditorPanel::DecodeConfig(QStringView word)
+void EditorPanel::showWord(QStringView word)
 {
     apply(::DecodeConfig(word));
 }
@@ -143,46 +163,21 @@ void EditorPanel::apply(const DecodedConfig &decoded)
     }
 }
 
-void EditorPanel::selectSoftwareAndUser()
+void EditorPanel::applyModes(const ChipModes &modes)
 {
-    selectOption(m_ui.ConfUser);
-    selectOption(m_ui.IdUser);
-    ConfUser_Click();
-}
-
-void EditorPanel::UpdateEditorState()
-{
-    if (m_ui.ConfRes->isChecked() || m_ui.ConfUser->isChecked()) {
-        const bool editable = m_ui.ConfUser->isChecked();
+    if (modes.software) {
         for (QRadioButton *option : editableOptions())
-            option->setEnabled(editable);
+            option->setEnabled(*modes.software);
     }
-    if (m_ui.IdAuto->isChecked() || m_ui.IdUser->isChecked())
-        m_ui.ConfigName->setEnabled(m_ui.IdUser->isChecked());
+    if (modes.userIdentity)
+        m_ui->identityEdit->setEnabled(*modes.userIdentity);
 }
 
-void EditorPanel::Voltage5_Click() { m_fields.LogicVoltage = 1; }
-void EditorPanel::Voltage3_Click() { m_fields.LogicVoltage = 0; }
-void EditorPanel::MechaStd_Click() { m_fields.Mechanism = 1; }
-void EditorPanel::MechaTAV_Click() { m_fields.Mechanism = 0; }
-void EditorPanel::Step1_Click() { m_fields.MotorSteps = 1; }
-void EditorPanel::Steps2_Click() { m_fields.MotorSteps = 0; }
-void EditorPanel::StepperNormal_Click() { m_fields.MotorRotation = 0; }
-void EditorPanel::StepperInverted_Click() { m_fields.MotorRotation = 1; }
-void EditorPanel::HupNormal_Click() { m_fields.HeadUpPolarity = 0; }
-void EditorPanel::HupInverted_Click() { m_fields.HeadUpPolarity = 1; }
-void EditorPanel::HW1_Click() { m_fields.HeadWidth = 0; }
-void EditorPanel::HW2N_Click() { m_fields.HeadWidth = 1; }
-void EditorPanel::HW2W_Click() { m_fields.HeadWidth = 2; }
-void EditorPanel::HW3_Click() { m_fields.HeadWidth = 3; }
-void EditorPanel::HW4_Click() { m_fields.HeadWidth = 4; }
-void EditorPanel::HeadST_Click() { m_fields.HeadType = 2; }
-void EditorPanel::HeadHS_Click() { m_fields.HeadType = 1; }
-void EditorPanel::HeadLV_Click() { m_fields.HeadType = 0; }
-void EditorPanel::StrobeRohm_Click() { m_fields.StrobePolarity = 0; }
-void EditorPanel::StrobeKyo_Click() { m_fields.StrobePolarity = 1; }
-
-void EditorPanel::ConfUser_Click() { UpdateEditorState(); }
-void EditorPanel::ConfRes_Click() { UpdateEditorState(); }
-void EditorPanel::IdUser_Click() { UpdateEditorState(); }
-void EditorPanel::IdAuto_Click() { UpdateEditorState(); }
+void EditorPanel::setLogicVoltage(qint16 code) { m_fields.LogicVoltage = code; }
+void EditorPanel::setMechanism(qint16 code) { m_fields.Mechanism = code; }
+void EditorPanel::setMotorSteps(qint16 code) { m_fields.MotorSteps = code; }
+void EditorPanel::setMotorRotation(qint16 code) { m_fields.MotorRotation = code; }
+void EditorPanel::setHeadUpPolarity(qint16 code) { m_fields.HeadUpPolarity = code; }
+void EditorPanel::setHeadWidth(qint16 code) { m_fields.HeadWidth = code; }
+void EditorPanel::setHeadType(qint16 code) { m_fields.HeadType = code; }
+void EditorPanel::setStrobePolarity(qint16 code) { m_fields.StrobePolarity = code; }

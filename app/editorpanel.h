@@ -2,90 +2,88 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/chipmodes.h"
 #include "config/configword.h"
 #include "config/editorfields.h"
 
+#include <QGroupBox>
 #include <QList>
-#include <QObject>
 #include <QStringView>
 
-class QRadioButton;
-namespace Ui { class Form1; }
+#include <memory>
 
-// The configuration editor of the main window: the nine field values, the option
-// groups that show and set them, and the configuration-mode and identity-determination
-// options that lock parts of the panel. Every option carries state only through its
-// click handler; selecting an option from code runs the same handler.
-class EditorPanel final : public QObject
+class QRadioButton;
+namespace Ui { class EditorPanelForm; }
+
+// The "Configuration editor" column of the main window: the mechanism identity box, the
+// option groups that show and set the nine field values, and "Save configuration to
+// database". Its state is the fields (what the options stand for) and the identity; the
+// chipset column's modes lock parts of it. Every option carries state only through the
+// setter of its field; selecting an option from code runs the same setter.
+class EditorPanel final : public QGroupBox
 {
     Q_OBJECT
 
 public:
-    explicit EditorPanel(Ui::Form1 &ui, QObject *parent = nullptr);
+    explicit EditorPanel(QWidget *parent = nullptr);
+    ~EditorPanel() override;
 
     const EditorFields &fields() const { return m_fields; }
+    // The text of the mechanism identity box.
+    QString mechanismIdentity() const;
+    void setMechanismIdentity(const QString &name);
 
     // Start-up: the eight editable fields not defined.
     void resetFields();
-    // Start-up: every option of the editor frame deselected, without running handlers.
+    // Start-up: every option of the editor deselected, without running setters.
     void clearOptions();
 
-    // Selects option (editor or mode option) and runs its click handler, as a user's
-    // click does; works on disabled options too. The Printer mode options have none.
+    // Selects option and runs its setter, as a user's click does; works on disabled
+    // options too. The Printer mode options have none.
     void selectOption(QRadioButton *option);
     // Shows a word: sets the nine fields and selects the options that show them.
-    void DecodeConfig(QStringView word);
-    void apply(const DecodedConfig &decoded);
-    // What "Analyse current entry" does after analysing: Software and User selected and
-    // the Software rules applied, so the whole panel and the name box become editable.
-    void selectSoftwareAndUser();
+    void showWord(QStringView word);
 
-    // Enables the editor's options and the name box from the four mode options.
-    void UpdateEditorState();
-
-    // The twenty options that store a code, in the order UpdateEditorState sets them.
+    // The twenty options that store a code, in the order the mode rules set them.
     QList<QRadioButton *> editableOptions() const;
-    // The twenty-two options of the editor frame (the Printer mode ones included).
+    // The twenty-two options of the editor (the Printer mode ones included).
     QList<QRadioButton *> editorOptions() const;
+    // The controls the keyboard reaches, in their order.
+    QList<QWidget *> tabChain() const;
 
-private slots:
-    void Voltage5_Click();
-    void Voltage3_Click();
-    void MechaStd_Click();
-    void MechaTAV_Click();
-    void Step1_Click();
-    void Steps2_Click();
-    void StepperNormal_Click();
-    void StepperInverted_Click();
-    void HupNormal_Click();
-    void HupInverted_Click();
-    void HW1_Click();
-    void HW2N_Click();
-    void HW2W_Click();
-    void HW3_Click();
-    void HW4_Click();
-    void HeadST_Click();
-    void HeadHS_Click();
-    void HeadLV_Click();
-    void StrobeRohm_Click();
-    void StrobeKyo_Click();
+public slots:
+    // The options are editable in the software mode, the identity box when the user
+    // gives the identity; an unchosen mode leaves its part as it is.
+    void applyModes(const ChipModes &modes);
 
-    void ConfUser_Click();
-    void ConfRes_Click();
-    void IdUser_Click();
-    void IdAuto_Click();
+    // One per field: the code the option clicked stands for.
+    void setLogicVoltage(qint16 code);
+    void setMechanism(qint16 code);
+    void setMotorSteps(qint16 code);
+    void setMotorRotation(qint16 code);
+    void setHeadUpPolarity(qint16 code);
+    void setHeadWidth(qint16 code);
+    void setHeadType(qint16 code);
+    void setStrobePolarity(qint16 code);
+
+signals:
+    // "Save configuration to database" was clicked.
+    void saveRequested();
 
 private:
-    using Handler = void (EditorPanel::*)();
+    void apply(const DecodedConfig &decoded);
+
+    using Setter = void (EditorPanel::*)(qint16);
     struct Option
     {
         QRadioButton *button;
-        Handler handler;
+        Setter setter;
+        qint16 code;
     };
     // The option that shows code in a field, or nullptr (a code without an option).
     QRadioButton *optionFor(qint16 EditorFields::*field, qint16 code) const;
 
-    Ui::Form1 &m_ui;
+    std::unique_ptr<Ui::EditorPanelForm> m_ui;
     EditorFields m_fields;
-    QList<Option> m_options;  // every option with a click handler
+    QList<Option> m_options;  // every option that stores a code
 };

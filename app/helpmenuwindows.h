@@ -42,13 +42,11 @@ public:
 
     // For tests: links go to opener from now on (windows already open keep theirs).
     void setUrlOpener(std::shared_ptr<UrlOpener> opener) { m_opener = std::move(opener); }
-    // Where the program's executable lies; the manual is also looked for from there.
-    // Defaults to the running program's directory.
-    void setExecutableDirectory(const QString &directory) { m_executableDirectory = directory; }
 
 private:
     std::shared_ptr<UrlOpener> m_opener;
     QPointer<AboutWindow> m_about;
     QPointer<HelpWindow> m_help;
-    QString m_executableDirectory;
+    // Where the program's executable lies; the manual is also looked for from there.
+    const QString m_executableDirectory;
 };

@@ -13,21 +13,18 @@ using namespace Qt::StringLiterals;
 
 HelpWindow::HelpWindow(std::shared_ptr<UrlOpener> opener, QWidget *parent)
     : QWidget(parent)
-    , m_ui(new Ui::HelpWindow)
+    , m_ui(std::make_unique<Ui::HelpWindowForm>())
     , m_opener(std::move(opener))
 {
     m_ui->setupUi(this);
     setWindowFlag(Qt::Window);
 
-    connect(m_ui->Index, &QPushButton::clicked, this, &HelpWindow::Index_Click);
-    connect(m_ui->WebBrowser, &QTextBrowser::anchorClicked,
+    connect(m_ui->indexButton, &QPushButton::clicked, this, &HelpWindow::showIndex);
+    connect(m_ui->pageBrowser, &QTextBrowser::anchorClicked,
             this, &HelpWindow::WebBrowser_AnchorClicked);
 }
 
-HelpWindow::~HelpWindow()
-{
-    delete m_ui;
-}
+HelpWindow::~HelpWindow() = default;
 
 void HelpWindow::setIndexPath(const QString &path)
 {
@@ -40,19 +37,19 @@ void HelpWindow::loadIndex()
         showMissingIndex();
         return;
     }
-    m_ui->WebBrowser->setSource(QUrl::fromLocalFile(QFileInfo(m_indexPath).absoluteFilePath()));
+    m_ui->pageBrowser->setSource(QUrl::fromLocalFile(QFileInfo(m_indexPath).absoluteFilePath()));
 }
 
-void HelpWindow::Index_Click()
+void HelpWindow::showIndex()
 {
     loadIndex();
 }
 
 void HelpWindow::WebBrowser_AnchorClicked(const QUrl &url)
 {
-    const QUrl target = m_ui->WebBrowser->source().resolved(url);
+    const QUrl target = m_ui->pageBrowser->source().resolved(url);
     if (target.isLocalFile())
-        m_ui->WebBrowser->setSource(target);
+        m_ui->pageBrowser->setSource(target);
     else
         m_opener->open(target);
 }
@@ -60,7 +57,7 @@ void HelpWindow::WebBrowser_AnchorClicked(const QUrl &url)
 void HelpWindow::showMissingIndex()
 {
     // What a browser shows for a page that is not there; the path helps to find out why.
-    m_ui->WebBrowser->setHtml(
+    m_ui->pageBrowser->setHtml(
         u"<h2>The manual was not found</h2><p>There is no file %1.</p>"
         "<p>Reinstalling the program puts the manual back in place.</p>"_s
             .arg(m_indexPath.toHtmlEscaped()));

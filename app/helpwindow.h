@@ -11,10 +11,10 @@ class QUrl;
 class UrlOpener;
 
 namespace Ui {
-class HelpWindow;
+class HelpWindowForm;
 }
 
-// The help window "Helpfrm": an "Index" button and a browser view of the HTML manual.
+// The help window: an "Index" button and a browser view of the HTML manual.
 // Links between the manual's pages are followed in the view; a link that leaves the
 // manual (a web page, a mail address) goes to the desktop.
 class HelpWindow final : public QWidget
@@ -33,13 +33,13 @@ public:
     void loadIndex();
 
 private slots:
-    void Index_Click();
+    void showIndex();
     void WebBrowser_AnchorClicked(const QUrl &url);
 
 private:
     void showMissingIndex();
 
-    Ui::HelpWindow *m_ui;
+    std::unique_ptr<Ui::HelpWindowForm> m_ui;
     std::shared_ptr<UrlOpener> m_opener;
     QString m_indexPath;
 };

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/linkfailuretext.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <algorithm>
@@ -55,35 +56,35 @@ QString remedy(LinkFailure::Kind kind)
 {
     switch (kind) {
     case LinkFailure::Kind::NoDevice:
-        return u"Check that the serial adapter is plugged in, then run the chipset detection again."_s;
+        return QCoreApplication::translate("LinkFailureText", "Check that the serial adapter is plugged in, then run the chipset detection again.");
     case LinkFailure::Kind::PermissionDenied:
-        return u"Your user needs read and write access to the device: add it to the dialout "
-               "group (sudo adduser $USER dialout) and log in again."_s;
+        return QCoreApplication::translate("LinkFailureText", "Your user needs read and write access to the device: add it to the dialout "
+                         "group (sudo adduser $USER dialout) and log in again.");
     case LinkFailure::Kind::Busy:
-        return u"Close the program that holds the port (a terminal program, or ModemManager, "
-               "which probes new serial devices) and try again."_s;
+        return QCoreApplication::translate("LinkFailureText", "Close the program that holds the port (a terminal program, or ModemManager, "
+                         "which probes new serial devices) and try again.");
     case LinkFailure::Kind::Unplugged:
-        return u"Check the cable and the serial adapter, then run the chipset detection again."_s;
+        return QCoreApplication::translate("LinkFailureText", "Check the cable and the serial adapter, then run the chipset detection again.");
     case LinkFailure::Kind::Other:
         break;
     }
-    return u"Check the serial port and its settings."_s;
+    return QCoreApplication::translate("LinkFailureText", "Check the serial port and its settings.");
 }
 
 QString forAction(const QList<LinkFailure> &failures)
 {
     if (failures.isEmpty())
         return {};
-    return compose(u"The serial port could not be used, so the chip could not answer:"_s,
-                   u"The serial ports could not be used, so the chip could not answer:"_s, failures);
+    return compose(QCoreApplication::translate("LinkFailureText", "The serial port could not be used, so the chip could not answer:"),
+                   QCoreApplication::translate("LinkFailureText", "The serial ports could not be used, so the chip could not answer:"), failures);
 }
 
 QString forScan(const QList<LinkFailure> &failures)
 {
     if (failures.isEmpty())
         return {};
-    return compose(u"The detection skipped a port that could not be opened:"_s,
-                   u"The detection skipped ports that could not be opened:"_s, failures);
+    return compose(QCoreApplication::translate("LinkFailureText", "The detection skipped a port that could not be opened:"),
+                   QCoreApplication::translate("LinkFailureText", "The detection skipped ports that could not be opened:"), failures);
 }
 
 } // namespace LinkFailureText

@@ -76,13 +76,13 @@ int main(int argc, char *argv[])
     SplashScreen *splash = new SplashScreen([&] {
         window = std::make_unique<MainWindow>(context);
         prompter.setParentWidget(window.get());
-        window->Form_Load();
+        window->runLoadSteps();
         window->show();
         if (commandLine.production)
             window->showProductionWindow();
     });
     splash->setAttribute(Qt::WA_DeleteOnClose);
-    splash->Form_Load();
+    splash->runLoadSteps();
 
     return app.exec();
 }

@@ -14,6 +14,7 @@
 #include "app/production/productionwindow.h"
 #include "app/textfilesaver.h"
 #include "app/trafficwindow.h"
+#include "core/logging.h"
 #include "diagnostics/supportreport.h"
 
 #include "ui_mainwindow.h"
@@ -29,7 +30,7 @@ using namespace Qt::StringLiterals;
 MainWindow::MainWindow(AppContext &context, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
-    , m_ui(new Ui::Form1)
+    , m_ui(std::make_unique<Ui::MainWindowForm>())
 {
     m_ui->setupUi(this);
     // No maximize button; the layout fixes the size to what the contents need at the
@@ -41,58 +42,38 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
 
     // The status line is a label of its own: a status bar's temporary message would be
     // wiped by every menu entry the mouse passes over.
-    m_statusText = new QLabel(u"Status bar"_s, m_ui->StatusBar);
-    m_statusText->setObjectName(u"StatusText"_s);
+    m_statusText = new QLabel(tr("Status bar"), m_ui->statusBar);
+    m_statusText->setObjectName(u"statusText"_s);
     m_statusText->setTextFormat(Qt::PlainText);
-    m_ui->StatusBar->addWidget(m_statusText, 1);
-
-    // Sizes that follow the font, so the columns keep their proportions at any size.
-    const QFontMetrics metrics(font());
-    m_ui->List1->setMinimumHeight(metrics.lineSpacing() * 16);
-    m_ui->ConfigName->setMinimumWidth(metrics.horizontalAdvance(u'M') * 16);
-    m_ui->Identity->setMinimumHeight(metrics.lineSpacing() * 2);
-    // The connection labels change with every detection; they keep the width of their
-    // start texts so the fixed-size window never changes size under the user.
-    for (QLabel *label : {m_ui->LabelCom, m_ui->LabelBauds}) {
-        label->setMinimumWidth(label->sizeHint().width());
-        label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
-    }
+    m_ui->statusBar->addWidget(m_statusText, 1);
 
     // Captions: green over the editor's frames, red over the two mode frames, and the
-    // first option of each mode group red, the second green. Scoped by column, since
-    // the dialogs this window parents reuse frame names.
+    // first option of each mode group red, the second green. Scoped by column, so that
+    // the dialogs this window parents keep their own colours.
     setStyleSheet(uR"(
-        #Frame8 QGroupBox::title { color: rgb(0, 128, 0); }
-        #Frame10 #Frame12::title, #Frame10 #Frame13::title,
-        #Frame10 #ConfRes, #Frame10 #IdAuto { color: rgb(255, 0, 0); }
-        #Frame10 #ConfUser, #Frame10 #IdUser { color: rgb(0, 128, 0); }
+        #configurationEditorGroup QGroupBox::title { color: rgb(0, 128, 0); }
+        #chipsetGroup #configurationModeGroup::title, #chipsetGroup #identityMethodGroup::title,
+        #chipsetGroup #hardwareModeOption, #chipsetGroup #automaticIdentityOption { color: rgb(255, 0, 0); }
+        #chipsetGroup #softwareModeOption, #chipsetGroup #userIdentityOption { color: rgb(0, 128, 0); }
     )"_s);
 
-    m_editor = new EditorPanel(*m_ui, this);
-    m_database = new DatabaseCommands(*m_ui, m_context, *m_statusText, this);
-    m_mechanismList = new MechanismListPanel(*m_ui, m_context, *m_editor, *m_database,
-                                             *m_statusText, this);
-    m_configurationSaver = new ConfigurationSaver(*m_ui, m_context, *m_editor, *m_mechanismList,
-                                                  *m_database, *m_statusText, this);
-    m_chip = new ChipPanel(*m_ui, m_context, *m_editor, *m_statusText, this, this);
-
-    connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
+    m_mechanismList = new MechanismListPanel(m_context, m_ui->centralWidget);
+    m_editor = new EditorPanel(m_ui->centralWidget);
+    m_chip = new ChipPanel(m_context, *m_editor, m_ui->centralWidget);
+    m_ui->columns->addWidget(m_mechanismList);
+    m_ui->columns->addWidget(m_editor);
+    m_ui->columns->addWidget(m_chip);
+    m_database = new DatabaseCommands(m_context, this);
+    m_configurationSaver = new ConfigurationSaver(m_context, *m_editor, *m_mechanismList, this);
+    connectParts();
     nameByOwnCaptions(*this);
 
     m_helpMenuWindows = new HelpMenuWindows(this);
-    // Designer leaves separators unnamed; the Help menu's one is Helpsep.
-    for (QAction *entry : m_ui->Help->actions()) {
+    // Designer leaves separators unnamed; the Help menu's one gets a name too.
+    for (QAction *entry : m_ui->helpMenu->actions()) {
         if (entry->isSeparator())
-            entry->setObjectName(u"Helpsep"_s);
+            entry->setObjectName(u"helpSeparator"_s);
     }
-    connect(m_ui->Helphelp, &QAction::triggered, this, &MainWindow::Helphelp_Click);
-    connect(m_ui->About, &QAction::triggered, this, &MainWindow::About_Click);
-    connect(m_ui->Traffic, &QAction::triggered, this, &MainWindow::Traffic_Click);
-    connect(m_ui->SupportReport, &QAction::triggered, this, &MainWindow::SupportReport_Click);
-    auto *productionLine = new QAction(tr("Production line..."), this);
-    productionLine->setObjectName(u"ProductionLine"_s);
-    m_ui->Comm->insertAction(nullptr, productionLine);  // below "Traffic monitor..."
-    connect(productionLine, &QAction::triggered, this, &MainWindow::showProductionWindow);
     // Closing the main window closes the help window and the traffic monitor; an open
     // About window stays.
     connect(this, &MainWindow::programEnding, m_helpMenuWindows, &HelpMenuWindows::closeHelp);
@@ -108,44 +89,78 @@ MainWindow::~MainWindow()
 {
     delete m_traffic;
     delete m_production;
-    // The column handlers use the form, and QWidget's destructor still closes a window
-    // that is shown, which sends events to them (the list's event filter): they go
-    // before the form, the latest made first.
-    delete m_chip;
-    delete m_configurationSaver;
-    delete m_mechanismList;
-    delete m_database;
-    delete m_editor;
-    delete m_ui;
 }
 
-void MainWindow::Form_Load()
+void MainWindow::connectParts()
+{
+    connect(m_ui->newDatabaseAction, &QAction::triggered, m_database, &DatabaseCommands::newDatabase);
+    connect(m_ui->openDatabaseAction, &QAction::triggered, m_database, &DatabaseCommands::openDatabase);
+    connect(m_ui->saveDatabaseAction, &QAction::triggered, m_database, &DatabaseCommands::saveDatabase);
+    connect(m_ui->saveDatabaseAsAction, &QAction::triggered, m_database, &DatabaseCommands::saveDatabaseAs);
+    connect(m_ui->exitAction, &QAction::triggered, m_database, &DatabaseCommands::exitProgram);
+    connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
+    connect(m_ui->detectAction, &QAction::triggered, m_chip, &ChipPanel::detectChipset);
+    connect(m_ui->trafficMonitorAction, &QAction::triggered, this, &MainWindow::showTrafficMonitor);
+    auto *productionLine = new QAction(tr("Production line..."), this);
+    productionLine->setObjectName(u"productionLineAction"_s);
+    m_ui->communicationMenu->insertAction(nullptr, productionLine);  // below "Traffic monitor..."
+    connect(productionLine, &QAction::triggered, this, &MainWindow::showProductionWindow);
+    connect(m_ui->helpContentsAction, &QAction::triggered, this, &MainWindow::showHelpContents);
+    connect(m_ui->supportReportAction, &QAction::triggered, this, &MainWindow::saveSupportReport);
+    connect(m_ui->aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
+
+    // The mechanism list and its pop-up.
+    connect(m_mechanismList, &MechanismListPanel::menuRequested, m_ui->databaseEditionMenu,
+            [this](QPoint at) { m_ui->databaseEditionMenu->popup(at); });
+    connect(m_ui->analyseAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::analyseSelected);
+    connect(m_ui->deleteAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::deleteSelected);
+    connect(m_ui->moveUpAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::moveSelectedUp);
+    connect(m_ui->moveDownAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::moveSelectedDown);
+    connect(m_mechanismList, &MechanismListPanel::entryAnalysed, m_editor,
+            [this](const QString &name, const QString &word) {
+                m_editor->setMechanismIdentity(name);
+                m_editor->showWord(word);
+            });
+    connect(m_mechanismList, &MechanismListPanel::editingRequested, m_chip, &ChipPanel::selectSoftwareAndUser);
+    connect(m_mechanismList, &MechanismListPanel::modified, m_database, &DatabaseCommands::markModified);
+
+    // The editor and the chip.
+    connect(m_chip, &ChipPanel::modesChanged, m_editor, &EditorPanel::applyModes);
+    connect(m_chip, &ChipPanel::configurationRead, m_editor, [this](const QString &word) { m_editor->showWord(word); });
+    connect(m_chip, &ChipPanel::mechanismIdentityRead, m_editor, &EditorPanel::setMechanismIdentity);
+    connect(m_editor, &EditorPanel::saveRequested, m_configurationSaver, &ConfigurationSaver::saveConfiguration);
+    connect(m_configurationSaver, &ConfigurationSaver::modified, m_database, &DatabaseCommands::markModified);
+
+    connect(m_mechanismList, &MechanismListPanel::statusMessage, m_statusText, &QLabel::setText);
+    connect(m_chip, &ChipPanel::statusMessage, m_statusText, &QLabel::setText);
+    connect(m_database, &DatabaseCommands::statusMessage, m_statusText, &QLabel::setText);
+    connect(m_configurationSaver, &ConfigurationSaver::statusMessage, m_statusText, &QLabel::setText);
+
+    // Tab goes down the chipset column first, then through the list and the editor.
+    const QList<QWidget *> chain = m_chip->tabChain() + m_mechanismList->tabChain() + m_editor->tabChain();
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+}
+
+void MainWindow::runLoadSteps()
 {
     // The command prefixes ESC, GS and CAN are constants of the protocol layer.
     m_context.recordStartDirectory();
 
-    m_ui->LabelCom->setText(u"No chipset found, please"_s);
-    m_ui->LabelBauds->setText(u"perform a chipset detection"_s);
-    for (QWidget *button : {static_cast<QWidget *>(m_ui->GetSettings),
-                            static_cast<QWidget *>(m_ui->ConfigPrinter),
-                            static_cast<QWidget *>(m_ui->Wakeup),
-                            static_cast<QWidget *>(m_ui->SleepButton),
-                            static_cast<QWidget *>(m_ui->Reset)}) {
-        button->setEnabled(false);
-    }
-    m_ui->GetID->setEnabled(true);
+    m_chip->showNoChipYet();
 
-    // dbOps is no entry of the menu bar at all, only a pop-up: a hidden entry there would
-    // still be announced to screen readers. Its entry is hidden all the same.
-    m_ui->dbOps->menuAction()->setVisible(false);
+    // The "Database Edition" menu is no entry of the menu bar at all, only a pop-up: a
+    // hidden entry there would still be announced to screen readers. Its entry is hidden
+    // all the same.
+    m_ui->databaseEditionMenu->menuAction()->setVisible(false);
 
     m_database->setDatabaseSaved(true);
     m_editor->resetFields();
     m_editor->clearOptions();
 
-    m_database->LoadDefaultDatabase();
+    m_database->loadDefaultDatabase();
 
-    m_ui->GetID->setFocus();
+    m_chip->tabChain().first()->setFocus();
 }
 
 void MainWindow::endProgram()
@@ -164,7 +179,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    if (!m_ending && !m_database->Form_Unload()) {
+    if (!m_ending && !m_database->mayClose()) {
         event->ignore();
         return;
     }
@@ -175,6 +190,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::shutDown()
 {
+    qCDebug(lcUi, "program ending");
     // A chip job may be waiting on the worker: cancelled, its wait ends at once and its
     // port closes; the action ends without the chip.
     ChipWorker &worker = m_context.chipWorker();
@@ -184,13 +200,15 @@ void MainWindow::shutDown()
     emit programEnding();
 }
 
-void MainWindow::Helphelp_Click()
+void MainWindow::showHelpContents()
 {
+    qCDebug(lcUi, "Help contents");
     m_helpMenuWindows->showHelp(m_context.StartDirectory());
 }
 
-void MainWindow::About_Click()
+void MainWindow::showAbout()
 {
+    qCDebug(lcUi, "About");
     m_helpMenuWindows->showAbout(m_context.StartDirectory());
 }
 
@@ -199,8 +217,9 @@ TrafficWindow *MainWindow::trafficWindow() const
     return m_traffic;
 }
 
-void MainWindow::Traffic_Click()
+void MainWindow::showTrafficMonitor()
 {
+    qCDebug(lcUi, "Traffic monitor");
     if (!m_traffic) {
         m_traffic = new TrafficWindow(m_context.traffic(), m_context.prompter());
         m_traffic->setAttribute(Qt::WA_DeleteOnClose);
@@ -216,23 +235,26 @@ ProductionWindow *MainWindow::productionWindow() const
 void MainWindow::showProductionWindow()
 {
     if (!m_production) {
-        m_production = new ProductionWindow(m_context, m_database->DatabaseFileName(),
+        m_production = new ProductionWindow(m_context, m_database->databaseFileName(),
                                             [this] { return m_chip->isBusy(); });
         m_production->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_production, &ProductionWindow::runningChanged, m_chip, &ChipPanel::setLineRunning);
+        connect(m_production, &ProductionWindow::runningChanged, m_ui->detectAction,
+                [this](bool running) { m_ui->detectAction->setEnabled(!running); });
     }
     bringForward(m_production);
 }
 
-void MainWindow::SupportReport_Click()
+void MainWindow::saveSupportReport()
 {
+    qCDebug(lcUi, "Save support report");
     const ConnectionSettings &connection = m_context.connection();
     const QString report = SupportReport::compose({u"qv12-configurator "_s + QStringLiteral(QV12_REVISION),
                                                    m_context.ports(), connection,
-                                                   connection.ChipFound ? m_ui->Identity->text() : QString(),
+                                                   connection.ChipFound ? m_chip->firmwareIdentity() : QString(),
                                                    m_context.traffic()});
-    if (saveTextFile(m_context.prompter(), u"Save support report as..."_s, report))
-        m_statusText->setText(u"Support report saved"_s);
+    if (saveTextFile(m_context.prompter(), tr("Save support report as..."), report))
+        m_statusText->setText(tr("Support report saved"));
 }
 
 void MainWindow::showEvent(QShowEvent *event)

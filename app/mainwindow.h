@@ -6,6 +6,8 @@
 
 #include <QPointer>
 
+#include <memory>
+
 class AppContext;
 class ChipPanel;
 class ConfigurationSaver;
@@ -16,12 +18,12 @@ class MechanismListPanel;
 class ProductionWindow;
 class QLabel;
 class TrafficWindow;
-namespace Ui { class Form1; }
+namespace Ui { class MainWindowForm; }
 
-// The main window Form1: the mechanism database, the configuration editor and the chip
-// panel side by side above a status bar, with the menus. The window itself does the
-// load steps and the closing; each column's handlers live in their own class over the
-// same form.
+// The main window: the mechanism database, the configuration editor and the chip
+// panel side by side above a status bar, with the menus. Each column is a widget of its
+// own; the window connects them, the menus and the status bar in one place, and does the
+// load steps and the closing.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -31,14 +33,13 @@ public:
     ~MainWindow() override;
 
     // The load steps, in their order; run before the window is first shown.
-    void Form_Load();
+    void runLoadSteps();
 
     // Ends the program as Exit does: no question, and the same closing steps as a
     // closed window.
     void endProgram();
 
     AppContext &context() const { return m_context; }
-    Ui::Form1 &form() const { return *m_ui; }
     QLabel &statusText() const { return *m_statusText; }
     EditorPanel &editor() const { return *m_editor; }
     DatabaseCommands &database() const { return *m_database; }
@@ -59,10 +60,10 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private slots:
-    void Helphelp_Click();
-    void About_Click();
-    void Traffic_Click();
-    void SupportReport_Click();
+    void showHelpContents();
+    void showAbout();
+    void showTrafficMonitor();
+    void saveSupportReport();
 
 private:
     // How long the window lets a cancelled chip job take to close its port at the end
@@ -71,9 +72,11 @@ private:
 
     // Everything that ends the program passes here once.
     void shutDown();
+    // The signals between the columns, the menus and the status bar.
+    void connectParts();
 
     AppContext &m_context;
-    Ui::Form1 *m_ui;
+    std::unique_ptr<Ui::MainWindowForm> m_ui;
     QLabel *m_statusText;
     EditorPanel *m_editor;
     DatabaseCommands *m_database;

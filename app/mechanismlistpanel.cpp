@@ -3,59 +3,70 @@
 #include "app/mechanismlistpanel.h"
 
 #include "app/appcontext.h"
-#include "app/databasecommands.h"
-#include "app/editorpanel.h"
 #include "app/prompter.h"
+#include "core/logging.h"
 
-#include "ui_mainwindow.h"
+#include "ui_mechanismlistpanel.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 
 using namespace Qt::StringLiterals;
 
-MechanismListPanel::MechanismListPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor,
-                                       DatabaseCommands &database, QLabel &status,
-                                       QObject *parent)
-    : QObject(parent)
-    , m_ui(ui)
+MechanismListPanel::MechanismListPanel(AppContext &context, QWidget *parent)
+    : QGroupBox(parent)
+    , m_ui(std::make_unique<Ui::MechanismListPanelForm>())
     , m_context(context)
-    , m_editor(editor)
-    , m_database(database)
-    , m_status(status)
 {
+    m_ui->setupUi(this);
+    // Follows the font, so the columns keep their proportions at any size.
+    m_ui->mechanismList->setMinimumHeight(fontMetrics().lineSpacing() * 16);
     // The words stay in the model's records, beside their names: no second, hidden list
     // of them is needed, and none is there for a screen reader to find.
-    m_ui.List1->setModel(&m_context.mechanisms());
+    m_ui->mechanismList->setModel(&m_context.mechanisms());
     // Mouse presses are filtered on the viewport: a right-button press must not move the
     // selection, and the pop-up opens on the release. The list itself gets the keys that
     // open the pop-up from the keyboard.
-    m_ui.List1->viewport()->installEventFilter(this);
-    m_ui.List1->installEventFilter(this);
+    m_ui->mechanismList->viewport()->installEventFilter(this);
+    m_ui->mechanismList->installEventFilter(this);
 
-    connect(m_ui.List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    connect(m_ui->mechanismList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!m_selectingFromCode && selectedRow() >= 0)
-            List1_Click();
+            showSelectedEntry();
     });
     // A click on the entry that is already selected reports it again.
-    connect(m_ui.List1, &QListView::clicked, this, &MechanismListPanel::List1_Click);
+    connect(m_ui->mechanismList, &QListView::clicked, this, &MechanismListPanel::showSelectedEntry);
 
-    connect(m_ui.dbAnalyse, &QAction::triggered, this, &MechanismListPanel::dbAnalyse_Click);
-    connect(m_ui.dbDelete, &QAction::triggered, this, &MechanismListPanel::dbDelete_Click);
-    connect(m_ui.dbMoveup, &QAction::triggered, this, &MechanismListPanel::dbMoveup_Click);
-    connect(m_ui.dbMovedown, &QAction::triggered, this, &MechanismListPanel::dbMovedown_Click);
-    connect(m_ui.DbbAnalyse, &QPushButton::clicked, this, &MechanismListPanel::DbbAnalyse_Click);
-    connect(m_ui.DbbDelete, &QPushButton::clicked, this, &MechanismListPanel::DbbDelete_Click);
-    connect(m_ui.DbUp, &QToolButton::clicked, this, &MechanismListPanel::DbUp_Click);
-    connect(m_ui.DbDown, &QToolButton::clicked, this, &MechanismListPanel::DbDown_Click);
+    // The buttons say so when nothing is selected; the pop-up, shown only over a selection,
+    // has no need to.
+    connect(m_ui->analyseEntryButton, &QPushButton::clicked, this, &MechanismListPanel::analyseSelectedForEditing);
+    connect(m_ui->deleteEntryButton, &QPushButton::clicked, this, [this] {
+        if (entrySelected())
+            deleteSelected();
+    });
+    connect(m_ui->moveEntryUpButton, &QToolButton::clicked, this, [this] {
+        if (entrySelected())
+            moveSelectedUp();
+    });
+    connect(m_ui->moveEntryDownButton, &QToolButton::clicked, this, [this] {
+        if (entrySelected())
+            moveSelectedDown();
+    });
+}
+
+MechanismListPanel::~MechanismListPanel() = default;
+
+QList<QWidget *> MechanismListPanel::tabChain() const
+{
+    return {m_ui->mechanismList, m_ui->analyseEntryButton, m_ui->deleteEntryButton,
+            m_ui->moveEntryUpButton, m_ui->moveEntryDownButton};
 }
 
 int MechanismListPanel::selectedRow() const
 {
-    const QModelIndexList rows = m_ui.List1->selectionModel()->selectedIndexes();
+    const QModelIndexList rows = m_ui->mechanismList->selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
@@ -64,24 +75,24 @@ void MechanismListPanel::setSelectedRow(int row)
     {
         const QScopedValueRollback guard(m_selectingFromCode, true);
         const QModelIndex index = m_context.mechanisms().index(row);
-        m_ui.List1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        m_ui.List1->scrollTo(index);
+        m_ui->mechanismList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        m_ui->mechanismList->scrollTo(index);
     }
     // Run here rather than from the selection signal: after a move the entry may already
     // be selected at its new place, and the status bar must still show it.
-    List1_Click();
+    showSelectedEntry();
 }
 
 void MechanismListPanel::clearSelection()
 {
     // Clearing the current index too keeps the view from selecting a neighbour when the
     // selected entry is removed.
-    m_ui.List1->selectionModel()->clear();
+    m_ui->mechanismList->selectionModel()->clear();
 }
 
 bool MechanismListPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_ui.List1->viewport()) {
+    if (watched == m_ui->mechanismList->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
@@ -90,13 +101,13 @@ bool MechanismListPanel::eventFilter(QObject *watched, QEvent *event)
             break;
         case QEvent::MouseButtonRelease: {
             const auto *mouse = static_cast<QMouseEvent *>(event);
-            List1_MouseUp(mouse->button(), mouse->globalPosition().toPoint());
+            mouseReleased(mouse->button(), mouse->globalPosition().toPoint());
             break;
         }
         default:
             break;
         }
-    } else if (watched == m_ui.List1) {
+    } else if (watched == m_ui->mechanismList) {
         // The Menu key (which the window system hands over as a context menu request) and
         // Shift+F10, as elsewhere on the desktop.
         const bool menuKey = event->type() == QEvent::ContextMenu
@@ -105,118 +116,103 @@ bool MechanismListPanel::eventFilter(QObject *watched, QEvent *event)
             && static_cast<QKeyEvent *>(event)->keyCombination()
                    == QKeyCombination(Qt::ShiftModifier, Qt::Key_F10);
         if (menuKey || shiftF10) {
-            List1_KeyboardMenu();
+            showMenuFromKeyboard();
             return true;
         }
     }
-    return QObject::eventFilter(watched, event);
+    return QGroupBox::eventFilter(watched, event);
 }
 
-void MechanismListPanel::List1_Click()
+void MechanismListPanel::showSelectedEntry()
 {
     const int row = selectedRow();
     if (row < 0)
         return;
-    m_status.setText(u"Configuration selected : "_s + m_context.mechanisms().at(row).name);
+    emit statusMessage(tr("Configuration selected : %1").arg(m_context.mechanisms().at(row).name));
 }
 
-void MechanismListPanel::List1_MouseUp(Qt::MouseButton button, QPoint globalPosition)
+void MechanismListPanel::mouseReleased(Qt::MouseButton button, QPoint globalPosition)
 {
     if (button == Qt::RightButton && selectedRow() >= 0)
-        m_ui.dbOps->popup(globalPosition);
+        emit menuRequested(globalPosition);
 }
 
-void MechanismListPanel::List1_KeyboardMenu()
+void MechanismListPanel::showMenuFromKeyboard()
 {
     const int row = selectedRow();
     if (row < 0)
         return;
     // Under the selected entry, which the pop-up's entries act on, wherever the mouse is.
-    const QRect line = m_ui.List1->visualRect(m_context.mechanisms().index(row));
-    m_ui.dbOps->popup(m_ui.List1->viewport()->mapToGlobal(line.bottomLeft()));
+    const QRect line = m_ui->mechanismList->visualRect(m_context.mechanisms().index(row));
+    emit menuRequested(m_ui->mechanismList->viewport()->mapToGlobal(line.bottomLeft()));
 }
 
 bool MechanismListPanel::entrySelected()
 {
     if (selectedRow() >= 0)
         return true;
-    m_context.prompter().message(u"Please select a database entry first !"_s,
+    m_context.prompter().message(tr("Please select a database entry first !"),
                                  Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
     return false;
 }
 
-void MechanismListPanel::dbAnalyse_Click()
+void MechanismListPanel::analyseSelected()
 {
     const int row = selectedRow();
+    qCDebug(lcUi, "mechanism list: analyse entry %d", row);
     if (row < 0)
         return;
     const MechanismEntry entry = m_context.mechanisms().at(row);
-    m_ui.ConfigName->setText(entry.name);
-    m_editor.DecodeConfig(entry.word);
+    emit entryAnalysed(entry.name, entry.word);
 }
 
-void MechanismListPanel::DbbAnalyse_Click()
+void MechanismListPanel::analyseSelectedForEditing()
 {
     if (!entrySelected())
         return;
-    dbAnalyse_Click();
-    m_editor.selectSoftwareAndUser();
+    analyseSelected();
+    emit editingRequested();
 }
 
-void MechanismListPanel::dbDelete_Click()
+void MechanismListPanel::deleteSelected()
 {
     const int row = selectedRow();
+    qCDebug(lcUi, "mechanism list: delete entry %d", row);
     if (row < 0)
         return;
     const QString name = m_context.mechanisms().at(row).name;
     const Prompter::Answer answer = m_context.prompter().message(
-        u"This will delete configuration <"_s + name + u"> form the database !"_s,
+        tr("This will delete configuration <%1> form the database !").arg(name),
         Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel);
     if (answer == Prompter::Answer::Ok) {
         clearSelection();
         m_context.mechanisms().removeAt(row);
     }
-    m_database.markModified();
+    emit modified();
 }
 
-void MechanismListPanel::DbbDelete_Click()
-{
-    if (entrySelected())
-        dbDelete_Click();
-}
-
-void MechanismListPanel::dbMoveup_Click()
+void MechanismListPanel::moveSelectedUp()
 {
     const int row = selectedRow();
+    qCDebug(lcUi, "mechanism list: move up entry %d", row);
     if (row < 0)
         return;
     if (row >= 1) {
         m_context.mechanisms().exchangeWithNext(row - 1);
         setSelectedRow(row - 1);
     }
-    m_database.markModified();
+    emit modified();
 }
 
-void MechanismListPanel::DbUp_Click()
-{
-    if (entrySelected())
-        dbMoveup_Click();
-}
-
-void MechanismListPanel::dbMovedown_Click()
+void MechanismListPanel::moveSelectedDown()
 {
     const int row = selectedRow();
+    qCDebug(lcUi, "mechanism list: move down entry %d", row);
     if (row < 0)
         return;
     if (row < m_context.mechanisms().count() - 1) {
         m_context.mechanisms().exchangeWithNext(row);
         setSelectedRow(row + 1);
     }
-    m_database.markModified();
-}
-
-void MechanismListPanel::DbDown_Click()
-{
-    if (entrySelected())
-        dbMovedown_Click();
+    emit modified();
 }

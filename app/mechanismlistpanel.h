@@ -2,58 +2,66 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QObject>
+#include <QGroupBox>
 #include <QPoint>
 
-class AppContext;
-class DatabaseCommands;
-class EditorPanel;
-class QLabel;
-namespace Ui { class Form1; }
+#include <memory>
 
-// The mechanism list of the main window: List1 shows the names of the one MechanismList,
-// whose records keep each name with its word. Selection, the "Database Edition" pop-up on
-// a right-button release (or the Menu key, or Shift+F10), and the four buttons that
-// analyse, delete and move the selected entry.
-class MechanismListPanel final : public QObject
+class AppContext;
+namespace Ui { class MechanismListPanelForm; }
+
+// The "Mechanism database" column of the main window: the list view shows the names of
+// the one MechanismList, whose records keep each name with its word. Selection, the
+// request for the "Database Edition" pop-up on a right-button release (or the Menu key,
+// or Shift+F10), and the four buttons that analyse, delete and move the selected entry.
+class MechanismListPanel final : public QGroupBox
 {
     Q_OBJECT
 
 public:
-    MechanismListPanel(Ui::Form1 &ui, AppContext &context, EditorPanel &editor,
-                       DatabaseCommands &database, QLabel &status, QObject *parent = nullptr);
+    explicit MechanismListPanel(AppContext &context, QWidget *parent = nullptr);
+    ~MechanismListPanel() override;
 
     // The selected position, or -1.
     int selectedRow() const;
-    // Selects row and runs List1_Click, as a user's selection does.
+    // Selects row and names it in the status bar, as a user's selection does.
     void setSelectedRow(int row);
+    // The controls the keyboard reaches, in their order.
+    QList<QWidget *> tabChain() const;
+
+public slots:
+    // The pop-up's entries: they act on the selected entry, if any.
+    void analyseSelected();
+    void deleteSelected();
+    void moveSelectedUp();
+    void moveSelectedDown();
+    // "Analyse current entry": the analysis, then the whole editor made editable.
+    void analyseSelectedForEditing();
+
+signals:
+    void statusMessage(const QString &text);
+    // The pop-up is wanted at that place on the screen.
+    void menuRequested(QPoint globalPosition);
+    // An entry was analysed: its name and word go to the editor.
+    void entryAnalysed(const QString &name, const QString &word);
+    // "Analyse current entry" wants Software and User, so that the whole editor is editable.
+    void editingRequested();
+    // The list was edited (or an edit was offered), so that it counts as unsaved.
+    void modified();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private slots:
-    void List1_Click();
-    void dbAnalyse_Click();
-    void DbbAnalyse_Click();
-    void dbDelete_Click();
-    void DbbDelete_Click();
-    void dbMoveup_Click();
-    void DbUp_Click();
-    void dbMovedown_Click();
-    void DbDown_Click();
-
 private:
-    void List1_MouseUp(Qt::MouseButton button, QPoint globalPosition);
+    void showSelectedEntry();
+    void mouseReleased(Qt::MouseButton button, QPoint globalPosition);
     // The pop-up asked for from the keyboard: shown under the selected entry, if any.
-    void List1_KeyboardMenu();
+    void showMenuFromKeyboard();
     // The four buttons' check: false, after saying so, when nothing is selected.
     bool entrySelected();
     void clearSelection();
 
-    Ui::Form1 &m_ui;
+    std::unique_ptr<Ui::MechanismListPanelForm> m_ui;
     AppContext &m_context;
-    EditorPanel &m_editor;
-    DatabaseCommands &m_database;
-    QLabel &m_status;
     bool m_selectingFromCode = false;
 };

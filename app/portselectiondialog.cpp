@@ -38,25 +38,22 @@ QChar portDigit(int port)
 } // namespace
 
 PortSelectionDialog::PortSelectionDialog(AppContext &context, QWidget *parent)
-    : QDialog(parent), m_context(context), m_ui(new Ui::PortSelection)
+    : QDialog(parent), m_context(context), m_ui(std::make_unique<Ui::PortSelectionDialogForm>())
 {
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    m_ui->DetectedPrinter->setTextFormat(Qt::PlainText);
+    m_ui->detectedPrinterLabel->setTextFormat(Qt::PlainText);
     nameByOwnCaptions(*this);
 
-    connect(m_ui->DetectSerialPrinter, &QPushButton::clicked, this,
-            &PortSelectionDialog::DetectSerialPrinter_Click);
-    connect(m_ui->Autodetect, &QPushButton::clicked, this, &PortSelectionDialog::Autodetect_Click);
-    connect(m_ui->OKButton, &QPushButton::clicked, this, &PortSelectionDialog::OKButton_Click);
+    connect(m_ui->detectButton, &QPushButton::clicked, this,
+            &PortSelectionDialog::detectOnSelectedPort);
+    connect(m_ui->autodetectButton, &QPushButton::clicked, this, &PortSelectionDialog::autodetect);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &PortSelectionDialog::finish);
 }
 
-PortSelectionDialog::~PortSelectionDialog()
-{
-    delete m_ui;
-}
+PortSelectionDialog::~PortSelectionDialog() = default;
 
 QRadioButton *PortSelectionDialog::portButton(int port) const
 {
@@ -76,7 +73,7 @@ int PortSelectionDialog::selectedPort() const
     return 0;
 }
 
-void PortSelectionDialog::Form_Load()
+void PortSelectionDialog::runLoadSteps()
 {
     m_context.connection().ChipFound = false;
 
@@ -90,20 +87,20 @@ void PortSelectionDialog::Form_Load()
         // number and ids, or the program that holds it.
         const PortDetails details = PortDetails::of(m_context.ports(), port);
         const QString known = details.summary();
-        button->setToolTip(details.device.isEmpty() ? u"No serial device on COM%1"_s.arg(port)
+        button->setToolTip(details.device.isEmpty() ? tr("No serial device on COM%1").arg(port)
                            : known.isEmpty()        ? details.device
                                                     : details.device + u'\n' + known);
     }
 
-    m_ui->serialspeed->clear();
-    m_ui->serialspeed->addItems(Commands::SpeedList());
-    m_ui->serialhandshakeconf->clear();
-    m_ui->serialhandshakeconf->addItems({u"Xon-Xoff"_s, u"DSR/DTR Mode"_s});
+    m_ui->speedBox->clear();
+    m_ui->speedBox->addItems(Commands::SpeedList());
+    m_ui->handshakeBox->clear();
+    m_ui->handshakeBox->addItems({tr("Xon-Xoff"), tr("DSR/DTR Mode")});
 
-    m_ui->serialspeed->setCurrentIndex(DefaultSpeedIndex);
-    m_ui->serialhandshakeconf->setCurrentIndex(DefaultHandshakeIndex);
+    m_ui->speedBox->setCurrentIndex(DefaultSpeedIndex);
+    m_ui->handshakeBox->setCurrentIndex(DefaultHandshakeIndex);
 
-    showResult(u"No printer found yet, please start detection."_s);
+    showResult(tr("No printer found yet, please start detection."));
 
     // An exclusive group keeps one button checked; lifted for the moment to clear it.
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
@@ -124,7 +121,7 @@ void PortSelectionDialog::Form_Load()
                                                  : Qt::FocusPolicy(Qt::StrongFocus & ~Qt::TabFocus));
     }
 
-    m_ui->Autodetect->setFocus();
+    m_ui->autodetectButton->setFocus();
 }
 
 void PortSelectionDialog::placeAndSize()
@@ -145,18 +142,18 @@ void PortSelectionDialog::placeAndSize()
 
 void PortSelectionDialog::showResult(const QString &text)
 {
-    m_ui->DetectedPrinter->setText(text);
+    m_ui->detectedPrinterLabel->setText(text);
 }
 
-void PortSelectionDialog::SetBusy(bool busy)
+void PortSelectionDialog::setBusy(bool busy)
 {
     if (busy)
         setCursor(Qt::WaitCursor);
     else
         unsetCursor();
-    m_ui->Autodetect->setEnabled(!busy);
-    m_ui->DetectSerialPrinter->setEnabled(!busy);
-    m_ui->OKButton->setEnabled(!busy);
+    m_ui->autodetectButton->setEnabled(!busy);
+    m_ui->detectButton->setEnabled(!busy);
+    m_ui->okButton->setEnabled(!busy);
 }
 
 QString PortSelectionDialog::storeResult(int port, const QString &speed, const Detection::PortResult &result)
@@ -164,27 +161,26 @@ QString PortSelectionDialog::storeResult(int port, const QString &speed, const D
     ConnectionSettings &connection = m_context.connection();
     if (!result.found) {
         connection.ChipFound = false;
-        return u"No printer found on COM "_s + portDigit(port) + u" at "_s + speed + u" bauds"_s;
+        return tr("No printer found on COM %1 at %2 bauds").arg(QString(portDigit(port)), speed);
     }
-    m_ui->serialhandshakeconf->setCurrentIndex(result.handshakeIndex);
+    m_ui->handshakeBox->setCurrentIndex(result.handshakeIndex);
     connection.Handshake = qint16(result.handshakeIndex + 1);
     connection.PortNumber = qint16(port);
     connection.Speed = speed;
     connection.ChipFound = true;
-    return Detection::chipName(result.identity) + u" found on COM "_s + portDigit(port) + u" at "_s
-        + speed + u" bauds"_s;
+    return tr("%1 found on COM %2 at %3 bauds").arg(Detection::chipName(result.identity), QString(portDigit(port)), speed);
 }
 
 void PortSelectionDialog::beginDetection()
 {
     m_detecting = true;
-    SetBusy(true);
+    setBusy(true);
 }
 
 void PortSelectionDialog::endDetection(const QList<LinkFailure> &failures,
                                        QString (*wording)(const QList<LinkFailure> &), QWidget *focus)
 {
-    SetBusy(false);
+    setBusy(false);
     m_detecting = false;
     if (focus)
         focus->setFocus();
@@ -193,25 +189,25 @@ void PortSelectionDialog::endDetection(const QList<LinkFailure> &failures,
     emit detectionEnded();
 }
 
-void PortSelectionDialog::DetectSerialPrinter_Click()
+void PortSelectionDialog::detectOnSelectedPort()
 {
     Prompter &prompter = m_context.prompter();
     const int port = selectedPort();
     if (port == 0) {
-        prompter.message(u"You must select a serial port"_s, Prompter::Icon::Critical,
+        prompter.message(tr("You must select a serial port"), Prompter::Icon::Critical,
                          Prompter::Buttons::Ok);
         return;
     }
     if (!m_context.ports().exists(port)) {
-        prompter.message(u"This port does not exist"_s, Prompter::Icon::Critical,
+        prompter.message(tr("This port does not exist"), Prompter::Icon::Critical,
                          Prompter::Buttons::Ok);
         return;
     }
 
     m_context.connection().ChipFound = false;
     beginDetection();
-    const QString speed = m_ui->serialspeed->currentText();
-    const int handshakeIndex = m_ui->serialhandshakeconf->currentIndex();
+    const QString speed = m_ui->speedBox->currentText();
+    const int handshakeIndex = m_ui->handshakeBox->currentIndex();
     m_context.chipWorker().start(
         m_context.ports(), this,
         [port, speed, handshakeIndex](SerialLink &link, const JobChannel &) {
@@ -223,7 +219,7 @@ void PortSelectionDialog::DetectSerialPrinter_Click()
         });
 }
 
-void PortSelectionDialog::Autodetect_Click()
+void PortSelectionDialog::autodetect()
 {
     ConnectionSettings &connection = m_context.connection();
 
@@ -238,14 +234,14 @@ void PortSelectionDialog::Autodetect_Click()
             Detection::ScanHooks hooks;
             hooks.attempting = [&channel, dialog](int port, const QString &speed) {
                 channel.notify([dialog, port, speed] {
-                    dialog->showResult(u"Attempting to contact printer on COM "_s + portDigit(port) + u" at "_s + speed
-                                       + u" bauds."_s);
+                    dialog->showResult(PortSelectionDialog::tr("Attempting to contact printer on COM %1 at %2 bauds.")
+                                           .arg(QString(portDigit(port)), speed));
                 });
             };
             hooks.found = [&channel, dialog](int port, int speedIndex) {
                 channel.notify([dialog, port, speedIndex] {
                     dialog->m_context.connection().ChipFound = true;
-                    dialog->m_ui->serialspeed->setCurrentIndex(speedIndex);
+                    dialog->m_ui->speedBox->setCurrentIndex(speedIndex);
                     dialog->portButton(port)->setChecked(true);
                 });
             };
@@ -255,16 +251,16 @@ void PortSelectionDialog::Autodetect_Click()
             if (found && found->scan.found) {
                 showResult(storeResult(found->scan.port, found->scan.speed, found->identification));
             } else {
-                showResult(u"No printer found"_s);
+                showResult(tr("No printer found"));
                 m_context.connection().ChipFound = false;
             }
             // One message for the whole scan, naming every port it had to pass over.
             endDetection(found ? found->passedOver : found.error().failures, LinkFailureText::forScan,
-                         m_ui->OKButton);
+                         m_ui->okButton);
         });
 }
 
-void PortSelectionDialog::OKButton_Click()
+void PortSelectionDialog::finish()
 {
     accept();
 }

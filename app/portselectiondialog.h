@@ -5,17 +5,18 @@
 #include <QDialog>
 
 #include <array>
+#include <memory>
 
 class AppContext;
 class QRadioButton;
 struct LinkFailure;
 namespace Detection { struct PortResult; }
-namespace Ui { class PortSelection; }
+namespace Ui { class PortSelectionDialogForm; }
 
 // The modal dialog "Communication Port Selection" through which the chip is found: the
 // user picks a port, speed and handshake and detects, or lets the dialog scan every
 // port and speed. It is the only writer of ConnectionSettings. Load it afresh each time
-// it is shown (Form_Load), then show it; ConnectionSettings holds the result once it is
+// it is shown (runLoadSteps), then show it; ConnectionSettings holds the result once it is
 // finished. A detection runs on the chip worker while the dialog goes on answering.
 class PortSelectionDialog final : public QDialog
 {
@@ -28,15 +29,13 @@ public:
     // The load steps: no chip found, the window placed, the ports that exist enabled
     // (each button's tooltip names its device), the lists filled and preset, no port
     // selected.
-    void Form_Load();
+    void runLoadSteps();
 
     // True while a detection runs; the dialog refuses to close meanwhile.
     bool isDetecting() const { return m_detecting; }
     // Busy: hourglass over the dialog and the three buttons disabled; the port buttons
     // and the lists stay usable.
-    void SetBusy(bool busy);
-
-    Ui::PortSelection &form() const { return *m_ui; }
+    void setBusy(bool busy);
 
 public slots:
     // Refused while a detection runs: the detection must not work on a closed dialog.
@@ -47,9 +46,9 @@ signals:
     void detectionEnded();
 
 private slots:
-    void DetectSerialPrinter_Click();
-    void Autodetect_Click();
-    void OKButton_Click();
+    void detectOnSelectedPort();
+    void autodetect();
+    void finish();
 
 private:
     // Starts a detection: busy, until its result has come and endDetection() runs.
@@ -67,6 +66,6 @@ private:
     void showResult(const QString &text);
 
     AppContext &m_context;
-    Ui::PortSelection *m_ui;
+    std::unique_ptr<Ui::PortSelectionDialogForm> m_ui;
     bool m_detecting = false;
 };

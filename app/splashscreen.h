@@ -6,8 +6,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
-namespace Ui { class SplashScreen; }
+namespace Ui { class SplashScreenForm; }
 
 // The start-up window: the picture and the revision for 1500 ms; at the first tick it
 // has the main window shown (which loads it before it appears) and closes itself.
@@ -23,13 +24,13 @@ public:
     ~SplashScreen() override;
 
     // Sets the revision text, arms the timer and shows the window, centred.
-    void Form_Load();
+    void runLoadSteps();
 
 private slots:
     void Timer_Timer();
 
 private:
-    Ui::SplashScreen *m_ui;
+    std::unique_ptr<Ui::SplashScreenForm> m_ui;
     QTimer m_timer;
     std::function<void()> m_showMainWindow;
 };

@@ -5,6 +5,7 @@
 #include "app/prompter.h"
 #include "files/filewriter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 using namespace Qt::StringLiterals;
@@ -14,7 +15,7 @@ bool saveTextFile(Prompter &prompter, const QString &title, const QString &text)
     Prompter::FileRequest request;
     request.style = Prompter::FileRequest::Style::Save;
     request.title = title;
-    request.filter = u"Text files (*.txt)"_s;
+    request.filter = QCoreApplication::translate("TextFileSaver", "Text files (*.txt)");
     request.defaultExtension = u"txt"_s;
     request.overwritePrompt = true;
     const QString path = prompter.chooseFile(request);
@@ -23,9 +24,9 @@ bool saveTextFile(Prompter &prompter, const QString &title, const QString &text)
     const Result<void, FileWriteError> result = replaceFileContents(path, text.toUtf8());
     if (result)
         return true;
-    const QString reason = result.error().kind == FileWriteError::Kind::ReadOnly ? u"The file is read-only."_s
+    const QString reason = result.error().kind == FileWriteError::Kind::ReadOnly ? QCoreApplication::translate("TextFileSaver", "The file is read-only.")
                                                                                 : result.error().reason;
-    prompter.message(u"Couldn't write file <%1> !\n%2"_s.arg(QDir::toNativeSeparators(path), reason),
+    prompter.message(QCoreApplication::translate("TextFileSaver", "Couldn't write file <%1> !\n%2").arg(QDir::toNativeSeparators(path), reason),
                      Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
     return false;
 }

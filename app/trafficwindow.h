@@ -5,9 +5,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 class Prompter;
 class TrafficRecord;
-namespace Ui { class TrafficWindow; }
+namespace Ui { class TrafficWindowForm; }
 
 // The traffic monitor: every open, close and byte of the serial lines as the chip actions
 // run, in the text form qv12-chip --log writes. New events are appended in batches, a
@@ -33,9 +35,9 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private slots:
-    void Clear_Click();
-    void Pause_Click();
-    void Save_Click();
+    void clearRecord();
+    void togglePause();
+    void saveRecord();
 
 private:
     void scheduleAppend();
@@ -43,7 +45,7 @@ private:
 
     const TrafficRecord &m_record;
     Prompter &m_prompter;
-    Ui::TrafficWindow *m_ui;
+    std::unique_ptr<Ui::TrafficWindowForm> m_ui;
     QTimer m_batch;
     quint64 m_from = 0;  // the first event the view holds
     quint64 m_next = 0;  // the first event not yet shown

@@ -107,7 +107,7 @@ double timedWindow(int stations, ProductionWindowLoad *load, QString *error)
     double ms = -1;
     {
         MainWindow window(context);
-        window.Form_Load();
+        window.runLoadSteps();
         window.show();
         window.showProductionWindow();
         ProductionWindow *production = window.productionWindow();

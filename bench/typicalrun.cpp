@@ -283,7 +283,7 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
     RunResult result;
     {
         MainWindow window(context);
-        window.Form_Load();
+        window.runLoadSteps();
         window.show();
         QElapsedTimer shown;
         shown.start();
@@ -292,7 +292,7 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
 
         // The traffic monitor open beside it, following every byte.
         if (withMonitor)
-            window.findChild<QAction *>(u"Traffic"_s)->trigger();
+            window.findChild<QAction *>(u"trafficMonitorAction"_s)->trigger();
 
         auto button = [&window](const char *name) {
             auto *found = window.findChild<QAbstractButton *>(QLatin1String(name));
@@ -300,8 +300,8 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
                 qFatal("No control named %s", name);
             return found;
         };
-        auto *configName = window.findChild<QLineEdit *>(u"ConfigName"_s);
-        auto *identity = window.findChild<QLabel *>(u"Identity"_s);
+        auto *configName = window.findChild<QLineEdit *>(u"identityEdit"_s);
+        auto *identity = window.findChild<QLabel *>(u"firmwareIdentityLabel"_s);
         const int identityBytes = int(chip.identity().size());
         LatenessProbe probe;
         LatenessProbe *lateness = probeLateness ? &probe : nullptr;
@@ -315,16 +315,16 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
         // Detect Chipset: the dialog, Autodetect Chipset, OK; then the identity again.
         QElapsedTimer sinceOk;
         onDialog(&window, [&](PortSelectionDialog &dialog) {
-            auto *autodetect = dialog.findChild<QAbstractButton *>(u"Autodetect"_s);
+            auto *autodetect = dialog.findChild<QAbstractButton *>(u"autodetectButton"_s);
             rows.push_back({"Autodetect Chipset", clickMs(autodetect, lateness, [&] { waitForDetection(dialog); }),
                             autodetectFloor(identityBytes)});
             settle();
             if (lateness)
                 lateness->resume();
             sinceOk.start();
-            dialog.findChild<QAbstractButton *>(u"OKButton"_s)->click();
+            dialog.findChild<QAbstractButton *>(u"okButton"_s)->click();
         });
-        button("GetID")->click();
+        button("detectButton")->click();
         waitForAction(window);
         rows.push_back({"Identification", double(sinceOk.nsecsElapsed()) / 1e6,
                         identificationFloor(identityBytes)});
@@ -334,20 +334,20 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
         auto action = [&](const char *name) {
             return clickMs(button(name), lateness, [&] { waitForAction(window); });
         };
-        rows.push_back({"Check configuration", action("GetSettings"), checkConfigurationFloor(identityBytes)});
+        rows.push_back({"Check configuration", action("checkConfigurationButton"), checkConfigurationFloor(identityBytes)});
 
         // Software mode and a user identity of 16 characters, over what was read.
         settle();
-        if (!button("ConfUser")->isChecked())
-            button("ConfUser")->click();
-        if (!button("IdUser")->isChecked())
-            button("IdUser")->click();
+        if (!button("softwareModeOption")->isChecked())
+            button("softwareModeOption")->click();
+        if (!button("userIdentityOption")->isChecked())
+            button("userIdentityOption")->click();
         configName->setText(NewIdentity);
-        rows.push_back({"Configure chipset", action("ConfigPrinter"), programmingFloor(identityBytes)});
+        rows.push_back({"Configure chipset", action("configureChipsetButton"), programmingFloor(identityBytes)});
 
-        rows.push_back({"Sleep", action("SleepButton"), sleepFloor()});
-        rows.push_back({"Wake up", action("Wakeup"), wakeUpFloor()});
-        rows.push_back({"Reset", action("Reset"), resetFloor()});
+        rows.push_back({"Sleep", action("sleepButton"), sleepFloor()});
+        rows.push_back({"Wake up", action("wakeUpButton"), wakeUpFloor()});
+        rows.push_back({"Reset", action("resetButton"), resetFloor()});
 
         result.cpuMs = double(cpuNs() - cpuStart) / 1e6;
         result.wallMs = double(wall.nsecsElapsed()) / 1e6;

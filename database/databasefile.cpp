@@ -2,9 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "database/databasefile.h"
 
+#include "core/logging.h"
 #include "files/filewriter.h"
 #include "files/regularfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <fcntl.h>
@@ -53,18 +55,18 @@ Result<QList<MechanismEntry>, DatabaseFileError> decode(QByteArrayView bytes)
     using Kind = DatabaseFileError::Kind;
     if (!bytes.startsWith(Magic)) {
         return Failure(DatabaseFileError{Kind::NotADatabase,
-                                         u"not a configuration database (it does not start with \"%1\")"_s
+                                         QCoreApplication::translate("DatabaseFile", "not a configuration database (it does not start with \"%1\")")
                                              .arg(QLatin1StringView(Magic))});
     }
     if (bytes.size() < HeaderSize) {
-        return Failure(DatabaseFileError{Kind::Truncated, u"the file ends inside its header (%1 of %2 bytes)"_s
+        return Failure(DatabaseFileError{Kind::Truncated, QCoreApplication::translate("DatabaseFile", "the file ends inside its header (%1 of %2 bytes)")
                                                               .arg(bytes.size()).arg(HeaderSize)});
     }
     const int count = quint8(bytes.at(Magic.size()));
     const qsizetype needed = HeaderSize + RecordSize * count;
     if (bytes.size() < needed) {
-        return Failure(DatabaseFileError{Kind::Truncated, u"the file ends before its last record (%1 entries need "
-                                                          "%2 bytes, the file has %3)"_s
+        return Failure(DatabaseFileError{Kind::Truncated, QCoreApplication::translate("DatabaseFile", "the file ends before its last record (%1 entries need "
+                                                                                          "%2 bytes, the file has %3)")
                                                               .arg(count).arg(needed).arg(bytes.size())});
     }
 
@@ -126,9 +128,12 @@ Result<int, DatabaseFileError> ReadDatabaseFile(const QString &path, MechanismLi
     file.close();
 
     const Result<QList<MechanismEntry>, DatabaseFileError> entries = decode(bytes);
-    if (!entries)
+    if (!entries) {
+        qCDebug(lcFiles).noquote() << u"%1 is no database: %2"_s.arg(path, entries.error().reason);
         return Failure(entries.error());
+    }
     list.assign(*entries);
+    qCDebug(lcFiles).noquote() << u"read %1 entries from %2"_s.arg(entries->size()).arg(path);
     return int(entries->size());
 }
 
@@ -137,13 +142,13 @@ Result<void, DatabaseFileError> WriteDatabaseFile(const QString &path, const QLi
     using Kind = DatabaseFileError::Kind;
     if (entries.size() > MaxDatabaseEntries) {
         return Failure(DatabaseFileError{Kind::TooManyEntries,
-                                         u"a configuration database holds at most %1 entries, this list has %2"_s
+                                         QCoreApplication::translate("DatabaseFile", "a configuration database holds at most %1 entries, this list has %2")
                                              .arg(MaxDatabaseEntries).arg(entries.size())});
     }
     const Result<void, FileWriteError> written = replaceFileContents(path, encodeDatabase(entries));
     if (written)
         return {};
     if (written.error().kind == FileWriteError::Kind::ReadOnly)
-        return Failure(DatabaseFileError{Kind::ReadOnly, u"the file is read-only"_s});
+        return Failure(DatabaseFileError{Kind::ReadOnly, QCoreApplication::translate("DatabaseFile", "the file is read-only")});
     return Failure(DatabaseFileError{Kind::CannotWrite, written.error().reason});
 }

@@ -2,9 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/filewriter.h"
 
+#include "core/logging.h"
 #include "files/regularfile.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -102,14 +104,12 @@ WriteResult rewriteInPlace(const QString &path, QByteArrayView bytes)
     if (ok && reason.isEmpty())
         return {};
     if (!restore(file, old, touched)) {
-        reason += u" (and the old content could not be put back: %1)"_s.arg(file.errorString());
+        reason += QCoreApplication::translate("FileWriter", " (and the old content could not be put back: %1)").arg(file.errorString());
     }
     return failed(reason);
 }
 
-} // namespace
-
-WriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
+WriteResult replace(const QString &path, QByteArrayView bytes)
 {
     // Renaming over a device node would destroy it, and over a FIFO put a file where a
     // program expects its pipe: only a regular file is ever replaced.
@@ -126,4 +126,16 @@ WriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
     if (!folder.isWritable())
         return rewriteInPlace(path, bytes);
     return throughTemporaryFile(path, bytes);
+}
+
+} // namespace
+
+WriteResult replaceFileContents(const QString &path, QByteArrayView bytes)
+{
+    WriteResult result = replace(path, bytes);
+    if (result)
+        qCDebug(lcFiles).noquote() << u"wrote %1 bytes to %2"_s.arg(bytes.size()).arg(path);
+    else
+        qCDebug(lcFiles).noquote() << u"could not write %1: %2"_s.arg(path, result.error().reason);
+    return result;
 }

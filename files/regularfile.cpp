@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/regularfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -20,16 +21,16 @@ QString kindProblem(mode_t mode)
 {
     QString kind;
     if (S_ISFIFO(mode))
-        kind = u"a FIFO"_s;
+        kind = QCoreApplication::translate("RegularFile", "a FIFO");
     else if (S_ISCHR(mode) || S_ISBLK(mode))
-        kind = u"a device"_s;
+        kind = QCoreApplication::translate("RegularFile", "a device");
     else if (S_ISDIR(mode))
-        kind = u"a folder"_s;
+        kind = QCoreApplication::translate("RegularFile", "a folder");
     else if (S_ISSOCK(mode))
-        kind = u"a socket"_s;
+        kind = QCoreApplication::translate("RegularFile", "a socket");
     else
-        kind = u"not a file"_s;
-    return u"it is %1, not a regular file"_s.arg(kind);
+        kind = QCoreApplication::translate("RegularFile", "not a file");
+    return QCoreApplication::translate("RegularFile", "it is %1, not a regular file").arg(kind);
 }
 
 QString systemError(int code)

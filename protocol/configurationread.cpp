@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/configurationread.h"
 
+#include "core/logging.h"
 #include "protocol/commands.h"
 #include "protocol/exchanges.h"
 
@@ -14,6 +15,7 @@ namespace ConfigurationRead {
 
 JobResult<ConfigurationReading> read(SerialLink &link, const ConnectionSettings &chip, JobListener &listener)
 {
+    const Logging::JobScope job("configuration read");
     if (!ChipJob::open(link, chip))
         return Failure(ChipJob::stopped(link));
     // Each answer is handed on before the next command goes out: the window applies the

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/detection.h"
 
+#include "core/logging.h"
 #include "protocol/commands.h"
 #include "protocol/exchanges.h"
 #include "serial/portmap.h"
@@ -27,6 +28,7 @@ QList<int> everyPort()
 
 WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
 {
+    const Logging::JobScope job("wake-up byte");
     WakeupResult result;
     const QString speed = QLatin1String(WakeSpeed);
     const PortMap &map = link.ports();
@@ -86,6 +88,7 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
     if (!link.isOpen())
         return Failure(ChipJob::stopped(link));
     if (result.identity.isEmpty()) {
+        qCDebug(lcProtocol, "COM%d at %s bauds: no identity", port, qUtf8Printable(speed));
         link.ClosePort();
         return result;
     }
@@ -116,6 +119,7 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
 
 ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &ports)
 {
+    const Logging::JobScope job("detection");
     ScanResult result;
     const QStringList &speeds = Commands::SpeedList();
     for (const int port : ports) {
@@ -151,6 +155,7 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
                 answered = link.bytesWaiting() == 1;
             }
             if (!answered) {
+                qCDebug(lcProtocol, "COM%d at %s bauds: no answer to the probe", port, qUtf8Printable(speed));
                 link.ClosePort();
                 continue;
             }

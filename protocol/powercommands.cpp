@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/powercommands.h"
 
+#include "core/logging.h"
 #include "protocol/exchanges.h"
 
 namespace PowerCommands {
@@ -24,17 +25,20 @@ JobResult<void> onChipPort(SerialLink &link, const ConnectionSettings &chip, Exc
 
 JobResult<void> sleep(SerialLink &link, const ConnectionSettings &chip)
 {
+    const Logging::JobScope job("sleep");
     return onChipPort(link, chip, Exchanges::sleep);
 }
 
 JobResult<void> reset(SerialLink &link, const ConnectionSettings &chip)
 {
+    const Logging::JobScope job("reset");
     return onChipPort(link, chip, Exchanges::reset);
 }
 
 JobResult<WakeUp> wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener,
                          const QList<int> &ports)
 {
+    const Logging::JobScope job("wake-up");
     WakeUp woken;
     woken.ports = Detection::WakeupPrinter(link, ports);
     if (link.isCancelled())

@@ -11,8 +11,6 @@
 
 namespace Queries {
 
-static_assert(AdQueryLetter == Commands::AdQueryLetter);
-
 namespace {
 
 // Waits up to 500 ms for at least one byte; true when one came.

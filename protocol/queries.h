@@ -7,14 +7,12 @@
 class SerialLink;
 class TimerOut;
 
-// Queries of the chip that no control uses; the main window offers them. They work on
+// Queries of the chip that no control uses. They work on
 // the port as the caller left it: the caller opens it first and closes it afterwards.
 // Each wait for data lasts at most 500 ms, measured by the time-out timer.
 namespace Queries {
 
 inline constexpr int TimeoutMs = 500;
-// The letter after ESC GS in the analogue query (the head temperature reading).
-inline constexpr char AdQueryLetter = 'A';
 
 // The first byte that arrives within 500 ms (the rest of that read is dropped); 0 when
 // none does.

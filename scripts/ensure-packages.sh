@@ -32,20 +32,21 @@ qv12_ensure_packages() {
 }
 
 # What building and running the program needs (run.sh): the compiler, CMake, Qt with its
-# serial port and chart modules, the SVG plug-in and a font for the window, and dpkg-dev
-# for Debian's hardening flags.
+# serial port and chart modules, Qt's translation tools (every build collects the texts
+# for translators), the SVG plug-in and a font for the window, and dpkg-dev for Debian's
+# hardening flags.
 QV12_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libgl-dev
-    dpkg-dev libqt6svg6 fonts-dejavu-core)
+    qt6-l10n-tools dpkg-dev libqt6svg6 fonts-dejavu-core)
 # What test.sh adds: file, for the package the tests build; the validators of the desktop entry and the
 # AppStream data; a virtual X server and the tools that read its title bars; clang with
 # libFuzzer and the sanitizer runtimes for the fuzz target; lintian and hardening-check
-# (devscripts) for the package; Qt's translation tools; Qt's SQLite and PostgreSQL
+# (devscripts) for the package; Qt's SQLite and PostgreSQL
 # drivers, and a PostgreSQL server the tests start themselves.
 QV12_TEST_PACKAGES=(file appstream desktop-file-utils
     xvfb x11-utils xdotool
     clang libclang-rt-14-dev
     lintian devscripts
-    qt6-l10n-tools libqt6sql6-sqlite libqt6sql6-psql postgresql)
+    libqt6sql6-sqlite libqt6sql6-psql postgresql)
 # What scripts/check-package.sh needs to build the package and try it in a fresh root.
 QV12_PACKAGE_PACKAGES=(dpkg-dev file debootstrap xvfb)

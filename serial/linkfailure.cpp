@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/linkfailure.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -9,26 +11,26 @@ namespace {
 QString portName(const LinkFailure &failure)
 {
     if (failure.device.isEmpty())
-        return u"COM%1 (no device)"_s.arg(failure.port);
-    return u"COM%1 (%2)"_s.arg(failure.port).arg(failure.device);
+        return QCoreApplication::translate("LinkFailure", "COM%1 (no device)").arg(failure.port);
+    return QCoreApplication::translate("LinkFailure", "COM%1 (%2)").arg(failure.port).arg(failure.device);
 }
 
 QString reason(const LinkFailure &failure)
 {
     switch (failure.kind) {
     case LinkFailure::Kind::NoDevice:
-        return u"the device is not there"_s;
+        return QCoreApplication::translate("LinkFailure", "the device is not there");
     case LinkFailure::Kind::PermissionDenied:
-        return u"permission denied"_s;
+        return QCoreApplication::translate("LinkFailure", "permission denied");
     case LinkFailure::Kind::Busy:
-        return failure.holder ? u"held by another program (process %1)"_s.arg(*failure.holder)
-                              : u"held by another program"_s;
+        return failure.holder ? QCoreApplication::translate("LinkFailure", "held by another program (process %1)").arg(*failure.holder)
+                              : QCoreApplication::translate("LinkFailure", "held by another program");
     case LinkFailure::Kind::Unplugged:
-        return u"the device went away during the exchange"_s;
+        return QCoreApplication::translate("LinkFailure", "the device went away during the exchange");
     case LinkFailure::Kind::Other:
         break;
     }
-    return failure.systemText.isEmpty() ? u"it cannot be opened"_s : failure.systemText;
+    return failure.systemText.isEmpty() ? QCoreApplication::translate("LinkFailure", "it cannot be opened") : failure.systemText;
 }
 
 } // namespace

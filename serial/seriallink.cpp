@@ -2,9 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/seriallink.h"
 
+#include "core/logging.h"
 #include "serial/platform.h"
 #include "serial/portdetails.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSerialPort>
@@ -74,12 +76,12 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     m_openedHandshake = handshake;
     if (port < PortMap::FirstPort || port > PortMap::LastPort || device.isEmpty()) {
         record(LinkFailure::Kind::NoDevice, port, device,
-               u"No device is assigned to COM%1"_s.arg(port));
+               QCoreApplication::translate("SerialLink", "No device is assigned to COM%1").arg(port));
         recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"no device"_s);
         return false;
     }
     if (m_openedSpeed <= 0) {
-        record(LinkFailure::Kind::Other, port, device, u"Unsupported line speed \"%1\""_s.arg(speed));
+        record(LinkFailure::Kind::Other, port, device, QCoreApplication::translate("SerialLink", "Unsupported line speed \"%1\"").arg(speed));
         recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"unsupported line speed"_s);
         return false;
     }
@@ -119,6 +121,8 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     m_byteNs = 10'000'000'000LL / m_openedSpeed;
     m_lineFreeNs = 0;
     recordEvent(TrafficEvent::Kind::Opened);
+    qCDebug(lcSerial).noquote() << u"opened COM%1 (%2) at %3 bauds, 8N1, %4"_s.arg(port).arg(path).arg(m_openedSpeed)
+        .arg(handshake == 1 ? u"Xon/Xoff"_s : handshake == 2 ? u"RTS/CTS"_s : u"no handshake"_s);
     emit openChanged(true);
     return true;
 }
@@ -130,7 +134,7 @@ void SerialLink::recordHeld(int port, const QString &device, const QString &path
         holder = SerialLocks::holder(path);
     if (!holder)
         holder = SerialLocks::holder(device);
-    record(LinkFailure::Kind::Busy, port, device, u"held by another program"_s, holder);
+    record(LinkFailure::Kind::Busy, port, device, QCoreApplication::translate("SerialLink", "held by another program"), holder);
 }
 
 void SerialLink::recordOpenFailure(int port, const QString &device, const QString &path)
@@ -171,6 +175,7 @@ void SerialLink::closeQuietly()
     if (m_port->isOpen()) {
         m_port->close();
         recordEvent(TrafficEvent::Kind::Closed);
+        qCDebug(lcSerial, "closed COM%d", m_openedPort);
         emit openChanged(false);
     }
     m_lock.release();
@@ -188,6 +193,7 @@ void SerialLink::SendText(const QByteArray &text)
     if (cancelled() || !isOpen() || text.isEmpty())
         return;
     recordEvent(TrafficEvent::Kind::Sent, text);
+    qCDebug(lcSerial).noquote() << u"COM%1 sent: %2"_s.arg(m_openedPort).arg(Logging::hex(text));
     const qint64 now = TrafficRecord::nowNs();
     m_lineFreeNs = std::max(m_lineFreeNs, now) + m_byteNs * text.size();
     m_port->write(text);
@@ -232,8 +238,11 @@ void SerialLink::sleepUntilNs(qint64 deadlineNs)
 QByteArray SerialLink::take(qint64 maxBytes, const QString &note)
 {
     const QByteArray read = m_port->read(maxBytes);
-    if (!read.isEmpty())
+    if (!read.isEmpty()) {
         recordEvent(TrafficEvent::Kind::Received, read, note);
+        qCDebug(lcSerial).noquote() << u"COM%1 received: %2%3"_s.arg(m_openedPort).arg(Logging::hex(read))
+                                           .arg(note.isEmpty() ? QString() : u" ("_s + note + u')');
+    }
     return read;
 }
 
@@ -294,6 +303,8 @@ QByteArray SerialLink::ReadText()
         if (result.size() >= m_maxReplyBytes || clock.elapsed() >= m_maxReplyMs)
             break;
     }
+    if (result.isEmpty())
+        qCDebug(lcSerial, "COM%d: no answer (time-out after %lld ms)", m_openedPort, clock.elapsed());
     return result;
 }
 
@@ -302,8 +313,10 @@ quint8 SerialLink::ReadByte()
     QElapsedTimer clock;
     clock.start();
     PollClock polls(clock);
-    if (!awaitBytes(polls, std::numeric_limits<qint64>::max()))
+    if (!awaitBytes(polls, std::numeric_limits<qint64>::max())) {
+        qCDebug(lcSerial, "COM%d: no answer byte (time-out after %lld ms)", m_openedPort, clock.elapsed());
         return 0;
+    }
     const QByteArray read = take(ReadLimit);
     return read.isEmpty() ? 0 : quint8(read.at(0));
 }
@@ -355,6 +368,7 @@ void SerialLink::record(LinkFailure::Kind kind, int port, const QString &device,
                         std::optional<qint64> holder)
 {
     m_lastFailure = LinkFailure{kind, port, device, text, holder};
+    qCDebug(lcSerial).noquote() << m_lastFailure->describe();
     for (const LinkFailure &f : std::as_const(m_failures)) {
         if (f.kind == kind && f.port == port)
             return;

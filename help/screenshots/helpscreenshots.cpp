@@ -90,7 +90,7 @@ int main(int argc, char *argv[])
     context.ports().assign(1, chip.devicePath());
     MainWindow window(context);
     prompter.setParentWidget(&window);
-    window.Form_Load();
+    window.runLoadSteps();
     window.show();
     // The list entry of the chip's own mechanism, as a user would have picked it.
     window.mechanismList().setSelectedRow(0);
@@ -108,9 +108,9 @@ int main(int argc, char *argv[])
         // The detection runs on the chip worker: the picture once its result shows.
         QObject::connect(dialog, &PortSelectionDialog::detectionEnded, dialog, [&, dialog] {
             ok = save(dialog, images.filePath(u"port-selection.png"_s), 600);
-            dialog->findChild<QPushButton *>(u"OKButton"_s)->click();
+            dialog->findChild<QPushButton *>(u"okButton"_s)->click();
         }, Qt::SingleShotConnection);
-        dialog->findChild<QPushButton *>(u"Autodetect"_s)->click();
+        dialog->findChild<QPushButton *>(u"autodetectButton"_s)->click();
     });
     poll.start();
     // The chip actions run on the chip worker: the click returns at once, the result
@@ -122,18 +122,18 @@ int main(int argc, char *argv[])
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         while (window.chip().isBusy() && clock.elapsed() < 30000);
     };
-    window.findChild<QPushButton *>(u"GetID"_s)->click();
+    window.findChild<QPushButton *>(u"detectButton"_s)->click();
     settle();
     if (!context.connection().ChipFound) {
         std::fprintf(stderr, "The simulated chip was not found\n");
         return 1;
     }
-    window.findChild<QPushButton *>(u"GetSettings"_s)->click();
+    window.findChild<QPushButton *>(u"checkConfigurationButton"_s)->click();
     settle();
     ok = save(&window, images.filePath(u"main-window.png"_s), 700) && ok;
 
     // The traffic monitor with the exchanges so far.
-    window.findChild<QAction *>(u"Traffic"_s)->trigger();
+    window.findChild<QAction *>(u"trafficMonitorAction"_s)->trigger();
     window.trafficWindow()->resize(860, 360);
     ok = save(window.trafficWindow(), images.filePath(u"traffic-monitor.png"_s), 700) && ok;
 
@@ -149,7 +149,7 @@ int main(int argc, char *argv[])
         stations[port] = std::move(station);
     }
     context.setChipTakenAway([&stations](int port) { stations.at(port)->replaceChip(); });
-    window.findChild<QAction *>(u"ProductionLine"_s)->trigger();
+    window.findChild<QAction *>(u"productionLineAction"_s)->trigger();
     ProductionWindow *production = window.productionWindow();
     production->findChild<QComboBox *>(u"Entry"_s)->setCurrentText(u"KT 620-ST"_s);
     production->findChild<QLineEdit *>(u"Identity"_s)->setText(u"KT 620-ST"_s);

@@ -53,7 +53,7 @@ QString ChipRig::connectionState()
 QString ChipRig::state(bool withFocus)
 {
     QStringList enabled;
-    for (const char *name : {"GetID", "GetSettings", "ConfigPrinter", "SleepButton", "Wakeup", "Reset"}) {
+    for (const char *name : {"detectButton", "checkConfigurationButton", "configureChipsetButton", "sleepButton", "wakeUpButton", "resetButton"}) {
         if (get(name)->isEnabled())
             enabled << QLatin1String(name);
     }
@@ -84,12 +84,12 @@ bool ChipRig::connect(int port, const QString &speed)
 {
     onDialog([=](PortSelectionDialog &dialog) {
         clickIn(&dialog, ("COM" + QByteArray::number(port)).constData());
-        dialog.findChild<QComboBox *>(u"serialspeed"_s)->setCurrentText(speed);
-        clickIn(&dialog, "DetectSerialPrinter");
-        clickIn(&dialog, "OKButton");
+        dialog.findChild<QComboBox *>(u"speedBox"_s)->setCurrentText(speed);
+        clickIn(&dialog, "detectButton");
+        clickIn(&dialog, "okButton");
     });
-    click("GetID");
-    return connection().ChipFound && get("GetSettings")->isEnabled();
+    click("detectButton");
+    return connection().ChipFound && get("checkConfigurationButton")->isEnabled();
 }
 
 void ChipRig::whenReceived(SimulatedChip &chip, int count, std::function<void()> action)

@@ -18,7 +18,7 @@
 class PortSelectionDialog;
 
 // The chip buttons of the main window when all are enabled, as ChipRig::state() lists them.
-inline const QString AllChipButtons = QStringLiteral("GetID GetSettings ConfigPrinter SleepButton Wakeup Reset");
+inline const QString AllChipButtons = QStringLiteral("detectButton checkConfigurationButton configureChipsetButton sleepButton wakeUpButton resetButton");
 
 // True when every entry crossed the line at speed (any for 0) with handshake code 0, 1 or 2.
 bool sentWith(const QList<TranscriptEntry> &entries, int speed, int handshake);

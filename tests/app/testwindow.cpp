@@ -38,7 +38,7 @@ TestWindow::TestWindow(const std::optional<QByteArray> &defaultCdb)
         qFatal("Cannot prepare the start directory");
     file.close();
     m_window = std::make_unique<MainWindow>(context);
-    m_window->Form_Load();
+    m_window->runLoadSteps();
     m_window->show();
     if (!QTest::qWaitForWindowExposed(m_window.get()))
         qFatal("The main window did not appear");
@@ -55,7 +55,7 @@ TestWindow::~TestWindow()
 
 QList<Entry> TestWindow::entries() const
 {
-    const QAbstractItemModel *list = get<QListView>("List1")->model();
+    const QAbstractItemModel *list = get<QListView>("mechanismList")->model();
     QList<Entry> entries;
     for (int row = 0; row < list->rowCount(); ++row) {
         const QModelIndex line = list->index(row, 0);
@@ -85,7 +85,7 @@ void TestWindow::click(const char *name)
 
 void TestWindow::clickRow(int row, Qt::MouseButton button)
 {
-    auto *view = get<QListView>("List1");
+    auto *view = get<QListView>("mechanismList");
     const QModelIndex index = view->model()->index(row, view->modelColumn());
     view->scrollTo(index);
     QTest::mouseClick(view->viewport(), button, {}, view->visualRect(index).center());

@@ -50,18 +50,18 @@ public:
     }
 
     QString status() const { return m_window->statusText().text(); }
-    // What List1 shows, line by line, with the word each line carries.
+    // What the mechanism list shows, line by line, with the word each line carries.
     QList<Entry> entries() const;
     int selectedRow() const { return m_window->mechanismList().selectedRow(); }
-    bool saved() const { return m_window->database().DatabaseSaved(); }
-    QString fileName() const { return m_window->database().DatabaseFileName(); }
+    bool saved() const { return m_window->database().isDatabaseSaved(); }
+    QString fileName() const { return m_window->database().databaseFileName(); }
     // The names of the selected options, in alphabetical order.
     QStringList checked() const;
 
     // A left click on the button or option, with the mouse.
     void click(const char *name);
     void trigger(const char *actionName) { get<QAction>(actionName)->trigger(); }
-    // A click (press and release) on line row of List1.
+    // A click (press and release) on line row of the mechanism list.
     void clickRow(int row, Qt::MouseButton button = Qt::LeftButton);
 
 private:

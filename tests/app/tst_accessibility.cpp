@@ -169,7 +169,7 @@ private slots:
             return;
 
         // The list announces its names, each once, and nothing else: not the words.
-        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(t.get("List1"));
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(t.get("mechanismList"));
         QCOMPARE(name(list), u"Mechanism database"_s);
         QStringList items;
         for (int i = 0; i < list->childCount(); ++i) {
@@ -184,8 +184,8 @@ private slots:
         QCOMPARE(list->tableInterface()->columnCount(), 1);
 
         // The pop-up is announced by its caption.
-        QCOMPARE(name(QAccessible::queryAccessibleInterface(t.get<QMenu>("dbOps"))), u"Database Edition"_s);
-        QCOMPARE(name(QAccessible::queryAccessibleInterface(t.get("ConfigName"))), u"Mechanism identity"_s);
+        QCOMPARE(name(QAccessible::queryAccessibleInterface(t.get<QMenu>("databaseEditionMenu"))), u"Database Edition"_s);
+        QCOMPARE(name(QAccessible::queryAccessibleInterface(t.get("identityEdit"))), u"Mechanism identity"_s);
     }
 
     void portSelection()
@@ -195,7 +195,7 @@ private slots:
         t.context.ports().assign(2, u"/dev/null"_s);  // two ports that exist
         t.context.ports().assign(5, u"/dev/null"_s);
         PortSelectionDialog dialog(t.context, &t.window());
-        dialog.Form_Load();
+        dialog.runLoadSteps();
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         checkAnnounced(dialog, {u"Current Chipset"_s, u"Serial Port"_s});
@@ -204,9 +204,9 @@ private slots:
 
         // Autodetect first, then every button and list; the first port that exists is
         // one stop, the arrow keys choose among the ports that exist.
-        QCOMPARE(QApplication::focusWidget()->objectName(), u"Autodetect"_s);
-        QCOMPARE(tabChain(), (QStringList{u"Autodetect"_s, u"OKButton"_s, u"COM2"_s, u"serialspeed"_s,
-                                          u"serialhandshakeconf"_s, u"DetectSerialPrinter"_s}));
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"autodetectButton"_s);
+        QCOMPARE(tabChain(), (QStringList{u"autodetectButton"_s, u"okButton"_s, u"COM2"_s, u"speedBox"_s,
+                                          u"handshakeBox"_s, u"detectButton"_s}));
         press(Qt::Key_Tab);
         press(Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), u"COM2"_s);
@@ -223,22 +223,22 @@ private slots:
     void tabOrder()
     {
         TestWindow t;
-        for (const char *button : {"GetSettings", "ConfigPrinter", "Wakeup", "SleepButton", "Reset"})
+        for (const char *button : {"checkConfigurationButton", "configureChipsetButton", "wakeUpButton", "sleepButton", "resetButton"})
             t.get(button)->setEnabled(true);
-        QCOMPARE(QApplication::focusWidget(), t.get("GetID"));
-        QCOMPARE(tabChain(), (QStringList{u"GetID"_s, u"ConfRes"_s, u"IdAuto"_s, u"GetSettings"_s,
-                                          u"ConfigPrinter"_s, u"Wakeup"_s, u"SleepButton"_s, u"Reset"_s,
-                                          u"List1"_s, u"DbbAnalyse"_s, u"DbbDelete"_s, u"DbUp"_s, u"DbDown"_s,
-                                          u"ConfigName"_s, u"NewConfig"_s}));
+        QCOMPARE(QApplication::focusWidget(), t.get("detectButton"));
+        QCOMPARE(tabChain(), (QStringList{u"detectButton"_s, u"hardwareModeOption"_s, u"automaticIdentityOption"_s, u"checkConfigurationButton"_s,
+                                          u"configureChipsetButton"_s, u"wakeUpButton"_s, u"sleepButton"_s, u"resetButton"_s,
+                                          u"mechanismList"_s, u"analyseEntryButton"_s, u"deleteEntryButton"_s, u"moveEntryUpButton"_s, u"moveEntryDownButton"_s,
+                                          u"identityEdit"_s, u"saveConfigurationButton"_s}));
         for (QAbstractButton *button : t.window().findChildren<QAbstractButton *>()) {
-            if (t.get("Frame8")->isAncestorOf(button) && qobject_cast<QRadioButton *>(button))
+            if (t.get("configurationEditorGroup")->isAncestorOf(button) && qobject_cast<QRadioButton *>(button))
                 QVERIFY2(!(button->focusPolicy() & Qt::TabFocus), qPrintable(button->objectName()));
         }
-        t.get("ConfRes")->setFocus();
+        t.get("hardwareModeOption")->setFocus();
         press(Qt::Key_Down);
-        QCOMPARE(QApplication::focusWidget(), t.get("ConfUser"));
+        QCOMPARE(QApplication::focusWidget(), t.get("softwareModeOption"));
         press(Qt::Key_Space);
-        QCOMPARE(t.checked(), QStringList{u"ConfUser"_s});
+        QCOMPARE(t.checked(), QStringList{u"softwareModeOption"_s});
     }
 
     // Alt, then the arrow keys, reach every entry of every menu of the bar.
@@ -247,9 +247,9 @@ private slots:
         QTest::addColumn<int>("menu");   // in the bar, from the left
         QTest::addColumn<int>("entry");  // in the menu, separators not counted
         QTest::addColumn<QString>("action");
-        const QList<QStringList> bar = {{u"Ndb"_s, u"Od"_s, u"sd"_s, u"Sda"_s, u"Exit"_s},
-                                        {u"Detect"_s, u"Traffic"_s},
-                                        {u"Helphelp"_s, u"SupportReport"_s, u"About"_s}};
+        const QList<QStringList> bar = {{u"newDatabaseAction"_s, u"openDatabaseAction"_s, u"saveDatabaseAction"_s, u"saveDatabaseAsAction"_s, u"exitAction"_s},
+                                        {u"detectAction"_s, u"trafficMonitorAction"_s},
+                                        {u"helpContentsAction"_s, u"supportReportAction"_s, u"aboutAction"_s}};
         for (int menu = 0; menu < bar.size(); ++menu) {
             for (int entry = 0; entry < bar[menu].size(); ++entry)
                 QTest::newRow(qPrintable(bar[menu][entry])) << menu << entry << bar[menu][entry];
@@ -275,7 +275,7 @@ private slots:
         QVERIFY(open);
         QCOMPARE(open->menuAction(), bar->actions().at(menu));
         QCOMPARE(open->activeAction(), t.get<QAction>(qPrintable(action)));
-        if (action != u"About"_s) {
+        if (action != u"aboutAction"_s) {
             press(Qt::Key_Escape);
             return;
         }
@@ -299,8 +299,8 @@ private slots:
     {
         QFETCH(bool, menuKey);
         TestWindow t;
-        auto *list = t.get<QListView>("List1");
-        auto *popup = t.get<QMenu>("dbOps");
+        auto *list = t.get<QListView>("mechanismList");
+        auto *popup = t.get<QMenu>("databaseEditionMenu");
         auto ask = [&] {
             if (menuKey) {
                 QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(1, 1), list->mapToGlobal(QPoint(1, 1)));
@@ -323,10 +323,10 @@ private slots:
         const QPoint below = list->viewport()->mapToGlobal(list->visualRect(list->model()->index(2, 0)).bottomLeft());
         QCOMPARE(popup->pos(), QPoint(qMax(below.x(), list->screen()->availableGeometry().left()), below.y()));
         press(Qt::Key_Down);
-        QCOMPARE(popup->activeAction(), t.get<QAction>("dbAnalyse"));
+        QCOMPARE(popup->activeAction(), t.get<QAction>("analyseAction"));
         press(Qt::Key_Return);
         QTRY_VERIFY(!popup->isVisible());
-        QCOMPARE(t.get<QLineEdit>("ConfigName")->text(), t.entries().at(2).first);
+        QCOMPARE(t.get<QLineEdit>("identityEdit")->text(), t.entries().at(2).first);
     }
 };
 

@@ -26,8 +26,8 @@ const QString Unplugged = u"The serial port could not be used, so the chip could
                           "Check the cable and the serial adapter, then run the chipset detection again."_s;
 const QString Previous = u"1100001101100000"_s;  // the editor's word before a check, kept when the answer is refused
 // The options of the word 1111110000100000, which programming writes as 252 and 32.
-const QStringList Fields{u"Voltage5"_s, u"MechaStd"_s, u"Step1"_s, u"StepperInverted"_s,
-                         u"HupNormal"_s, u"HW2N"_s, u"HeadST"_s, u"StrobeRohm"_s};
+const QStringList Fields{u"voltage5Option"_s, u"standardMechanismOption"_s, u"oneStepOption"_s, u"invertedRotationOption"_s,
+                         u"normalHeadUpOption"_s, u"width2InchNormalOption"_s, u"standardHeadOption"_s, u"positiveStrobeOption"_s};
 
 // WriteSetting of each setting with its value, then of the identity's bytes from setting 9 on.
 QByteArray writes(std::initializer_list<std::pair<int, int>> settings, const QByteArray &identity = {})
@@ -123,7 +123,7 @@ void TestChipConfiguration::cleanup()
 void TestChipConfiguration::check_data()
 {
     QTest::addColumn<Check>("check");
-    const QString user = u"ConfUser IdUser"_s, word = u"1111110000100000"_s;
+    const QString user = u"softwareModeOption userIdentityOption"_s, word = u"1111110000100000"_s;
     QTest::newRow("2 bytes; PNX suffix after the cut to 16")
         << Check{1, 252, 32, {.identityReply = "  KT 610-ST PNX QV12 FW"}, user, word, u"KT 610-ST"_s};
     QTest::newRow("4 bytes; lower-case pnx")
@@ -133,8 +133,8 @@ void TestChipConfiguration::check_data()
     QTest::newRow("3 bytes; markup and Latin-1")
         << Check{1, 252, 32, {.configReplyLength = 3, .identityReply = "<b>T\xeate</b>"}, user, Previous, u"<b>Tête</b>"_s};
     QTest::newRow("Hardware, Automatic, locked")
-        << Check{0, 252, 32, {}, u"ConfRes IdAuto locked"_s, u"1110010001000000"_s, u"AUTO ST 2INW 5V"_s};
-    QTest::newRow("silent chip") << Check{1, 252, 32, {.silent = true}, u"ConfRes IdAuto locked"_s, Previous};
+        << Check{0, 252, 32, {}, u"hardwareModeOption automaticIdentityOption locked"_s, u"1110010001000000"_s, u"AUTO ST 2INW 5V"_s};
+    QTest::newRow("silent chip") << Check{1, 252, 32, {.silent = true}, u"hardwareModeOption automaticIdentityOption locked"_s, Previous};
 }
 
 void TestChipConfiguration::check()
@@ -146,14 +146,14 @@ void TestChipConfiguration::check()
         m_chip->setSetting(setting, quint8(value));
     m_chip->restart();
     m_chip->setFaults(check.faults);
-    rig.window().editor().DecodeConfig(Previous);
-    rig.get<QLineEdit>("ConfigName")->setText(u"previous"_s);
+    rig.window().editor().showWord(Previous);
+    rig.get<QLineEdit>("identityEdit")->setText(u"previous"_s);
     auto modes = [&] {  // "locked": none of the editor's options nor the identity box enabled
         const auto options = rig.window().editor().editableOptions();
         const bool locked = std::none_of(options.begin(), options.end(), [](auto *o) { return o->isEnabled(); });
-        return u"%1 %2%3"_s.arg(rig.get<QRadioButton>("ConfUser")->isChecked() ? u"ConfUser"_s : u"ConfRes"_s,
-                                rig.get<QRadioButton>("IdUser")->isChecked() ? u"IdUser"_s : u"IdAuto"_s,
-                                locked && !rig.get("ConfigName")->isEnabled() ? u" locked"_s : QString());
+        return u"%1 %2%3"_s.arg(rig.get<QRadioButton>("softwareModeOption")->isChecked() ? u"softwareModeOption"_s : u"hardwareModeOption"_s,
+                                rig.get<QRadioButton>("userIdentityOption")->isChecked() ? u"userIdentityOption"_s : u"automaticIdentityOption"_s,
+                                locked && !rig.get("identityEdit")->isEnabled() ? u" locked"_s : QString());
     };
     // While the chip is asked, every other chip action is refused with a beep and changes
     // no button; the modes (and the lock) apply before the configuration is asked for.
@@ -161,30 +161,30 @@ void TestChipConfiguration::check()
     rig.whenReceived(*m_chip, m_before + 9, [&] {
         for (int i = 0; i < 5; ++i)
             rig.prompter.expectBeep();
-        for (const char *name : {"SleepButton", "Reset", "Wakeup", "ConfigPrinter", "GetID"})
+        for (const char *name : {"sleepButton", "resetButton", "wakeUpButton", "configureChipsetButton", "detectButton"})
             rig.click(name);
         during = rig.state() + u"; "_s + modes();
         if (check.word == Previous)
             rig.prompter.expectMessage(u"Error while reading printer parameters !"_s, Prompter::Icon::Critical);
     });
-    rig.click("GetSettings");
-    QCOMPARE(during, u"GetID ConfigPrinter SleepButton Wakeup Reset, busy, port open; "_s + check.modes);
+    rig.click("checkConfigurationButton");
+    QCOMPARE(during, u"detectButton configureChipsetButton sleepButton wakeUpButton resetButton, busy, port open; "_s + check.modes);
     QTRY_COMPARE(m_chip->received().bytes().mid(m_before), WholeRead);
     const QList<TrafficEvent> sent = rig.sent().mid(m_sentBefore);
     QCOMPARE(gapError(sent[2], sent[3], 500, 1400), QString());  // a reply ends after 500 ms of silence
     QCOMPARE(modes(), check.modes);
     QCOMPARE(rig.window().editor().fields(), ::DecodeConfig(check.word).values);
-    QCOMPARE(rig.get<QLineEdit>("ConfigName")->text(), check.name);
-    QCOMPARE(rig.state(true), AllChipButtons + u", focus GetSettings"_s);
+    QCOMPARE(rig.get<QLineEdit>("identityEdit")->text(), check.name);
+    QCOMPARE(rig.state(true), AllChipButtons + u", focus checkConfigurationButton"_s);
 }
 
 void TestChipConfiguration::program_data()
 {
     QTest::addColumn<Program>("program");
     const auto software = {std::pair{6, 1}, {7, 252}, {8, 32}};
-    const QStringList user = Fields + QStringList{u"ConfUser"_s, u"IdUser"_s};
-    const QStringList automatic = Fields + QStringList{u"ConfUser"_s, u"IdAuto"_s};  // strobe positive, the chip's negative
-    QTest::newRow("Hardware, Automatic") << Program{{u"ConfRes"_s, u"IdAuto"_s}, {}, 0, {}, writes({{6, 0}, {9, 0}})};
+    const QStringList user = Fields + QStringList{u"softwareModeOption"_s, u"userIdentityOption"_s};
+    const QStringList automatic = Fields + QStringList{u"softwareModeOption"_s, u"automaticIdentityOption"_s};  // strobe positive, the chip's negative
+    QTest::newRow("Hardware, Automatic") << Program{{u"hardwareModeOption"_s, u"automaticIdentityOption"_s}, {}, 0, {}, writes({{6, 0}, {9, 0}})};
     QTest::newRow("Software, User of 5 characters") << Program{user, u"AB CD"_s, 0, {}, writes(software, "AB CD\0"_ba)};
     QTest::newRow("16 characters") << Program{user, u"0123456789ABCDEF"_s, 0, {}, writes(software, "0123456789ABCDEF")};
     QTest::newRow("20 characters") << Program{user, u"0123456789ABCDEF!!!!"_s, 0, {}, writes(software, "0123456789ABCDEF")};
@@ -198,21 +198,21 @@ void TestChipConfiguration::program_data()
             option.startsWith(u'-') ? void(selected.removeAll(option.mid(1))) : selected.append(option);
         return Program{selected, QLatin1String(name), 0, QLatin1String(message), {}};
     };
-    QTest::newRow("nothing selected") << refused(u"-Voltage5"_s, "", "Please select a configuration mode !");
-    QTest::newRow("no identity method") << refused(u"ConfRes"_s, "X", "Please select an identity determination method !");
-    QTest::newRow("voltage and head type") << refused(u"-Voltage5 -HeadST ConfUser IdAuto"_s, "", "Logic voltage is not defined !");
-    QTest::newRow("head-up and width") << refused(u"-HupNormal -HW2N ConfUser IdAuto"_s, "", "Head-up polarity is not defined !");
-    QTest::newRow("width and head type") << refused(u"-HW2N -HeadST ConfUser IdAuto"_s, "", "Head width is not defined !");
-    QTest::newRow("head type") << refused(u"-HeadST ConfUser IdAuto"_s, "", "Head type is not defined !");
-    QTest::newRow("fields before the identity") << refused(u"-StrobeRohm ConfUser IdUser"_s, "", "Strobe polarity is not defined !");
-    QTest::newRow("empty user identity") << refused(u"ConfUser IdUser"_s, "", "Please specify a mechanism identity !");
+    QTest::newRow("nothing selected") << refused(u"-voltage5Option"_s, "", "Please select a configuration mode !");
+    QTest::newRow("no identity method") << refused(u"hardwareModeOption"_s, "X", "Please select an identity determination method !");
+    QTest::newRow("voltage and head type") << refused(u"-voltage5Option -standardHeadOption softwareModeOption automaticIdentityOption"_s, "", "Logic voltage is not defined !");
+    QTest::newRow("head-up and width") << refused(u"-normalHeadUpOption -width2InchNormalOption softwareModeOption automaticIdentityOption"_s, "", "Head-up polarity is not defined !");
+    QTest::newRow("width and head type") << refused(u"-width2InchNormalOption -standardHeadOption softwareModeOption automaticIdentityOption"_s, "", "Head width is not defined !");
+    QTest::newRow("head type") << refused(u"-standardHeadOption softwareModeOption automaticIdentityOption"_s, "", "Head type is not defined !");
+    QTest::newRow("fields before the identity") << refused(u"-positiveStrobeOption softwareModeOption userIdentityOption"_s, "", "Strobe polarity is not defined !");
+    QTest::newRow("empty user identity") << refused(u"softwareModeOption userIdentityOption"_s, "", "Please specify a mechanism identity !");
     // An identity is printable text: a control character would reach the chip raw.
     QTest::newRow("identity with a line break")
-        << refused(u"ConfUser IdUser"_s, "KT\n620", "The mechanism identity may hold printable characters only !");
+        << refused(u"softwareModeOption userIdentityOption"_s, "KT\n620", "The mechanism identity may hold printable characters only !");
     QTest::newRow("identity that clears a screen")
-        << refused(u"ConfUser IdUser"_s, "KT\x1b[2J", "The mechanism identity may hold printable characters only !");
+        << refused(u"softwareModeOption userIdentityOption"_s, "KT\x1b[2J", "The mechanism identity may hold printable characters only !");
     QTest::newRow("Hardware ignores the fields, not the identity")
-        << Program{{u"ConfRes"_s, u"IdUser"_s}, {}, 0, u"Please specify a mechanism identity !"_s, {}};
+        << Program{{u"hardwareModeOption"_s, u"userIdentityOption"_s}, {}, 0, u"Please specify a mechanism identity !"_s, {}};
     // A chip that echoes wrongly gets one message per setting, and the run goes on; a
     // port that can't be used ends it with its one message, nothing more sent.
     QTest::newRow("wrong and missing echoes")
@@ -228,16 +228,16 @@ void TestChipConfiguration::program()
     EditorPanel &editor = rig.window().editor();
     editor.resetFields();
     editor.clearOptions();
-    for (const char *mode : {"ConfRes", "ConfUser", "IdAuto", "IdUser"}) {  // none selected
+    for (const char *mode : {"hardwareModeOption", "softwareModeOption", "automaticIdentityOption", "userIdentityOption"}) {  // none selected
         rig.get<QRadioButton>(mode)->setAutoExclusive(false);
         rig.get<QRadioButton>(mode)->setChecked(false);
         rig.get<QRadioButton>(mode)->setAutoExclusive(true);
     }
     for (const QString &option : program.options)
         editor.selectOption(rig.get<QRadioButton>(option.toLatin1().constData()));
-    rig.get<QLineEdit>("ConfigName")->setText(program.name);
+    rig.get<QLineEdit>("identityEdit")->setText(program.name);
     m_chip->access([&](ChipEmulator &chip) { chip.setDetectedPolarity(program.question ? 1 : 0); });
-    const QString identity = rig.get<QLabel>("Identity")->text();
+    const QString identity = rig.get<QLabel>("firmwareIdentityLabel")->text();
     if (!program.message.isEmpty())
         rig.prompter.expectMessage(program.message);
     if (program.question && program.line != Line::Pulled)
@@ -273,14 +273,14 @@ void TestChipConfiguration::program()
         break;
     }
     }
-    rig.click("ConfigPrinter");
+    rig.click("configureChipsetButton");
     holder.close();
 
     // Each write waits for its echo and 100 ms; the reset comes a second before the
     // identity request, whose answer is the visible result.
     const bool reached = program.message.isEmpty() && program.line != Line::Held;
     const bool done = reached && program.question < 2 && program.line != Line::Pulled;
-    const bool software = reached && program.options.contains(u"ConfUser"_s);
+    const bool software = reached && program.options.contains(u"softwareModeOption"_s);
     const QByteArray sent = (software ? bytes({29, 83, 104}) : QByteArray()) + program.writes;
     QTRY_COMPARE(m_chip->received().bytes().mid(m_before), sent + (done ? bytes({27, 64, 27, 73}) : QByteArray()));
     const QList<TrafficEvent> events = rig.sent().mid(m_sentBefore + (software ? 1 : 0));
@@ -292,9 +292,9 @@ void TestChipConfiguration::program()
         QCOMPARE(replyWaitError(rig.context.traffic(), bytes({27, 73}), 100), QString());
     }
     const QString shown = done ? QString::fromLatin1(m_chip->identity()) : identity;
-    QCOMPARE(rig.get<QLabel>("Identity")->text(), shown);
+    QCOMPARE(rig.get<QLabel>("firmwareIdentityLabel")->text(), shown);
     QCOMPARE(rig.status(), program.question == 2 ? u"Programming cancelled !"_s : u"Status bar"_s);
-    QCOMPARE(rig.state(true), AllChipButtons + u", focus ConfigPrinter"_s);
+    QCOMPARE(rig.state(true), AllChipButtons + u", focus configureChipsetButton"_s);
 }
 
 // What "Configure chipset" writes is what was checked when it was pressed: options
@@ -305,19 +305,19 @@ void TestChipConfiguration::inputsTakenAtPress()
     EditorPanel &editor = rig.window().editor();
     editor.resetFields();  // nothing defined: Hardware mode doesn't need the fields
     editor.clearOptions();
-    rig.click("ConfRes");
-    rig.click("IdUser");
-    rig.get<QLineEdit>("ConfigName")->setText(u"AB"_s);
+    rig.click("hardwareModeOption");
+    rig.click("userIdentityOption");
+    rig.get<QLineEdit>("identityEdit")->setText(u"AB"_s);
     rig.whenReceived(*m_chip, m_before + 5, [&] {  // setting 6 written, in its 100 ms
-        rig.click("ConfUser");
-        rig.click("IdAuto");
-        rig.get<QLineEdit>("ConfigName")->setText(u"XYZ"_s);
+        rig.click("softwareModeOption");
+        rig.click("automaticIdentityOption");
+        rig.get<QLineEdit>("identityEdit")->setText(u"XYZ"_s);
         rig.clickRow(40);
-        rig.click("DbbAnalyse");
+        rig.click("analyseEntryButton");
     });
-    rig.click("ConfigPrinter");
+    rig.click("configureChipsetButton");
     QTRY_COMPARE(m_chip->received().bytes().mid(m_before), writes({{6, 0}}, "AB\0"_ba) + bytes({27, 64, 27, 73}));
-    QCOMPARE(rig.get<QLineEdit>("ConfigName")->text(), u"DW 640-HS"_s);  // the analysis itself did happen
+    QCOMPARE(rig.get<QLineEdit>("identityEdit")->text(), u"DW 640-HS"_s);  // the analysis itself did happen
 }
 
 QTEST_MAIN(TestChipConfiguration)

@@ -35,18 +35,18 @@ struct Dialog
 {
     explicit Dialog(ChipRig &rig) : dialog(rig.context, &rig.window())
     {
-        dialog.Form_Load();
+        dialog.runLoadSteps();
         dialog.show();
     }
     QComboBox *list(const char *name) const { return dialog.findChild<QComboBox *>(QLatin1String(name)); }
-    QString result() const { return dialog.findChild<QLabel *>(u"DetectedPrinter"_s)->text(); }
+    QString result() const { return dialog.findChild<QLabel *>(u"detectedPrinterLabel"_s)->text(); }
     // The port selected, the speed and the handshake: "COM2 9600 DSR/DTR Mode".
     QString choice() const
     {
         QString port = u"no port"_s;
         for (QRadioButton *button : dialog.findChildren<QRadioButton *>())
             port = button->isChecked() ? button->objectName() : port;
-        return port + u' ' + list("serialspeed")->currentText() + u' ' + list("serialhandshakeconf")->currentText();
+        return port + u' ' + list("speedBox")->currentText() + u' ' + list("handshakeBox")->currentText();
     }
     PortSelectionDialog dialog;
 };
@@ -116,7 +116,7 @@ void TestChipConnection::chipOnCom2BehindCom1()
         const bool busy = d.dialog.isVisible() && d.dialog.cursor().shape() == Qt::WaitCursor;
         first = d.result() + (busy ? u" (busy)"_s : QString());
     });
-    clickIn(&d.dialog, "Autodetect");
+    clickIn(&d.dialog, "autodetectButton");
     QCOMPARE(first, u"Attempting to contact printer on COM 1 at 115200 bauds. (busy)"_s);
     QCOMPARE(d.result(), u"KT 610-ST found on COM 2 at 9600 bauds"_s);
     QCOMPARE(d.choice() + u", "_s + rig.connectionState(), u"COM2 9600 DSR/DTR Mode, COM2 9600 handshake 2 found"_s);
@@ -208,15 +208,15 @@ void TestChipConnection::detection()
     const qint64 started = SimulatedChip::nowNs();
     if (!detection.speed.isEmpty()) {
         clickIn(&d.dialog, "COM1");
-        d.list("serialspeed")->setCurrentText(detection.speed);
-        d.list("serialhandshakeconf")->setCurrentIndex(detection.handshakeIndex);
-        clickIn(&d.dialog, "DetectSerialPrinter");
+        d.list("speedBox")->setCurrentText(detection.speed);
+        d.list("handshakeBox")->setCurrentIndex(detection.handshakeIndex);
+        clickIn(&d.dialog, "detectButton");
     } else {
-        clickIn(&d.dialog, "Autodetect");
+        clickIn(&d.dialog, "autodetectButton");
         QVERIFY(SimulatedChip::nowNs() - started >= 1'000'000'000);  // the wake-up pause first
     }
     QCOMPARE(d.result(), detection.result);
-    QCOMPARE(d.dialog.findChild<QLabel *>(u"DetectedPrinter"_s)->textFormat(), Qt::PlainText);
+    QCOMPARE(d.dialog.findChild<QLabel *>(u"detectedPrinterLabel"_s)->textFormat(), Qt::PlainText);
     QCOMPARE(d.choice(), detection.choice);
     QCOMPARE(rig.connectionState(), detection.connection);
     QTRY_COMPARE(chip.received().bytes(), detection.sent);
@@ -257,7 +257,7 @@ void TestChipConnection::simulateLeavesSystemPortsAlone()
     QCOMPARE(ports, (QStringList{simulated.devicePath(), u"No serial device on COM2"_s, given.devicePath(),
                                  u"No serial device on COM4"_s, u"No serial device on COM5"_s,
                                  u"No serial device on COM6"_s}));
-    clickIn(&d.dialog, "Autodetect");
+    clickIn(&d.dialog, "autodetectButton");
     QTRY_COMPARE(d.result(), u"KT 610-ST found on COM 1 at 9600 bauds"_s);
     QCOMPARE(rig.prompter.prompts().size(), 0);
     QList<int> woken;
@@ -280,54 +280,54 @@ void TestChipConnection::identificationAndPower()
     SimulatedChip &chip = rig.addChip(3, 19200);
     chip.setFaults({.identityReply = "<b>KT 610-ST</b>   QV12 FW 2.07"});  // 31 characters
     auto labels = [&] {
-        return QStringList{rig.get<QLabel>("Identity")->text(), rig.get<QLabel>("LabelCom")->text(), rig.get<QLabel>("LabelBauds")->text()};
+        return QStringList{rig.get<QLabel>("firmwareIdentityLabel")->text(), rig.get<QLabel>("portLabel")->text(), rig.get<QLabel>("baudRateLabel")->text()};
     };
     QVERIFY(rig.connect(3, u"19200"_s));
     // After the dialog: the identity again, with the settings found, shown whole.
     QTRY_COMPARE(chip.received().bytes(), Identification + bytes({27, 73}));
     QCOMPARE(replyWaitError(rig.context.traffic(), bytes({27, 73}), 100), QString());
     QCOMPARE(labels(), (QStringList{u"<b>KT 610-ST</b>   QV12 FW 2.07"_s, u"Port: COM3"_s, u"Baudrate: 19200"_s}));
-    QCOMPARE(rig.get<QLabel>("Identity")->textFormat(), Qt::PlainText);
-    QCOMPARE(rig.state(true), AllChipButtons + u", focus GetSettings"_s);
+    QCOMPARE(rig.get<QLabel>("firmwareIdentityLabel")->textFormat(), Qt::PlainText);
+    QCOMPARE(rig.state(true), AllChipButtons + u", focus checkConfigurationButton"_s);
 
     int before = chip.received().size();
-    rig.click("SleepButton");
+    rig.click("sleepButton");
     QTRY_COMPARE(chip.received().bytes().mid(before), bytes({24, 27, 83, 24}));
     QCOMPARE(gapError(rig.sent(3).at(rig.sent(3).size() - 2), rig.sent(3).last(), 10, 200), QString());
-    QCOMPARE(rig.state(true), u"GetID Wakeup, focus Wakeup"_s);
+    QCOMPARE(rig.state(true), u"detectButton wakeUpButton, focus wakeUpButton"_s);
     // The NUL on every port, COM1 first; the CAN on the chip's port after the pause.
     before = chip.received().size();
-    rig.click("Wakeup");
+    rig.click("wakeUpButton");
     QTRY_COMPARE(quiet.received().bytes().right(1) + chip.received().bytes().mid(before), bytes({0, 0, 24}));
     QCOMPARE(gapError(rig.sent(1).last(), rig.sent(3).last(), 1000, 1600), QString());
     QCOMPARE(rig.state(), AllChipButtons);
     before = chip.received().size();
-    rig.click("Reset");
+    rig.click("resetButton");
     QTRY_COMPARE(chip.received().bytes().mid(before), bytes({27, 64}));
     QCOMPARE(rig.state(), AllChipButtons);
 
     rig.connection().ChipFound = false;
     before = chip.received().size();
-    rig.click("SleepButton");
-    QCOMPARE(rig.state(true), u"GetID Wakeup, focus Wakeup"_s);
-    rig.click("Wakeup");
+    rig.click("sleepButton");
+    QCOMPARE(rig.state(true), u"detectButton wakeUpButton, focus wakeUpButton"_s);
+    rig.click("wakeUpButton");
     QCOMPARE(rig.state(), AllChipButtons);
     QTRY_COMPARE(chip.received().bytes().mid(before), bytes({0}));
-    rig.onDialog([](PortSelectionDialog &dialog) { clickIn(&dialog, "OKButton"); });
-    rig.trigger("Detect");
+    rig.onDialog([](PortSelectionDialog &dialog) { clickIn(&dialog, "okButton"); });
+    rig.trigger("detectAction");
     QCOMPARE(labels(), (QStringList{u"No chipset found"_s, u"No chipset found, please"_s, u"Perform a chipset detection"_s}));
-    QCOMPARE(rig.state(true), u"GetID, focus GetID"_s);
+    QCOMPARE(rig.state(true), u"detectButton, focus detectButton"_s);
 
     QVERIFY(rig.connect(3, u"19200"_s));
-    rig.click("ConfRes");
-    rig.click("IdAuto");
+    rig.click("hardwareModeOption");
+    rig.click("automaticIdentityOption");
     before = chip.received().size();
     QElapsedTimer clock;
     rig.whenReceived(chip, before + 5, [&] {  // the first write
         clock.start();
-        rig.trigger("Exit");
+        rig.trigger("exitAction");
     });
-    QCOMPARE(clickUntilTheProgramEnds(rig, "ConfigPrinter"), 0);
+    QCOMPARE(clickUntilTheProgramEnds(rig, "configureChipsetButton"), 0);
     QVERIFY2(clock.elapsed() < 1000, qPrintable(u"%1 ms to end"_s.arg(clock.elapsed())));
     QVERIFY(!rig.window().isVisible() && !rig.window().chip().isBusy());
     QVERIFY(!rig.state().contains(u", busy"_s) && !rig.context.chipWorker().isPortOpen());
@@ -343,18 +343,18 @@ void TestChipConnection::exitWhileAsked()
     SimulatedChip &chip = rig.addChip(1, 9600);
     chip.access([](ChipEmulator &c) { c.setDetectedPolarity(1); });
     QVERIFY(rig.connect(1, u"9600"_s));
-    rig.window().editor().DecodeConfig(u"1111110000100000"_s);  // strobe positive
-    rig.click("ConfUser");
-    rig.click("IdAuto");
+    rig.window().editor().showWord(u"1111110000100000"_s);  // strobe positive
+    rig.click("softwareModeOption");
+    rig.click("automaticIdentityOption");
     const qsizetype before = chip.received().size();
     QElapsedTimer clock;
     rig.prompter.expectQuestion(u"Hardware detected polarity doesn't match user choice !  Program anyway ?"_s, true);
     rig.prompter.onPrompt = [&](const ScriptedPrompter::Prompt &) {
         rig.prompter.onPrompt = nullptr;
         clock.start();
-        rig.trigger("Exit");
+        rig.trigger("exitAction");
     };
-    QCOMPARE(clickUntilTheProgramEnds(rig, "ConfigPrinter"), 0);
+    QCOMPARE(clickUntilTheProgramEnds(rig, "configureChipsetButton"), 0);
     QVERIFY2(clock.elapsed() < 1000, qPrintable(u"%1 ms to end"_s.arg(clock.elapsed())));
     QVERIFY(!rig.window().isVisible() && !rig.window().chip().isBusy());
     QVERIFY(!rig.context.chipWorker().isPortOpen());
@@ -382,7 +382,7 @@ void TestChipConnection::heldUnderAnotherName()
                                "port (a terminal program, or ModemManager, which probes new serial devices) and try "
                                "again."_s.arg(link).arg(QCoreApplication::applicationPid()),
                                Prompter::Icon::Critical);
-    rig.click("GetSettings");
+    rig.click("checkConfigurationButton");
     QCOMPARE(rig.prompter.pending(), QString());
     QCOMPARE(chip.received().size(), before);
 }

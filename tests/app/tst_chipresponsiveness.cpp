@@ -54,22 +54,22 @@ void TestChipResponsiveness::windowAnswersDuringEveryAction()
     // As the benchmark times them: the automatic detection from its button, the
     // identification from "OK" (the dialog's own making is no chip work).
     rig.onDialog([&](PortSelectionDialog &dialog) {
-        measured(u"Autodetect Chipset"_s, [&] { clickIn(&dialog, "Autodetect"); });
+        measured(u"Autodetect Chipset"_s, [&] { clickIn(&dialog, "autodetectButton"); });
         begin();
-        clickIn(&dialog, "OKButton");
+        clickIn(&dialog, "okButton");
     });
-    rig.click("GetID");
+    rig.click("detectButton");
     end(u"Identification"_s);
     QCOMPARE(rig.connectionState(), u"COM2 19200 handshake 2 found"_s);
-    measured(u"Check configuration"_s, [&] { rig.click("GetSettings"); });
-    rig.click("ConfUser");
-    rig.click("IdUser");
-    rig.get<QLineEdit>("ConfigName")->setText(u"RESPONSIVE"_s);
-    measured(u"Configure chipset"_s, [&] { rig.click("ConfigPrinter"); });
+    measured(u"Check configuration"_s, [&] { rig.click("checkConfigurationButton"); });
+    rig.click("softwareModeOption");
+    rig.click("userIdentityOption");
+    rig.get<QLineEdit>("identityEdit")->setText(u"RESPONSIVE"_s);
+    measured(u"Configure chipset"_s, [&] { rig.click("configureChipsetButton"); });
     QVERIFY(chip.identity().startsWith("RESPONSIVE"));
-    measured(u"Sleep"_s, [&] { rig.click("SleepButton"); });
-    measured(u"Wake up"_s, [&] { rig.click("Wakeup"); });
-    measured(u"Reset"_s, [&] { rig.click("Reset"); });
+    measured(u"Sleep"_s, [&] { rig.click("sleepButton"); });
+    measured(u"Wake up"_s, [&] { rig.click("wakeUpButton"); });
+    measured(u"Reset"_s, [&] { rig.click("resetButton"); });
 
     QStringList late;
     QStringList all;
@@ -97,11 +97,11 @@ void TestChipResponsiveness::lineGoesOnWhileTheWindowIsHeld()
         QThread::msleep(600);
         afterHold = chip.received().size();
     });
-    rig.click("GetSettings");
+    rig.click("checkConfigurationButton");
     QVERIFY2(afterHold > atHold, qPrintable(u"%1 bytes before the hold, %2 after"_s.arg(atHold).arg(afterHold)));
     // Settings 6 and 9, the configuration, the identity: all of it, in order.
     QCOMPARE(chip.received().bytes().mid(before), bytes({29, 83, 102, 6, 29, 83, 102, 9, 29, 83, 67, 27, 73}));
-    QCOMPARE(rig.state(true), AllChipButtons + u", focus GetSettings"_s);
+    QCOMPARE(rig.state(true), AllChipButtons + u", focus checkConfigurationButton"_s);
 }
 
 QTEST_MAIN(TestChipResponsiveness)

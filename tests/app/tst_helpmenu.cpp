@@ -85,11 +85,11 @@ private slots:
                   "<p><a href=\"https://example.net/qv12\">Web site</a></p>"
                   "<p><a href=\"mailto:help@example.net\">Mail us</a></p>"_s);
         writeFile(test.path(u"Help/second.html"_s), u"<title>Second</title><p>Text</p>"_s);
-        test.trigger("Helphelp");
+        test.trigger("helpContentsAction");
         QPointer<HelpWindow> help = test.window().helpMenuWindows().helpWindow();
         QCOMPARE(help->windowTitle(), u"QV12 Configurator Help"_s);
         QCOMPARE(help->indexPath(), test.window().context().StartDirectory() + u"Help/index.html"_s);
-        auto *browser = help->findChild<QTextBrowser *>(u"WebBrowser"_s);
+        auto *browser = help->findChild<QTextBrowser *>(u"pageBrowser"_s);
 
         // Links that leave the manual go to the desktop; the others are followed in the
         // view, and "Index" comes back.
@@ -97,40 +97,40 @@ private slots:
         clickLink(browser, u"Mail us"_s);
         clickLink(browser, u"Second page"_s);
         QCOMPARE(browser->documentTitle(), u"Second"_s);
-        QTest::mouseClick(help->findChild<QPushButton *>(u"Index"_s), Qt::LeftButton);
+        QTest::mouseClick(help->findChild<QPushButton *>(u"indexButton"_s), Qt::LeftButton);
         QCOMPARE(browser->documentTitle(), u"Index"_s);
 
         // Opened again, each window is the same one brought forward; "Contents" shows the
         // index page again.
         clickLink(browser, u"Second page"_s);
-        test.trigger("About");
+        test.trigger("aboutAction");
         QPointer<AboutWindow> about = test.window().helpMenuWindows().aboutWindow();
         help->showMinimized();
         about->showMinimized();
         const qsizetype windowCount = QApplication::topLevelWidgets().size();
-        test.trigger("Helphelp");
-        test.trigger("About");
+        test.trigger("helpContentsAction");
+        test.trigger("aboutAction");
         QCOMPARE(QApplication::topLevelWidgets().size(), windowCount);
         QVERIFY(!help->isMinimized() && !about->isMinimized());
         QCOMPARE(browser->documentTitle(), u"Index"_s);
 
         QCOMPARE(about->windowTitle(), u"About"_s);
         auto label = [about](const char *name) { return about->findChild<QLabel *>(QLatin1String(name)); };
-        QCOMPARE(label("Label")->text(), u"QV12 Configurator    Rev: 2.4"_s);
+        QCOMPARE(label("titleLabel")->text(), u"QV12 Configurator    Rev: 2.4"_s);
         // A null picture means the SVG image plug-in is missing.
-        QVERIFY(!label("Image1")->pixmap().isNull());
+        QVERIFY(!label("pictureLabel")->pixmap().isNull());
         // Each link shows the address the build was configured with and opens it, or,
         // without one, the manual the help window shows; a right click or a click on a
         // caption opens nothing.
         const QString web = QStringLiteral(QV12_EXPECTED_WEB_ADDRESS);
         const QString support = QStringLiteral(QV12_EXPECTED_SUPPORT_ADDRESS);
         const QString manual = test.window().context().StartDirectory() + u"Help/"_s;
-        QCOMPARE(label("Label4")->text(), web.isEmpty() ? u"The user manual"_s : web);
-        QCOMPARE(label("Label5")->text(), support.isEmpty() ? u"Sending a support report"_s : support);
-        QTest::mouseClick(label("Label4"), Qt::RightButton);
-        QTest::mouseClick(label("Label2"), Qt::LeftButton);
-        QTest::mouseClick(label("Label4"), Qt::LeftButton);
-        QTest::mouseClick(label("Label5"), Qt::LeftButton);
+        QCOMPARE(label("webLink")->text(), web.isEmpty() ? u"The user manual"_s : web);
+        QCOMPARE(label("supportLink")->text(), support.isEmpty() ? u"Sending a support report"_s : support);
+        QTest::mouseClick(label("webLink"), Qt::RightButton);
+        QTest::mouseClick(label("webCaption"), Qt::LeftButton);
+        QTest::mouseClick(label("webLink"), Qt::LeftButton);
+        QTest::mouseClick(label("supportLink"), Qt::LeftButton);
         QCOMPARE(opener->opened, (QList<QUrl>{QUrl(u"https://example.net/qv12"_s),
                                               QUrl(u"mailto:help@example.net"_s),
                                               web.isEmpty() ? QUrl(u"file://"_s + manual + u"index.html"_s) : QUrl(web),
@@ -180,11 +180,11 @@ private slots:
     void exitClosesBoth()
     {
         TestWindow test;
-        test.trigger("Helphelp");
-        test.trigger("About");
+        test.trigger("helpContentsAction");
+        test.trigger("aboutAction");
         QPointer<HelpWindow> help = test.window().helpMenuWindows().helpWindow();
         QPointer<AboutWindow> about = test.window().helpMenuWindows().aboutWindow();
-        test.trigger("Exit");
+        test.trigger("exitAction");
         QVERIFY(!test.window().isVisible());
         QTRY_VERIFY(help.isNull() && about.isNull());
     }
@@ -240,10 +240,12 @@ private slots:
     void everyMessageExplained()
     {
         // Every string literal of the window code that holds a blank (those continued on the
-        // next line joined), less the captions, titles, tooltips and the command line's help,
+        // next line joined), less the debug lines, the captions, titles, tooltips and the command line's help,
         // is on the troubleshooting page exactly as the program words it, blanks included;
         // where a name, number or the system's words are filled in (%1, %s) or a line ends, each part.
         static const QRegularExpression comment(u"(^|\\s)//[^\\n]*"_s);
+        // Debug lines for support (qCDebug) are no messages to the user.
+        static const QRegularExpression debugLine(u"qCDebug\\([^;]*;"_s);
         static const QRegularExpression continued(u"\"\\s*\\n\\s*u?\""_s);
         static const QRegularExpression literal(u"\"((?:[^\"\\\\\\n]|\\\\.)*)\""_s);
         static const QRegularExpression notMessage(
@@ -257,7 +259,7 @@ private slots:
         QStringList checked;
         QStringList missing;
         for (const QString &name : app.entryList({u"*.cpp"_s}, QDir::Files)) {
-            const QString code = readAll(app.filePath(name)).remove(comment).remove(continued);
+            const QString code = readAll(app.filePath(name)).remove(comment).remove(debugLine).remove(continued);
             for (const auto &match : literal.globalMatch(code)) {
                 const QString text = match.captured(1);
                 if (!text.contains(u' ') || notMessage.match(text).hasMatch())

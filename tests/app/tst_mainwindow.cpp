@@ -46,7 +46,7 @@ struct Case
     bool readOnly = false;   // by its permission bits (the superuser could still write it)
     QString message{};       // shown after the dialog
     std::optional<QByteArray> list{};  // afterwards, as a file holds it, when it changed
-    QString file = u"default.cdb"_s;   // DatabaseFileName afterwards, if any
+    QString file = u"default.cdb"_s;   // databaseFileName() afterwards, if any
     std::optional<QString> status{};   // afterwards, when it changed
 };
 
@@ -71,46 +71,46 @@ private slots:
         QTest::newRow("start-up, no default.cdb") << Case{.start = {}, .list = builtIn, .file = {}, .status = BuiltIn};
         QTest::newRow("start-up, default.cdb invalid")
             << Case{.start = QByteArray("Hello\r\n"), .list = builtIn, .file = {}, .status = BuiltIn};
-        QTest::newRow("New, agreed, over a longer file") << Case{.command = "Ndb", .target = u"new.cdb"_s,
+        QTest::newRow("New, agreed, over a longer file") << Case{.command = "newDatabaseAction", .target = u"new.cdb"_s,
             .before = builtIn, .list = empty, .file = u"new.cdb"_s};
-        QTest::newRow("New, not agreed") << Case{.command = "Ndb", .agree = false};
+        QTest::newRow("New, not agreed") << Case{.command = "newDatabaseAction", .agree = false};
         // The emptied list no longer belongs to the file it came from, so that no later
         // Save writes it there.
-        QTest::newRow("New, dialog cancelled") << Case{.command = "Ndb", .list = empty, .file = {}};
+        QTest::newRow("New, dialog cancelled") << Case{.command = "newDatabaseAction", .list = empty, .file = {}};
         QTest::newRow("New, dialog cancelled, saved before")
-            << Case{.command = "Ndb", .modified = false, .list = empty, .file = {}};
+            << Case{.command = "newDatabaseAction", .modified = false, .list = empty, .file = {}};
         // New, Save and Save as leave a read-only file alone, whoever runs them.
-        QTest::newRow("New, read-only") << Case{.command = "Ndb", .target = u"new.cdb"_s, .before = builtIn,
+        QTest::newRow("New, read-only") << Case{.command = "newDatabaseAction", .target = u"new.cdb"_s, .before = builtIn,
             .readOnly = true, .message = ReadOnly, .list = empty, .file = {}, .status = WasReadOnly};
-        QTest::newRow("New, a folder in the way") << Case{.command = "Ndb", .target = u"new.cdb"_s,
+        QTest::newRow("New, a folder in the way") << Case{.command = "newDatabaseAction", .target = u"new.cdb"_s,
             .before = "dir", .message = failure, .list = empty, .file = {}};
-        QTest::newRow("Open, agreed") << Case{.command = "Od", .target = u"other.cdb"_s, .before = builtIn,
+        QTest::newRow("Open, agreed") << Case{.command = "openDatabaseAction", .target = u"other.cdb"_s, .before = builtIn,
             .list = builtIn, .file = u"other.cdb"_s, .status = u"Entries : 41"_s};
-        QTest::newRow("Open, not agreed") << Case{.command = "Od", .agree = false};
+        QTest::newRow("Open, not agreed") << Case{.command = "openDatabaseAction", .agree = false};
         QTest::newRow("Open, not a database")
-            << Case{.command = "Od", .target = u"other.cdb"_s, .before = "Hello\r\n", .message = NotADatabase};
+            << Case{.command = "openDatabaseAction", .target = u"other.cdb"_s, .before = "Hello\r\n", .message = NotADatabase};
         QTest::newRow("Open, unreadable")
-            << Case{.command = "Od", .target = u"other.cdb"_s, .before = "dir", .message = NotADatabase};
-        QTest::newRow("Save") << Case{.command = "sd", .target = u"default.cdb"_s};
+            << Case{.command = "openDatabaseAction", .target = u"other.cdb"_s, .before = "dir", .message = NotADatabase};
+        QTest::newRow("Save") << Case{.command = "saveDatabaseAction", .target = u"default.cdb"_s};
         QTest::newRow("Save, a folder in the way")
-            << Case{.command = "sd", .target = u"default.cdb"_s, .before = "dir", .message = failure};
-        QTest::newRow("Save, read-only") << Case{.command = "sd", .target = u"default.cdb"_s,
+            << Case{.command = "saveDatabaseAction", .target = u"default.cdb"_s, .before = "dir", .message = failure};
+        QTest::newRow("Save, read-only") << Case{.command = "saveDatabaseAction", .target = u"default.cdb"_s,
             .before = goldenFile(u"three.cdb"_s), .readOnly = true, .message = ReadOnly, .status = WasReadOnly};
-        QTest::newRow("Save, no file") << Case{.command = "sd", .start = {}, .modified = false,
+        QTest::newRow("Save, no file") << Case{.command = "saveDatabaseAction", .start = {}, .modified = false,
             .message = u"Current database has no name ! Please use 'Save as' instead."_s, .list = builtIn,
             .file = {}, .status = BuiltIn};
-        QTest::newRow("Save as, over a longer file") << Case{.command = "Sda", .target = u"copy.cdb"_s,
+        QTest::newRow("Save as, over a longer file") << Case{.command = "saveDatabaseAsAction", .target = u"copy.cdb"_s,
             .before = builtIn, .file = u"copy.cdb"_s, .status = QString()};
-        QTest::newRow("Save as, read-only") << Case{.command = "Sda", .target = u"copy.cdb"_s, .before = builtIn,
+        QTest::newRow("Save as, read-only") << Case{.command = "saveDatabaseAsAction", .target = u"copy.cdb"_s, .before = builtIn,
             .readOnly = true, .message = ReadOnly, .status = WasReadOnly};
-        QTest::newRow("Save as, dialog cancelled") << Case{.command = "Sda", .status = u"Save database canceled"_s};
+        QTest::newRow("Save as, dialog cancelled") << Case{.command = "saveDatabaseAsAction", .status = u"Save database canceled"_s};
         // A FIFO is neither read (that would wait for its other end, the window frozen)
         // nor replaced by a file.
         QTest::newRow("Open, a FIFO")
-            << Case{.command = "Od", .target = u"pipe.cdb"_s, .before = "fifo", .message = NotADatabase};
+            << Case{.command = "openDatabaseAction", .target = u"pipe.cdb"_s, .before = "fifo", .message = NotADatabase};
         QTest::newRow("Save as, over a FIFO")
-            << Case{.command = "Sda", .target = u"pipe.cdb"_s, .before = "fifo", .message = failure, .status = QString()};
-        for (const char *command : {"Exit", "close"}) {
+            << Case{.command = "saveDatabaseAsAction", .target = u"pipe.cdb"_s, .before = "fifo", .message = failure, .status = QString()};
+        for (const char *command : {"exitAction", "close"}) {
             QTest::addRow("%s, agreed", command) << Case{.command = command};
             QTest::addRow("%s, not agreed", command) << Case{.command = command, .agree = false};
         }
@@ -137,18 +137,18 @@ private slots:
             QVERIFY(before.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         if (modified) {
             t.clickRow(0);
-            t.click("DbDown");
+            t.click("moveEntryDownButton");
         }
-        const bool quitting = command == u"Exit"_s || command == u"close"_s;
-        if (modified && (quitting || command == u"Ndb"_s || command == u"Od"_s)) {
+        const bool quitting = command == u"exitAction"_s || command == u"close"_s;
+        if (modified && (quitting || command == u"newDatabaseAction"_s || command == u"openDatabaseAction"_s)) {
             t.prompter.expectQuestion(quitting ? u"Database has been modified ! Quit anyway ?"_s
                                                : u"Database has been modified ! Continue anyway ?"_s, c.agree);
         }
-        const bool open = command == u"Od"_s;
+        const bool open = command == u"openDatabaseAction"_s;
         const QString title = open ? u"Open configuration database"_s
-            : command == u"Ndb"_s  ? u"New configuration database"_s
+            : command == u"newDatabaseAction"_s  ? u"New configuration database"_s
                                    : u"Save configuration database as..."_s;
-        if (c.agree && (open || command == u"Ndb"_s || command == u"Sda"_s)) {
+        if (c.agree && (open || command == u"newDatabaseAction"_s || command == u"saveDatabaseAsAction"_s)) {
             t.prompter.expectFile({open ? Prompter::FileRequest::Style::Open : Prompter::FileRequest::Style::Save,
                                    title, u"Configuration databases (*.cdb)"_s, u"cdb"_s, !open}, target);
         }
@@ -193,7 +193,7 @@ private slots:
         if (fifo)
             QVERIFY(::stat(QFile::encodeName(target).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
         else if (!target.isEmpty()) {
-            QCOMPARE(readFile(target), done && command != u"Od"_s ? list
+            QCOMPARE(readFile(target), done && command != u"openDatabaseAction"_s ? list
                                        : c.before.isEmpty() || c.before == "dir" ? "<missing>" : c.before);
         }
         if (c.readOnly)  // its mode as well: no write permission was added
@@ -207,21 +207,21 @@ private slots:
             const QDir start = QFileInfo(t.path(u"default.cdb"_s)).dir();
             const QStringList files = start.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
             t.prompter.expectMessage(u"Current database has no name ! Please use 'Save as' instead."_s);
-            t.trigger("sd");
+            t.trigger("saveDatabaseAction");
             QCOMPARE(start.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), files);
             QCOMPARE(readFile(t.path(u"default.cdb"_s)), c.start.value_or("<missing>"));
         }
         if (c.command)
             return;
         // At start-up no chip is known: only detection is offered, and has the focus.
-        QCOMPARE(t.window().focusWidget(), t.get("GetID"));
-        for (const char *button : {"GetSettings", "ConfigPrinter", "Wakeup", "SleepButton", "Reset"})
+        QCOMPARE(t.window().focusWidget(), t.get("detectButton"));
+        for (const char *button : {"checkConfigurationButton", "configureChipsetButton", "wakeUpButton", "sleepButton", "resetButton"})
             QVERIFY2(!t.get(button)->isEnabled(), button);
-        QCOMPARE(t.get<QLabel>("LabelCom")->text(), u"No chipset found, please"_s);
-        QCOMPARE(t.get<QLabel>("LabelBauds")->text(), u"perform a chipset detection"_s);
-        QCOMPARE(t.get<QLabel>("Identity")->text(), u"Please, run chipset detection"_s);
+        QCOMPARE(t.get<QLabel>("portLabel")->text(), u"No chipset found, please"_s);
+        QCOMPARE(t.get<QLabel>("baudRateLabel")->text(), u"perform a chipset detection"_s);
+        QCOMPARE(t.get<QLabel>("firmwareIdentityLabel")->text(), u"Please, run chipset detection"_s);
         QCOMPARE(t.checked(), QStringList());
-        QVERIFY(!t.get<QMenu>("dbOps")->menuAction()->isVisible());
+        QVERIFY(!t.get<QMenu>("databaseEditionMenu")->menuAction()->isVisible());
     }
 
     // 255 entries are written; one more is refused by Save and Save as, nothing written.
@@ -232,12 +232,12 @@ private slots:
             entries.append({u"Entry %1"_s.arg(i), u"1111110000100000"_s});
         TestWindow t(cdbBytes(entries));
         QVERIFY(QFile::remove(t.path(u"default.cdb"_s)));
-        t.trigger("sd");
+        t.trigger("saveDatabaseAction");
         QCOMPARE(readFile(t.path(u"default.cdb"_s)), cdbBytes(entries));
-        t.window().editor().DecodeConfig(u"1111110000100000");
-        t.get<QLineEdit>("ConfigName")->setText(u"One too many"_s);
-        t.click("NewConfig");
-        for (const char *command : {"sd", "Sda"}) {
+        t.window().editor().showWord(u"1111110000100000");
+        t.get<QLineEdit>("identityEdit")->setText(u"One too many"_s);
+        t.click("saveConfigurationButton");
+        for (const char *command : {"saveDatabaseAction", "saveDatabaseAsAction"}) {
             t.prompter.expectMessage(u"The database has 256 entries, a database file can hold only 255 ! "
                                      "Please delete some entries first."_s);
             t.trigger(command);
@@ -254,11 +254,11 @@ private slots:
         QTest::addColumn<bool>("optionsEnabled");
         QTest::addColumn<bool>("nameEnabled");
         QTest::newRow("none selected") << QString() << true << true;
-        QTest::newRow("Software, User") << u"ConfUser IdUser"_s << true << true;
-        QTest::newRow("Software, Automatic") << u"ConfUser IdAuto"_s << true << false;
-        QTest::newRow("Hardware, User") << u"ConfRes IdUser"_s << false << true;
-        QTest::newRow("Hardware, Automatic") << u"ConfRes IdAuto"_s << false << false;
-        QTest::newRow("Hardware, Automatic, Software, User") << u"ConfRes IdAuto ConfUser IdUser"_s << true << true;
+        QTest::newRow("Software, User") << u"softwareModeOption userIdentityOption"_s << true << true;
+        QTest::newRow("Software, Automatic") << u"softwareModeOption automaticIdentityOption"_s << true << false;
+        QTest::newRow("Hardware, User") << u"hardwareModeOption userIdentityOption"_s << false << true;
+        QTest::newRow("Hardware, Automatic") << u"hardwareModeOption automaticIdentityOption"_s << false << false;
+        QTest::newRow("Hardware, Automatic, Software, User") << u"hardwareModeOption automaticIdentityOption softwareModeOption userIdentityOption"_s << true << true;
     }
 
     void modeRules()
@@ -271,8 +271,8 @@ private slots:
             t.click(qPrintable(name));
         for (QRadioButton *option : t.window().editor().editableOptions())
             QVERIFY2(option->isEnabled() == optionsEnabled, qPrintable(option->objectName()));
-        QCOMPARE(t.get("ConfigName")->isEnabled(), nameEnabled);
-        QVERIFY(!t.get("ModePNX")->isEnabled() && !t.get("ModeChipset")->isEnabled());
+        QCOMPARE(t.get("identityEdit")->isEnabled(), nameEnabled);
+        QVERIFY(!t.get("pnxModeOption")->isEnabled() && !t.get("chipsetModeOption")->isEnabled());
     }
 
     // Saving is refused while a field is undefined, field by field in this order, then
@@ -282,25 +282,25 @@ private slots:
     // The word saved is the one the clicked options' handlers stored.
     void saveConfiguration()
     {
-        const char *const options[] = {"Voltage3", "MechaStd", "Step1", "StepperInverted",
-                                       "HeadHS", "StrobeRohm", "HW4", "HupInverted"};
+        const char *const options[] = {"voltage3Option", "standardMechanismOption", "oneStepOption", "invertedRotationOption",
+                                       "highSpeedHeadOption", "positiveStrobeOption", "width4InchOption", "invertedHeadUpOption"};
         const char *const fields[] = {"Voltage", "Mechanism type", "Steps per dotline", "Stepper sense",
                                       "Head type", "Strobe polarity", "Head width", "Head-up polarity"};
         QList<Entry> expected = {{u"KT 610-ST"_s, u"1111110000100000"_s},
                                  {u"Own head, 3 inch"_s, u"1100001101100000"_s},
                                  {u"TAV 7110"_s, u"1101100000100000"_s}};
         TestWindow t(cdbBytes(expected));
-        auto *name = t.get<QLineEdit>("ConfigName");
+        auto *name = t.get<QLineEdit>("identityEdit");
         name->setText(u"A name longer than sixteen"_s);
         for (int i = 0; i < 8; ++i) {
             t.prompter.expectMessage(QLatin1String(fields[i]) + u" is not defined !"_s);
-            t.click("NewConfig");
+            t.click("saveConfigurationButton");
             QCOMPARE(t.status(), u"New configuration not created !"_s);
             t.click(options[i]);
         }
         name->clear();
         t.prompter.expectMessage(u"Please enter a configuration name !"_s);
-        t.click("NewConfig");
+        t.click("saveConfigurationButton");
         QCOMPARE(t.entries(), expected);
         QVERIFY(t.saved());
 
@@ -319,7 +319,7 @@ private slots:
             name->setText(save.typed);
             if (save.answer >= 0)
                 t.prompter.expectQuestion(u"Overwrite existing configuration <"_s + save.stored + u"> ?"_s, save.answer);
-            t.click("NewConfig");
+            t.click("saveConfigurationButton");
             if (save.answer < 0)
                 expected.append({save.stored, word});
             else if (save.answer)
@@ -329,7 +329,7 @@ private slots:
             QCOMPARE(t.status(), u"Configuration selected : "_s + save.stored);
             QCOMPARE(name->text(), save.stored);
             QVERIFY(!t.saved());
-            t.window().editor().DecodeConfig(u"0010000000000000");  // PNX from now on: saved as Chipset
+            t.window().editor().showWord(u"0010000000000000");  // PNX from now on: saved as Chipset
             word = u"1010000000000000"_s;
         }
     }
@@ -343,8 +343,8 @@ private slots:
     void listOperations()
     {
         // The command, the row selected and, for Delete, the answer.
-        const QStringList first = {u"DbUp 0"_s, u"dbMovedown 40"_s, u"DbbDelete 3 Cancel"_s, u"dbDelete 3 OK"_s};
-        const char *const commands[] = {"DbUp", "dbMoveup", "DbDown", "dbMovedown", "DbbDelete", "dbDelete"};
+        const QStringList first = {u"moveEntryUpButton 0"_s, u"moveDownAction 40"_s, u"deleteEntryButton 3 Cancel"_s, u"deleteAction 3 OK"_s};
+        const char *const commands[] = {"moveEntryUpButton", "moveUpAction", "moveEntryDownButton", "moveDownAction", "deleteEntryButton", "deleteAction"};
         bool given = false;
         quint32 seed = qEnvironmentVariable("QV12_TEST_SEED").toUInt(&given);
         if (!given)
@@ -353,16 +353,16 @@ private slots:
         QRandomGenerator random(seed);
 
         TestWindow t;
-        for (const char *button : {"DbbAnalyse", "DbbDelete", "DbUp", "DbDown"}) {
+        for (const char *button : {"analyseEntryButton", "deleteEntryButton", "moveEntryUpButton", "moveEntryDownButton"}) {
             t.prompter.expectMessage(u"Please select a database entry first !"_s);
             t.click(button);
         }
         t.clickRow(1, Qt::RightButton);
-        QVERIFY(!t.get<QMenu>("dbOps")->isVisible());
+        QVERIFY(!t.get<QMenu>("databaseEditionMenu")->isVisible());
         t.clickRow(2);
         t.clickRow(1, Qt::RightButton);
-        QTRY_VERIFY(t.get<QMenu>("dbOps")->isVisible() && t.selectedRow() == 2);
-        t.get<QMenu>("dbOps")->hide();
+        QTRY_VERIFY(t.get<QMenu>("databaseEditionMenu")->isVisible() && t.selectedRow() == 2);
+        t.get<QMenu>("databaseEditionMenu")->hide();
         QList<Entry> expected = t.entries();
         for (int step = 0; step < 80; ++step) {
             const QStringList scripted = first.value(step).split(u' ', Qt::SkipEmptyParts);
@@ -372,8 +372,8 @@ private slots:
             t.clickRow(row);
             t.window().database().setDatabaseSaved(true);
             const QString status = t.status();
-            const bool deleting = command.endsWith(u"elete"_s);
-            const int moved = qBound(0, row + (command.endsWith(u"up"_s, Qt::CaseInsensitive) ? -1 : 1),
+            const bool deleting = command.startsWith(u"delete"_s);
+            const int moved = qBound(0, row + (command.contains(u"Up"_s) ? -1 : 1),
                                      int(expected.size()) - 1);
             const int selected = deleting ? (agree ? -1 : row) : moved;
             if (deleting) {
@@ -384,8 +384,8 @@ private slots:
                 expected.swapItemsAt(row, moved);
             else if (agree)
                 expected.removeAt(row);
-            // A button ("Db...") or an entry of the pop-up ("db...").
-            command.startsWith(u"Db") ? t.click(qPrintable(command)) : t.trigger(qPrintable(command));
+            // A button ("...Button") or an entry of the pop-up ("...Action").
+            command.endsWith(u"Button") ? t.click(qPrintable(command)) : t.trigger(qPrintable(command));
             QCOMPARE(t.entries(), expected);
             QCOMPARE(t.selectedRow(), selected);
             QCOMPARE(t.status(), status);  // a moved entry is named again
@@ -401,21 +401,21 @@ private slots:
     void analyse()
     {
         TestWindow t(cdbBytes({{u"Odd codes"_s, u"1200011110120000"_s}}));
-        t.click("ConfRes");
-        t.click("IdAuto");
+        t.click("hardwareModeOption");
+        t.click("automaticIdentityOption");
         t.clickRow(0);
         for (const bool byButton : {false, true}) {
-            t.window().editor().DecodeConfig(u"1111110000100000");
-            byButton ? t.click("DbbAnalyse") : t.trigger("dbAnalyse");
-            QStringList shown = u"ModeChipset Voltage5 MechaTAV Steps2 StepperNormal HeadST StrobeKyo HW2N HupNormal"_s
+            t.window().editor().showWord(u"1111110000100000");
+            byButton ? t.click("analyseEntryButton") : t.trigger("analyseAction");
+            QStringList shown = u"chipsetModeOption voltage5Option tavMechanismOption twoStepsOption normalRotationOption standardHeadOption negativeStrobeOption width2InchNormalOption normalHeadUpOption"_s
                                     .split(u' ');
-            shown << (byButton ? u"ConfUser"_s : u"ConfRes"_s) << (byButton ? u"IdUser"_s : u"IdAuto"_s);
+            shown << (byButton ? u"softwareModeOption"_s : u"hardwareModeOption"_s) << (byButton ? u"userIdentityOption"_s : u"automaticIdentityOption"_s);
             shown.sort();
             QCOMPARE(t.checked(), shown);
             QCOMPARE(t.window().editor().fields(), (EditorFields{1, 1, 0, 0, 0, 3, 1, 5, 2}));
-            QCOMPARE(t.get<QLineEdit>("ConfigName")->text(), u"Odd codes"_s);
-            QCOMPARE(t.get("ConfigName")->isEnabled(), byButton);
-            QCOMPARE(t.get("HW1")->isEnabled(), byButton);
+            QCOMPARE(t.get<QLineEdit>("identityEdit")->text(), u"Odd codes"_s);
+            QCOMPARE(t.get("identityEdit")->isEnabled(), byButton);
+            QCOMPARE(t.get("width1InchOption")->isEnabled(), byButton);
         }
     }
 
@@ -424,18 +424,18 @@ private slots:
     {
         TestWindow t;
         const QList<std::pair<const char *, QString>> captions = {
-            {"Voltage5", u"5     Volts"_s}, {"Voltage3", u"3.3  Volts"_s},
-            {"Step1", u"1 step/dotline"_s}, {"Steps2", u"2 steps/dotline"_s},
-            {"HW1", u"1''               192 pixels"_s}, {"HW2N", u"2'' normal    384 pixels"_s},
-            {"HW2W", u"2'' wide       448 pixels"_s}, {"HW3", u"3 ''              576 pixels"_s},
-            {"HW4", u"4 ''              832 pixels"_s}, {"HeadLV", u"LV (low voltage)"_s},
-            {"StrobeRohm", u"Positive"_s}, {"StrobeKyo", u"Negative"_s},
-            {"ConfRes", u"Hardware"_s}, {"IdAuto", u"Automatic"_s},
-            {"NewConfig", u"Save configuration to database"_s}, {"GetID", u"Detect Chipset"_s}};
+            {"voltage5Option", u"5     Volts"_s}, {"voltage3Option", u"3.3  Volts"_s},
+            {"oneStepOption", u"1 step/dotline"_s}, {"twoStepsOption", u"2 steps/dotline"_s},
+            {"width1InchOption", u"1''               192 pixels"_s}, {"width2InchNormalOption", u"2'' normal    384 pixels"_s},
+            {"width2InchWideOption", u"2'' wide       448 pixels"_s}, {"width3InchOption", u"3 ''              576 pixels"_s},
+            {"width4InchOption", u"4 ''              832 pixels"_s}, {"lowVoltageHeadOption", u"LV (low voltage)"_s},
+            {"positiveStrobeOption", u"Positive"_s}, {"negativeStrobeOption", u"Negative"_s},
+            {"hardwareModeOption", u"Hardware"_s}, {"automaticIdentityOption", u"Automatic"_s},
+            {"saveConfigurationButton", u"Save configuration to database"_s}, {"detectButton", u"Detect Chipset"_s}};
         for (const auto &[name, text] : captions)
             QCOMPARE(t.get<QAbstractButton>(name)->text(), text);
-        QCOMPARE(t.get<QGroupBox>("Frame11")->title(), u"Head-up polarity"_s);
-        QCOMPARE(t.get<QLabel>("Identity")->text(), u"Please, run chipset detection"_s);
+        QCOMPARE(t.get<QGroupBox>("headUpPolarityGroup")->title(), u"Head-up polarity"_s);
+        QCOMPARE(t.get<QLabel>("firmwareIdentityLabel")->text(), u"Please, run chipset detection"_s);
         QCOMPARE(t.window().windowTitle(), u"QV12 Configurator"_s);
     }
 
@@ -447,8 +447,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         SplashScreen splash([&] { ++shown; });
-        splash.Form_Load();
-        QCOMPARE(splash.findChild<QLabel *>(u"Rev"_s)->text(), u"Rev: 2.4"_s);
+        splash.runLoadSteps();
+        QCOMPARE(splash.findChild<QLabel *>(u"revisionLabel"_s)->text(), u"Rev: 2.4"_s);
         QTRY_COMPARE_WITH_TIMEOUT(shown, 1, 5000);
         QVERIFY2(clock.elapsed() >= 1490, qPrintable(QString::number(clock.elapsed())));
         QTRY_VERIFY(!splash.isVisible());

@@ -239,13 +239,13 @@ void tst_ProductionWindow::quittingWhileRunningAsksFirst()
 void tst_ProductionWindow::mainWindowActionsLockedWhileRunning()
 {
     Line line(1);
-    QWidget *detect = line.window.get("GetID");
-    QAction *detectEntry = line.window.get<QAction>("Detect");
+    QWidget *detect = line.window.get("detectButton");
+    QAction *detectEntry = line.window.get<QAction>("detectAction");
     QVERIFY(detect->isEnabled());
     line.start();
     QVERIFY(!detect->isEnabled());
     QVERIFY(!detectEntry->isEnabled());
-    for (const char *name : {"GetSettings", "ConfigPrinter", "Wakeup", "SleepButton", "Reset"})
+    for (const char *name : {"checkConfigurationButton", "configureChipsetButton", "wakeUpButton", "sleepButton", "resetButton"})
         QVERIFY(!line.window.get(name)->isEnabled());
     QCOMPARE(line.window.status(), u"Production line running: the chip actions wait until it stops"_s);
     line.window.prompter.expectBeep();
@@ -258,14 +258,14 @@ void tst_ProductionWindow::mainWindowActionsLockedWhileRunning()
     QVERIFY(detect->isEnabled());
     QVERIFY(detectEntry->isEnabled());
     // The buttons that needed a detected chip before the line still do.
-    QVERIFY(!line.window.get("GetSettings")->isEnabled());
+    QVERIFY(!line.window.get("checkConfigurationButton")->isEnabled());
     QCOMPARE(line.window.status(), u"Production line stopped"_s);
 }
 
 void tst_ProductionWindow::lineWaitsForRunningChipAction()
 {
     Line line(1);
-    line.window.trigger("Detect");  // the port selection dialog opens: the action runs
+    line.window.trigger("detectAction");  // the port selection dialog opens: the action runs
     QVERIFY(line.window.window().chip().isBusy());
     line.window.prompter.expectMessage(
         u"A chip action of the main window is using a port. Start the line when it has ended."_s);
@@ -325,7 +325,7 @@ void tst_ProductionWindow::setUpControlsAreNamed()
     QVERIFY(line.box(1)->toolTip().contains(u"simulated-chip"_s));
     // Opened again: the same window, brought forward.
     QPointer<ProductionWindow> first = line.production;
-    line.window.trigger("ProductionLine");
+    line.window.trigger("productionLineAction");
     QCOMPARE(line.window.window().productionWindow(), first.data());
     QVERIFY(!first->isModal());
 }

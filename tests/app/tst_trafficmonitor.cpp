@@ -56,11 +56,11 @@ struct Monitor
 {
     explicit Monitor(ChipRig &rig)
     {
-        rig.trigger("Traffic");
+        rig.trigger("trafficMonitorAction");
         window = rig.window().trafficWindow();
         if (!window)
             qFatal("No traffic monitor");
-        view = window->findChild<QPlainTextEdit *>(u"TrafficText"_s);
+        view = window->findChild<QPlainTextEdit *>(u"trafficText"_s);
     }
     QString text() const { return view->toPlainText(); }
     QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
@@ -112,8 +112,8 @@ void TestTrafficMonitor::recordMatchesTheChipsTranscript()
     ChipRig rig;
     SimulatedChip &chip = rig.addChip(1, 19200);
     QVERIFY(rig.connect(1, u"19200"_s));
-    rig.click("GetSettings");  // Software, User "KT 610-ST", the chip's own configuration
-    rig.click("ConfigPrinter");
+    rig.click("checkConfigurationButton");  // Software, User "KT 610-ST", the chip's own configuration
+    rig.click("configureChipsetButton");
     QTRY_VERIFY(chip.received().bytes().endsWith(bytes({27, 64, 27, 73})));
     const TrafficRecord &record = rig.context.traffic();
     QTRY_COMPARE(crossings(eventsOf(record, TrafficEvent::Kind::Received)), crossings(chip.sent().entries()));
@@ -131,7 +131,7 @@ void TestTrafficMonitor::followsTheLine()
     const TrafficRecord &record = rig.context.traffic();
     Monitor monitor(rig);
     QVERIFY(monitor.window->isVisible() && !monitor.window->isModal());
-    rig.trigger("Traffic");
+    rig.trigger("trafficMonitorAction");
     QCOMPARE(rig.window().trafficWindow(), monitor.window);
     QCOMPARE(monitor.view->textInteractionFlags() & Qt::TextEditable, 0);
     QCOMPARE(monitor.text() + u'\n', TrafficText::format(record.events(), record.originNs()));
@@ -144,18 +144,18 @@ void TestTrafficMonitor::followsTheLine()
     rig.whenReceived(chip, before + 11, [&] {
         QTimer::singleShot(300, &rig.window(), [&] { during = monitor.text() + rig.state(); });
     });
-    rig.click("GetSettings");
+    rig.click("checkConfigurationButton");
     QVERIFY2(during.contains(u"-> 1D 53 43  "_s) && during.contains(u"<- FC 20  "_s) && during.endsWith(u", busy, port open"_s),
              qPrintable(during));
 
-    monitor.button("ClearButton")->click();
+    monitor.button("clearButton")->click();
     QCOMPARE(monitor.text(), QString());
-    monitor.button("PauseButton")->click();
-    rig.click("Reset");
+    monitor.button("pauseButton")->click();
+    rig.click("resetButton");
     QTRY_VERIFY(record.events().last().kind == TrafficEvent::Kind::Closed);
     QTest::qWait(3 * TrafficWindow::BatchMs);  // batches would have come meanwhile
     QCOMPARE(monitor.text(), QString());
-    monitor.button("PauseButton")->click();  // what came meanwhile, at once
+    monitor.button("pauseButton")->click();  // what came meanwhile, at once
     const QString reset = monitor.text();
     const QString line = uR"( +\d+\.\d{3}  COM1 115200  )"_s;
     const QRegularExpression shape(u"^%1opened %2, DSR/DTR Mode\n%1-> 1B 40 {42}  \\.@\n%1closed$"_s
@@ -164,20 +164,20 @@ void TestTrafficMonitor::followsTheLine()
 
     const QString path = rig.path(u"traffic.txt"_s);
     rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), path);
-    monitor.button("SaveButton")->click();
+    monitor.button("saveButton")->click();
     QCOMPARE(readFile(path), (reset + u'\n').toUtf8());
     // A file that can't be written says so and stays as it was.
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
     rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), path);
     rig.prompter.expectMessage(u"Couldn't write file <%1> !\nThe file is read-only."_s.arg(path));
-    monitor.button("SaveButton")->click();
+    monitor.button("saveButton")->click();
     QCOMPARE(readFile(path), (reset + u'\n').toUtf8());
     // Nor is a FIFO replaced by a file.
     const QString fifo = rig.path(u"traffic-fifo"_s);
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
     rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), fifo);
     rig.prompter.expectMessage(u"Couldn't write file <%1> !\nit is a FIFO, not a regular file"_s.arg(fifo));
-    monitor.button("SaveButton")->click();
+    monitor.button("saveButton")->click();
     struct stat info {};
     QVERIFY(::stat(QFile::encodeName(fifo).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
 
@@ -194,7 +194,7 @@ void TestTrafficMonitor::answersDuringFlood()
     ChipRig rig;
     SimulatedChip &chip = rig.addChip(1, 115200);
     Monitor monitor(rig);
-    QPushButton *pause = monitor.button("PauseButton");
+    QPushButton *pause = monitor.button("pauseButton");
     QElapsedTimer clock;
     clock.start();
     qint64 postedAt = -1;
@@ -271,7 +271,7 @@ void TestTrafficMonitor::supportReport()
     QVERIFY(rig.connect(2, u"9600"_s));
     const QString path = rig.path(u"report.txt"_s);
     rig.prompter.expectFile(textFile(u"Save support report as..."_s), path);
-    rig.trigger("SupportReport");
+    rig.trigger("supportReportAction");
     QCOMPARE(rig.status(), u"Support report saved"_s);
     const QString report = QString::fromUtf8(readFile(path));
     const TrafficRecord &record = rig.context.traffic();
@@ -315,7 +315,7 @@ void TestTrafficMonitor::portTooltips()
     lock.write(QByteArray::number(holder) + "\nsome-program\nhost\n");
     lock.close();
     PortSelectionDialog dialog(rig.context, &rig.window());
-    dialog.Form_Load();
+    dialog.runLoadSteps();
     lock.remove();
     QCOMPARE(dialog.findChild<QRadioButton *>(u"COM1"_s)->toolTip(), u"%1\nheld by process %2"_s.arg(device).arg(holder));
     QCOMPARE(dialog.findChild<QRadioButton *>(u"COM2"_s)->toolTip(), u"No serial device on COM2"_s);

@@ -3,6 +3,7 @@
 // qv12-chip: the chip jobs of the configurator from the command line, with exit
 // statuses, JSON results and an audit trail, for scripts, service benches and
 // production lines. The same protocol code as the window; no widgets.
+#include "core/logging.h"
 #include "tools/chiptool/chipsession.h"
 #include "tools/chiptool/commands.h"
 #include "tools/chiptool/commandsupport.h"
@@ -48,6 +49,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(QV12_REVISION));
 
     const ToolOptions &options = parsed.options;
+    if (options.verbose)
+        QLoggingCategory::setFilterRules(QLatin1StringView(Logging::AllDebugRules));
     Console console(options.json, options.quiet);
     ChipSession session(options, console);
     // Before anything opens a port: Ctrl-C ends the job at its next wait, with the port

@@ -25,7 +25,7 @@ struct CommandInfo
 
 // The options every command takes: where the ports are, and how to report.
 const QStringList CommonOptions{u"port"_s, u"simulate"_s, u"simulate-line"_s, u"given-ports-only"_s, u"json"_s,
-                                u"log"_s, u"q"_s};
+                                u"log"_s, u"q"_s, u"v"_s};
 const QStringList LineOptions{u"com"_s, u"speed"_s, u"handshake"_s};
 
 const QHash<QString, CommandInfo> &commands()
@@ -128,6 +128,8 @@ Options:
   --log FILE              every byte both ways, with time, COM number and speed,
                           appended to FILE
   -q, --quiet             no progress and no notes on stderr; errors only
+  -v, --verbose           debug lines on stderr: ports opened, bytes sent and
+                          received, time-outs, each job's start and end
   -h, --help              this text
   --version               the program's revision
 
@@ -183,6 +185,7 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
         {u"json"_s, QString()},
         {u"log"_s, QString(), u"FILE"_s},
         {{u"q"_s, u"quiet"_s}, QString()},
+        {{u"v"_s, u"verbose"_s}, QString()},
         {u"word"_s, QString(), u"W"_s},
         {u"db"_s, QString(), u"FILE"_s},
         {u"entry"_s, QString(), u"NAME"_s},
@@ -226,7 +229,7 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
 
     // Every option given must be one the command takes, and only "--port" may repeat.
     for (const QString &option : parser.optionNames()) {
-        const QString canonical = option == u"quiet"_s ? u"q"_s : option;
+        const QString canonical = option == u"quiet"_s ? u"q"_s : option == u"verbose"_s ? u"v"_s : option;
         if (!CommonOptions.contains(canonical) && !known->accepts.contains(canonical))
             return refuse(u"%1 does not apply to %2"_s.arg(spelled(option), name));
         if (canonical != u"port"_s && parser.optionNames().count(option) > 1)
@@ -249,6 +252,7 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     o.givenPortsOnly = parser.isSet(u"given-ports-only"_s) || o.simulate || o.simulateLine > 0;
     o.json = parser.isSet(u"json"_s);
     o.quiet = parser.isSet(u"q"_s);
+    o.verbose = parser.isSet(u"v"_s);
     o.logFile = parser.value(u"log"_s);
     if (parser.isSet(u"log"_s) && o.logFile.isEmpty())
         return refuse(u"--log needs a file name"_s);

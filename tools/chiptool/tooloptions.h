@@ -29,6 +29,7 @@ struct ToolOptions
     std::optional<int> handshake;    // --handshake: 1 "Xon-Xoff", 2 "DSR/DTR Mode"
     bool json = false;
     bool quiet = false;
+    bool verbose = false;  // -v: the qv12 logging categories' debug lines on stderr
     QString logFile;
 
     // What program, verify and line write or expect.
