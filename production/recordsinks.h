@@ -6,5 +6,6 @@
 
 #include <memory>
 
-// The record sink a target names: a path is a JSONL audit file.
+// The record sink a target names: FILE.sqlite, sqlite:FILE or a postgresql:// URI is a
+// database (see production/store/storetarget.h); any other path a JSONL audit file.
 Result<std::unique_ptr<RecordSink>, RecordError> makeRecordSink(const QString &target);

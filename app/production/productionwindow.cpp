@@ -368,7 +368,9 @@ void ProductionWindow::start()
     Result<std::unique_ptr<RecordSink>, RecordError> first = makeRecordSink(audit);
     const Result<void, RecordError> checked = first ? (*first)->check() : Result<void, RecordError>(Failure(first.error()));
     if (audit.isEmpty() || !checked) {
-        refuse(tr("%1: the records can't be kept: %2").arg(audit, audit.isEmpty() ? tr("no audit file given")
+        // A URI is shown as the sink shows it, its password masked.
+        const QString where = first ? (*first)->describe() : tr("The audit target");
+        refuse(tr("%1: the records can't be kept: %2").arg(where, audit.isEmpty() ? tr("no audit file given")
                                                                                    : checked.error().message));
         return;
     }
@@ -385,7 +387,7 @@ void ProductionWindow::start()
     for (const int port : std::as_const(ports)) {
         Result<std::unique_ptr<RecordSink>, RecordError> sink = makeRecordSink(audit);
         if (!sink) {
-            refuse(tr("%1: the records can't be kept: %2").arg(audit, sink.error().message));
+            refuse(tr("%1: the records can't be kept: %2").arg((*first)->describe(), sink.error().message));
             break;
         }
         StationSettings settings;

@@ -3,6 +3,8 @@
 #pragma once
 
 class ChipSession;
+class Console;
+struct ToolOptions;
 
 // The commands of qv12-chip, each returning its exit status.
 namespace ChipCommands {
@@ -16,5 +18,7 @@ int program(ChipSession &session);   // programcommand.cpp
 int power(ChipSession &session);     // powercommand.cpp: sleep, wake, reset
 int line(ChipSession &session);      // linecommand.cpp
 int report(ChipSession &session);    // reportcommand.cpp
+// auditcommands.cpp: the record store's questions; no port is touched.
+int audit(const ToolOptions &options, Console &console);
 
 } // namespace ChipCommands

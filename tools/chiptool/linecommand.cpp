@@ -7,6 +7,7 @@
 #include "production/jsonlrecordsink.h"
 #include "production/recordsinks.h"
 #include "production/station.h"
+#include "production/store/storetarget.h"
 #include "serial/seriallink.h"
 #include "sim/simulatedstation.h"
 #include "tools/chiptool/banner.h"
@@ -32,6 +33,13 @@ namespace {
 // Between two scans while no chip has been found at all (no --com/--speed).
 constexpr int ScanAgainMs = 1000;
 
+// The records' target as messages name it: a database URI with its password masked.
+QString shownTarget(const QString &audit)
+{
+    const Result<StoreTarget, QString> store = parseStoreTarget(audit);
+    return store ? store->describe() : audit;
+}
+
 ToolError toolError(const ChipFailure &failure)
 {
     return ToolError{ExitStatus(failure.status()), failure.line};
@@ -44,7 +52,7 @@ class LineFrontEnd final
 {
 public:
     LineFrontEnd(ChipSession &session, const ProgrammingTarget &target, QString audit)
-        : m_session(session), m_target(target), m_audit(std::move(audit)),
+        : m_session(session), m_target(target), m_audit(std::move(audit)), m_auditShown(shownTarget(m_audit)),
           m_several(!session.options().stations.isEmpty())
     {
     }
@@ -256,7 +264,12 @@ private:
         QObject::connect(&station, &Station::recordWritten, &station, [this](const ChipRecord &, const RecordKept &kept) {
             if (kept.madeAgain) {
                 m_session.console().note(u"%1 was not there any more (moved or deleted); the records go on in a "
-                                         "new %1"_s.arg(m_audit));
+                                         "new %1"_s.arg(m_auditShown));
+            }
+            // A store that doesn't answer: the chips go on, their records wait in the spool.
+            if (kept.waiting > 0) {
+                m_session.console().text(u"%1 record%2 waiting for the audit store\n"_s.arg(kept.waiting)
+                                             .arg(kept.waiting == 1 ? QString() : u"s"_s));
             }
         });
         QObject::connect(&station, &Station::verdict, &station, [this, port](const StationVerdict &v) { show(port, v); });
@@ -277,7 +290,7 @@ private:
                                                                toolError(*v.recordFailure)), line));
             console.text(bigVerdict(false, console.stdoutIsTerminal())
                          + said(port, u"Chip %1: its record was NOT written (%2). Set it apart: it has no record.\n"_s
-                                          .arg(chip).arg(m_audit)));
+                                          .arg(chip).arg(m_auditShown)));
             return;
         }
         console.result(ResultJson::merged(ResultJson::head(m_session.options().commandName, error), line));
@@ -343,7 +356,7 @@ private:
         }
         if (!error && total.failures > 0) {
             error = ToolError{ExitStatus::Mismatch, u"%1 of %2 chips failed; their audit lines in %3 say why"_s
-                                                        .arg(total.failures).arg(total.chips).arg(m_audit)};
+                                                        .arg(total.failures).arg(total.chips).arg(m_auditShown)};
         }
         QJsonObject summary{{u"chips"_s, total.chips}, {u"passes"_s, total.passes},
                             {u"failures"_s, total.failures}, {u"interrupted"_s, interrupted}};
@@ -355,6 +368,7 @@ private:
     ChipSession &m_session;
     const ProgrammingTarget &m_target;
     const QString m_audit;
+    const QString m_auditShown;  // as messages name it: a database's password masked
     const bool m_several;
     QString m_speed;
     std::map<int, Seat> m_seats;
@@ -376,10 +390,13 @@ int line(ChipSession &session)
     Result<std::unique_ptr<RecordSink>, RecordError> sink = makeRecordSink(audit);
     const Result<void, RecordError> checked = sink ? (*sink)->check() : Result<void, RecordError>(Failure(sink.error()));
     if (!checked) {
+        // A database's error names it, its password masked, and says how to mend it.
+        const bool file = sink && dynamic_cast<JsonlRecordSink *>(sink->get());
         return CommandSupport::finish(session, {}, ToolError{ExitStatus::FileError,
-                                                             u"%1: cannot append the audit lines: %2; give a file "
-                                                             "in a folder you can write to"_s
-                                                                 .arg(audit, checked.error().message)});
+                                                             file ? u"%1: cannot append the audit lines: %2; give a file "
+                                                                    "in a folder you can write to"_s
+                                                                        .arg(audit, checked.error().message)
+                                                                  : checked.error().message});
     }
     LineFrontEnd line(session, *target, audit);
     return line.run();

@@ -52,6 +52,8 @@ int main(int argc, char *argv[])
     if (options.verbose)
         QLoggingCategory::setFilterRules(QLatin1StringView(Logging::AllDebugRules));
     Console console(options.json, options.quiet);
+    if (options.command == ToolOptions::Command::Audit)
+        return ChipCommands::audit(options, console);
     ChipSession session(options, console);
     // Before anything opens a port: Ctrl-C ends the job at its next wait, with the port
     // closed and the results so far reported.
@@ -83,6 +85,8 @@ int main(int argc, char *argv[])
         return ChipCommands::line(session);
     case Command::Report:
         return ChipCommands::report(session);
+    case Command::Audit:
+        break;
     }
     return int(ExitStatus::UsageError);
 }

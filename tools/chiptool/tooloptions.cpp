@@ -27,6 +27,8 @@ struct CommandInfo
 const QStringList CommonOptions{u"port"_s, u"simulate"_s, u"simulate-line"_s, u"given-ports-only"_s, u"json"_s,
                                 u"log"_s, u"q"_s, u"v"_s};
 const QStringList LineOptions{u"com"_s, u"speed"_s, u"handshake"_s};
+const QStringList AuditOptions{u"audit"_s, u"since"_s, u"until"_s, u"by"_s, u"format"_s,
+                               u"identity"_s, u"run"_s, u"device"_s};
 
 const QHash<QString, CommandInfo> &commands()
 {
@@ -46,6 +48,7 @@ const QHash<QString, CommandInfo> &commands()
         {u"line"_s, {Command::Line, LineOptions + QStringList{u"db"_s, u"entry"_s, u"identity"_s,
                      u"auto-identity"_s, u"polarity-mismatch"_s, u"audit"_s, u"count"_s, u"reprogram"_s,
                      u"stations"_s}}},
+        {u"audit"_s, {Command::Audit, AuditOptions}},
     };
     return table;
 }
@@ -97,7 +100,7 @@ Commands:
                           read the chip back and compare, PASS or FAIL per field
   sleep | wake | reset    the power commands (the chip does not answer them)
   line --db FILE --entry NAME (--identity NAME | --auto-identity)
-       --audit FILE.jsonl [--count N] [--polarity-mismatch abort|continue]
+       --audit TARGET [--count N] [--polarity-mismatch abort|continue]
        [--reprogram] [--stations LIST]
                           production: wait for a chip, program and verify it,
                           append its audit record, wait until it is taken away;
@@ -107,6 +110,14 @@ Commands:
                           side by side, one audit file and one summary (each
                           finds its chip's speed on its own port, or takes
                           --speed)
+  audit init|flush|summary|export|find [--audit TARGET]
+                          the production record: make its tables (init, as
+                          the database's owner), send the records waiting in
+                          the spool (flush), totals [--since DATE]
+                          [--until DATE] [--by day|entry|station|host]
+                          (summary), every run [--format csv|jsonl] (export),
+                          the runs of (--identity TEXT | --run ID |
+                          --device PATH) (find)
   report FILE             a support report: versions, system, the COM numbers
                           with their adapters, the chip found and its identity,
                           and every byte that went over the line
@@ -141,6 +152,53 @@ file error; 130 interrupted. The manual page qv12-chip(1) has the details.
 }
 
 namespace {
+
+// What audit ACTION needs and takes; the problem in words, or nothing.
+QString auditProblem(const QCommandLineParser &parser, ToolOptions &o)
+{
+    ToolOptions::AuditQuery &a = o.audit;
+    static const QHash<QString, QStringList> takes{
+        {u"init"_s, {}},
+        {u"flush"_s, {}},
+        {u"summary"_s, {u"since"_s, u"until"_s, u"by"_s}},
+        {u"export"_s, {u"since"_s, u"until"_s, u"format"_s}},
+        {u"find"_s, {u"identity"_s, u"run"_s, u"device"_s}},
+    };
+    const auto known = takes.constFind(a.action);
+    if (known == takes.constEnd())
+        return u"audit does init, flush, summary, export or find, not \"%1\""_s.arg(a.action);
+    for (const QString &option : {u"since"_s, u"until"_s, u"by"_s, u"format"_s, u"identity"_s, u"run"_s, u"device"_s}) {
+        if (parser.isSet(option) && !known->contains(option))
+            return u"--%1 does not apply to audit %2"_s.arg(option, a.action);
+    }
+    // No port is touched and no byte goes to a chip: the port options have nothing to do.
+    for (const QString &option : {u"port"_s, u"simulate"_s, u"simulate-line"_s, u"given-ports-only"_s, u"log"_s}) {
+        if (parser.isSet(option))
+            return u"--%1 does not apply to audit"_s.arg(option);
+    }
+    if (parser.isSet(u"audit"_s) && o.auditFile.isEmpty())
+        return u"--audit needs a file or a postgresql:// URI"_s;
+    a.since = parser.value(u"since"_s);
+    a.until = parser.value(u"until"_s);
+    a.by = parser.value(u"by"_s);
+    if (parser.isSet(u"by"_s) && !QStringList{u"day"_s, u"entry"_s, u"station"_s, u"host"_s}.contains(a.by))
+        return u"--by is day, entry, station or host, not \"%1\""_s.arg(a.by);
+    a.format = parser.value(u"format"_s);
+    if (a.action == u"export"_s) {
+        if (a.format != u"csv"_s && a.format != u"jsonl"_s)
+            return u"audit export needs --format csv or --format jsonl"_s;
+        if (o.json)
+            return u"--json does not apply to audit export: --format says what it writes"_s;
+    }
+    a.run = parser.value(u"run"_s);
+    a.device = parser.value(u"device"_s);
+    if (a.action == u"find"_s) {
+        const int given = int(parser.isSet(u"identity"_s)) + int(parser.isSet(u"run"_s)) + int(parser.isSet(u"device"_s));
+        if (given != 1)
+            return u"audit find takes one of --identity TEXT, --run ID, --device PATH"_s;
+    }
+    return {};
+}
 
 // "1,2,3", "1-6" or "1,3-5": COM numbers from 1 to 6, each once, ascending.
 Result<QList<int>, QString> parseStations(const QString &text)
@@ -196,6 +254,12 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
         {u"audit"_s, QString(), u"FILE"_s},
         {u"count"_s, QString(), u"N"_s},
         {u"reprogram"_s, QString()},
+        {u"since"_s, QString(), u"DATE"_s},
+        {u"until"_s, QString(), u"DATE"_s},
+        {u"by"_s, QString(), u"GROUP"_s},
+        {u"format"_s, QString(), u"FORMAT"_s},
+        {u"run"_s, QString(), u"ID"_s},
+        {u"device"_s, QString(), u"PATH"_s},
     };
     parser.addOptions(options);
     if (!parser.parse(arguments))
@@ -210,10 +274,11 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     if (positional.isEmpty())
         return refuse(u"a command is needed"_s);
     const QString name = positional.first();
-    // Only report takes an argument of its own: the file.
-    const qsizetype words = name == u"report"_s ? 2 : 1;
+    // Only report (the file) and audit (what to do) take an argument of their own.
+    const qsizetype words = name == u"report"_s || name == u"audit"_s ? 2 : 1;
     if (positional.size() < words)
-        return refuse(u"report needs the file to write"_s);
+        return refuse(name == u"audit"_s ? u"audit needs what to do: init, flush, summary, export or find"_s
+                                         : u"report needs the file to write"_s);
     if (positional.size() > words)
         return refuse(u"unexpected argument \"%1\""_s.arg(positional.at(words)));
     const auto known = commands().constFind(name);
@@ -226,6 +291,8 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     o.commandName = name;
     if (o.command == Command::Report)
         o.reportFile = positional.at(1);
+    if (o.command == Command::Audit)
+        o.audit.action = positional.at(1);
 
     // Every option given must be one the command takes, and only "--port" may repeat.
     for (const QString &option : parser.optionNames()) {
@@ -369,6 +436,11 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
             return refuse(u"--count wants a number of chips from 1, not \"%1\""_s.arg(parser.value(u"count"_s)));
     }
     o.reprogram = parser.isSet(u"reprogram"_s);
+
+    if (o.command == Command::Audit) {
+        if (const QString problem = auditProblem(parser, o); !problem.isEmpty())
+            return refuse(problem);
+    }
 
     parsed.run = true;
     return parsed;

@@ -14,7 +14,7 @@
 // command needs and accepts, before anything touches a port or a file.
 struct ToolOptions
 {
-    enum class Command { Ports, Detect, Identify, Read, Program, Verify, Sleep, Wake, Reset, Line, Report };
+    enum class Command { Ports, Detect, Identify, Read, Program, Verify, Sleep, Wake, Reset, Line, Report, Audit };
     enum class Polarity { Ask, Abort, Continue };
 
     Command command = Command::Ports;
@@ -47,6 +47,19 @@ struct ToolOptions
     bool reprogram = false;  // line: program a chip that already holds the target too
 
     QString reportFile;  // report FILE
+
+    // audit ACTION: the store's questions (--audit TARGET, the default store without it).
+    struct AuditQuery
+    {
+        QString action;     // init, flush, summary, export, find
+        QString since;      // --since DATE, as given
+        QString until;      // --until DATE
+        QString by;         // --by day|entry|station|host; empty for all together
+        QString format;     // --format csv|jsonl
+        QString run;        // --run ID
+        QString device;     // --device PATH
+    };
+    AuditQuery audit;
 };
 
 // The outcome of reading the command line: run with these options, or end at once
