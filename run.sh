@@ -3,7 +3,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building and running need (not the test tools: test.sh adds those),
 # builds into build/ and starts the QV12 Configurator with a simulated chip on COM1.
-# Extra arguments go to the program (e.g. --port 2=/dev/ttyUSB0).
+# Extra arguments go to the program (e.g. --port 2=/dev/ttyUSB0); with --simulate-line N
+# the simulated stations take COM1 to COM N instead of the simulated chip.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure-packages.sh
@@ -15,4 +16,8 @@ qv12_give_back_at_exit build
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)" --target qv12-configurator
 qv12_give_back  # exec ends the script without its exit actions
-exec build/app/qv12-configurator --simulate "$@"
+simulate=(--simulate)
+for argument in "$@"; do
+    case "$argument" in --simulate-line|--simulate-line=*) simulate=() ;; esac
+done
+exec build/app/qv12-configurator "${simulate[@]}" "$@"

@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class Prompter;
@@ -32,6 +33,7 @@ public:
     ChipWorker &chipWorker() { return m_chipWorker; }
     // Every open, close and byte of the lines, in time order; read from any thread.
     TrafficRecord &traffic() { return *m_traffic; }
+    const std::shared_ptr<TrafficRecord> &trafficRecord() const { return m_traffic; }
     ConnectionSettings &connection() { return m_connection; }
     MechanismList &mechanisms() { return m_mechanisms; }
 
@@ -53,6 +55,11 @@ public:
     // it wants them.
     void takePorts(const CommandLine &commandLine, const QString &simulatedDevice);
 
+    // The simulated line (--simulate-line): the chip on a COM number whose result shows
+    // is taken away, and a fresh one follows. Empty with real stations.
+    const std::function<void(int port)> &chipTakenAway() const { return m_chipTakenAway; }
+    void setChipTakenAway(std::function<void(int port)> takeAway) { m_chipTakenAway = std::move(takeAway); }
+
 private:
     Prompter &m_prompter;
     PortMap m_ports;
@@ -62,4 +69,5 @@ private:
     QString m_startDirectory;
     bool m_usesSystemPorts = true;
     MechanismList m_mechanisms;
+    std::function<void(int)> m_chipTakenAway;
 };

@@ -113,6 +113,11 @@ void ChipPanel::exclaim(const QString &text)
 
 bool ChipPanel::beginAction(const char *name)
 {
+    if (m_lineRunning) {
+        qCDebug(lcUi, "%s: refused, the production line runs", name);
+        m_context.prompter().beep();
+        return false;
+    }
     if (!m_action.begin()) {
         qCDebug(lcUi, "%s: refused, another chip action runs", name);
         return false;
@@ -141,6 +146,29 @@ void ChipPanel::endForProgramEnd()
 {
     if (m_action.isRunning())
         endAction();
+}
+
+void ChipPanel::setLineRunning(bool running)
+{
+    if (running == m_lineRunning)
+        return;
+    m_lineRunning = running;
+    // Each button gets back the state it had when the line started.
+    const QList<QWidget *> buttons{m_ui->detectButton, m_ui->checkConfigurationButton,
+                                   m_ui->configureChipsetButton, m_ui->wakeUpButton, m_ui->sleepButton,
+                                   m_ui->resetButton};
+    if (running) {
+        m_enabledBeforeLine.clear();
+        for (QWidget *button : buttons) {
+            m_enabledBeforeLine.append(button->isEnabled());
+            button->setEnabled(false);
+        }
+    } else {
+        for (qsizetype i = 0; i < buttons.size() && i < m_enabledBeforeLine.size(); ++i)
+            buttons.at(i)->setEnabled(m_enabledBeforeLine.at(i));
+    }
+    emit statusMessage(running ? tr("Production line running: the chip actions wait until it stops")
+                               : tr("Production line stopped"));
 }
 
 void ChipPanel::setChipButtonsEnabled(bool enabled)

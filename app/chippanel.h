@@ -7,6 +7,7 @@
 #include "app/chipmodes.h"
 
 #include <QGroupBox>
+#include <QList>
 #include <QPointer>
 
 #include <memory>
@@ -53,6 +54,8 @@ public slots:
     // The program is ending and its chip jobs have stopped: the action running ends now,
     // without prompts, and what its jobs would still bring back is dropped.
     void endForProgramEnd();
+    // The production line owns the ports while it runs: the chip actions wait for it.
+    void setLineRunning(bool running);
     // What "Analyse current entry" does after analysing: Software and User selected, so
     // the whole editor and the identity box become editable.
     void selectSoftwareAndUser();
@@ -102,4 +105,6 @@ private:
     BusyPointer m_busy;
     // What the running action's jobs report to; gone with the action.
     QPointer<QObject> m_actionContext;
+    bool m_lineRunning = false;
+    QList<bool> m_enabledBeforeLine;  // the chip buttons' states when the line started
 };

@@ -36,8 +36,19 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption simulateOption(
         u"simulate"_s, QCoreApplication::translate("CommandLine", "Starts a simulated chip inside the program and puts it on COM1; the "
                                                            "system's serial ports are left alone (--port still adds a device)."));
+    const QCommandLineOption simulateLineOption(
+        u"simulate-line"_s,
+        QCoreApplication::translate("CommandLine", "Puts N simulated stations on COM1 to COM N (N from 1 to 6) for the "
+                                                   "production window, each with a chip that is taken away once its "
+                                                   "result shows and followed by a fresh one; the system's serial ports "
+                                                   "are left alone."),
+        QCoreApplication::translate("CommandLine", "N"));
+    const QCommandLineOption productionOption(
+        u"production"_s, QCoreApplication::translate("CommandLine", "Starts with the production line window open."));
     parser.addOption(portOption);
     parser.addOption(simulateOption);
+    parser.addOption(simulateLineOption);
+    parser.addOption(productionOption);
 
     // Qt's own options ("-platform offscreen", "-style Fusion", ...) are for the
     // application object, which takes them out later; the command line is read before
@@ -79,15 +90,31 @@ CommandLine parseCommandLine(const QStringList &arguments)
                       program);
 
     result.simulate = parser.isSet(simulateOption);
-    result.systemPorts = !result.simulate;
+    result.production = parser.isSet(productionOption);
+    if (parser.isSet(simulateLineOption)) {
+        bool number = false;
+        result.simulateLine = parser.value(simulateLineOption).toInt(&number);
+        if (!number || result.simulateLine < PortMap::FirstPort || result.simulateLine > PortMap::LastPort) {
+            return refuse(u"--simulate-line %1: give the number of stations, 1 to 6."_s
+                              .arg(parser.value(simulateLineOption)), program);
+        }
+        if (result.simulate)
+            return refuse(u"--simulate and --simulate-line both want COM1; give one of them."_s, program);
+    }
+    result.systemPorts = !result.simulate && result.simulateLine == 0;
     QList<int> taken;
     if (result.simulate)
         taken.append(1);
+    for (int port = 1; port <= result.simulateLine; ++port)
+        taken.append(port);
     for (const QString &value : parser.values(portOption)) {
         const Result<PortAssignment, QString> assignment = parsePortAssignment(value);
         if (!assignment)
             return refuse(u"--port %1: %2"_s.arg(value, assignment.error()), program);
         if (taken.contains(assignment->port)) {
+            if (assignment->port <= result.simulateLine)
+                return refuse(u"--port %1: COM%2 is taken by --simulate-line."_s.arg(value).arg(assignment->port),
+                              program);
             return refuse(result.simulate && assignment->port == 1
                               ? QCoreApplication::translate("CommandLine", "--port %1: COM1 is taken by --simulate.").arg(value)
                               : QCoreApplication::translate("CommandLine", "--port %1: COM%2 is given twice.").arg(value).arg(assignment->port),

@@ -21,6 +21,8 @@ struct CommandLine
 
     QList<PortAssignment> ports;  // --port N=DEVICE, in the order given
     bool simulate = false;        // --simulate: a simulated chip on COM1
+    int simulateLine = 0;         // --simulate-line N: simulated stations on COM1 to COM N
+    bool production = false;      // --production: the production window opens at start
     // The system's serial ports take the free COM numbers; not with --simulate, which
     // asks for no hardware beyond the devices given with --port.
     bool systemPorts = true;

@@ -6,12 +6,14 @@
 #include "app/mainwindow.h"
 #include "app/splashscreen.h"
 #include "sim/simulatedchip.h"
+#include "sim/simulatedstation.h"
 
 #include <QApplication>
 #include <QIcon>
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -52,6 +54,23 @@ int main(int argc, char *argv[])
         }
     }
     context.takePorts(commandLine, simulatedChip ? simulatedChip->devicePath() : QString());
+    std::vector<std::unique_ptr<SimulatedStation>> simulatedLine;
+    for (int port = 1; port <= commandLine.simulateLine; ++port) {
+        auto station = std::make_unique<SimulatedStation>();
+        if (const Result<void, QString> started = station->start(); !started) {
+            const QString reason = u"the simulated station on COM%1 could not start: %2"_s.arg(port).arg(started.error());
+            std::fprintf(stderr, "qv12-configurator: %s\n", qPrintable(reason));
+            return 1;
+        }
+        context.ports().assign(port, station->devicePath());
+        simulatedLine.push_back(std::move(station));
+    }
+    if (!simulatedLine.empty()) {
+        context.setChipTakenAway([&simulatedLine](int port) {
+            if (port >= 1 && port <= int(simulatedLine.size()))
+                simulatedLine[size_t(port - 1)]->replaceChip();
+        });
+    }
 
     std::unique_ptr<MainWindow> window;
     SplashScreen *splash = new SplashScreen([&] {
@@ -59,6 +78,8 @@ int main(int argc, char *argv[])
         prompter.setParentWidget(window.get());
         window->runLoadSteps();
         window->show();
+        if (commandLine.production)
+            window->showProductionWindow();
     });
     splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->runLoadSteps();

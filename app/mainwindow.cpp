@@ -11,6 +11,7 @@
 #include "app/editorpanel.h"
 #include "app/helpmenuwindows.h"
 #include "app/mechanismlistpanel.h"
+#include "app/production/productionwindow.h"
 #include "app/textfilesaver.h"
 #include "app/trafficwindow.h"
 #include "core/logging.h"
@@ -79,12 +80,15 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     connect(this, &MainWindow::programEnding, this, [this] {
         if (m_traffic)
             m_traffic->close();
+        if (m_production)
+            m_production->close();
     });
 }
 
 MainWindow::~MainWindow()
 {
     delete m_traffic;
+    delete m_production;
 }
 
 void MainWindow::connectParts()
@@ -97,6 +101,10 @@ void MainWindow::connectParts()
     connect(m_database, &DatabaseCommands::endProgramRequested, this, &MainWindow::endProgram);
     connect(m_ui->detectAction, &QAction::triggered, m_chip, &ChipPanel::detectChipset);
     connect(m_ui->trafficMonitorAction, &QAction::triggered, this, &MainWindow::showTrafficMonitor);
+    auto *productionLine = new QAction(tr("Production line..."), this);
+    productionLine->setObjectName(u"productionLineAction"_s);
+    m_ui->communicationMenu->insertAction(nullptr, productionLine);  // below "Traffic monitor..."
+    connect(productionLine, &QAction::triggered, this, &MainWindow::showProductionWindow);
     connect(m_ui->helpContentsAction, &QAction::triggered, this, &MainWindow::showHelpContents);
     connect(m_ui->supportReportAction, &QAction::triggered, this, &MainWindow::saveSupportReport);
     connect(m_ui->aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
@@ -165,6 +173,12 @@ void MainWindow::endProgram()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // Stations running ask first, Exit too: their chips would end failed.
+    if (m_production && !m_production->endStations()) {
+        m_ending = false;
+        event->ignore();
+        return;
+    }
     if (!m_ending && !m_database->mayClose()) {
         event->ignore();
         return;
@@ -211,6 +225,24 @@ void MainWindow::showTrafficMonitor()
         m_traffic->setAttribute(Qt::WA_DeleteOnClose);
     }
     bringForward(m_traffic);
+}
+
+ProductionWindow *MainWindow::productionWindow() const
+{
+    return m_production;
+}
+
+void MainWindow::showProductionWindow()
+{
+    if (!m_production) {
+        m_production = new ProductionWindow(m_context, m_database->databaseFileName(),
+                                            [this] { return m_chip->isBusy(); });
+        m_production->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_production, &ProductionWindow::runningChanged, m_chip, &ChipPanel::setLineRunning);
+        connect(m_production, &ProductionWindow::runningChanged, m_ui->detectAction,
+                [this](bool running) { m_ui->detectAction->setEnabled(!running); });
+    }
+    bringForward(m_production);
 }
 
 void MainWindow::saveSupportReport()

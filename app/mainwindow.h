@@ -15,6 +15,7 @@ class DatabaseCommands;
 class EditorPanel;
 class HelpMenuWindows;
 class MechanismListPanel;
+class ProductionWindow;
 class QLabel;
 class TrafficWindow;
 namespace Ui { class MainWindowForm; }
@@ -46,6 +47,9 @@ public:
     HelpMenuWindows &helpMenuWindows() const { return *m_helpMenuWindows; }
     ChipPanel &chip() const { return *m_chip; }
     TrafficWindow *trafficWindow() const;
+    ProductionWindow *productionWindow() const;
+    // Communication > Production line...: opens the production window, or brings it forward.
+    void showProductionWindow();
 
 signals:
     // The program is ending: the help window closes now (Exit closes the About window too).
@@ -81,6 +85,7 @@ private:
     ChipPanel *m_chip;
     HelpMenuWindows *m_helpMenuWindows;
     QPointer<TrafficWindow> m_traffic;
+    QPointer<ProductionWindow> m_production;
     bool m_ending = false;
     bool m_centred = false;
 };

@@ -20,8 +20,10 @@
 #include "app/portselectiondialog.h"
 #include "app/prompter.h"
 #include "bench/chiptoolrun.h"
+#include "bench/countingprompter.h"
 #include "bench/latenessprobe.h"
 #include "bench/median.h"
+#include "bench/productionwindowrun.h"
 #include "bench/protocolfloor.h"
 #include "bench/stationrun.h"
 #include "protocol/commands.h"
@@ -63,26 +65,6 @@ qint64 cpuNs()
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
-
-// The run has no question to answer; any prompt is counted and reported.
-class CountingPrompter final : public Prompter
-{
-public:
-    Answer message(const QString &text, Icon, Buttons) override
-    {
-        std::fprintf(stderr, "qv12-bench: unexpected message: %s\n", qPrintable(text));
-        ++prompts;
-        return Answer::Ok;
-    }
-    QString chooseFile(const FileRequest &) override
-    {
-        ++prompts;
-        return {};
-    }
-    void beep() override { ++prompts; }
-
-    int prompts = 0;
-};
 
 struct Row
 {
@@ -357,6 +339,35 @@ bool printStationRows(int runs)
     return true;
 }
 
+// The production window's table and its load figures; false when a run did not go as it should.
+bool printProductionWindowRows(int runs)
+{
+    QString error;
+    const ProductionWindowBench bench = productionWindowRows(runs, &error);
+    if (bench.rows.empty()) {
+        std::fprintf(stderr, "qv12-bench: %s\n", qPrintable(error));
+        return false;
+    }
+    std::printf("| Stations in the production window | Chips | Measured (ms) | Chips per minute | x (N x one station) |\n");
+    std::printf("|---|---:|---:|---:|---:|\n");
+    const double oneRate = bench.rows.front().chipsPerMinute();
+    double worst = 1e9;
+    for (const StationRow &row : bench.rows) {
+        const double share = row.chipsPerMinute() / (oneRate * row.stations);
+        worst = std::min(worst, share);
+        std::printf("| %d | %d | %.1f | %.2f | %.3f |\n", row.stations, row.chips, row.measuredMs,
+                    row.chipsPerMinute(), share);
+    }
+    std::printf("Worst: %.3f x N x one station (target >= 0.95): %s\n", worst, worst >= 0.95 ? "met" : "NOT met");
+    const ProductionWindowLoad &load = bench.load;
+    std::printf("With %d stations running: CPU %.2f %% of one core (target < 5 %%); worst lateness of the 5 ms timer "
+                "%.1f ms (%.1f ms without its waits for a core; target <= 20 ms); worst of %d clicks handled in "
+                "%.1f ms (target <= 100 ms)\n\n",
+                load.stations, load.cpuPercent, load.worstLatenessMs, load.worstOwnLatenessMs, load.clicks,
+                load.worstClickMs);
+    return true;
+}
+
 int main(int argc, char *argv[])
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -367,9 +378,12 @@ int main(int argc, char *argv[])
     QStringList arguments = QCoreApplication::arguments().mid(1);
     const bool withMonitor = arguments.removeAll(u"--monitor"_s) > 0;
     const bool stationsOnly = arguments.removeAll(u"--stations"_s) > 0;
+    const bool productionOnly = arguments.removeAll(u"--production"_s) > 0;
     const int runs = arguments.isEmpty() ? 3 : std::max(1, arguments.first().toInt());
     if (stationsOnly)
         return printStationRows(runs) ? 0 : 2;
+    if (productionOnly)
+        return printProductionWindowRows(runs) ? 0 : 2;
     std::vector<RunResult> timed;
     for (int i = 0; i < runs; ++i)
         timed.push_back(typicalRun(false, withMonitor));
@@ -409,7 +423,7 @@ int main(int argc, char *argv[])
         std::printf("| %s | %.1f | %.1f | %.3f |\n", qPrintable(row.action), row.measuredMs, row.floorMs, ratio);
     }
     std::printf("\n");
-    if (!printStationRows(runs))
+    if (!printStationRows(runs) || !printProductionWindowRows(runs))
         return 2;
     double cpuMs = 0;
     double wallMs = 0;

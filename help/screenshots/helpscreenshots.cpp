@@ -4,8 +4,10 @@
 //   qv12-help-screenshots DIRECTORY
 // It runs the real windows with the offscreen platform, so no display is needed, against
 // a simulated chip on COM1: the port selection dialog after an automatic detection, the
-// main window after "Check configuration", and the traffic monitor showing both.
+// main window after "Check configuration", and the traffic monitor showing both; then the
+// production window with three simulated stations on COM2 to COM4, mid-run.
 #include "app/aboutwindow.h"
+#include "app/chippanel.h"
 #include "app/appcontext.h"
 #include "app/dialogprompter.h"
 #include "app/helpmenuwindows.h"
@@ -13,10 +15,16 @@
 #include "app/mainwindow.h"
 #include "app/mechanismlistpanel.h"
 #include "app/portselectiondialog.h"
+#include "app/production/productionwindow.h"
 #include "app/trafficwindow.h"
 #include "sim/simulatedchip.h"
+#include "sim/simulatedstation.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -26,6 +34,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <map>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -80,7 +90,7 @@ int main(int argc, char *argv[])
     context.ports().assign(1, chip.devicePath());
     MainWindow window(context);
     prompter.setParentWidget(&window);
-    window.Form_Load();
+    window.runLoadSteps();
     window.show();
     // The list entry of the chip's own mechanism, as a user would have picked it.
     window.mechanismList().setSelectedRow(0);
@@ -95,23 +105,67 @@ int main(int argc, char *argv[])
         if (!dialog || !dialog->isVisible())
             return;
         poll.stop();
-        dialog->findChild<QPushButton *>(u"Autodetect"_s)->click();
-        ok = save(dialog, images.filePath(u"port-selection.png"_s), 600);
-        dialog->findChild<QPushButton *>(u"OKButton"_s)->click();
+        // The detection runs on the chip worker: the picture once its result shows.
+        QObject::connect(dialog, &PortSelectionDialog::detectionEnded, dialog, [&, dialog] {
+            ok = save(dialog, images.filePath(u"port-selection.png"_s), 600);
+            dialog->findChild<QPushButton *>(u"okButton"_s)->click();
+        }, Qt::SingleShotConnection);
+        dialog->findChild<QPushButton *>(u"autodetectButton"_s)->click();
     });
     poll.start();
-    window.findChild<QPushButton *>(u"GetID"_s)->click();
+    // The chip actions run on the chip worker: the click returns at once, the result
+    // comes later.
+    const auto settle = [&window] {
+        QElapsedTimer clock;
+        clock.start();
+        do
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        while (window.chip().isBusy() && clock.elapsed() < 30000);
+    };
+    window.findChild<QPushButton *>(u"detectButton"_s)->click();
+    settle();
     if (!context.connection().ChipFound) {
         std::fprintf(stderr, "The simulated chip was not found\n");
         return 1;
     }
-    window.findChild<QPushButton *>(u"GetSettings"_s)->click();
+    window.findChild<QPushButton *>(u"checkConfigurationButton"_s)->click();
+    settle();
     ok = save(&window, images.filePath(u"main-window.png"_s), 700) && ok;
 
     // The traffic monitor with the exchanges so far.
-    window.findChild<QAction *>(u"Traffic"_s)->trigger();
+    window.findChild<QAction *>(u"trafficMonitorAction"_s)->trigger();
     window.trafficWindow()->resize(860, 360);
     ok = save(window.trafficWindow(), images.filePath(u"traffic-monitor.png"_s), 700) && ok;
+
+    // The production window: three stations, each chip taken away once its result shows.
+    std::map<int, std::unique_ptr<SimulatedStation>> stations;
+    for (int port = 2; port <= 4; ++port) {
+        auto station = std::make_unique<SimulatedStation>();
+        if (const Result<void, QString> started = station->start(); !started) {
+            std::fprintf(stderr, "A simulated station could not start: %s\n", qPrintable(started.error()));
+            return 1;
+        }
+        context.ports().assign(port, station->devicePath());
+        stations[port] = std::move(station);
+    }
+    context.setChipTakenAway([&stations](int port) { stations.at(port)->replaceChip(); });
+    window.findChild<QAction *>(u"productionLineAction"_s)->trigger();
+    ProductionWindow *production = window.productionWindow();
+    production->findChild<QComboBox *>(u"Entry"_s)->setCurrentText(u"KT 620-ST"_s);
+    production->findChild<QLineEdit *>(u"Identity"_s)->setText(u"KT 620-ST"_s);
+    production->findChild<QLineEdit *>(u"AuditFile"_s)->setText(start.filePath(u"audit.jsonl"_s));
+    for (int port = 2; port <= 4; ++port)
+        production->findChild<QCheckBox *>(u"COM%1"_s.arg(port))->setChecked(true);
+    production->findChild<QPushButton *>(u"Start"_s)->click();
+    // Mid-run: a few chips done, and the next ones on their way.
+    QElapsedTimer clock;
+    clock.start();
+    while (production->totals().chips < 4 && clock.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    production->resize(900, 660);
+    ok = save(production, images.filePath(u"production-window.png"_s), 700) && production->totals().chips >= 4 && ok;
+    production->setStopQuestion([] { return true; });
+    production->close();
 
     HelpMenuWindows &windows = window.helpMenuWindows();
     windows.showAbout(start.path() + u"/"_s);

@@ -35,6 +35,15 @@ private slots:
                                           << u"--port 2=/dev/b: COM2 is given twice."_s;
         QTest::newRow("COM1 and simulate") << u"--simulate --port 1=/dev/ttyS0"_s << 2
                                            << u"--port 1=/dev/ttyS0: COM1 is taken by --simulate."_s;
+        QTest::newRow("simulated line, production") << u"--simulate-line 3 --production --port 5=/dev/ttyS4"_s << -1
+                                                    << u"5=/dev/ttyS4 line 3 production"_s;
+        QTest::newRow("simulated line of 7") << u"--simulate-line 7"_s << 2
+                                             << u"--simulate-line 7: give the number of stations, 1 to 6."_s;
+        QTest::newRow("simulated line and simulate") << u"--simulate-line 2 --simulate"_s << 2
+                                                     << u"--simulate and --simulate-line both want COM1; give one "
+                                                        "of them."_s;
+        QTest::newRow("port on the simulated line") << u"--simulate-line 2 --port 2=/dev/ttyS0"_s << 2
+                                                    << u"--port 2=/dev/ttyS0: COM2 is taken by --simulate-line."_s;
         QTest::newRow("stray argument") << u"file.cdb"_s << 2 << u"Unexpected argument 'file.cdb'."_s;
     }
 
@@ -51,6 +60,10 @@ private slots:
                 taken.append(u"%1=%2"_s.arg(assignment.port).arg(assignment.device));
             if (result.simulate)
                 taken.append(u"simulate"_s);
+            if (result.simulateLine)
+                taken.append(u"line %1"_s.arg(result.simulateLine));
+            if (result.production)
+                taken.append(u"production"_s);
             if (result.systemPorts)
                 taken.append(u"system ports"_s);
             QCOMPARE(taken.join(u' '), expected);
