@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "production/jsonlrecordsink.h"
 
+#include "production/recordjson.h"
 #include "production/recordword.h"
 
 #include "files/regularfile.h"
@@ -150,16 +151,8 @@ Result<RecordKept, RecordError> JsonlRecordSink::write(const ChipRecord &record)
 
 QJsonObject JsonlRecordSink::lineOf(const ChipRecord &r)
 {
-    QJsonArray settings;
-    for (const SettingWrite &w : r.settings) {
-        settings.append(QJsonObject{{u"setting"_s, w.setting}, {u"value"_s, w.value},
-                                    {u"echo"_s, w.echo}, {u"ok"_s, w.echoed()}});
-    }
-    QJsonArray checks;
-    for (const RecordedCheck &c : r.checks) {
-        checks.append(QJsonObject{{u"check"_s, c.name}, {u"expected"_s, c.expected},
-                                  {u"actual"_s, c.actual}, {u"ok"_s, c.ok}});
-    }
+    const QJsonArray settings = RecordJson::settings(r.settings);
+    const QJsonArray checks = RecordJson::checks(r.checks);
     const std::optional<QString> word = r.word ? std::optional<QString>(wordText(*r.word)) : std::nullopt;
     QJsonObject line{
         {u"port"_s, r.station},

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "production/store/recordexport.h"
 
+#include "production/recordjson.h"
+
 #include <QJsonArray>
 #include <QStringList>
 
@@ -50,16 +52,8 @@ QByteArray csvJoin(const QStringList &fields)
 
 QJsonObject json(const ChipRecord &r)
 {
-    QJsonArray settings;
-    for (const SettingWrite &w : r.settings) {
-        settings.append(QJsonObject{{u"setting"_s, w.setting}, {u"value"_s, w.value},
-                                    {u"echo"_s, w.echo}, {u"ok"_s, w.echoed()}});
-    }
-    QJsonArray checks;
-    for (const RecordedCheck &c : r.checks) {
-        checks.append(QJsonObject{{u"check"_s, c.name}, {u"expected"_s, c.expected},
-                                  {u"actual"_s, c.actual}, {u"ok"_s, c.ok}});
-    }
+    const QJsonArray settings = RecordJson::settings(r.settings);
+    const QJsonArray checks = RecordJson::checks(r.checks);
     const auto orNull = [](const QString &text) { return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text); };
     QJsonObject object{
         {u"run_id"_s, r.runId.toString(QUuid::WithoutBraces)},

@@ -6,6 +6,7 @@
 #include "protocol/configurationread.h"
 #include "protocol/exchanges.h"
 #include "production/chipprogramming.h"
+#include "production/recordjson.h"
 #include "tools/chiptool/chipsession.h"
 #include "tools/chiptool/commands.h"
 #include "tools/chiptool/commandsupport.h"
@@ -143,7 +144,7 @@ int verify(ChipSession &session)
     const QList<Check> checks = verifyReading(target, reading.configuration);
     const bool passed = allPassed(checks);
     session.console().text(ResultText::checks(checks) + ResultText::verdict(passed));
-    fields.insert(u"checks"_s, ResultJson::checks(checks));
+    fields.insert(u"checks"_s, RecordJson::checks(checks));
     fields.insert(u"identity"_s, ResultJson::chipText(reading.configuration.identityReply));
     fields.insert(u"result"_s, passed ? u"PASS"_s : u"FAIL"_s);
     std::optional<ToolError> error;

@@ -3,6 +3,7 @@
 #include "tools/chiptool/resultjson.h"
 
 #include "config/wordmeaning.h"
+#include "production/recordjson.h"
 #include "serial/traffictext.h"
 #include "production/chipprogramming.h"
 #include "tools/chiptool/chipsession.h"
@@ -43,26 +44,6 @@ QJsonObject line(const ChipSession &session, const ConnectionSettings &chip)
                                             : QJsonValue(QJsonValue::Null)}};
 }
 
-QJsonArray settings(const QList<SettingWrite> &writes)
-{
-    QJsonArray array;
-    for (const SettingWrite &w : writes) {
-        array.append(QJsonObject{{u"setting"_s, w.setting}, {u"value"_s, w.value},
-                                 {u"echo"_s, w.echo}, {u"ok"_s, w.echoed()}});
-    }
-    return array;
-}
-
-QJsonArray checks(const QList<Check> &checks)
-{
-    QJsonArray array;
-    for (const Check &c : checks) {
-        array.append(QJsonObject{{u"check"_s, c.name}, {u"expected"_s, c.expected},
-                                 {u"actual"_s, c.actual}, {u"ok"_s, c.ok}});
-    }
-    return array;
-}
-
 QJsonArray fields(const QString &word)
 {
     QJsonArray array;
@@ -80,10 +61,10 @@ QJsonObject run(const ProgrammingTarget &target, const ProgramRun &run)
                                                                : QJsonValue(QJsonValue::Null)},
             {u"detected_polarity"_s, p.detectedPolarity ? QJsonValue(*p.detectedPolarity)
                                                         : QJsonValue(QJsonValue::Null)},
-            {u"settings"_s, settings(p.writes)},
+            {u"settings"_s, RecordJson::settings(p.writes)},
             {u"settings_total"_s, run.settingCount},
             {u"identity_after"_s, run.programmed() ? chipText(p.identity) : QJsonValue(QJsonValue::Null)},
-            {u"checks"_s, checks(run.checks)},
+            {u"checks"_s, RecordJson::checks(run.checks)},
             {u"result"_s, run.passed() ? u"PASS"_s : u"FAIL"_s}};
 }
 

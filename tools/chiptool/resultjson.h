@@ -28,10 +28,6 @@ QJsonValue chipText(const QByteArray &bytes);
 QJsonObject head(const QString &command, const std::optional<ToolError> &error);
 // "port", "device", "speed", "handshake".
 QJsonObject line(const ChipSession &session, const ConnectionSettings &chip);
-// [{"setting", "value", "echo", "ok"}]
-QJsonArray settings(const QList<SettingWrite> &writes);
-// [{"check", "expected", "actual", "ok"}]
-QJsonArray checks(const QList<Check> &checks);
 // [{"field", "meaning", "known"}]
 QJsonArray fields(const QString &word);
 // What a programming run wrote and read back: "entry", "word", "identity_written",
