@@ -12,10 +12,10 @@
 //     the line is free, while the program goes on.
 //   - The chip answers as soon as the last byte of the command is in, and its reply then
 //     takes its own bytes' time on the line; the chip itself takes no time to think.
-//   - A fixed wait (WaitMs, the time-out timer, the 50 ms after OpenPort) adds its length,
+//   - A fixed wait (pause, the time-out timer, the 50 ms after open) adds its length,
 //     counted from when the bytes sent have left the line.
-//   - A polled read (ReadByte, ReadText) looks at once and then every 10 ms, so it ends
-//     at the first poll at or after the reply's last byte; ReadText then sits out its 50
+//   - A polled read (readReplyByte, readReply) looks at once and then every 10 ms, so it ends
+//     at the first poll at or after the reply's last byte; readReply then sits out its 50
 //     empty polls (500 ms).
 //   - Closing the port waits until the bytes sent have left the line.
 //
@@ -27,7 +27,7 @@ public:
     explicit ProtocolFloor(int baud) { setSpeed(baud); }
 
     void setSpeed(int baud) { m_byteMs = 10.0 * 1000.0 / baud; }
-    // OpenPort: its 50 ms settling wait.
+    // open: its 50 ms settling wait.
     void openPort() { m_t += ProtocolTiming::OpenSettleMs; }
     // The detection's own opening: no wait.
     void openDirect() {}

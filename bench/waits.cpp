@@ -69,26 +69,26 @@ int main(int argc, char *argv[])
         const auto times = measure(runs, [&] {
             QElapsedTimer clock;
             clock.start();
-            link.WaitMs(ms);
+            link.pause(ms);
             return double(clock.nsecsElapsed()) / 1e6;
         });
-        report(qPrintable(u"WaitMs(%1)"_s.arg(ms)), times, ms);
+        report(qPrintable(u"pause(%1)"_s.arg(ms)), times, ms);
     }
 
-    link.OpenPort(2, u"9600"_s, 2);
-    report("ReadText on silence (from call)", measure(runs, [&] {
+    link.open(2, u"9600"_s, 2);
+    report("readReply on silence (from call)", measure(runs, [&] {
         QElapsedTimer clock;
         clock.start();
-        link.ReadText();
+        link.readReply();
         return double(clock.nsecsElapsed()) / 1e6;
     }), 500);
-    link.ClosePort();
+    link.close();
 
-    link.OpenPort(1, u"9600"_s, 2);
-    report("ReadText silence after last byte", measure(runs, [&] {
+    link.open(1, u"9600"_s, 2);
+    report("readReply silence after last byte", measure(runs, [&] {
         chip.clearTranscript();
-        link.SendText(Commands::Identify());
-        link.ReadText();
+        link.send(Commands::Identify());
+        link.readReply();
         const qint64 end = SimulatedChip::nowNs();
         return double(end - chip.sent().entries().last().timeNs) / 1e6;
     }), 500);
@@ -96,28 +96,28 @@ int main(int argc, char *argv[])
     const qint64 cpuBefore = cpuNs();
     QElapsedTimer idle;
     idle.start();
-    link.WaitMs(2000);
-    std::printf("%-34s %.2f ms CPU over %lld ms\n", "idle WaitMs(2000)", double(cpuNs() - cpuBefore) / 1e6,
+    link.pause(2000);
+    std::printf("%-34s %.2f ms CPU over %lld ms\n", "idle pause(2000)", double(cpuNs() - cpuBefore) / 1e6,
                 idle.elapsed());
     const qint64 readCpu = cpuNs();
-    link.SendText(Commands::Identify());
-    link.ReadText();
-    std::printf("%-34s %.2f ms CPU\n", "ReadText of an identity", double(cpuNs() - readCpu) / 1e6);
-    link.ClosePort();
+    link.send(Commands::Identify());
+    link.readReply();
+    std::printf("%-34s %.2f ms CPU\n", "readReply of an identity", double(cpuNs() - readCpu) / 1e6);
+    link.close();
 
     ChipFaults endless;
     endless.endlessStream = true;
     for (auto [port, target, speed] : {std::tuple{3, &fast, u"115200"_s}, std::tuple{4, &slow, u"1200"_s}}) {
         target->setFaults(endless);
-        link.OpenPort(port, speed, 2);
-        link.SendText(Commands::Identify());
+        link.open(port, speed, 2);
+        link.send(Commands::Identify());
         QElapsedTimer clock;
         clock.start();
-        const QByteArray reply = link.ReadText();
+        const QByteArray reply = link.readReply();
         std::printf("%-34s %lld bytes in %lld ms (bounds %d bytes, %d ms)\n",
                     qPrintable(u"endless stream at %1"_s.arg(speed)), qlonglong(reply.size()),
                     clock.elapsed(), SerialLink::MaxReplyBytes, SerialLink::MaxReplyMs);
-        link.ClosePort();
+        link.close();
         target->setFaults({});
     }
     return 0;

@@ -141,13 +141,13 @@ private:
             m_ports.refresh();
             m_link.setPorts(m_ports);
         }
-        return m_link.PortExists(m_settings.port);
+        return m_link.portExists(m_settings.port);
     }
 
     void pause(bool absent)
     {
         const bool pinned = m_ports.isPinned(m_settings.port);
-        m_link.WaitMs(absent ? (pinned ? PinnedPollMs : SystemPollMs) : GonePollMs);
+        m_link.pause(absent ? (pinned ? PinnedPollMs : SystemPollMs) : GonePollMs);
     }
 
     Answer ask()
@@ -220,7 +220,7 @@ private:
                 m_speed = detected->scan.speed;
                 return arrival(detected->identification.handshakeIndex + 1, detected->identification.identity);
             }
-            m_link.WaitMs(ScanAgainMs);
+            m_link.pause(ScanAgainMs);
         }
     }
 

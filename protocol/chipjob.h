@@ -88,7 +88,7 @@ namespace ChipJob {
 // be opened, or the job is cancelled.
 inline bool open(SerialLink &link, const ConnectionSettings &chip)
 {
-    return link.OpenPort(chip.PortNumber, chip.Speed, chip.Handshake);
+    return link.open(chip.PortNumber, chip.Speed, chip.Handshake);
 }
 
 // Why a job ends that found its port closed under it (or could not open it): cancelled,

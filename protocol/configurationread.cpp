@@ -40,7 +40,7 @@ JobResult<ConfigurationReading> read(SerialLink &link, const ConnectionSettings 
     reading.identityReply = Exchanges::identifyNow(link);
     if (!link.isOpen())
         return Failure(ChipJob::stopped(link));
-    link.ClosePort();
+    link.close();
     return reading;
 }
 

@@ -36,7 +36,7 @@ WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
     for (const int port : ports) {
         if (link.isCancelled())
             break;
-        if (!link.PortExists(port)) {
+        if (!link.portExists(port)) {
             // A device someone named that isn't there; the system's vanished ports have
             // no device left to name.
             if (map.isPinned(port))
@@ -49,15 +49,15 @@ WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
             continue;
         }
         link.discardInput();
-        link.SendText(Commands::WakeByte());
-        link.ClosePort();
+        link.send(Commands::WakeByte());
+        link.close();
         // A device that went away before the byte was out took it with it.
         if (const std::optional<LinkFailure> failure = link.lastFailure())
             result.unreached.append(*failure);
         else if (!link.isCancelled())
             result.reached.append(port);
     }
-    link.WaitMs(ProtocolTiming::WakeSettleMs);
+    link.pause(ProtocolTiming::WakeSettleMs);
     return result;
 }
 
@@ -83,28 +83,28 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
     // What the driver held from before the open (a reply that came after the port was
     // last closed) is no answer to this request.
     link.discardInput();
-    link.SendText(Commands::Identify());
-    link.WaitMs(ProtocolTiming::DetectionIdentifyWaitMs);
+    link.send(Commands::Identify());
+    link.pause(ProtocolTiming::DetectionIdentifyWaitMs);
     result.identity = link.readWaiting();  // what has come by now, no polling
     if (!link.isOpen())
         return Failure(ChipJob::stopped(link));
     if (result.identity.isEmpty()) {
         qCDebug(lcProtocol, "COM%d at %s bauds: no identity", port, qUtf8Printable(speed));
-        link.ClosePort();
+        link.close();
         return result;
     }
     result.found = true;
 
     // The identity's tail beyond what was read must not count as the probe's answer.
     link.discardInput();
-    link.SendText(Commands::Probe());
-    link.WaitMs(ProtocolTiming::ProbeWaitMs);
+    link.send(Commands::Probe());
+    link.pause(ProtocolTiming::ProbeWaitMs);
     if (link.bytesWaiting() == 1)
         link.readWaiting();  // the probe's status byte is not used
 
     Exchanges::request(link, Commands::ReadSetting(Commands::SettingSerial));
-    link.WaitMs(ProtocolTiming::ProbeWaitMs);
-    link.SendText(Commands::CancelByte());
+    link.pause(ProtocolTiming::ProbeWaitMs);
+    link.send(Commands::CancelByte());
 
     std::optional<quint8> setting;
     if (link.bytesWaiting() >= 1) {
@@ -114,7 +114,7 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
     }
     result.handshakeIndex = handshakeIndexFor(setting, speed);
 
-    link.ClosePort();
+    link.close();
     return result;
 }
 
@@ -124,7 +124,7 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
     ScanResult result;
     const QStringList &speeds = Commands::SpeedList();
     for (const int port : ports) {
-        if (!link.PortExists(port))
+        if (!link.portExists(port))
             continue;
         for (int k = 0; k < speeds.size(); ++k) {
             if (link.isCancelled() || (hooks.stopRequested && hooks.stopRequested()))
@@ -143,25 +143,25 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
                 break;  // the other speeds would fail alike
             }
             link.discardInput();
-            link.SendText(Commands::Probe());
-            link.WaitMs(ProtocolTiming::ProbeWaitMs);
+            link.send(Commands::Probe());
+            link.pause(ProtocolTiming::ProbeWaitMs);
 
             bool answered = false;
             if (link.bytesWaiting() == 1) {
-                link.SendText(Commands::CancelByte());
+                link.send(Commands::CancelByte());
                 link.discardInput();
-                link.WaitMs(ProtocolTiming::ProbeWaitMs);
-                link.SendText(Commands::Probe());
-                link.WaitMs(ProtocolTiming::ProbeWaitMs);
+                link.pause(ProtocolTiming::ProbeWaitMs);
+                link.send(Commands::Probe());
+                link.pause(ProtocolTiming::ProbeWaitMs);
                 answered = link.bytesWaiting() == 1;
             }
             if (!answered) {
                 qCDebug(lcProtocol, "COM%d at %s bauds: no answer to the probe", port, qUtf8Printable(speed));
-                link.ClosePort();
+                link.close();
                 continue;
             }
             link.readWaiting();
-            link.ClosePort();
+            link.close();
             result.found = true;
             result.port = port;
             result.speed = speed;

@@ -18,62 +18,62 @@ namespace Exchanges {
 void request(SerialLink &link, const QByteArray &command)
 {
     link.discardInput();
-    link.SendText(command);
+    link.send(command);
 }
 
 QByteArray identify(SerialLink &link)
 {
     request(link, Commands::Identify());
-    link.WaitMs(ProtocolTiming::IdentifyWaitMs);
-    return link.ReadText();
+    link.pause(ProtocolTiming::IdentifyWaitMs);
+    return link.readReply();
 }
 
 QByteArray identifyNow(SerialLink &link)
 {
     request(link, Commands::Identify());
-    return link.ReadText();
+    return link.readReply();
 }
 
 quint8 readSetting(SerialLink &link, quint8 setting)
 {
     request(link, Commands::ReadSetting(setting));
-    return link.ReadByte();
+    return link.readReplyByte();
 }
 
 QByteArray readConfiguration(SerialLink &link)
 {
     request(link, Commands::ReadConfiguration());
-    return link.ReadText();
+    return link.readReply();
 }
 
 quint8 readDetectedPolarity(SerialLink &link)
 {
     request(link, Commands::ReadDetectedPolarity());
-    return link.ReadByte();
+    return link.readReplyByte();
 }
 
 quint8 writeSetting(SerialLink &link, quint8 setting, quint8 value)
 {
     request(link, Commands::WriteSetting(setting, value));
-    return link.ReadByte();
+    return link.readReplyByte();
 }
 
 void sleep(SerialLink &link)
 {
-    link.SendText(Commands::CancelByte());
-    link.SendText(Commands::SleepCommand());
-    link.WaitMs(ProtocolTiming::SleepGapMs);
-    link.SendText(Commands::CancelByte());
+    link.send(Commands::CancelByte());
+    link.send(Commands::SleepCommand());
+    link.pause(ProtocolTiming::SleepGapMs);
+    link.send(Commands::CancelByte());
 }
 
 void reset(SerialLink &link)
 {
-    link.SendText(Commands::ResetCommand());
+    link.send(Commands::ResetCommand());
 }
 
 void cancel(SerialLink &link)
 {
-    link.SendText(Commands::CancelByte());
+    link.send(Commands::CancelByte());
 }
 
 std::optional<QString> configurationWord(const QByteArray &reply)

@@ -15,7 +15,7 @@ JobResult<QByteArray> identify(SerialLink &link, const ConnectionSettings &chip)
     const QByteArray identity = Exchanges::identify(link);
     if (!link.isOpen())
         return Failure(ChipJob::stopped(link));
-    link.ClosePort();
+    link.close();
     return identity;
 }
 

@@ -17,7 +17,7 @@ JobResult<void> onChipPort(SerialLink &link, const ConnectionSettings &chip, Exc
     exchange(link);
     if (!link.isOpen())
         return Failure(ChipJob::stopped(link));
-    link.ClosePort();
+    link.close();
     return {};
 }
 

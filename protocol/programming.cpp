@@ -67,7 +67,7 @@ public:
     {
         if (!open() || !write(settings))
             return false;
-        m_link.ClosePort();
+        m_link.close();
         return true;
     }
     void step(const QString &what) { m_listener.progress(m_done++, m_total, what); }
@@ -95,7 +95,7 @@ SettingWrite programSetting(SerialLink &link, quint8 setting, quint8 value, JobL
     // A port that went away is the port's failure, not the chip's answer.
     if (!write.echoed() && link.isOpen())
         listener.echoMismatch(write);
-    link.WaitMs(ProtocolTiming::WriteSettleMs);
+    link.pause(ProtocolTiming::WriteSettleMs);
     return write;
 }
 
@@ -110,7 +110,7 @@ JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings 
     Phases phases(link, chip, listener, result, int(mode.size() + identity.size()) + 2);
     auto stopped = [&link] {
         const JobError error = ChipJob::stopped(link);
-        link.ClosePort();
+        link.close();
         return Failure(error);
     };
 
@@ -128,12 +128,12 @@ JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings 
             && !listener.programDespitePolarity(*result.detectedPolarity, input.fields.StrobePolarity)) {
             if (link.isCancelled())
                 return stopped();
-            link.ClosePort();
+            link.close();
             return Failure(JobError{JobError::Kind::Declined, link.failures()});
         }
         if (!phases.write(mode))
             return stopped();
-        link.ClosePort();
+        link.close();
     }
     if (!phases.phase(identity))
         return stopped();
@@ -142,7 +142,7 @@ JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings 
     if (!phases.open())
         return stopped();
     Exchanges::reset(link);
-    link.ClosePort();
+    link.close();
 
     // The chip restarts meanwhile.
     TimerOut restart(link);
@@ -158,7 +158,7 @@ JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings 
     result.identity = Exchanges::identify(link);
     if (!link.isOpen())
         return stopped();
-    link.ClosePort();
+    link.close();
     return result;
 }
 

@@ -9,7 +9,7 @@
 namespace ProtocolTiming {
 
 // The link's own: how a port settles and how a read polls.
-inline constexpr int OpenSettleMs = SerialLink::SettleMs;     // after OpenPort
+inline constexpr int OpenSettleMs = SerialLink::SettleMs;     // after open
 inline constexpr int PollMs = SerialLink::PollIntervalMs;     // a read looks this often...
 inline constexpr int SilentPolls = SerialLink::SilentPolls;   // ...and gives up after these empty looks
 

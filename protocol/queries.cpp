@@ -99,7 +99,7 @@ JobResult<QueryAnswer> run(SerialLink &link, const ConnectionSettings &chip, Que
                                   [](const TrafficEvent &e) { return e.kind == TrafficEvent::Kind::Received; });
     if (!link.isOpen())
         return Failure(ChipJob::stopped(link));
-    link.ClosePort();
+    link.close();
     return answer;
 }
 

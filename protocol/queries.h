@@ -26,7 +26,7 @@ quint8 readAnalogue(SerialLink &link, TimerOut &timer);
 // most 100 bytes), up to and including the piece that begins with the byte 0.
 // A wait that passes without data ends the text: with nothing collected the result is
 // the single byte 0; after pieces that did not begin with 0 the result is those pieces,
-// with no 0 added. Like ReadText it stops at SerialLink::MaxReplyBytes or
+// with no 0 added. Like readReply it stops at SerialLink::MaxReplyBytes or
 // SerialLink::MaxReplyMs against a chip that never stops sending.
 QByteArray readString(SerialLink &link, TimerOut &timer);
 

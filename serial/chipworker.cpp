@@ -87,7 +87,7 @@ private:
             m_link->setPorts(std::move(job.ports));
             m_link->startJob(job.cancellation);
             const std::function<void()> handOver = job.run(*m_link);
-            m_link->ClosePort();  // a job leaves no port open for the next
+            m_link->close();  // a job leaves no port open for the next
             m_link->startJob();
             handOver();
             lock.relock();

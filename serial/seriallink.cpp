@@ -43,14 +43,14 @@ bool SerialLink::cancelled()
     return true;
 }
 
-bool SerialLink::PortExists(int port) const
+bool SerialLink::portExists(int port) const
 {
     if (port < PortMap::FirstPort || port > PortMap::LastPort)
         return false;
     return m_ports.exists(port);
 }
 
-bool SerialLink::OpenPort(int port, const QString &speed, int handshake)
+bool SerialLink::open(int port, const QString &speed, int handshake)
 {
     if (cancelled())
         return false;
@@ -58,7 +58,7 @@ bool SerialLink::OpenPort(int port, const QString &speed, int handshake)
         return true;  // keeps the settings it was opened with
     if (!openDirect(port, speed, handshake))
         return false;
-    WaitMs(SettleMs);
+    pause(SettleMs);
     return isOpen();
 }
 
@@ -67,7 +67,7 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     m_lastFailure.reset();
     if (cancelled())
         return false;
-    ClosePort();  // new settings take hold only on a fresh open
+    close();  // new settings take hold only on a fresh open
 
     const QString device = m_ports.device(port);
     m_openedPort = port;
@@ -160,7 +160,7 @@ void SerialLink::recordOpenFailure(int port, const QString &device, const QStrin
     m_port->clearError();
 }
 
-void SerialLink::ClosePort(int)
+void SerialLink::close()
 {
     if (!m_port->isOpen() || cancelled())
         return;
@@ -188,7 +188,7 @@ bool SerialLink::isOpen() const
     return m_port->isOpen() && !m_lost;
 }
 
-void SerialLink::SendText(const QByteArray &text)
+void SerialLink::send(const QByteArray &text)
 {
     if (cancelled() || !isOpen() || text.isEmpty())
         return;
@@ -290,7 +290,7 @@ void SerialLink::discardInput()
         take(m_port->bytesAvailable(), TrafficEvent::DroppedNote);
 }
 
-QByteArray SerialLink::ReadText()
+QByteArray SerialLink::readReply()
 {
     QByteArray result;
     QElapsedTimer clock;
@@ -308,7 +308,7 @@ QByteArray SerialLink::ReadText()
     return result;
 }
 
-quint8 SerialLink::ReadByte()
+quint8 SerialLink::readReplyByte()
 {
     QElapsedTimer clock;
     clock.start();
@@ -353,7 +353,7 @@ void SerialLink::waitForPoll(PollClock &polls)
     sleepUntilNs(TrafficRecord::nowNs() + polls.nextNs - now);
 }
 
-void SerialLink::WaitMs(int ms)
+void SerialLink::pause(int ms)
 {
     waitAfterOutput(qMax(0, ms));
 }

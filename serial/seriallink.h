@@ -36,9 +36,9 @@ class SerialLink final : public QObject
 public:
     static constexpr int ReadLimit = 100;          // most bytes one read returns
     static constexpr int PollIntervalMs = 10;
-    static constexpr int SilentPolls = 50;         // ReadText/ReadByte give up after these
-    static constexpr int SettleMs = 50;            // wait after OpenPort
-    static constexpr int MaxReplyBytes = 4096;     // ReadText never collects more than this...
+    static constexpr int SilentPolls = 50;         // readReply/readReplyByte give up after these
+    static constexpr int SettleMs = 50;            // wait after open
+    static constexpr int MaxReplyBytes = 4096;     // readReply never collects more than this...
     static constexpr int MaxReplyMs = 10000;       // ...nor reads for longer than this
     // How long bytes may stay queued beyond their time on the line (flow control holding
     // them) before a wait or a close goes on without them.
@@ -59,25 +59,25 @@ public:
     const QList<LinkFailure> &failures() const { return m_failures; }
 
     // True when COM port exists; opens nothing.
-    bool PortExists(int port) const;
+    bool portExists(int port) const;
     // Opens COM port at speed ("9600"...) 8N1 with handshake 0 none, 1 XON/XOFF,
     // 2 RTS/CTS, then waits 50 ms. Does nothing at all when the port is already open.
     // Returns false when the port could not be opened (a failure is recorded). The
     // device is opened once: every extra open and close would drop DTR and RTS.
-    bool OpenPort(int port, const QString &speed, int handshake);
+    bool open(int port, const QString &speed, int handshake);
     // Closes the port if it is open, once the bytes sent have left the line under the
-    // settings they were sent with. The argument is ignored: there is one port.
-    void ClosePort(int port = 0);
+    // settings they were sent with.
+    void close();
     // Sends the bytes unchanged. Nothing is sent when the port is not open.
-    void SendText(const QByteArray &text);
+    void send(const QByteArray &text);
     // Everything that arrives until 50 polls of 10 ms find nothing; empty on silence.
     // Bounded by MaxReplyBytes and MaxReplyMs against a device that never stops.
-    QByteArray ReadText();
+    QByteArray readReply();
     // The first byte of the next read (the rest of that read is discarded); 0 on silence.
-    quint8 ReadByte();
+    quint8 readReplyByte();
     // Waits ms milliseconds while events run, counted from when the bytes sent have left
     // the port: a UART is still shifting them out after the write has returned.
-    void WaitMs(int ms);
+    void pause(int ms);
 
     // Direct access to the port object, for detection, which sets the port up itself.
     // Opens without the settle wait; false (with a failure recorded) when it can't.
@@ -93,7 +93,7 @@ public:
     // away), also when that failure was on the list already; nothing when all went well.
     std::optional<LinkFailure> lastFailure() const { return m_lastFailure; }
 
-    // The ReadText bounds; the defaults are MaxReplyBytes and MaxReplyMs.
+    // The readReply bounds; the defaults are MaxReplyBytes and MaxReplyMs.
     void setReplyBounds(int maxBytes, int maxMs);
 
     // Every open, close and byte of the line, stamped on the program's side.

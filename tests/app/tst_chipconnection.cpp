@@ -376,7 +376,7 @@ void TestChipConnection::heldUnderAnotherName()
     PortMap ports;
     ports.assign(1, chip.devicePath());
     SerialLink holder(ports);
-    QVERIFY(holder.OpenPort(1, u"9600"_s, 2));
+    QVERIFY(holder.open(1, u"9600"_s, 2));
     rig.prompter.expectMessage(u"The serial port could not be used, so the chip could not answer:\n"
                                "COM1 (%1): held by another program (process %2)\n\nClose the program that holds the "
                                "port (a terminal program, or ModemManager, which probes new serial devices) and try "

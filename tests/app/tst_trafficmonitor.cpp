@@ -217,12 +217,12 @@ void TestTrafficMonitor::answersDuringFlood()
     chip.setFaults({.endlessStream = true});
     const QByteArray flood = rig.runJob([&clicks](SerialLink &link, const JobChannel &channel) {
         link.setReplyBounds(8000, 10000);
-        if (!link.OpenPort(1, u"115200"_s, 2))
+        if (!link.open(1, u"115200"_s, 2))
             return QByteArray("not opened");
-        link.SendText(bytes({27, 73}));
+        link.send(bytes({27, 73}));
         channel.notify([&clicks] { clicks.start(); });
-        const QByteArray read = link.ReadText();
-        link.ClosePort();
+        const QByteArray read = link.readReply();
+        link.close();
         link.setReplyBounds(SerialLink::MaxReplyBytes, SerialLink::MaxReplyMs);
         return read;
     });
@@ -243,10 +243,10 @@ void TestTrafficMonitor::answersDuringFlood()
     // Scrolled up, the view stays; at the end again, it follows.
     auto reset = [&] {
         QVERIFY(rig.runJob([](SerialLink &link, const JobChannel &) {
-            if (!link.OpenPort(1, u"115200"_s, 2))
+            if (!link.open(1, u"115200"_s, 2))
                 return false;
-            link.SendText(bytes({27, 64}));
-            link.ClosePort();
+            link.send(bytes({27, 64}));
+            link.close();
             return true;
         }));
     };

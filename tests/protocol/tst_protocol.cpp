@@ -123,7 +123,7 @@ void TestProtocol::queries()
     ports.assign(1, chip.devicePath());
     SerialLink link(ports);
     TimerOut timer(link);
-    QVERIFY(link.OpenPort(1, u"115200"_s, 2));
+    QVERIFY(link.open(1, u"115200"_s, 2));
     QCOMPARE(Queries::readOptoSensor(link, timer), ChipEmulator::OptoReply);
     QCOMPARE(Queries::readAnalogue(link, timer), ChipEmulator::AdReply);
     QCOMPARE(chip.received().bytes(), bytes({27, 29, 'O', 27, 29, 'A'}));
@@ -168,8 +168,8 @@ void TestProtocol::getString()
     ports.assign(1, chip.devicePath());
     SerialLink link(ports);
     TimerOut timer(link);
-    QVERIFY(link.OpenPort(1, u"115200"_s, 2));
-    link.SendText(Commands::Identify());
+    QVERIFY(link.open(1, u"115200"_s, 2));
+    link.send(Commands::Identify());
     const QByteArray got = Queries::readString(link, timer);
     // From when the request was handed to the port: a busy machine can only add to it.
     const qint64 sentNs = sentEvents(link.traffic()).last().timeNs;
@@ -177,7 +177,7 @@ void TestProtocol::getString()
     QVERIFY2(elapsed >= minMs && elapsed < minMs + 1500, qPrintable(QString::number(elapsed)));
     if (!faults.endlessStream)
         QCOMPARE(got, text);
-    else  // bounded as ReadText is, to within the last piece
+    else  // bounded as readReply is, to within the last piece
         QVERIFY2(got.size() >= SerialLink::MaxReplyBytes && got.size() < SerialLink::MaxReplyBytes + SerialLink::ReadLimit,
                  qPrintable(QString::number(got.size())));
 }
@@ -285,7 +285,7 @@ void TestProtocol::lateAnswerAnswersNothing()
     PortMap ports;
     ports.assign(1, chip.devicePath());
     SerialLink link(ports);
-    QVERIFY(link.OpenPort(1, u"9600"_s, 2));
+    QVERIFY(link.open(1, u"9600"_s, 2));
     QCOMPARE(Exchanges::readSetting(link, 28), quint8(0));  // 500 ms of silence
     QTRY_COMPARE(chip.sent().bytes(), bytes({0x83}));
     // Written by the chip is not yet there for the program: a loaded machine may take a

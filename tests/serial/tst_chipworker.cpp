@@ -58,10 +58,10 @@ std::shared_ptr<TrafficRecord> onTwoWorkers(int speed, const std::function<void(
     int done = 0;
     auto job = [&](int port) {
         return [port, speed, exchange](SerialLink &link, const JobChannel &) {
-            if (!link.OpenPort(port, QString::number(speed), 0))
+            if (!link.open(port, QString::number(speed), 0))
                 return false;
             exchange(link, port);
-            link.ClosePort();
+            link.close();
             return true;
         };
     };
@@ -106,10 +106,10 @@ void TestChipWorker::jobRunsOnTheWorkersThread()
                  [&](SerialLink &link, const JobChannel &) {
                      jobThread = QThread::currentThread();
                      linkThread = link.thread();
-                     if (!link.OpenPort(1, u"9600"_s, 2))
+                     if (!link.open(1, u"9600"_s, 2))
                          return QByteArray();
-                     link.SendText(Commands::Identify());
-                     return link.ReadText();
+                     link.send(Commands::Identify());
+                     return link.readReply();
                  },
                  [&](const QByteArray &identity) {
                      doneThread = QThread::currentThread();
@@ -129,9 +129,9 @@ void TestChipWorker::jobRunsOnTheWorkersThread()
 void TestChipWorker::twoWorkersOverlap()
 {
     const auto traffic = onTwoWorkers(9600, [](SerialLink &link, int) {
-        link.SendText(Commands::CancelByte());
-        link.WaitMs(400);
-        link.SendText(Commands::CancelByte());
+        link.send(Commands::CancelByte());
+        link.pause(400);
+        link.send(Commands::CancelByte());
     });
     const QList<TrafficEvent> onOne = sentEvents(*traffic, 1);
     const QList<TrafficEvent> onTwo = sentEvents(*traffic, 2);
@@ -153,11 +153,11 @@ void TestChipWorker::jobsOfOneWorkerFollowEachOther()
     for (int n = 1; n <= 2; ++n) {
         worker.start(station.ports, &frontEnd,
                      [](SerialLink &link, const JobChannel &) {
-                         if (!link.OpenPort(1, u"9600"_s, 0))
+                         if (!link.open(1, u"9600"_s, 0))
                              return false;
-                         link.SendText(Commands::CancelByte());
-                         link.WaitMs(200);
-                         link.ClosePort();
+                         link.send(Commands::CancelByte());
+                         link.pause(200);
+                         link.close();
                          return true;
                      },
                      [&order, n](bool) { order.append(n); });
@@ -183,10 +183,10 @@ void TestChipWorker::portMapIsTheJobsOwn()
     worker.start(station.ports, &frontEnd,
                  [](SerialLink &link, const JobChannel &) {
                      QThread::msleep(50);  // the front end changes its map meanwhile
-                     if (!link.OpenPort(1, u"9600"_s, 0))
+                     if (!link.open(1, u"9600"_s, 0))
                          return false;
-                     link.SendText(Commands::Probe());
-                     return link.ReadByte() == ChipEmulator::ProbeReply;
+                     link.send(Commands::Probe());
+                     return link.readReplyByte() == ChipEmulator::ProbeReply;
                  },
                  [&](bool yes) { answered = yes; });
     station.ports.assign(1, u"/nonexistent/qv12"_s);
@@ -216,11 +216,11 @@ void TestChipWorker::cancellationEndsTheWaitAtOnce()
     const Cancellation job = worker.start(
         station.ports, &frontEnd,
         [](SerialLink &link, const JobChannel &) -> JobResult<void> {
-            if (!link.OpenPort(1, u"9600"_s, 0))
+            if (!link.open(1, u"9600"_s, 0))
                 return Failure(JobError{});
-            link.SendText(Commands::CancelByte());
-            link.WaitMs(10000);
-            link.SendText(Commands::CancelByte());  // goes nowhere once cancelled
+            link.send(Commands::CancelByte());
+            link.pause(10000);
+            link.send(Commands::CancelByte());  // goes nowhere once cancelled
             if (!link.isOpen())
                 return Failure(ChipJob::stopped(link));
             return {};
@@ -239,7 +239,7 @@ void TestChipWorker::cancellationEndsTheWaitAtOnce()
     // The worker goes on: the next job has a cancellation of its own.
     std::optional<bool> next;
     worker.start(station.ports, &frontEnd,
-                 [](SerialLink &link, const JobChannel &) { return link.OpenPort(1, u"9600"_s, 0); },
+                 [](SerialLink &link, const JobChannel &) { return link.open(1, u"9600"_s, 0); },
                  [&](bool opened) { next = opened; });
     QVERIFY(waitUntil([&] { return next.has_value(); }));
     QVERIFY(*next);
@@ -330,7 +330,7 @@ void TestChipWorker::cancelledWhileAsked()
     const Cancellation job = worker->start(
         station.ports, &frontEnd,
         [asking, asked, answer](SerialLink &link, const JobChannel &channel) {
-            link.OpenPort(1, u"9600"_s, 0);
+            link.open(1, u"9600"_s, 0);
             asking->store(true);
             const std::optional<bool> yes = channel.ask<bool>([asked] {
                 asked->store(true);
@@ -370,7 +370,7 @@ void TestChipWorker::resultForAGoneFrontEndIsDropped()
     connect(&worker, &ChipWorker::idle, this, [&] { idle = true; });
     worker.start(PortMap(), frontEnd.get(),
                  [](SerialLink &link, const JobChannel &) {
-                     link.WaitMs(100);
+                     link.pause(100);
                      return 1;
                  },
                  [&](int) { called = true; });
@@ -385,8 +385,8 @@ void TestChipWorker::programTrafficInTimeOrder()
 {
     const auto traffic = onTwoWorkers(115200, [](SerialLink &link, int) {
         for (int i = 0; i < 20; ++i) {
-            link.SendText(Commands::Probe());
-            link.ReadByte();
+            link.send(Commands::Probe());
+            link.readReplyByte();
         }
     });
     const QList<TrafficEvent> events = traffic->events();

@@ -118,19 +118,19 @@ void TestSerial::readTextJoinsBurstsAndEndsAfterSilence()
 {
     Rig r;
     r.chip.setFaults({.burstSize = 10, .burstGapMs = 300});  // under the 500 ms that end a reply
-    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
-    r.link.SendText(Commands::Identify());
-    QCOMPARE(r.link.ReadText(), r.chip.identity());
+    QVERIFY(r.link.open(1, u"9600"_s, 2));
+    r.link.send(Commands::Identify());
+    QCOMPARE(r.link.readReply(), r.chip.identity());
     // The last burst taken two gaps after the request; the silence after it.
     const QList<TrafficEvent> taken = eventsOf(r.link.traffic(), TrafficEvent::Kind::Received);
     QCOMPARE(gapError(sentEvents(r.link.traffic()).last(), taken.last(), 600, 1500), QString());
     QVERIFY_BETWEEN(msSince(taken.last().timeNs), 500, 1500);
 
     r.chip.setSilent(true);
-    r.link.SendText(Commands::Identify());
+    r.link.send(Commands::Identify());
     const qint64 start = SimulatedChip::nowNs();
     const double cpu = cpuMs();
-    QCOMPARE(r.link.ReadText(), QByteArray());
+    QCOMPARE(r.link.readReply(), QByteArray());
     QVERIFY_BETWEEN(msSince(start), 490, 1500);
     QVERIFY_BETWEEN(cpuMs() - cpu, 0, 50);  // the polls sleep
 }
@@ -139,14 +139,14 @@ void TestSerial::readByteTakesFirstOfThreeAndGivesZeroOnSilence()
 {
     Rig r;
     r.chip.setFaults({.configReplyLength = 3});  // 65, 0xFC, 0x20
-    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
-    r.link.SendText(Commands::ReadConfiguration());
+    QVERIFY(r.link.open(1, u"9600"_s, 2));
+    r.link.send(Commands::ReadConfiguration());
     QVERIFY(r.chip.waitForSent(3));
     QTRY_COMPARE(r.link.bytesWaiting(), 3);
-    QCOMPARE(r.link.ReadByte(), quint8(65));
+    QCOMPARE(r.link.readReplyByte(), quint8(65));
     // The other two went with the same read: nothing is left but silence.
     const qint64 start = SimulatedChip::nowNs();
-    QCOMPARE(r.link.ReadByte(), quint8(0));
+    QCOMPARE(r.link.readReplyByte(), quint8(0));
     QVERIFY_BETWEEN(msSince(start), 490, 1500);
 }
 
@@ -154,9 +154,9 @@ void TestSerial::endlessStreamIsBounded()
 {
     Rig r(115200);
     r.chip.setFaults({.endlessStream = true});
-    QVERIFY(r.link.OpenPort(1, u"115200"_s, 2));
-    r.link.SendText(Commands::Identify());
-    const QByteArray reply = r.link.ReadText();
+    QVERIFY(r.link.open(1, u"115200"_s, 2));
+    r.link.send(Commands::Identify());
+    const QByteArray reply = r.link.readReply();
     QCOMPARE(reply.size(), SerialLink::MaxReplyBytes);
     QVERIFY(reply.startsWith(r.chip.identity()));
 }
@@ -167,15 +167,15 @@ void TestSerial::openPortOnOpenPortChangesNothing()
     QElapsedTimer clock;
     clock.start();
     OpenCounter::watch(QFile::encodeName(r.chip.devicePath()));
-    QVERIFY(r.link.OpenPort(1, u"9600"_s, 0));
+    QVERIFY(r.link.open(1, u"9600"_s, 0));
     QVERIFY(clock.elapsed() >= 50);  // the settling wait
     QCOMPARE(OpenCounter::opens(), 1);  // once: each open and close drops DTR and RTS
-    QVERIFY(r.link.OpenPort(1, u"19200"_s, 1));
+    QVERIFY(r.link.open(1, u"19200"_s, 1));
     // Not opened again, so no settling wait either.
     QCOMPARE(OpenCounter::opens(), 1);
     QCOMPARE(eventsOf(r.link.traffic(), TrafficEvent::Kind::Opened).size(), 1);
-    r.link.SendText(Commands::Probe());
-    QCOMPARE(r.link.ReadByte(), ChipEmulator::ProbeReply);
+    r.link.send(Commands::Probe());
+    QCOMPARE(r.link.readReplyByte(), ChipEmulator::ProbeReply);
     const auto entries = r.chip.received().entries();
     QCOMPARE(entries.size(), 2);
     for (const TranscriptEntry &e : entries)
@@ -197,13 +197,13 @@ void TestSerial::linePace()
     QFETCH(int, speed);
     const double byteMs = 10000.0 / speed;
     Rig r(speed);
-    QVERIFY(r.link.OpenPort(1, QString::number(speed), 0));
-    r.link.SendText(Commands::CancelByte());  // Sleep's bytes
-    r.link.SendText(Commands::SleepCommand());
-    r.link.WaitMs(10);
-    r.link.SendText(Commands::CancelByte());
-    r.link.SendText(Commands::WriteSetting(9, 0));
-    r.link.ClosePort();
+    QVERIFY(r.link.open(1, QString::number(speed), 0));
+    r.link.send(Commands::CancelByte());  // Sleep's bytes
+    r.link.send(Commands::SleepCommand());
+    r.link.pause(10);
+    r.link.send(Commands::CancelByte());
+    r.link.send(Commands::WriteSetting(9, 0));
+    r.link.close();
     const QList<TrafficEvent> sent = sentEvents(r.link.traffic());
     QCOMPARE(gapError(sent[0], sent[2], 3 * byteMs + 10, 3 * byteMs + 300), QString());
     const TrafficEvent closed = eventsOf(r.link.traffic(), TrafficEvent::Kind::Closed).last();
@@ -239,23 +239,23 @@ void TestSerial::lineSettings()
     QFETCH(QString, line);
     QFETCH(bool, answers);
     Rig r(chipSpeed);
-    QVERIFY(r.link.OpenPort(1, QString::number(speed), handshake));
-    r.link.SendText(Commands::Identify());
-    QCOMPARE(r.link.ReadText(), answers ? r.chip.identity() : QByteArray());
+    QVERIFY(r.link.open(1, QString::number(speed), handshake));
+    r.link.send(Commands::Identify());
+    QCOMPARE(r.link.readReply(), answers ? r.chip.identity() : QByteArray());
     QCOMPARE(r.chip.received().entries().first().line.toString(), line);
 }
 
 void TestSerial::writtenSettingReadsBack()
 {
     Rig r;
-    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
-    r.link.SendText(Commands::WriteSetting(9, 200));
-    QCOMPARE(r.link.ReadByte(), quint8(200));
-    r.link.ClosePort();
-    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
-    r.link.SendText(Commands::ReadSetting(9));
-    QCOMPARE(r.link.ReadByte(), quint8(200));
-    r.link.ClosePort();
+    QVERIFY(r.link.open(1, u"9600"_s, 2));
+    r.link.send(Commands::WriteSetting(9, 200));
+    QCOMPARE(r.link.readReplyByte(), quint8(200));
+    r.link.close();
+    QVERIFY(r.link.open(1, u"9600"_s, 2));
+    r.link.send(Commands::ReadSetting(9));
+    QCOMPARE(r.link.readReplyByte(), quint8(200));
+    r.link.close();
     QCOMPARE(r.chip.received().bytes(), bytes({29, 83, 70, 9, 200, 29, 83, 102, 9}));
 }
 
@@ -267,11 +267,11 @@ void TestSerial::waitsRunEventsWithoutCpu()
     clock.start();
     qint64 firedAt = -1;
     QTimer::singleShot(50, &link, [&] { firedAt = clock.elapsed(); });
-    link.WaitMs(200);
+    link.pause(200);
     QVERIFY_BETWEEN(firedAt, 49, 200);
     QVERIFY_BETWEEN(clock.elapsed(), 199, 400);
     const double cpu = cpuMs();
-    link.WaitMs(2000);
+    link.pause(2000);
     QVERIFY_BETWEEN(cpuMs() - cpu, 0, 50);
 }
 
@@ -285,28 +285,28 @@ void TestSerial::unpluggedThenVanished()
     QVERIFY(r.chip.createLink(device));
     r.ports.assign(1, device);
     r.link.setPorts(r.ports);
-    QVERIFY(r.link.OpenPort(1, u"9600"_s, 2));
+    QVERIFY(r.link.open(1, u"9600"_s, 2));
     r.chip.setFaults({.unplugAfterBytes = 2});
-    r.link.SendText(Commands::Identify());
+    r.link.send(Commands::Identify());
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(r.link.ReadText(), QByteArray());  // unanswered, without waiting out the silence
-    QCOMPARE(r.link.ReadByte(), quint8(0));
+    QCOMPARE(r.link.readReply(), QByteArray());  // unanswered, without waiting out the silence
+    QCOMPARE(r.link.readReplyByte(), quint8(0));
     QVERIFY(clock.elapsed() < 1000);
     QCOMPARE(described(endJob(r.link)), QStringList{u"Unplugged COM1 "_s + device});
 
     // The device is gone: opening fails at once, recorded once however often it is tried.
     r.chip.removeLink();
-    r.link.ClosePort();
-    QVERIFY(!r.link.PortExists(1));
-    QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
+    r.link.close();
+    QVERIFY(!r.link.portExists(1));
+    QVERIFY(!r.link.open(1, u"9600"_s, 2));
     clock.restart();
-    r.link.SendText(Commands::Identify());
-    QCOMPARE(r.link.ReadText(), QByteArray());
-    QCOMPARE(r.link.ReadByte(), quint8(0));
+    r.link.send(Commands::Identify());
+    QCOMPARE(r.link.readReply(), QByteArray());
+    QCOMPARE(r.link.readReplyByte(), quint8(0));
     QVERIFY(clock.elapsed() < 400);  // no silence sat out
-    QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
-    QVERIFY(!r.link.OpenPort(4, u"9600"_s, 2));  // nothing assigned
+    QVERIFY(!r.link.open(1, u"9600"_s, 2));
+    QVERIFY(!r.link.open(4, u"9600"_s, 2));  // nothing assigned
     QCOMPARE(described(endJob(r.link)),
              (QStringList{u"NoDevice COM1 "_s + device, u"NoDevice COM4 "_s}));
 }
@@ -318,16 +318,16 @@ void TestSerial::portThatCannotBeOpened()
     {
         QSerialPort holder(device);  // held as another program holds it
         QVERIFY(holder.open(QIODevice::ReadWrite));
-        QVERIFY(!r.link.OpenPort(1, u"9600"_s, 2));
+        QVERIFY(!r.link.open(1, u"9600"_s, 2));
         QCOMPARE(described(endJob(r.link)), QStringList{u"Busy COM1 "_s + device});
     }
     // No permission: root opens anything, so it tries as nobody for the moment.
     const bool root = ::getuid() == 0;
     QVERIFY(::chmod(QFile::encodeName(device).constData(), root ? 0600 : 0) == 0);
-    QVERIFY(r.link.PortExists(1));  // without opening it
+    QVERIFY(r.link.portExists(1));  // without opening it
     if (root && ::setresuid(65534, 65534, 0) != 0)
         QSKIP("cannot drop privileges here");
-    const bool opened = r.link.OpenPort(1, u"9600"_s, 2);
+    const bool opened = r.link.open(1, u"9600"_s, 2);
     QVERIFY(!root || ::setresuid(0, 0, 0) == 0);
     QVERIFY(!opened);
     QCOMPARE(described(endJob(r.link)), QStringList{u"PermissionDenied COM1 "_s + device});
@@ -348,16 +348,16 @@ void TestSerial::oneUserUnderTwoNames()
     SerialLink other(viaLink);
     for (const auto &[first, second, secondName] :
          {std::tuple{&r.link, &other, link}, std::tuple{&other, &r.link, device}}) {
-        QVERIFY(first->OpenPort(1, u"9600"_s, 2));
-        QVERIFY(!second->OpenPort(1, u"9600"_s, 2));
+        QVERIFY(first->open(1, u"9600"_s, 2));
+        QVERIFY(!second->open(1, u"9600"_s, 2));
         const QList<LinkFailure> failures = endJob(*second);
         QCOMPARE(described(failures), QStringList{u"Busy COM1 "_s + secondName});
         QCOMPARE(failures.first().holder, std::optional<qint64>(QCoreApplication::applicationPid()));
         QCOMPARE(failures.first().describe(), u"COM1 (%1): held by another program (process %2)"_s
                                                   .arg(secondName).arg(QCoreApplication::applicationPid()));
-        first->ClosePort();
-        QVERIFY(second->OpenPort(1, u"9600"_s, 2));
-        second->ClosePort();
+        first->close();
+        QVERIFY(second->open(1, u"9600"_s, 2));
+        second->close();
     }
     struct stat info {};
     QVERIFY(::stat(QFile::encodeName(device).constData(), &info) == 0);

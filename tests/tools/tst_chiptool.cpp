@@ -1017,7 +1017,7 @@ void TestChipTool::heldUnderAnotherName()
         PortMap ports;
         ports.assign(1, held);
         SerialLink holder(ports);
-        QVERIFY(holder.OpenPort(1, u"9600"_s, 2));
+        QVERIFY(holder.open(1, u"9600"_s, 2));
         const ToolResult run = runChipTool({u"--port"_s, u"1="_s + used, u"--given-ports-only"_s, u"identify"_s,
                                             u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s});
         QCOMPARE(run.status, 4);
@@ -1025,7 +1025,7 @@ void TestChipTool::heldUnderAnotherName()
                  u"qv12-chip: COM1 (%1): held by another program (process %2); close the program that holds the "
                  "port, such as a terminal program or ModemManager, and try again\n"_s
                      .arg(used).arg(QCoreApplication::applicationPid()));
-        holder.ClosePort();
+        holder.close();
     }
     QCOMPARE(chip.received().bytes(), QByteArray());
     // Given back, it is free under either name.

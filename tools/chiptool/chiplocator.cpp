@@ -72,7 +72,7 @@ Result<LocatedChip, ToolError> byScan(ChipSession &session)
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
         if (o.com && port != *o.com)
             continue;
-        if (link.PortExists(port))
+        if (link.portExists(port))
             scanned.append(session.portName(port));
         else if (session.ports().isPinned(port) || o.com)
             missing.append(LinkFailure{LinkFailure::Kind::NoDevice, port, session.ports().device(port), {}, {}});

@@ -27,7 +27,7 @@ ChipSession::ChipSession(const ToolOptions &options, Console &console, QObject *
 ChipSession::~ChipSession()
 {
     // The link's last close goes into the log before the log goes.
-    m_link.ClosePort();
+    m_link.close();
 }
 
 namespace {

@@ -72,7 +72,7 @@ public:
                     return end();
                 ports = {first->chip.PortNumber};
                 // The station opens the port on its own worker.
-                m_session.link().ClosePort();
+                m_session.link().close();
             }
         } else {
             m_speed = o.speed.value_or(QString());
@@ -212,7 +212,7 @@ private:
             if (!said)
                 m_session.console().note(error.line + u"; looking again every second"_s);
             said = true;
-            m_session.link().WaitMs(ScanAgainMs);
+            m_session.link().pause(ScanAgainMs);
             if (m_session.interrupted())
                 return std::nullopt;
         }

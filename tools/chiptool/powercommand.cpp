@@ -46,7 +46,7 @@ int wake(ChipSession &session)
     session.refreshPorts();
     bool anyPort = false;
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port)
-        anyPort = anyPort || session.link().PortExists(port) || session.ports().isPinned(port);
+        anyPort = anyPort || session.link().portExists(port) || session.ports().isPinned(port);
     if (!anyPort) {
         return CommandSupport::finish(session, {}, ToolError{ExitStatus::NoChip, u"there is no serial port to wake "
                                                                      "the chip on; plug in the serial adapter, "

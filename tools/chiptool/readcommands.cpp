@@ -49,7 +49,7 @@ ChipReading readChip(ChipSession &session, const ConnectionSettings &chip, bool 
             out.detectedPolarity = Exchanges::readDetectedPolarity(link);
             if (!link.isOpen())
                 stopped = ChipJob::stopped(link);
-            link.ClosePort();
+            link.close();
         } else {
             stopped = ChipJob::stopped(link);
         }
