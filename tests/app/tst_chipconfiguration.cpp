@@ -146,7 +146,7 @@ void TestChipConfiguration::check()
         m_chip->setSetting(setting, quint8(value));
     m_chip->restart();
     m_chip->setFaults(check.faults);
-    rig.window().editor().showWord(Previous);
+    rig.window().editor().showWord(*ConfigWord::fromText(Previous));
     rig.get<QLineEdit>("identityEdit")->setText(u"previous"_s);
     auto modes = [&] {  // "locked": none of the editor's options nor the identity box enabled
         const auto options = rig.window().editor().editableOptions();
@@ -173,7 +173,7 @@ void TestChipConfiguration::check()
     const QList<TrafficEvent> sent = rig.sent().mid(m_sentBefore);
     QCOMPARE(gapError(sent[2], sent[3], 500, 1400), QString());  // a reply ends after 500 ms of silence
     QCOMPARE(modes(), check.modes);
-    QCOMPARE(rig.window().editor().fields(), ::DecodeConfig(check.word).values);
+    QCOMPARE(rig.window().editor().fields(), ConfigWord::fromText(check.word)->decoded().values);
     QCOMPARE(rig.get<QLineEdit>("identityEdit")->text(), check.name);
     QCOMPARE(rig.state(true), AllChipButtons + u", focus checkConfigurationButton"_s);
 }

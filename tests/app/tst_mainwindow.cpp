@@ -234,7 +234,7 @@ private slots:
         QVERIFY(QFile::remove(t.path(u"default.cdb"_s)));
         t.trigger("saveDatabaseAction");
         QCOMPARE(readFile(t.path(u"default.cdb"_s)), cdbBytes(entries));
-        t.window().editor().showWord(u"1111110000100000");
+        t.window().editor().showWord(*ConfigWord::fromText(u"1111110000100000"));
         t.get<QLineEdit>("identityEdit")->setText(u"One too many"_s);
         t.click("saveConfigurationButton");
         for (const char *command : {"saveDatabaseAction", "saveDatabaseAsAction"}) {
@@ -329,7 +329,7 @@ private slots:
             QCOMPARE(t.status(), u"Configuration selected : "_s + save.stored);
             QCOMPARE(name->text(), save.stored);
             QVERIFY(!t.saved());
-            t.window().editor().showWord(u"0010000000000000");  // PNX from now on: saved as Chipset
+            t.window().editor().showWord(*ConfigWord::fromText(u"0010000000000000"));  // PNX from now on: saved as Chipset
             word = u"1010000000000000"_s;
         }
     }
@@ -405,14 +405,17 @@ private slots:
         t.click("automaticIdentityOption");
         t.clickRow(0);
         for (const bool byButton : {false, true}) {
-            t.window().editor().showWord(u"1111110000100000");
+            t.window().editor().showWord(*ConfigWord::fromText(u"1111110000100000"));
             byButton ? t.click("analyseEntryButton") : t.trigger("analyseAction");
             QStringList shown = u"chipsetModeOption voltage5Option tavMechanismOption twoStepsOption normalRotationOption standardHeadOption negativeStrobeOption width2InchNormalOption normalHeadUpOption"_s
                                     .split(u' ');
             shown << (byButton ? u"softwareModeOption"_s : u"hardwareModeOption"_s) << (byButton ? u"userIdentityOption"_s : u"automaticIdentityOption"_s);
             shown.sort();
             QCOMPARE(t.checked(), shown);
-            QCOMPARE(t.window().editor().fields(), (EditorFields{1, 1, 0, 0, 0, 3, 1, 5, 2}));
+            QCOMPARE(t.window().editor().fields(),
+                     (EditorFields{PrinterMode::Chipset, LogicVoltage::Volts5, Mechanism::Tav, MotorSteps::TwoPerDotLine,
+                                   MotorRotation::Normal, HeadType{3}, StrobePolarity::Negative, HeadWidth{5},
+                                   HeadUpPolarity{2}}));
             QCOMPARE(t.get<QLineEdit>("identityEdit")->text(), u"Odd codes"_s);
             QCOMPARE(t.get("identityEdit")->isEnabled(), byButton);
             QCOMPARE(t.get("width1InchOption")->isEnabled(), byButton);

@@ -47,7 +47,7 @@ QString reason(const Result<T, DatabaseFileError> &result)
 {
     return result ? QString() : result.error().reason;
 }
-const QString Word = u"1111110000100000"_s;
+const EntryWord Word = EntryWord::fromText(u"1111110000100000"_s);
 
 const MechanismEntry Kt{u"KT 610-ST"_s, Word};
 
@@ -152,12 +152,12 @@ void TestDatabase::files_data()
     written("outside ISO 8859-1: one ? a character", {{u"Cafe\u0301 \u03a9\U0001F5A8"_s, Word}},
             header(1) + record("Caf\xe9 ??         ", w), {{u"Caf\u00e9 ??"_s, Word}});
     const QString odd = u"0123456789 \u00e9bcde"_s;
-    written("word not made of 0 and 1", {{u"X"_s, odd}},
-            header(1) + record("X               ", "0123456789 \xe9""bcde"), {{u"X"_s, odd}});
-    written("words of other lengths", {{u"X"_s, u"111"_s}, {u"Y"_s, u"11111100001000001111"_s}},
+    written("word not made of 0 and 1", {{u"X"_s, EntryWord::fromText(odd)}},
+            header(1) + record("X               ", "0123456789 \xe9""bcde"), {{u"X"_s, EntryWord::fromText(odd)}});
+    written("words of other lengths", {{u"X"_s, EntryWord::fromText(u"111"_s)}, {u"Y"_s, EntryWord::fromText(u"11111100001000001111"_s)}},
             header(2) + record("X               ", "1110000000000000")
                 + record("Y               ", w),
-            {{u"X"_s, u"1110000000000000"_s}, {u"Y"_s, Word}});
+            {{u"X"_s, EntryWord::fromText(u"1110000000000000"_s)}, {u"Y"_s, Word}});
 
     readOnly("more records than counted, then junk",
              golden("example.cdb") + record("TAV 7110        ", w) + "\0\xff junk"_ba,
@@ -327,15 +327,15 @@ void TestDatabase::listKeepsEachNameWithItsWord()
 {
     MechanismList list;
     QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const MechanismEntry a{u"A"_s, u"1000000000000000"_s}, b{u"B"_s, u"0100000000000000"_s},
-        c{u"C"_s, u"0010000000000000"_s}, d{u"D"_s, u"0001000000000000"_s};
+    const MechanismEntry a{u"A"_s, EntryWord::fromText(u"1000000000000000"_s)}, b{u"B"_s, EntryWord::fromText(u"0100000000000000"_s)},
+        c{u"C"_s, EntryWord::fromText(u"0010000000000000"_s)}, d{u"D"_s, EntryWord::fromText(u"0001000000000000"_s)};
     list.append(a);
     list.append(Entries{b, c, d});
     list.exchangeWithNext(0);
     QCOMPARE(list.entries(), (Entries{b, a, c, d}));
     QCOMPARE(static_cast<QAbstractItemModel &>(list).columnCount(), 1);  // the names, as List1 shows them
     QCOMPARE(list.index(1).data(), a.name);
-    QCOMPARE(list.index(1).data(MechanismList::WordRole), a.word);
+    QCOMPARE(list.index(1).data(MechanismList::WordRole), a.word.text());
 
     list.replaceAt(1, {a.name, d.word});
     list.removeAt(0);

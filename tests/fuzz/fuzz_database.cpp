@@ -36,9 +36,13 @@ int memoryFile()
 void checkWords(const QList<MechanismEntry> &entries)
 {
     for (const MechanismEntry &entry : entries) {
-        const DecodedConfig decoded = DecodeConfig(entry.word);
-        if (EncodeConfig(decoded.values).size() != 16 || EncodeConfig(decoded.selected).size() != 16)
-            finding("a decoded word did not encode to 16 characters");
+        // Whatever a file's word field holds, what it shows encodes back to a word whose
+        // fields keep to their own positions.
+        const DecodedFields decoded = entry.word.decoded();
+        for (const EditorFields &fields : {decoded.values, decoded.selected}) {
+            if ((ConfigWord::fromFields(fields).value() & 0x800F) != 0x8000)
+                finding("a decoded word encoded with position 1 clear or a bit in positions 13 to 16");
+        }
     }
 }
 

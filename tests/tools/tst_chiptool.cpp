@@ -122,7 +122,7 @@ void TestChipTool::initTestCase()
     QVERIFY(m_dir.isValid());
     m_db = m_dir.filePath(u"default.cdb"_s);
     QVERIFY(put(m_dir.filePath(u"notes.txt"_s), "Not a database\n"));
-    QVERIFY(put(m_db, encodeDatabase(defaultMechanisms() + QList<MechanismEntry>{{u"Odd"_s, u"1111110011100000"_s}})));
+    QVERIFY(put(m_db, encodeDatabase(defaultMechanisms() + QList<MechanismEntry>{{u"Odd"_s, EntryWord::fromText(u"1111110011100000"_s)}})));
     // A FIFO nobody writes or reads: opening it the usual way waits for ever.
     QVERIFY(::mkfifo(QFile::encodeName(m_dir.filePath(u"fifo"_s)).constData(), 0644) == 0);
     QVERIFY(QFile::link(m_db, m_dir.filePath(u"same.cdb"_s)));
