@@ -103,7 +103,7 @@ int add(const QString &file, const QString &name, const QString &text)
     const std::optional<ConfigWord> word = ConfigWord::fromText(text);
     if (!word)
         return usageError(u"\"%1\" is not a configuration word (16 characters of 0 and 1)"_s
-                              .arg(text));
+                              .arg(escapeControls(text)));
     MechanismList entries;
     // A file that isn't there yet starts as an empty database; anything else must be one.
     if (QFileInfo::exists(file) || QFileInfo(file).isSymLink()) {

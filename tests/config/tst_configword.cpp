@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: QV12 Configurator contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/configword.h"
+#include "database/entryword.h"
 
 #include <QTest>
 
@@ -45,6 +46,8 @@ private slots:
     void textThatIsNoWord_data();
     void textThatIsNoWord();
     void encodeKeepsEachFieldInItsPositions();
+    void entryWordKeepsWhatAFileHolds_data();
+    void entryWordKeepsWhatAFileHolds();
 };
 
 void TestConfigWord::decodeThenEncode_data()
@@ -171,6 +174,32 @@ void TestConfigWord::encodeKeepsEachFieldInItsPositions()
         QCOMPARE(word.sliced(8, 3), bitsText(widthCode).right(3));
     }
     QCOMPARE(ConfigWord::fromFields(EditorFields{}).text(), u"1111111111110000"_s);
+}
+
+// A list entry holds a word when its characters spell one, and otherwise the characters
+// as a file gave them, which it shows the way a file's word is read.
+void TestConfigWord::entryWordKeepsWhatAFileHolds_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("isWord");
+    QTest::newRow("a word") << u"1111110000100000"_s << true;
+    QTest::newRow("PNX, positions 13-16 set") << u"0111110000101111"_s << true;
+    QTest::newRow("odd digits") << u"1200011110120000"_s << false;
+    QTest::newRow("letters and a blank") << u"1x0010111111 000"_s << false;
+    QTest::newRow("short") << u"111"_s << false;
+}
+
+void TestConfigWord::entryWordKeepsWhatAFileHolds()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, isWord);
+    const EntryWord entry = EntryWord::fromText(text);
+    QCOMPARE(entry.text(), text);
+    QCOMPARE(entry.word().has_value(), isWord);
+    if (isWord)
+        QCOMPARE(entry, EntryWord(*ConfigWord::fromText(text)));
+    QCOMPARE(codes(entry.decoded().values), codes(decodeWordText(text).values));
+    QCOMPARE(codes(entry.decoded().selected), codes(decodeWordText(text).selected));
 }
 
 QTEST_GUILESS_MAIN(TestConfigWord)

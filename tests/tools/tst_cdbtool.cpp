@@ -78,6 +78,9 @@ void TestCdbTool::run_data()
     for (const QString &w : {u"111111000010000"_s, u"11111100001000000"_s, u"1111110000100002"_s})
         row("add refuses " + w.toLatin1(), example, u"add|FILE|X|"_s + w, 2, {},
             u"qv12-cdb: \"%1\" is not a configuration word (16 characters of 0 and 1)"_s.arg(w));
+    // A word followed by a line end is no word either (it used to go in, cut to 16).
+    row("add refuses a word with a line end", example, u"add|FILE|X|1111110000100000\n"_s, 2, {},
+        u"qv12-cdb: \"1111110000100000\\x0A\" is not a configuration word (16 characters of 0 and 1)"_s);
     const QByteArray full = header(255) + KT610.repeated(255);
     row("add refuses a 256th entry", full, u"add|FILE|One more|1111110000100000"_s, 2, {},
         u"qv12-cdb: FILE: not written: a configuration database holds at most 255 entries"_s);
