@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int fd = memoryFile();
     if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
         finding("could not fill the in-memory file");
-    const MechanismEntry sentinel{u"sentinel"_s, u"0101010101010101"_s};
+    const MechanismEntry sentinel{u"sentinel"_s, EntryWord::fromText(u"0101010101010101"_s)};
     MechanismList list;
     list.append(sentinel);
     const Result<int, DatabaseFileError> read = ReadDatabaseFile(u"/proc/self/fd/%1"_s.arg(fd), list);
