@@ -17,7 +17,6 @@ private slots:
     void forAction_data();
     void forAction();
     void forScan();
-    void nothingToSay();
 };
 
 void TestLinkFailureText::forAction_data()
@@ -66,10 +65,7 @@ void TestLinkFailureText::forScan()
              "(sudo adduser $USER dialout) and log in again.\n"
              "Close the program that holds the port (a terminal program, or ModemManager, which "
              "probes new serial devices) and try again."_s);
-}
-
-void TestLinkFailureText::nothingToSay()
-{
+    // Nothing failed: nothing to say, so no message box.
     QCOMPARE(LinkFailureText::forAction({}), QString());
     QCOMPARE(LinkFailureText::forScan({}), QString());
 }
