@@ -11,16 +11,13 @@
 #include <QTest>
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -392,20 +389,12 @@ void TestDatabase::onlyFilesAreTaken()
     const QByteArray name = QFile::encodeName(path);
     const mode_t type = kind == u"a FIFO"_s ? S_IFIFO : kind == u"a device"_s ? S_IFCHR : S_IFDIR;
     if (type == S_IFIFO)
-        QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+        QVERIFY(makeFifo(path));
     else if (type == S_IFCHR)
         QVERIFY(::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0);  // as /dev/null
     else
         QVERIFY(QDir().mkdir(path));
-    // Should a read wait for the FIFO's other end after all, that end comes after ten
-    // seconds, so that the test goes on and the time tells.
-    std::jthread writer([&name](std::stop_token stop) {
-        for (int i = 0; i < 100 && !stop.stop_requested(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0)
-            ::close(fd);
-    });
+    const FifoOtherEndLater otherEnd(path);
     const QString reason = u"it is %1, not a regular file"_s.arg(kind);
     QElapsedTimer clock;
     clock.start();
@@ -420,9 +409,7 @@ void TestDatabase::onlyFilesAreTaken()
     const Result<void, DatabaseFileError> written = WriteDatabaseFile(path, Entries(3, Kt));
     QCOMPARE(outcome(written), Kind::CannotWrite);
     QCOMPARE(::reason(written), reason);
-    struct stat info {};
-    QVERIFY(::stat(name.constData(), &info) == 0);
-    QCOMPARE(info.st_mode & S_IFMT, type);
+    QCOMPARE(fileType(path), type);
     QCOMPARE(QDir(temporary.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{u"db.cdb"_s});
 }
