@@ -138,15 +138,16 @@ void tst_ProductionChart::todayFromTheStore()
     if (todayStart.secsTo(now) < 5 * 60)
         QSKIP("too near midnight for runs earlier today");
     const QDateTime chartStart = hourStart(now).addSecs(-7 * 3600);
-    // Two hours before the current one: the same hour, 45 and 50 minutes into it.
+    // Two hours before the current one, 10 and 20 minutes into it: in UTC, in the hour
+    // before.
     const QDateTime twoHoursAgo = hourStart(now).addSecs(-2 * 3600);
     const QList<std::pair<QDateTime, bool>> runs{
         {todayStart.addSecs(-9 * 3600), false},  // yesterday, before the chart
         {todayStart.addSecs(-60), true},         // a minute before midnight: yesterday
         {todayStart.addSecs(60), true},          // a minute after midnight (the UTC day before)
         {todayStart.addSecs(120), false},
-        {twoHoursAgo.addSecs(45 * 60), true},
-        {twoHoursAgo.addSecs(50 * 60), false},
+        {twoHoursAgo.addSecs(10 * 60), true},
+        {twoHoursAgo.addSecs(20 * 60), false},
     };
     LineTotals today;
     QList<int> passed(8, 0);
