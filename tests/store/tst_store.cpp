@@ -278,15 +278,8 @@ void TestStore::recordReadBackWhole()
     QVERIFY(store.open());
     ChipRecord full = TestRecords::made(u"whole"_s, 5);
     full.started = QDateTime(QDate(2026, 12, 6), QTime(23, 59, 58, 123), Qt::UTC);
-    ChipRecord sparse = TestRecords::made(u"whole"_s, 6);
+    ChipRecord sparse = TestRecords::sparse(u"whole"_s, 6);
     sparse.started = full.started.addSecs(1);
-    sparse.word.reset();
-    sparse.identityWritten.reset();
-    sparse.detectedPolarity.reset();
-    sparse.identityAfter.reset();
-    sparse.adapterSerial.clear();
-    sparse.settings.clear();
-    sparse.checks.clear();
     QVERIFY(store.write(full));
     QVERIFY(store.write(sparse));
     const auto runs = store.runs({});
@@ -689,18 +682,8 @@ void TestStore::exportedAsTheAuditLine()
     ChipRecord failed = TestRecords::made(u"pc-a"_s, 5);
     failed.started = full.started.addSecs(60);
     failed.identityAfter = QByteArray("LINE\x1b[2J5");
-    ChipRecord sparse = TestRecords::made(u"pc-a"_s, 6);
+    ChipRecord sparse = TestRecords::sparse(u"pc-a"_s, 6);
     sparse.started = full.started.addSecs(120);
-    sparse.word.reset();
-    sparse.identityWritten.reset();
-    sparse.detectedPolarity.reset();
-    sparse.identityAfter.reset();
-    sparse.adapterSerial.clear();
-    sparse.databaseFile.clear();
-    sparse.entry.clear();
-    sparse.handshake.clear();
-    sparse.settings.clear();
-    sparse.checks.clear();
     const QList<ChipRecord> written{full, failed, sparse};
     {
         RecordStore store(target(storeText));
