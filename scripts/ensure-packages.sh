@@ -32,11 +32,12 @@ qv12_ensure_packages() {
 }
 
 # What building and running the program needs (run.sh): the compiler, CMake, Qt with its
-# serial port and chart modules, Qt's translation tools (every build collects the texts
-# for translators), the SVG plug-in and a font for the window, and dpkg-dev for Debian's
-# hardening flags.
+# serial port and chart modules (Debian's chart module finds Qt's OpenGL module through
+# libqt6opengl6-dev, which it does not pull in), Qt's translation tools (every build
+# collects the texts for translators), the SVG plug-in and a font for the window, and
+# dpkg-dev for Debian's hardening flags.
 QV12_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     qt6-l10n-tools dpkg-dev libqt6svg6 fonts-dejavu-core)
 # What test.sh adds: file, for the package the tests build; the validators of the desktop entry and the
 # AppStream data; a virtual X server and the tools that read its title bars; clang with

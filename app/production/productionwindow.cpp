@@ -3,6 +3,8 @@
 #include "app/production/productionwindow.h"
 
 #include "app/appcontext.h"
+#include "app/production/productionchart.h"
+#include "app/production/productionfigures.h"
 #include "app/production/stationtile.h"
 #include "app/prompter.h"
 #include "config/wordmeaning.h"
@@ -135,11 +137,18 @@ ProductionWindow::ProductionWindow(AppContext &context, const QString &databaseF
     m_message->setTextFormat(Qt::PlainText);
     m_message->setWordWrap(true);
 
+    // Today's figures and the last hours, from the audit store.
+    m_figures = new ProductionFigures(this);
+    m_chart = new ProductionChart(this);
+    m_chart->setFigures(m_figures->figures());
+    connect(m_figures, &ProductionFigures::changed, m_chart, &ProductionChart::setFigures);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_setUp);
     layout->addLayout(buttons);
     layout->addWidget(tiles, 1);
     layout->addWidget(totals);
+    layout->addWidget(m_chart, 1);
     layout->addWidget(m_message);
 
     m_paceTimer.setInterval(PaceUpdateMs);
@@ -413,6 +422,7 @@ void ProductionWindow::start()
         return;
     m_stopping = false;
     setSetUpLocked(true);
+    m_figures->start(audit);
     m_since.start();
     m_paceTimer.start();
     showTotals();
@@ -479,6 +489,7 @@ void ProductionWindow::showVerdict(int port, const StationVerdict &v)
     const bool pass = v.record.passed && !v.recordFailure;
     ++(pass ? passed : failed);
     m_totals.add(pass);
+    m_figures->chipFinished(v.record.started, pass);
     tile->setVerdict(pass ? StationTile::Verdict::Pass : StationTile::Verdict::Fail);
     tile->setCounts(passed, failed);
     const QByteArray identity = v.record.identityAfter.value_or(v.record.identityBefore);

@@ -21,6 +21,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class ProductionChart;
+class ProductionFigures;
 class Station;
 class StationTile;
 struct StationEnd;
@@ -108,6 +110,8 @@ private:
     QLabel *m_totalYield;
     QLabel *m_totalRate;
     QLabel *m_message;
+    ProductionFigures *m_figures;
+    ProductionChart *m_chart;
 
     std::map<int, std::unique_ptr<Station>> m_stations;
     std::map<int, std::pair<int, int>> m_counts;  // passed and failed, by COM number

@@ -8,19 +8,15 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// After the store did not answer, the next chips go straight to the spool for a while:
-// a server that is down must not add its connect time-out to every chip. The while
-// doubles with each try that finds it still away, up to a minute.
-constexpr qint64 FirstRetryMs = 3000;
-constexpr qint64 LongestRetryMs = 60000;
-
-} // namespace
-
 DatabaseRecordSink::DatabaseRecordSink(StoreTarget target)
-    : m_store(std::move(target)), m_retryAfterMs(FirstRetryMs)
+    : m_store(std::move(target)), m_retryAfterMs(m_waits.firstMs)
 {
+}
+
+void DatabaseRecordSink::setRetryWaits(RetryWaits waits)
+{
+    m_waits = waits;
+    m_retryAfterMs = waits.firstMs;
 }
 
 DatabaseRecordSink::~DatabaseRecordSink() = default;
@@ -78,7 +74,7 @@ Result<bool, RecordError> DatabaseRecordSink::writeToStore(const ChipRecord &rec
     const auto written = m_store.write(record);
     if (written) {
         m_sinceUnavailable.invalidate();
-        m_retryAfterMs = FirstRetryMs;
+        m_retryAfterMs = m_waits.firstMs;
         m_fileSeen = true;
     } else if (written.error().kind == RecordError::Kind::Unavailable) {
         storeAway();
@@ -89,7 +85,7 @@ Result<bool, RecordError> DatabaseRecordSink::writeToStore(const ChipRecord &rec
 void DatabaseRecordSink::storeAway()
 {
     if (m_sinceUnavailable.isValid())
-        m_retryAfterMs = std::min(2 * m_retryAfterMs, LongestRetryMs);
+        m_retryAfterMs = std::min(2 * m_retryAfterMs, m_waits.longestMs);
     m_sinceUnavailable.start();
 }
 

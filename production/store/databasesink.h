@@ -17,6 +17,15 @@
 class DatabaseRecordSink final : public RecordSink
 {
 public:
+    // After the store did not answer, the next chips go straight to the spool for a
+    // while: a server that is down must not add its connect time-out to every chip. The
+    // while doubles with each try that finds it still away, up to the longest.
+    struct RetryWaits
+    {
+        qint64 firstMs = 3000;
+        qint64 longestMs = 60000;
+    };
+
     explicit DatabaseRecordSink(StoreTarget target);
     ~DatabaseRecordSink() override;
 
@@ -28,6 +37,10 @@ public:
     Result<int, RecordError> flush();
     // How many records wait in the spool.
     Result<int, RecordError> waitingCount();
+
+    // Other waits than a line's, for a test that puts as many tries into a short outage
+    // as a line sees in a long one.
+    void setRetryWaits(RetryWaits waits);
 
     // For the test that kills a writer in the middle of a run (RecordStore::setStepHook).
     void setStepHook(std::function<void()> hook) { m_store.setStepHook(std::move(hook)); }
@@ -46,6 +59,7 @@ private:
     RecordStore m_store;
     std::unique_ptr<RecordStore> m_spool;
     QElapsedTimer m_sinceUnavailable;  // valid while the store is resting after no answer
+    RetryWaits m_waits;
     qint64 m_retryAfterMs;
     bool m_fileSeen = false;           // SQLite: the file was there when last written
     bool m_madeAgain = false;

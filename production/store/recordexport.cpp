@@ -2,9 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "production/store/recordexport.h"
 
-#include "production/recordjson.h"
+#include "production/jsonlrecordsink.h"
 
-#include <QJsonArray>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -24,13 +23,36 @@ QString wordText(const std::optional<ConfigWord> &word)
     return word ? u"%1"_s.arg(uint(word->value()), 4, 16, QChar(u'0')).toUpper() : QString();
 }
 
-QString csvField(const QString &text)
+// A cell a spreadsheet would run as a formula: a name from a chip, a database or an
+// operator can start so, by chance or by intent.
+bool readAsFormula(const QString &text)
 {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
+    static const QString FormulaStarts = u"=+-@\t\r"_s;
+    return !text.isEmpty() && FormulaStarts.contains(text.front());
+}
+
+// A cell of text: quoted when it holds a comma, a quote or a line break (its quotes
+// doubled), and kept as text with a leading ' where it would be read as a formula.
+QString csvText(const QString &text)
+{
+    const bool formula = readAsFormula(text);
+    if (!formula && !text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
         return text;
     QString quoted = text;
     quoted.replace(u"\""_s, u"\"\""_s);
-    return u'"' + quoted + u'"';
+    return u'"' + (formula ? u"'"_s : QString()) + quoted + u'"';
+}
+
+// A cell the program made itself (a number, a time, an id): as it is.
+struct Cell
+{
+    QString text;
+    bool free = true;  // text from a chip, a file or an operator
+};
+
+Cell number(qint64 value)
+{
+    return {QString::number(value), false};
 }
 
 const QStringList CsvColumns{
@@ -40,11 +62,11 @@ const QStringList CsvColumns{
     u"identity_after"_s, u"settings_written"_s, u"settings_total"_s, u"failed_checks"_s,
     u"result"_s, u"failure"_s, u"status"_s, u"duration_ms"_s};
 
-QByteArray csvJoin(const QStringList &fields)
+QByteArray csvJoin(const QList<Cell> &cells)
 {
     QStringList quoted;
-    for (const QString &field : fields)
-        quoted.append(csvField(field));
+    for (const Cell &cell : cells)
+        quoted.append(cell.free ? csvText(cell.text) : cell.text);
     return quoted.join(u',').toUtf8() + "\r\n";
 }
 
@@ -52,43 +74,30 @@ QByteArray csvJoin(const QStringList &fields)
 
 QJsonObject json(const ChipRecord &r)
 {
-    const QJsonArray settings = RecordJson::settings(r.settings);
-    const QJsonArray checks = RecordJson::checks(r.checks);
+    // The audit file's line itself, so that an exported run reads as the line its station
+    // appended; then what only the store keeps.
+    QJsonObject object = JsonlRecordSink::lineOf(r);
     const auto orNull = [](const QString &text) { return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text); };
-    QJsonObject object{
-        {u"run_id"_s, r.runId.toString(QUuid::WithoutBraces)},
-        {u"time"_s, r.started.toUTC().toString(Qt::ISODateWithMs)},
-        {u"host"_s, r.host},
-        {u"pid"_s, r.pid},
-        {u"chip"_s, r.chipNumber},
-        {u"port"_s, r.station},
-        {u"device"_s, r.device},
-        {u"adapter_serial"_s, orNull(r.adapterSerial)},
-        {u"speed"_s, r.speed},
-        {u"handshake"_s, orNull(r.handshake)},
-        {u"program_version"_s, r.programVersion},
-        {u"database"_s, orNull(r.databaseFile)},
-        {u"entry"_s, orNull(r.entry)},
-        {u"word"_s, r.word ? QJsonValue(wordText(r.word)) : QJsonValue(QJsonValue::Null)},
-        {u"identity_written"_s, r.identityWritten ? QJsonValue(*r.identityWritten) : QJsonValue(QJsonValue::Null)},
-        {u"detected_polarity"_s, r.detectedPolarity ? QJsonValue(*r.detectedPolarity) : QJsonValue(QJsonValue::Null)},
-        {u"identity_before"_s, chipText(r.identityBefore)},
-        {u"identity_after"_s, r.identityAfter ? QJsonValue(chipText(*r.identityAfter)) : QJsonValue(QJsonValue::Null)},
-        {u"settings"_s, settings},
-        {u"settings_total"_s, r.settingsTotal},
-        {u"checks"_s, checks},
-        {u"result"_s, r.passed ? u"PASS"_s : u"FAIL"_s},
-        {u"status"_s, r.status},
-        {u"duration_ms"_s, r.durationMs},
-    };
-    if (!r.failure.isEmpty())
-        object.insert(u"error"_s, r.failure);
+    object.insert(u"run_id"_s, r.runId.toString(QUuid::WithoutBraces));
+    object.insert(u"adapter_serial"_s, orNull(r.adapterSerial));
+    object.insert(u"program_version"_s, r.programVersion);
+    object.insert(u"database"_s, orNull(r.databaseFile));
+    object.insert(u"status"_s, r.status);
     return object;
+}
+
+const QStringList &storeOnlyKeys()
+{
+    static const QStringList keys{u"adapter_serial"_s, u"database"_s, u"program_version"_s, u"run_id"_s, u"status"_s};
+    return keys;
 }
 
 QByteArray csvHeader()
 {
-    return csvJoin(CsvColumns);
+    QList<Cell> cells;
+    for (const QString &column : CsvColumns)
+        cells.append({column, false});
+    return csvJoin(cells);
 }
 
 QByteArray csvLine(const ChipRecord &r)
@@ -101,32 +110,33 @@ QByteArray csvLine(const ChipRecord &r)
         if (!c.ok)
             failedChecks.append(c.name);
     }
+    const Cell none{QString(), false};
     return csvJoin({
-        r.runId.toString(QUuid::WithoutBraces),
-        r.started.toUTC().toString(Qt::ISODateWithMs),
-        r.host,
-        QString::number(r.pid),
-        QString::number(r.chipNumber),
-        QString::number(r.station),
-        r.device,
-        r.adapterSerial,
-        QString::number(r.speed),
-        r.handshake,
-        r.programVersion,
-        r.databaseFile,
-        r.entry,
-        wordText(r.word),
-        r.identityWritten.value_or(QString()),
-        r.detectedPolarity ? QString::number(*r.detectedPolarity) : QString(),
-        chipText(r.identityBefore),
-        r.identityAfter ? chipText(*r.identityAfter) : QString(),
-        written.join(u' '),
-        QString::number(r.settingsTotal),
-        failedChecks.join(u"; "_s),
-        r.passed ? u"PASS"_s : u"FAIL"_s,
-        r.failure,
-        QString::number(r.status),
-        QString::number(r.durationMs),
+        {r.runId.toString(QUuid::WithoutBraces), false},
+        {r.started.toUTC().toString(Qt::ISODateWithMs), false},
+        {r.host},
+        number(r.pid),
+        number(r.chipNumber),
+        number(r.station),
+        {r.device},
+        {r.adapterSerial},
+        number(r.speed),
+        {r.handshake},
+        {r.programVersion},
+        {r.databaseFile},
+        {r.entry},
+        {wordText(r.word), false},
+        {r.identityWritten.value_or(QString())},
+        r.detectedPolarity ? number(*r.detectedPolarity) : none,
+        {chipText(r.identityBefore)},
+        {r.identityAfter ? chipText(*r.identityAfter) : QString()},
+        {written.join(u' '), false},
+        number(r.settingsTotal),
+        {failedChecks.join(u"; "_s)},
+        {r.passed ? u"PASS"_s : u"FAIL"_s, false},
+        {r.failure},
+        number(r.status),
+        number(r.durationMs),
     });
 }
 

@@ -8,15 +8,21 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 // Production records as others read them: a JSON object per run (the names of the audit
 // file's lines), CSV for a spreadsheet, and the dates a question is bounded by.
 namespace RecordExport {
 
+// The audit file's line of the run (JsonlRecordSink::lineOf), with what only the store
+// keeps added: the keys storeOnlyKeys() names.
 QJsonObject json(const ChipRecord &record);
+const QStringList &storeOnlyKeys();
 
 // The header line and a run's line, each with its CRLF (RFC 4180): a field holding a
-// comma, a quote or a line break is quoted, its quotes doubled.
+// comma, a quote or a line break is quoted, its quotes doubled. A text field starting
+// with =, +, -, @, a tab or a CR is quoted with a ' before it, so that a spreadsheet
+// shows it as text rather than running it as a formula.
 QByteArray csvHeader();
 QByteArray csvLine(const ChipRecord &record);
 

@@ -512,6 +512,26 @@ Result<QList<SummaryRow>, RecordError> RecordStore::summary(const RunFilter &fil
     return rows;
 }
 
+Result<QList<MinuteCount>, RecordError> RecordStore::countsByMinute(const QDateTime &since)
+{
+    if (!m_open) {
+        if (const auto opened = open(RecordStore::Role::Reader); !opened)
+            return Failure(opened.error());
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    Statements s(db);
+    if (!s.exec(StoreSql::countsByMinute(), {since.toUTC().toString(Qt::ISODateWithMs)}))
+        return Failure(error(s.failed, u"be read"_s));
+    QList<MinuteCount> counts;
+    while (s.query.next()) {
+        const QString text = s.query.value(0).toString();
+        const QDateTime minute(QDate::fromString(text.left(10), Qt::ISODate), QTime::fromString(text.mid(11), u"HH:mm"_s),
+                               Qt::UTC);
+        counts.append({minute, s.query.value(1).toLongLong(), s.query.value(2).toLongLong()});
+    }
+    return counts;
+}
+
 Result<qint64, RecordError> RecordStore::count()
 {
     if (!m_open) {

@@ -5,6 +5,7 @@
 #include "production/recordsink.h"
 #include "production/store/storetarget.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -31,6 +32,15 @@ struct SummaryRow
     qint64 slowestMs = 0;
     qint64 failed() const { return chips - passed; }
     double yieldPercent() const { return chips == 0 ? 0 : 100.0 * double(passed) / double(chips); }
+};
+
+// The runs that started in one minute (UTC), passed and failed.
+struct MinuteCount
+{
+    QDateTime minute;
+    qint64 passed = 0;
+    qint64 failed = 0;
+    friend bool operator==(const MinuteCount &, const MinuteCount &) = default;
 };
 
 // An SQLite database or a PostgreSQL server holding production records, through its own
@@ -66,6 +76,9 @@ public:
     Result<QList<ChipRecord>, RecordError> runs(const RunFilter &filter);
     // The totals by group: "day", "entry", "station", "host", or "" for all together.
     Result<QList<SummaryRow>, RecordError> summary(const RunFilter &filter, const QString &by);
+
+    // The runs started at or after `since`, counted by the minute they started in.
+    Result<QList<MinuteCount>, RecordError> countsByMinute(const QDateTime &since);
 
     // The spool's own: how many runs it holds, and a run sent on to the store taken out.
     Result<qint64, RecordError> count();

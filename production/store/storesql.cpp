@@ -149,4 +149,12 @@ QString summary(const QString &group, const QString &where)
         FROM chip_run %2 GROUP BY grouped ORDER BY grouped)"_s.arg(group, where);
 }
 
+QString countsByMinute()
+{
+    return uR"(SELECT substr(started, 1, 16) AS minute,
+        sum(CASE WHEN result = 'PASS' THEN 1 ELSE 0 END),
+        sum(CASE WHEN result = 'PASS' THEN 0 ELSE 1 END)
+        FROM chip_run WHERE started >= ? GROUP BY minute ORDER BY minute)"_s;
+}
+
 } // namespace StoreSql

@@ -45,4 +45,10 @@ QString selectChecks(const QString &where);
 // for all together): group, chips, passed, mean and slowest duration.
 QString summary(const QString &group, const QString &where);
 
+// The runs started at or after a time (bound as ISO UTC text), counted by the minute
+// they started in: minute ("YYYY-MM-DDTHH:MM"), passed, failed; in time order. By the
+// minute rather than the hour so that a reader may sum them into local hours in any
+// time zone, half-hour ones too.
+QString countsByMinute();
+
 } // namespace StoreSql

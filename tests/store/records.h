@@ -45,4 +45,23 @@ inline ChipRecord made(const QString &name, int number)
     return r;
 }
 
+// Record `number` of writer `name` with every field that may be missing missing: no
+// word, identity written, polarity, identity after, settings or checks, and empty texts
+// where a station may have none (adapter serial, database, entry, handshake).
+inline ChipRecord sparse(const QString &name, int number)
+{
+    ChipRecord r = made(name, number);
+    r.word.reset();
+    r.identityWritten.reset();
+    r.detectedPolarity.reset();
+    r.identityAfter.reset();
+    r.adapterSerial.clear();
+    r.databaseFile.clear();
+    r.entry.clear();
+    r.handshake.clear();
+    r.settings.clear();
+    r.checks.clear();
+    return r;
+}
+
 } // namespace TestRecords

@@ -4,7 +4,8 @@
 // database sink, one line per record on stdout ("RUN n RUN_ID waiting W"), status 5 when
 // a record is refused. The store tests start several at once, kill one in the middle
 // of a transaction (--hold N: after the first setting of record N, "HOLDING" and wait)
-// and stop the server under one (--pause MS between records).
+// and stop the server under one (--pause MS between records; --retry FIRST,LONGEST: the
+// sink's waits before it tries a store that did not answer again, in ms).
 #include "production/store/databasesink.h"
 #include "tests/store/records.h"
 
@@ -21,7 +22,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        std::fputs("usage: tst_store_writer TARGET COUNT NAME [--pause MS] [--hold N]\n", stderr);
+        std::fputs("usage: tst_store_writer TARGET COUNT NAME [--pause MS] [--hold N] [--retry FIRST,LONGEST]\n", stderr);
         return 2;
     }
     const auto target = parseStoreTarget(args.at(1));
@@ -36,7 +37,13 @@ int main(int argc, char *argv[])
     const qsizetype holdAt = args.indexOf(u"--hold"_s);
     const int hold = holdAt > 0 ? args.value(holdAt + 1).toInt() : -1;
 
+    const qsizetype retryAt = args.indexOf(u"--retry"_s);
+
     DatabaseRecordSink sink(*target);
+    if (retryAt > 0) {
+        const QStringList waits = args.value(retryAt + 1).split(u',');
+        sink.setRetryWaits({waits.value(0).toLongLong(), waits.value(1).toLongLong()});
+    }
     if (const auto checked = sink.check(); !checked) {
         std::fprintf(stderr, "%s\n", qPrintable(checked.error().message));
         return 5;

