@@ -10,6 +10,7 @@
 #include "bench/latenessprobe.h"
 #include "bench/median.h"
 #include "bench/protocolfloor.h"
+#include "database/defaultlist.h"
 #include "production/programmingtarget.h"
 #include "sim/chipemulator.h"
 #include "sim/simulatedstation.h"
@@ -36,6 +37,7 @@ namespace {
 
 constexpr int ChipsPerStation = 3;
 constexpr int ClickEveryMs = 250;
+const QString Entry = u"KT 620-ST"_s;
 const QString Identity = u"KT 620-ST"_s;
 
 // The identity text a simulated chip answers: its 16 characters, then the firmware's.
@@ -49,7 +51,12 @@ double loadAverage()
 
 double oneStationFloor()
 {
+    // What the window programs: the built-in entry's word in Software mode, and the identity.
     ProgrammingTarget target;
+    for (const MechanismEntry &entry : defaultMechanisms()) {
+        if (entry.name == Entry)
+            target.setWord(entry.word);
+    }
     target.setIdentity(Identity);
     return FloorSteps::stationLine(SimulatedStation::Baud, ChipsPerStation, target.settingCount(), IdentityBytes,
                                    SimulatedStation::ArrivalPauseMs);
@@ -133,7 +140,7 @@ double timedWindow(int stations, ProductionWindowLoad *load, QString *error)
         window.show();
         window.showProductionWindow();
         ProductionWindow *production = window.productionWindow();
-        production->findChild<QComboBox *>(u"entryCombo"_s)->setCurrentText(u"KT 620-ST"_s);
+        production->findChild<QComboBox *>(u"entryCombo"_s)->setCurrentText(Entry);
         production->findChild<QLineEdit *>(u"identityEdit"_s)->setText(Identity);
         production->findChild<QLineEdit *>(u"auditFileEdit"_s)->setText(start.filePath(u"audit.jsonl"_s));
         production->findChild<QComboBox *>(u"speedCombo"_s)->setCurrentText(QString::number(SimulatedStation::Baud));

@@ -446,7 +446,7 @@ void tst_ProductionWindow::setUpControlsAreNamed()
     QFETCH(QString, objectName);
     QFETCH(QString, accessibleName);
     QFETCH(QString, text);
-    Line line(3);
+    Line line(1);
     QWidget *control = line.production->findChild<QWidget *>(objectName);
     QVERIFY(control);
     QVERIFY(control->focusPolicy() & Qt::TabFocus);
