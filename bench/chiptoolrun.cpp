@@ -7,6 +7,7 @@
 #include "database/databasefile.h"
 #include "database/defaultlist.h"
 #include "sim/simulatedchip.h"
+#include "sim/simulatedstation.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,9 +23,6 @@ namespace {
 
 constexpr int Baud = 9600;
 constexpr int LineChips = 3;
-// The simulated station's pause between taking a chip away and putting the next one
-// in (tools/chiptool/simulatedstation.h).
-constexpr double ArrivalPauseMs = 500;
 const QString Identity = u"BENCH MECHANISM1"_s;  // 16 characters: 19 settings
 const QString Word = u"1111110000100000"_s;      // KT 610-ST: the polarity the chip detects
 constexpr int IdentityBytes = 16 + 12;           // the name, "QV12 FW 2.07"
@@ -34,9 +32,7 @@ constexpr int IdentityBytes = 16 + 12;           // the name, "QV12 FW 2.07"
 double programFloor()
 {
     ProtocolFloor f(Baud);
-    FloorSteps::detectOnPort(f, IdentityBytes);  // --com and --speed: identity and handshake asked
-    FloorSteps::program(f, 19, IdentityBytes);
-    FloorSteps::readConfiguration(f, IdentityBytes);
+    FloorSteps::stationChip(f, 19, IdentityBytes);  // --com and --speed: identity and handshake asked
     return f.total();
 }
 
@@ -48,11 +44,9 @@ double verifyFloor()
     return f.total();
 }
 
-// Each chip: found by its answer, programmed, read back. Between two chips the station's
-// pause; the chip taken away takes its device with it, which is seen without an exchange.
 double lineFloor()
 {
-    return LineChips * programFloor() + (LineChips - 1) * ArrivalPauseMs;
+    return FloorSteps::stationLine(Baud, LineChips, 19, IdentityBytes, SimulatedStation::ArrivalPauseMs);
 }
 
 // One run of the tool, timed from its start to its end; negative when it failed.

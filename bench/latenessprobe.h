@@ -8,6 +8,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 // A repeating 5 ms timer on the thread it is made in, and how late it has been at worst:
 // how long that thread (the window's) could not answer. The benchmark reports it; a test
@@ -33,6 +35,7 @@ public:
             if (m_last >= 0) {
                 const qint64 late = now - m_last - IntervalMs * 1'000'000LL;
                 m_worstNs = std::max(m_worstNs, late);
+                m_latenessNs.push_back(late);
                 m_worstOwnNs = std::max(m_worstOwnNs, late - (waited - m_lastWaited));
             }
             m_last = now;
@@ -53,8 +56,21 @@ public:
         m_worstNs = 0;
         m_worstOwnNs = 0;
         m_ticks = 0;
+        m_latenessNs.clear();
     }
     double worstMs() const { return double(m_worstNs) / 1e6; }
+    // The lateness that share of the ticks stayed within (0.99: the 99th percentile).
+    double percentileMs(double share) const
+    {
+        if (m_latenessNs.empty())
+            return 0;
+        std::vector<qint64> sorted = m_latenessNs;
+        // Nearest rank: the smallest sample with at least that share at or below it.
+        const size_t rank = std::clamp(size_t(std::ceil(share * double(sorted.size()))), size_t(1), sorted.size());
+        const size_t at = rank - 1;
+        std::nth_element(sorted.begin(), sorted.begin() + qsizetype(at), sorted.end());
+        return double(sorted[at]) / 1e6;
+    }
     double worstOwnMs() const { return double(m_worstOwnNs) / 1e6; }
     int ticks() const { return m_ticks; }
 
@@ -76,5 +92,6 @@ private:
     qint64 m_lastWaited = 0;
     qint64 m_worstNs = 0;
     qint64 m_worstOwnNs = 0;
+    std::vector<qint64> m_latenessNs;  // of each tick, in order
     int m_ticks = 0;
 };

@@ -9,6 +9,10 @@
 #include "bench/countingprompter.h"
 #include "bench/latenessprobe.h"
 #include "bench/median.h"
+#include "bench/protocolfloor.h"
+#include "database/defaultlist.h"
+#include "production/programmingtarget.h"
+#include "sim/chipemulator.h"
 #include "sim/simulatedstation.h"
 
 #include <QApplication>
@@ -22,6 +26,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -32,6 +37,30 @@ namespace {
 
 constexpr int ChipsPerStation = 3;
 constexpr int ClickEveryMs = 250;
+const QString Entry = u"KT 620-ST"_s;
+const QString Identity = u"KT 620-ST"_s;
+
+// The identity text a simulated chip answers: its 16 characters, then the firmware's.
+const int IdentityBytes = 16 + int(ChipEmulator::firmwareText().size());
+
+double loadAverage()
+{
+    double load[1] = {0};
+    return ::getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+double oneStationFloor()
+{
+    // What the window programs: the built-in entry's word in Software mode, and the identity.
+    ProgrammingTarget target;
+    for (const MechanismEntry &entry : defaultMechanisms()) {
+        if (entry.name == Entry)
+            target.setWord(entry.word);
+    }
+    target.setIdentity(Identity);
+    return FloorSteps::stationLine(SimulatedStation::Baud, ChipsPerStation, target.settingCount(), IdentityBytes,
+                                   SimulatedStation::ArrivalPauseMs);
+}
 
 qint64 cpuNs()
 {
@@ -111,12 +140,12 @@ double timedWindow(int stations, ProductionWindowLoad *load, QString *error)
         window.show();
         window.showProductionWindow();
         ProductionWindow *production = window.productionWindow();
-        production->findChild<QComboBox *>(u"Entry"_s)->setCurrentText(u"KT 620-ST"_s);
-        production->findChild<QLineEdit *>(u"Identity"_s)->setText(u"KT 620-ST"_s);
-        production->findChild<QLineEdit *>(u"AuditFile"_s)->setText(start.filePath(u"audit.jsonl"_s));
-        production->findChild<QComboBox *>(u"Speed"_s)->setCurrentText(QString::number(SimulatedStation::Baud));
+        production->findChild<QComboBox *>(u"entryCombo"_s)->setCurrentText(Entry);
+        production->findChild<QLineEdit *>(u"identityEdit"_s)->setText(Identity);
+        production->findChild<QLineEdit *>(u"auditFileEdit"_s)->setText(start.filePath(u"audit.jsonl"_s));
+        production->findChild<QComboBox *>(u"speedCombo"_s)->setCurrentText(QString::number(SimulatedStation::Baud));
         for (int port = 1; port <= stations; ++port)
-            production->findChild<QCheckBox *>(u"COM%1"_s.arg(port))->setChecked(true);
+            production->findChild<QCheckBox *>(u"portCheck%1"_s.arg(port))->setChecked(true);
         for (int i = 0; i < 5; ++i)
             QApplication::processEvents();
 
@@ -124,8 +153,10 @@ double timedWindow(int stations, ProductionWindowLoad *load, QString *error)
         std::unique_ptr<ClickProbe> clicks;
         QElapsedTimer clock;
         const qint64 cpuStart = cpuNs();
+        if (load)
+            load->loadAtStart = loadAverage();
         clock.start();
-        production->findChild<QPushButton *>(u"Start"_s)->click();
+        production->findChild<QPushButton *>(u"startButton"_s)->click();
         if (load) {
             lateness.resume();
             clicks = std::make_unique<ClickProbe>(production->tile(1));
@@ -138,13 +169,15 @@ double timedWindow(int stations, ProductionWindowLoad *load, QString *error)
             load->stations = stations;
             load->cpuPercent = 100.0 * double(cpuNs() - cpuStart) / 1e6 / ms;
             load->worstLatenessMs = lateness.worstMs();
+            load->latenessP99Ms = lateness.percentileMs(0.99);
+            load->loadAtEnd = loadAverage();
             load->worstOwnLatenessMs = lateness.worstOwnMs();
             load->worstClickMs = clicks->worstMs();
             load->clicks = clicks->clicks();
         }
         const LineTotals totals = production->totals();
         production->setStopQuestion([] { return true; });
-        production->findChild<QPushButton *>(u"Stop"_s)->click();
+        production->findChild<QPushButton *>(u"stopButton"_s)->click();
         while (production->isRunning())
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (totals.passed != stations * ChipsPerStation || prompter.prompts > 0) {
@@ -172,6 +205,7 @@ ProductionWindowBench productionWindowRows(int runs, QString *error)
         }
         bench.rows.push_back({stations, stations * ChipsPerStation, median(times)});
     }
+    bench.oneStationFloorMs = oneStationFloor();
     if (timedWindow(6, &bench.load, error) < 0)
         return {};
     return bench;

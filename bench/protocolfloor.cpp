@@ -163,4 +163,22 @@ void program(ProtocolFloor &f, int settings, int identityBytes)
     identify(f, identityBytes);
 }
 
+void stationChip(ProtocolFloor &f, int settings, int identityBytes)
+{
+    detectOnPort(f, identityBytes);
+    program(f, settings, identityBytes);
+    readConfiguration(f, identityBytes);
+}
+
+double stationLine(int baud, int chips, int settings, int identityBytes, double arrivalPauseMs)
+{
+    ProtocolFloor f(baud);
+    for (int chip = 0; chip < chips; ++chip) {
+        if (chip > 0)
+            f.wait(arrivalPauseMs);
+        stationChip(f, settings, identityBytes);
+    }
+    return f.total();
+}
+
 } // namespace FloorSteps

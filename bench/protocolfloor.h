@@ -74,4 +74,12 @@ void readConfiguration(ProtocolFloor &f, int identityBytes);
 // identity) on a second opening, the reset, the restart pause and the new identity.
 void program(ProtocolFloor &f, int settings, int identityBytes);
 
+// One chip at a production station given its speed: found by its answer (the identity
+// and the handshake asked), programmed, read back.
+void stationChip(ProtocolFloor &f, int settings, int identityBytes);
+// chips chips at one station, the next put in arrivalPauseMs after the last one's
+// verdict (the operator's hand); the chip taken away takes its device with it, which
+// is seen without an exchange.
+double stationLine(int baud, int chips, int settings, int identityBytes, double arrivalPauseMs);
+
 } // namespace FloorSteps

@@ -196,7 +196,7 @@ QByteArray ChipEmulator::command(quint8 byte, qint64 nowMs)
         return {};
     case State::WriteValue: {
         m_state = State::Idle;
-        m_settings[m_number] = byte;
+        m_settings[m_number] = byte | m_faults.stuckBits.value(m_number);
         ++m_settingsVersion;
         if (m_faults.noEcho.contains(m_number))
             return {};

@@ -17,6 +17,10 @@ struct ChipFaults
     QSet<int> noEcho;
     // ...or echoed with this byte instead of the value written.
     QHash<int, quint8> wrongEcho;
+    // WriteSetting of these settings stores the value with these bits set, as a worn
+    // EEPROM cell that reads 1 whatever is written; the echo is of the byte received, so
+    // only reading back tells.
+    QHash<int, quint8> stuckBits;
     // Bytes in the answer to ReadConfiguration: 2 is right; more puts junk bytes
     // (65, 66, ...) before the two configuration bytes; fewer cuts the answer short.
     int configReplyLength = 2;

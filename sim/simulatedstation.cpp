@@ -32,10 +32,18 @@ Result<void, QString> SimulatedStation::putChip()
     auto chip = std::make_unique<SimulatedChip>(Baud);
     if (!chip->isValid())
         return Failure(chip->errorString());
+    chip->setFaults(m_faults);
     if (const Result<void, QString> made = chip->createLink(devicePath()); !made)
         return made;
     m_chip = std::move(chip);
     return {};
+}
+
+void SimulatedStation::setChipFaults(const ChipFaults &faults)
+{
+    m_faults = faults;
+    if (m_chip)
+        m_chip->setFaults(faults);
 }
 
 void SimulatedStation::replaceChip()

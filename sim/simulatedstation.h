@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/result.h"
+#include "sim/chipfaults.h"
 
 #include <QObject>
 #include <QString>
@@ -35,11 +36,15 @@ public:
     // The chip is taken away now, and a fresh one put in after ArrivalPauseMs (while
     // events run).
     void replaceChip();
+    // The chip in the socket and every one put in later have these faults: a batch of
+    // chips that all fail the same way.
+    void setChipFaults(const ChipFaults &faults);
 
 private:
     Result<void, QString> putChip();
 
     QTemporaryDir m_directory;
     std::unique_ptr<SimulatedChip> m_chip;
+    ChipFaults m_faults;
     int m_pending = 0;  // replacements asked for that have not yet come
 };

@@ -77,22 +77,33 @@ QString failureWords(const StationVerdict &v)
     return v.failure ? v.failure->line : v.record.failure;
 }
 
+// A set-up row's caption, its mnemonic taking the focus to buddy.
+QLabel *caption(const QString &text, const QString &name, QWidget *buddy, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setBuddy(buddy);
+    return label;
+}
+
 } // namespace
 
 ProductionWindow::ProductionWindow(AppContext &context, const QString &databaseFile,
                                    std::function<bool()> chipActionRunning, QWidget *parent)
     : QWidget(parent), m_context(context), m_chipActionRunning(std::move(chipActionRunning))
 {
-    setObjectName(u"ProductionWindow"_s);
+    setObjectName(u"productionWindow"_s);
     setWindowTitle(tr("Production line"));
     setWindowFlag(Qt::Window);
     m_stopQuestion = [this] {
         QMessageBox box(QMessageBox::Question, tr("Production line"),
                         tr("Stations are running. Stop them? A chip being programmed counts as failed."),
                         QMessageBox::NoButton, this);
+        box.setObjectName(u"stopQuestionBox"_s);
         box.setTextFormat(Qt::PlainText);
         QPushButton *stopButton = box.addButton(tr("Stop"), QMessageBox::AcceptRole);
-        box.addButton(QMessageBox::Cancel);
+        stopButton->setObjectName(u"stopStationsButton"_s);
+        box.addButton(QMessageBox::Cancel)->setObjectName(u"keepRunningButton"_s);
         box.setDefaultButton(stopButton);
         box.exec();
         return box.clickedButton() == stopButton;
@@ -101,9 +112,9 @@ ProductionWindow::ProductionWindow(AppContext &context, const QString &databaseF
     buildSetUp();
 
     m_start = new QPushButton(tr("Start"), this);
-    m_start->setObjectName(u"Start"_s);
+    m_start->setObjectName(u"startButton"_s);
     m_stop = new QPushButton(tr("Stop"), this);
-    m_stop->setObjectName(u"Stop"_s);
+    m_stop->setObjectName(u"stopButton"_s);
     m_stop->setEnabled(false);
     connect(m_start, &QPushButton::clicked, this, &ProductionWindow::start);
     connect(m_stop, &QPushButton::clicked, this, &ProductionWindow::stop);
@@ -113,11 +124,11 @@ ProductionWindow::ProductionWindow(AppContext &context, const QString &databaseF
     buttons->addStretch(1);
 
     auto *tiles = new QWidget(this);
-    tiles->setObjectName(u"Stations"_s);
+    tiles->setObjectName(u"stationsArea"_s);
     m_tileGrid = new QGridLayout(tiles);
 
     auto *totals = new QGroupBox(tr("Totals"), this);
-    totals->setObjectName(u"Totals"_s);
+    totals->setObjectName(u"totalsGroup"_s);
     auto *totalsLayout = new QHBoxLayout(totals);
     auto total = [&](QLabel *&label, const QString &name) {
         label = new QLabel(totals);
@@ -125,15 +136,15 @@ ProductionWindow::ProductionWindow(AppContext &context, const QString &databaseF
         label->setTextFormat(Qt::PlainText);
         totalsLayout->addWidget(label);
     };
-    total(m_totalChips, u"TotalChips"_s);
-    total(m_totalPassed, u"TotalPassed"_s);
-    total(m_totalFailed, u"TotalFailed"_s);
-    total(m_totalYield, u"TotalYield"_s);
-    total(m_totalRate, u"TotalRate"_s);
+    total(m_totalChips, u"totalChipsLabel"_s);
+    total(m_totalPassed, u"totalPassedLabel"_s);
+    total(m_totalFailed, u"totalFailedLabel"_s);
+    total(m_totalYield, u"totalYieldLabel"_s);
+    total(m_totalRate, u"totalRateLabel"_s);
     totalsLayout->addStretch(1);
 
     m_message = new QLabel(this);
-    m_message->setObjectName(u"LineMessage"_s);
+    m_message->setObjectName(u"lineMessageLabel"_s);
     m_message->setTextFormat(Qt::PlainText);
     m_message->setWordWrap(true);
 
@@ -174,58 +185,55 @@ ProductionWindow::~ProductionWindow()
 void ProductionWindow::buildSetUp()
 {
     m_setUp = new QGroupBox(tr("Set-up"), this);
-    m_setUp->setObjectName(u"SetUp"_s);
+    m_setUp->setObjectName(u"setUpGroup"_s);
     auto *form = new QFormLayout(m_setUp);
 
     m_database = new QLabel(m_setUp);
-    m_database->setObjectName(u"Database"_s);
+    m_database->setObjectName(u"databaseFileLabel"_s);
     m_database->setTextFormat(Qt::PlainText);
     m_openDatabase = new QPushButton(tr("Open..."), m_setUp);
-    m_openDatabase->setObjectName(u"OpenDatabase"_s);
+    m_openDatabase->setObjectName(u"openDatabaseButton"_s);
     m_openDatabase->setAccessibleName(tr("Open database"));
     connect(m_openDatabase, &QPushButton::clicked, this, &ProductionWindow::chooseDatabase);
     auto *databaseRow = new QHBoxLayout;
     databaseRow->addWidget(m_database, 1);
     databaseRow->addWidget(m_openDatabase);
-    auto *databaseLabel = new QLabel(tr("Database:"), m_setUp);
-    databaseLabel->setBuddy(m_openDatabase);
-    form->addRow(databaseLabel, databaseRow);
+    form->addRow(caption(tr("Database:"), u"databaseCaption"_s, m_openDatabase, m_setUp), databaseRow);
 
     m_entry = new QComboBox(m_setUp);
-    m_entry->setObjectName(u"Entry"_s);
+    m_entry->setObjectName(u"entryCombo"_s);
     m_entry->setAccessibleName(tr("Entry"));
-    form->addRow(tr("&Entry:"), m_entry);
+    form->addRow(caption(tr("&Entry:"), u"entryCaption"_s, m_entry, m_setUp), m_entry);
 
     m_identity = new QLineEdit(m_setUp);
-    m_identity->setObjectName(u"Identity"_s);
+    m_identity->setObjectName(u"identityEdit"_s);
     m_identity->setAccessibleName(tr("Identity"));
     m_identity->setMaxLength(16);
     m_automaticIdentity = new QCheckBox(tr("Automatic identity"), m_setUp);
-    m_automaticIdentity->setObjectName(u"AutomaticIdentity"_s);
+    m_automaticIdentity->setObjectName(u"automaticIdentityCheck"_s);
     connect(m_automaticIdentity, &QCheckBox::toggled, m_identity, &QWidget::setDisabled);
     auto *identityRow = new QHBoxLayout;
     identityRow->addWidget(m_identity, 1);
     identityRow->addWidget(m_automaticIdentity);
-    auto *identityLabel = new QLabel(tr("&Identity:"), m_setUp);
-    identityLabel->setBuddy(m_identity);
-    form->addRow(identityLabel, identityRow);
+    form->addRow(caption(tr("&Identity:"), u"identityCaption"_s, m_identity, m_setUp), identityRow);
 
     m_polarity = new QComboBox(m_setUp);
-    m_polarity->setObjectName(u"Polarity"_s);
+    m_polarity->setObjectName(u"polarityCombo"_s);
     m_polarity->setAccessibleName(tr("When the strobe polarity differs"));
     m_polarity->addItem(tr("Program anyway"));
     m_polarity->addItem(tr("Refuse"));
     m_polarity->setCurrentIndex(1);
-    form->addRow(tr("When the strobe &polarity differs:"), m_polarity);
+    form->addRow(caption(tr("When the strobe &polarity differs:"), u"polarityCaption"_s, m_polarity, m_setUp),
+                 m_polarity);
 
     m_speed = new QComboBox(m_setUp);
-    m_speed->setObjectName(u"Speed"_s);
+    m_speed->setObjectName(u"speedCombo"_s);
     m_speed->setAccessibleName(tr("Speed"));
     m_speed->addItem(tr("Found on each port"), QString());
     for (const char *speed : {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})
         m_speed->addItem(QString::fromLatin1(speed), QString::fromLatin1(speed));
     m_handshake = new QComboBox(m_setUp);
-    m_handshake->setObjectName(u"Handshake"_s);
+    m_handshake->setObjectName(u"handshakeCombo"_s);
     m_handshake->setAccessibleName(tr("Handshake"));
     m_handshake->addItem(tr("As the chip answers"), -1);
     m_handshake->addItem(tr("None"), 0);
@@ -235,33 +243,29 @@ void ProductionWindow::buildSetUp()
     speedRow->addWidget(m_speed);
     speedRow->addWidget(m_handshake);
     speedRow->addStretch(1);
-    auto *speedLabel = new QLabel(tr("&Speed:"), m_setUp);
-    speedLabel->setBuddy(m_speed);
-    form->addRow(speedLabel, speedRow);
+    form->addRow(caption(tr("&Speed:"), u"speedCaption"_s, m_speed, m_setUp), speedRow);
 
     m_audit = new QLineEdit(QDir(m_context.StartDirectory()).filePath(u"audit.jsonl"_s), m_setUp);
-    m_audit->setObjectName(u"AuditFile"_s);
+    m_audit->setObjectName(u"auditFileEdit"_s);
     m_audit->setAccessibleName(tr("Audit file"));
     m_chooseAudit = new QPushButton(tr("Choose..."), m_setUp);
-    m_chooseAudit->setObjectName(u"ChooseAuditFile"_s);
+    m_chooseAudit->setObjectName(u"chooseAuditFileButton"_s);
     m_chooseAudit->setAccessibleName(tr("Choose audit file"));
     connect(m_chooseAudit, &QPushButton::clicked, this, &ProductionWindow::chooseAuditFile);
     auto *auditRow = new QHBoxLayout;
     auditRow->addWidget(m_audit, 1);
     auditRow->addWidget(m_chooseAudit);
-    auto *auditLabel = new QLabel(tr("&Audit file:"), m_setUp);
-    auditLabel->setBuddy(m_audit);
-    form->addRow(auditLabel, auditRow);
+    form->addRow(caption(tr("&Audit file:"), u"auditFileCaption"_s, m_audit, m_setUp), auditRow);
 
     auto *portsRow = new QHBoxLayout;
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port) {
         auto *box = new QCheckBox(tr("COM%1").arg(port), m_setUp);
-        box->setObjectName(u"COM%1"_s.arg(port));
+        box->setObjectName(u"portCheck%1"_s.arg(port));
         portsRow->addWidget(box);
         m_ports[port] = box;
     }
     portsRow->addStretch(1);
-    form->addRow(tr("Stations:"), portsRow);
+    form->addRow(caption(tr("Stations:"), u"stationsCaption"_s, nullptr, m_setUp), portsRow);
     fillPorts();
 }
 
@@ -389,6 +393,7 @@ void ProductionWindow::start()
         delete tile;
     m_tiles.clear();
     m_counts.clear();
+    m_unrecorded.clear();
     m_totals = {};
     m_message->clear();
     const QString speed = m_speed->currentData().toString();
@@ -495,6 +500,7 @@ void ProductionWindow::showVerdict(int port, const StationVerdict &v)
     const QByteArray identity = v.record.identityAfter.value_or(v.record.identityBefore);
     tile->setLastChip(chipText(identity), QLocale().toString(QTime::currentTime(), QLocale::ShortFormat));
     if (v.recordFailure) {
+        m_unrecorded.insert(port);
         tile->setState(tr("FAIL: its record was not written (%1): set it apart").arg(v.recordFailure->line));
         m_message->setText(tr("COM%1 stopped: %2").arg(port).arg(v.recordFailure->line));
     } else if (pass) {
@@ -518,6 +524,9 @@ void ProductionWindow::stationEnded(int port, const StationEnd &end)
     StationTile *tile = m_tiles[port];
     if (end.error && end.error->kind == ChipFailure::Kind::PortLost)
         tile->setState(tr("Port lost: the device went away"));
+    else if (end.error && m_unrecorded.contains(port))
+        // The stop must not hide what the operator has to do with the chip in the socket.
+        tile->setState(tr("Stopped: %1. Set the last chip apart: it has no record.").arg(end.error->line));
     else if (end.error)
         tile->setState(tr("Stopped: %1").arg(end.error->line));
     else

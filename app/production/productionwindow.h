@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 
 class AppContext;
@@ -115,6 +116,7 @@ private:
 
     std::map<int, std::unique_ptr<Station>> m_stations;
     std::map<int, std::pair<int, int>> m_counts;  // passed and failed, by COM number
+    std::set<int> m_unrecorded;  // stations whose last chip has no record
     LineTotals m_totals;
     QElapsedTimer m_since;
     QTimer m_paceTimer;  // the chips per hour go down while nothing comes

@@ -25,23 +25,23 @@ QLabel *plainLabel(QWidget *parent, const QString &name)
 StationTile::StationTile(int port, const QString &device, QWidget *parent)
     : QFrame(parent), m_port(port)
 {
-    setObjectName(u"StationCOM%1"_s.arg(port));
+    setObjectName(u"stationTile%1"_s.arg(port));
     setFrameShape(QFrame::StyledPanel);
     setFocusPolicy(Qt::TabFocus);  // a screen reader user reaches each tile in turn
     setMinimumWidth(fontMetrics().horizontalAdvance(u'M') * 18);
 
-    m_title = plainLabel(this, u"StationTitle"_s);
+    m_title = plainLabel(this, u"titleLabel"_s);
     m_title->setText(device.isEmpty() ? tr("COM%1").arg(port) : tr("COM%1: %2").arg(port).arg(device));
     QFont bold = m_title->font();
     bold.setBold(true);
     m_title->setFont(bold);
 
-    m_state = plainLabel(this, u"StationState"_s);
+    m_state = plainLabel(this, u"stateLabel"_s);
     m_state->setMinimumHeight(m_state->fontMetrics().lineSpacing() * 3);
     m_state->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // Readable from two metres: several times the window's font.
-    m_verdictLabel = plainLabel(this, u"StationVerdict"_s);
+    m_verdictLabel = plainLabel(this, u"verdictLabel"_s);
     m_verdictLabel->setAlignment(Qt::AlignCenter);
     QFont large = m_verdictLabel->font();
     large.setPointSizeF(large.pointSizeF() * 4);
@@ -50,8 +50,8 @@ StationTile::StationTile(int port, const QString &device, QWidget *parent)
     m_verdictLabel->setFixedHeight(QFontMetrics(large).height() + 2 * QFontMetrics(large).descent());
     m_verdictLabel->setAutoFillBackground(true);
 
-    m_counts = plainLabel(this, u"StationCounts"_s);
-    m_lastChip = plainLabel(this, u"StationLastChip"_s);
+    m_counts = plainLabel(this, u"countsLabel"_s);
+    m_lastChip = plainLabel(this, u"lastChipLabel"_s);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_title);

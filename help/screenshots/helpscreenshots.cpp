@@ -151,12 +151,12 @@ int main(int argc, char *argv[])
     context.setChipTakenAway([&stations](int port) { stations.at(port)->replaceChip(); });
     window.findChild<QAction *>(u"productionLineAction"_s)->trigger();
     ProductionWindow *production = window.productionWindow();
-    production->findChild<QComboBox *>(u"Entry"_s)->setCurrentText(u"KT 620-ST"_s);
-    production->findChild<QLineEdit *>(u"Identity"_s)->setText(u"KT 620-ST"_s);
-    production->findChild<QLineEdit *>(u"AuditFile"_s)->setText(start.filePath(u"audit.jsonl"_s));
+    production->findChild<QComboBox *>(u"entryCombo"_s)->setCurrentText(u"KT 620-ST"_s);
+    production->findChild<QLineEdit *>(u"identityEdit"_s)->setText(u"KT 620-ST"_s);
+    production->findChild<QLineEdit *>(u"auditFileEdit"_s)->setText(start.filePath(u"audit.jsonl"_s));
     for (int port = 2; port <= 4; ++port)
-        production->findChild<QCheckBox *>(u"COM%1"_s.arg(port))->setChecked(true);
-    production->findChild<QPushButton *>(u"Start"_s)->click();
+        production->findChild<QCheckBox *>(u"portCheck%1"_s.arg(port))->setChecked(true);
+    production->findChild<QPushButton *>(u"startButton"_s)->click();
     // Mid-run: a few chips done, and the next ones on their way.
     QElapsedTimer clock;
     clock.start();
