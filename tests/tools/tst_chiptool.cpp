@@ -1017,7 +1017,7 @@ void TestChipTool::heldUnderAnotherName()
         PortMap ports;
         ports.assign(1, held);
         SerialLink holder(ports);
-        QVERIFY(holder.open(1, u"9600"_s, 2));
+        QVERIFY(holder.open(1, 9600, Handshake::DsrDtr));
         const ToolResult run = runChipTool({u"--port"_s, u"1="_s + used, u"--given-ports-only"_s, u"identify"_s,
                                             u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s});
         QCOMPARE(run.status, 4);
