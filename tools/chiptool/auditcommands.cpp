@@ -126,10 +126,10 @@ private:
             shown.append(SummaryRow{});
         QJsonArray array;
         QString table = u"%1 %2 %3 %4 %5 %6 %7\n"_s.arg(groupHeading(), -24)
-                            .arg(u"Chips"_s, 6).arg(u"Passed"_s, 7).arg(u"Failed"_s, 7)
-                            .arg(u"Yield"_s, 7).arg(QCoreApplication::translate("AuditCommands", "Mean s"), 7).arg(QCoreApplication::translate("AuditCommands", "Slowest s"), 10);
+                            .arg(QCoreApplication::translate("AuditCommands", "Chips"), 6).arg(QCoreApplication::translate("AuditCommands", "Passed"), 7).arg(QCoreApplication::translate("AuditCommands", "Failed"), 7)
+                            .arg(QCoreApplication::translate("AuditCommands", "Yield"), 7).arg(QCoreApplication::translate("AuditCommands", "Mean s"), 7).arg(QCoreApplication::translate("AuditCommands", "Slowest s"), 10);
         for (const SummaryRow &row : shown) {
-            const QString group = m_query.by.isEmpty() ? u"All"_s : row.group;
+            const QString group = m_query.by.isEmpty() ? QCoreApplication::translate("AuditCommands", "All") : row.group;
             table += u"%1 %2 %3 %4 %5% %6 %7\n"_s.arg(group, -24)
                          .arg(row.chips, 6).arg(row.passed, 7).arg(row.failed(), 7)
                          .arg(row.yieldPercent(), 6, 'f', 1)
@@ -150,7 +150,7 @@ private:
     QString groupHeading() const
     {
         if (m_query.by.isEmpty())
-            return u"Runs"_s;
+            return QCoreApplication::translate("AuditCommands", "Runs");
         return m_query.by.left(1).toUpper() + m_query.by.mid(1);
     }
 
@@ -186,7 +186,7 @@ private:
             text += line.trimmed() + u'\n';
         }
         text += runs->isEmpty() ? QCoreApplication::translate("AuditCommands", "No run matches.\n")
-                                : u"%1 run%2.\n"_s.arg(runs->size()).arg(runs->size() == 1 ? QString() : u"s"_s);
+                                : QCoreApplication::translate("AuditCommands", "%1 run%2.\n").arg(runs->size()).arg(runs->size() == 1 ? QString() : u"s"_s);
         m_console.text(text);
         return done({{u"runs"_s, array}});
     }

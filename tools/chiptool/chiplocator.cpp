@@ -17,7 +17,7 @@ namespace {
 
 ToolError interrupted()
 {
-    return ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+    return ToolError{ExitStatus::Interrupted, QCoreApplication::translate("ChipLocator", "interrupted")};
 }
 
 LocatedChip located(int port, int speed, const Detection::PortResult &result, bool scanned)

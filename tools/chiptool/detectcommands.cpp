@@ -50,7 +50,7 @@ int identify(ChipSession &session)
     const JobResult<QByteArray> identity = Identification::identify(session.link(), chip);
     std::optional<ToolError> error;
     if (!identity && identity.error().cancelled())
-        error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        error = ToolError{ExitStatus::Interrupted, QCoreApplication::translate("DetectCommands", "interrupted")};
     else if (!identity)
         error = session.portFailure(chip.port, identity.error().failures);
     else if (identity->isEmpty())

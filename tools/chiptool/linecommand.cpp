@@ -258,9 +258,9 @@ private:
             if (!m_several)
                 m_seats[port].listener->progress(step);
             else if (step.kind == ProgrammingStep::Kind::ReadBack)
-                setState(port, u"Checking"_s);
+                setState(port, QCoreApplication::translate("LineCommand", "Checking"));
             else
-                setState(port, u"Programming: "_s + TerminalListener::stepText(step));
+                setState(port, QCoreApplication::translate("LineCommand", "Programming: %1").arg(TerminalListener::stepText(step)));
         });
         QObject::connect(&station, &Station::recordWritten, &station, [this](const ChipRecord &, const RecordKept &kept) {
             if (kept.madeAgain) {
@@ -345,7 +345,7 @@ private:
             }
         }
         console.text(QCoreApplication::translate("LineCommand", "%1: %2 chip%3, %4 passed, %5 failed.\n")
-                         .arg(interrupted ? u"Stopped"_s : u"Done"_s)
+                         .arg(interrupted ? QCoreApplication::translate("LineCommand", "Stopped") : QCoreApplication::translate("LineCommand", "Done"))
                          .arg(total.chips).arg(total.chips == 1 ? QString() : u"s"_s)
                          .arg(total.passes).arg(total.failures));
         std::optional<ToolError> error = m_error;

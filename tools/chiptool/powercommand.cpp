@@ -24,7 +24,7 @@ constexpr Handshake DefaultHandshake = Handshake::DsrDtr;  // the dialog's first
 std::optional<ToolError> endError(ChipSession &session, const JobError &stopped, int port)
 {
     if (stopped.cancelled())
-        return ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        return ToolError{ExitStatus::Interrupted, QCoreApplication::translate("PowerCommand", "interrupted")};
     return session.portFailure(port, stopped.failures);
 }
 
@@ -66,7 +66,7 @@ int wake(ChipSession &session)
 
     std::optional<ToolError> error;
     if (!woke)
-        error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        error = ToolError{ExitStatus::Interrupted, QCoreApplication::translate("PowerCommand", "interrupted")};
     else if (woken.chipPortFailed)
         error = chipPortFailure(session, chip->port, woken.chipPortFailed->failures);
 

@@ -47,7 +47,7 @@ int query(ChipSession &session)
     const JobResult<Queries::QueryAnswer> answer = Queries::run(session.link(), chip, queryOf(session.options().query));
     std::optional<ToolError> error;
     if (!answer && answer.error().cancelled())
-        error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        error = ToolError{ExitStatus::Interrupted, QCoreApplication::translate("QueryCommand", "interrupted")};
     else if (!answer)
         error = session.portFailure(chip.port, answer.error().failures);
     else if (!answer->answered)

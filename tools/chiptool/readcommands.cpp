@@ -59,7 +59,7 @@ ChipReading readChip(ChipSession &session, const ConnectionSettings &chip, bool 
     session.console().progress({});
 
     if (stopped && stopped->cancelled())
-        out.error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        out.error = ToolError{ExitStatus::Interrupted, QCoreApplication::translate("ReadCommands", "interrupted")};
     else if (stopped)
         out.error = session.portFailure(chip.port, stopped->failures);
     else if (!session.heardSince(start))
