@@ -1067,13 +1067,17 @@ void TestChipTool::lateReplyIsDropped()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     // Where the byte came depends on the machine's load; wherever it came, it answered
-    // nothing else: the serial-setting read when in time, else nothing at all.
+    // nothing else: the serial-setting read when in time, else nothing at all. On a very
+    // busy machine it may come while the port is being closed, and goes with it (a
+    // tty's input is flushed when it is closed, a UART's as a pseudo-terminal's).
     const QRegularExpression inTime(u"-> 1D 53 66 1C {36}\\.Sf\\.\n +\\d+\\.\\d{3}  COM1 9600    <- 83 {47}\\.\n"_s);
     const QRegularExpression late(u"<- 83 {47}\\. {15}  \\(dropped\\)\n"
                                   "( +\\d+\\.\\d{3}  COM1 9600    <- .*\\(dropped\\)\n)*"
                                   " +\\d+\\.\\d{3}  COM1 9600    -> 1D 53 68 "_s);
-    QVERIFY2(inTime.match(text).hasMatch() != late.match(text).hasMatch(), qPrintable(text));
-    QCOMPARE(text.count(u"<- 83 "_s), 1);
+    const qsizetype replies = text.count(u"<- 83 "_s);
+    QVERIFY2(replies <= 1, qPrintable(text));
+    if (replies == 1)
+        QVERIFY2(inTime.match(text).hasMatch() != late.match(text).hasMatch(), qPrintable(text));
 }
 
 void TestChipTool::bytesFromBeforeAreDropped()
