@@ -95,19 +95,30 @@ TypicalRun typicalRun(const QString &newIdentity)
     return floors;
 }
 
-double toolProgram(const QString &identity)
+namespace {
+
+// qv12-chip with --com 1 --speed 9600 on a chip of its own: the identity and handshake
+// asked (the tool's locating), then the work of then on the chip found; false when nothing
+// answered or then failed.
+double toolFloor(const char *what, const std::function<bool(SerialLink &, const ConnectionSettings &)> &then)
 {
     SimulatedChip chip(Baud);
     PortMap ports;
     ports.assign(1, chip.devicePath());
     SerialLink link(ports);
-    Programmer listener;
-    return floorOf(link, "qv12-chip program", [&] {
+    return floorOf(link, what, [&] {
         const JobResult<Detection::PortResult> found =
             Detection::DetectOnPort(link, 1, Baud, Detection::AskingHandshake);
-        if (!found || !found->found)
-            return false;
-        const ConnectionSettings connection{1, Baud, found->handshake, true};
+        return found && found->found && then(link, ConnectionSettings{1, Baud, found->handshake, true});
+    });
+}
+
+} // namespace
+
+double toolProgram(const QString &identity)
+{
+    return toolFloor("qv12-chip program", [&identity](SerialLink &link, const ConnectionSettings &connection) {
+        Programmer listener;
         ProgrammingTarget target;
         target.input = programmingInput(identity);
         target.polarity = ProgrammingTarget::PolarityAnswer::Program;
@@ -118,17 +129,8 @@ double toolProgram(const QString &identity)
 
 double toolVerify()
 {
-    SimulatedChip chip(Baud);
-    PortMap ports;
-    ports.assign(1, chip.devicePath());
-    SerialLink link(ports);
-    JobListener quiet;
-    return floorOf(link, "qv12-chip verify", [&] {
-        const JobResult<Detection::PortResult> found =
-            Detection::DetectOnPort(link, 1, Baud, Detection::AskingHandshake);
-        if (!found || !found->found)
-            return false;
-        const ConnectionSettings connection{1, Baud, found->handshake, true};
+    return toolFloor("qv12-chip verify", [](SerialLink &link, const ConnectionSettings &connection) {
+        JobListener quiet;
         return bool(ConfigurationRead::read(link, connection, quiet));
     });
 }
