@@ -266,7 +266,7 @@ void ChipPanel::checkConfiguration()
     auto listener = std::make_shared<ChipPanelListener>(m_context.prompter(), m_context.chipWorker());
     listener->onModeRead = [this](bool software) { selectMode(software); };
     listener->onIdentityMethodRead = [this](bool user) { selectIdentityMethod(user); };
-    listener->onConfigurationRead = [this, finish](const std::optional<QString> &word) {
+    listener->onConfigurationRead = [this, finish](const std::optional<ConfigWord> &word) {
         if (word) {
             emit configurationRead(*word);
             return;
@@ -296,18 +296,18 @@ void ChipPanel::checkConfiguration()
 bool ChipPanel::editorFieldsDefined()
 {
     const EditorFields &f = m_editor.fields();
-    const std::pair<qint16, const char *> checks[] = {
-        {f.LogicVoltage, QT_TR_NOOP("Logic voltage is not defined !")},
-        {f.Mechanism, QT_TR_NOOP("Mechanism (Standard/TAV) is not defined !")},
-        {f.MotorSteps, QT_TR_NOOP("Motor steps is not defined !")},
-        {f.MotorRotation, QT_TR_NOOP("Motor rotation is not defined !")},
-        {f.HeadUpPolarity, QT_TR_NOOP("Head-up polarity is not defined !")},
-        {f.HeadWidth, QT_TR_NOOP("Head width is not defined !")},
-        {f.HeadType, QT_TR_NOOP("Head type is not defined !")},
-        {f.StrobePolarity, QT_TR_NOOP("Strobe polarity is not defined !")},
+    const std::pair<bool, const char *> checks[] = {
+        {f.logicVoltage.has_value(), QT_TR_NOOP("Logic voltage is not defined !")},
+        {f.mechanism.has_value(), QT_TR_NOOP("Mechanism (Standard/TAV) is not defined !")},
+        {f.motorSteps.has_value(), QT_TR_NOOP("Motor steps is not defined !")},
+        {f.motorRotation.has_value(), QT_TR_NOOP("Motor rotation is not defined !")},
+        {f.headUpPolarity.has_value(), QT_TR_NOOP("Head-up polarity is not defined !")},
+        {f.headWidth.has_value(), QT_TR_NOOP("Head width is not defined !")},
+        {f.headType.has_value(), QT_TR_NOOP("Head type is not defined !")},
+        {f.strobePolarity.has_value(), QT_TR_NOOP("Strobe polarity is not defined !")},
     };
-    for (const auto &[value, message] : checks) {
-        if (value == EditorFields::Undefined) {
+    for (const auto &[defined, message] : checks) {
+        if (!defined) {
             exclaim(tr(message));
             return false;
         }

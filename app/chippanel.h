@@ -5,6 +5,7 @@
 #include "app/busypointer.h"
 #include "app/chipaction.h"
 #include "app/chipmodes.h"
+#include "config/configword.h"
 
 #include <QGroupBox>
 #include <QList>
@@ -67,7 +68,7 @@ signals:
     void modesChanged(const ChipModes &modes);
     // The chip's configuration word and the mechanism identity were read: they go to the
     // editor. The word comes first.
-    void configurationRead(const QString &word);
+    void configurationRead(ConfigWord word);
     void mechanismIdentityRead(const QString &name);
     void statusMessage(const QString &text);
 

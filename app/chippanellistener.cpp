@@ -26,7 +26,7 @@ void ChipPanelListener::identityMethodRead(bool user)
         onIdentityMethodRead(user);
 }
 
-void ChipPanelListener::configurationRead(const std::optional<QString> &word)
+void ChipPanelListener::configurationRead(const std::optional<ConfigWord> &word)
 {
     if (onConfigurationRead)
         onConfigurationRead(word);

@@ -20,12 +20,12 @@ public:
 
     std::function<void(bool)> onModeRead;
     std::function<void(bool)> onIdentityMethodRead;
-    std::function<void(const std::optional<QString> &)> onConfigurationRead;
+    std::function<void(const std::optional<ConfigWord> &)> onConfigurationRead;
     std::function<void()> onWoken;
 
     void modeRead(bool software) override;
     void identityMethodRead(bool user) override;
-    void configurationRead(const std::optional<QString> &word) override;
+    void configurationRead(const std::optional<ConfigWord> &word) override;
     void woken() override;
     bool programDespitePolarity(quint8 detected, int chosen) override;
     void echoMismatch(const SettingWrite &write) override;

@@ -29,27 +29,27 @@ void ConfigurationSaver::saveConfiguration()
     // user never made.
     const struct
     {
-        qint16 value;
+        bool defined;
         const char *message;
     } checks[] = {
-        {fields.LogicVoltage, QT_TR_NOOP("Voltage is not defined !")},
-        {fields.Mechanism, QT_TR_NOOP("Mechanism type is not defined !")},
-        {fields.MotorSteps, QT_TR_NOOP("Steps per dotline is not defined !")},
-        {fields.MotorRotation, QT_TR_NOOP("Stepper sense is not defined !")},
-        {fields.HeadType, QT_TR_NOOP("Head type is not defined !")},
-        {fields.StrobePolarity, QT_TR_NOOP("Strobe polarity is not defined !")},
-        {fields.HeadWidth, QT_TR_NOOP("Head width is not defined !")},
-        {fields.HeadUpPolarity, QT_TR_NOOP("Head-up polarity is not defined !")},
+        {fields.logicVoltage.has_value(), QT_TR_NOOP("Voltage is not defined !")},
+        {fields.mechanism.has_value(), QT_TR_NOOP("Mechanism type is not defined !")},
+        {fields.motorSteps.has_value(), QT_TR_NOOP("Steps per dotline is not defined !")},
+        {fields.motorRotation.has_value(), QT_TR_NOOP("Stepper sense is not defined !")},
+        {fields.headType.has_value(), QT_TR_NOOP("Head type is not defined !")},
+        {fields.strobePolarity.has_value(), QT_TR_NOOP("Strobe polarity is not defined !")},
+        {fields.headWidth.has_value(), QT_TR_NOOP("Head width is not defined !")},
+        {fields.headUpPolarity.has_value(), QT_TR_NOOP("Head-up polarity is not defined !")},
     };
     for (const auto &check : checks) {
-        if (check.value == EditorFields::Undefined) {
+        if (!check.defined) {
             prompter.message(tr(check.message), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
             emit statusMessage(tr("New configuration not created !"));
             return;
         }
     }
 
-    const QString word = EncodeConfig(fields);
+    const ConfigWord word = ConfigWord::fromFields(fields);
 
     if (m_editor.mechanismIdentity().isEmpty()) {
         prompter.message(tr("Please enter a configuration name !"), Prompter::Icon::Exclamation,

@@ -15,30 +15,45 @@ EditorPanel::EditorPanel(QWidget *parent)
     m_ui->identityEdit->setMinimumWidth(fontMetrics().horizontalAdvance(u'M') * 16);
     connect(m_ui->saveConfigurationButton, &QPushButton::clicked, this, &EditorPanel::saveRequested);
 
-    m_options = {
-        {m_ui->voltage5Option, &EditorPanel::setLogicVoltage, 1},
-        {m_ui->voltage3Option, &EditorPanel::setLogicVoltage, 0},
-        {m_ui->standardMechanismOption, &EditorPanel::setMechanism, 1},
-        {m_ui->tavMechanismOption, &EditorPanel::setMechanism, 0},
-        {m_ui->oneStepOption, &EditorPanel::setMotorSteps, 1},
-        {m_ui->twoStepsOption, &EditorPanel::setMotorSteps, 0},
-        {m_ui->normalRotationOption, &EditorPanel::setMotorRotation, 0},
-        {m_ui->invertedRotationOption, &EditorPanel::setMotorRotation, 1},
-        {m_ui->normalHeadUpOption, &EditorPanel::setHeadUpPolarity, 0},
-        {m_ui->invertedHeadUpOption, &EditorPanel::setHeadUpPolarity, 1},
-        {m_ui->width1InchOption, &EditorPanel::setHeadWidth, 0},
-        {m_ui->width2InchNormalOption, &EditorPanel::setHeadWidth, 1},
-        {m_ui->width2InchWideOption, &EditorPanel::setHeadWidth, 2},
-        {m_ui->width3InchOption, &EditorPanel::setHeadWidth, 3},
-        {m_ui->width4InchOption, &EditorPanel::setHeadWidth, 4},
-        {m_ui->standardHeadOption, &EditorPanel::setHeadType, 2},
-        {m_ui->highSpeedHeadOption, &EditorPanel::setHeadType, 1},
-        {m_ui->lowVoltageHeadOption, &EditorPanel::setHeadType, 0},
-        {m_ui->positiveStrobeOption, &EditorPanel::setStrobePolarity, 0},
-        {m_ui->negativeStrobeOption, &EditorPanel::setStrobePolarity, 1},
+    const auto printerMode = [](QRadioButton *button, PrinterMode value) {
+        return Option{button, {}, [value](const EditorFields &f) { return f.printerMode == value; }};
     };
-    for (const Option &option : std::as_const(m_options))
-        connect(option.button, &QRadioButton::clicked, this, [this, option] { (this->*option.setter)(option.code); });
+    m_options = {
+        printerMode(m_ui->chipsetModeOption, PrinterMode::Chipset),
+        printerMode(m_ui->pnxModeOption, PrinterMode::Pnx),
+        makeOption(m_ui->voltage5Option, &EditorFields::logicVoltage, &EditorPanel::setLogicVoltage, LogicVoltage::Volts5),
+        makeOption(m_ui->voltage3Option, &EditorFields::logicVoltage, &EditorPanel::setLogicVoltage, LogicVoltage::Volts3_3),
+        makeOption(m_ui->standardMechanismOption, &EditorFields::mechanism, &EditorPanel::setMechanism, Mechanism::Standard),
+        makeOption(m_ui->tavMechanismOption, &EditorFields::mechanism, &EditorPanel::setMechanism, Mechanism::Tav),
+        makeOption(m_ui->oneStepOption, &EditorFields::motorSteps, &EditorPanel::setMotorSteps, MotorSteps::OnePerDotLine),
+        makeOption(m_ui->twoStepsOption, &EditorFields::motorSteps, &EditorPanel::setMotorSteps, MotorSteps::TwoPerDotLine),
+        makeOption(m_ui->normalRotationOption, &EditorFields::motorRotation, &EditorPanel::setMotorRotation, MotorRotation::Normal),
+        makeOption(m_ui->invertedRotationOption, &EditorFields::motorRotation, &EditorPanel::setMotorRotation, MotorRotation::Inverted),
+        makeOption(m_ui->lowVoltageHeadOption, &EditorFields::headType, &EditorPanel::setHeadType, HeadType::Lv),
+        makeOption(m_ui->highSpeedHeadOption, &EditorFields::headType, &EditorPanel::setHeadType, HeadType::Hs),
+        makeOption(m_ui->standardHeadOption, &EditorFields::headType, &EditorPanel::setHeadType, HeadType::St),
+        makeOption(m_ui->positiveStrobeOption, &EditorFields::strobePolarity, &EditorPanel::setStrobePolarity, StrobePolarity::Positive),
+        makeOption(m_ui->negativeStrobeOption, &EditorFields::strobePolarity, &EditorPanel::setStrobePolarity, StrobePolarity::Negative),
+        makeOption(m_ui->width1InchOption, &EditorFields::headWidth, &EditorPanel::setHeadWidth, HeadWidth::OneInch),
+        makeOption(m_ui->width2InchNormalOption, &EditorFields::headWidth, &EditorPanel::setHeadWidth, HeadWidth::TwoInchNormal),
+        makeOption(m_ui->width2InchWideOption, &EditorFields::headWidth, &EditorPanel::setHeadWidth, HeadWidth::TwoInchWide),
+        makeOption(m_ui->width3InchOption, &EditorFields::headWidth, &EditorPanel::setHeadWidth, HeadWidth::ThreeInch),
+        makeOption(m_ui->width4InchOption, &EditorFields::headWidth, &EditorPanel::setHeadWidth, HeadWidth::FourInch),
+        makeOption(m_ui->normalHeadUpOption, &EditorFields::headUpPolarity, &EditorPanel::setHeadUpPolarity, HeadUpPolarity::Normal),
+        makeOption(m_ui->invertedHeadUpOption, &EditorFields::headUpPolarity, &EditorPanel::setHeadUpPolarity, HeadUpPolarity::Inverted),
+    };
+    for (const Option &option : std::as_const(m_options)) {
+        if (option.store)
+            connect(option.button, &QRadioButton::clicked, this, [this, store = option.store] { store(*this); });
+    }
+}
+
+template<class Value>
+EditorPanel::Option EditorPanel::makeOption(QRadioButton *button, std::optional<Value> EditorFields::*field,
+                                        void (EditorPanel::*setter)(Value), Value value)
+{
+    return {button, [setter, value](EditorPanel &panel) { (panel.*setter)(value); },
+            [field, value](const EditorFields &f) { return f.*field == value; }};
 }
 
 EditorPanel::~EditorPanel() = default;
@@ -73,9 +88,9 @@ QList<QRadioButton *> EditorPanel::editorOptions() const
 
 void EditorPanel::resetFields()
 {
-    const qint16 printerMode = m_fields.PrinterMode;
+    const PrinterMode printerMode = m_fields.printerMode;
     m_fields = EditorFields{};
-    m_fields.PrinterMode = printerMode;
+    m_fields.printerMode = printerMode;
 }
 
 void EditorPanel::clearOptions()
@@ -94,72 +109,26 @@ void EditorPanel::selectOption(QRadioButton *option)
     option->setChecked(true);
     for (const Option &candidate : std::as_const(m_options)) {
         if (candidate.button == option) {
-            (this->*candidate.setter)(candidate.code);
+            if (candidate.store)
+                candidate.store(*this);
             return;
         }
     }
 }
 
-QRadioButton *EditorPanel::optionFor(qint16 EditorFields::*field, qint16 code) const
+void EditorPanel::showWord(ConfigWord word)
 {
-    struct Shown
-    {
-        qint16 EditorFields::*field;
-        qint16 code;
-        QRadioButton *option;
-    };
-    const Shown table[] = {
-        {&EditorFields::PrinterMode, 1, m_ui->chipsetModeOption},
-        {&EditorFields::PrinterMode, 0, m_ui->pnxModeOption},
-        {&EditorFields::LogicVoltage, 1, m_ui->voltage5Option},
-        {&EditorFields::LogicVoltage, 0, m_ui->voltage3Option},
-        {&EditorFields::Mechanism, 1, m_ui->standardMechanismOption},
-        {&EditorFields::Mechanism, 0, m_ui->tavMechanismOption},
-        {&EditorFields::MotorSteps, 1, m_ui->oneStepOption},
-        {&EditorFields::MotorSteps, 0, m_ui->twoStepsOption},
-        {&EditorFields::MotorRotation, 0, m_ui->normalRotationOption},
-        {&EditorFields::MotorRotation, 1, m_ui->invertedRotationOption},
-        {&EditorFields::HeadType, 0, m_ui->lowVoltageHeadOption},
-        {&EditorFields::HeadType, 1, m_ui->highSpeedHeadOption},
-        {&EditorFields::HeadType, 2, m_ui->standardHeadOption},
-        {&EditorFields::StrobePolarity, 0, m_ui->positiveStrobeOption},
-        {&EditorFields::StrobePolarity, 1, m_ui->negativeStrobeOption},
-        {&EditorFields::HeadWidth, 0, m_ui->width1InchOption},
-        {&EditorFields::HeadWidth, 1, m_ui->width2InchNormalOption},
-        {&EditorFields::HeadWidth, 2, m_ui->width2InchWideOption},
-        {&EditorFields::HeadWidth, 3, m_ui->width3InchOption},
-        {&EditorFields::HeadWidth, 4, m_ui->width4InchOption},
-        {&EditorFields::HeadUpPolarity, 0, m_ui->normalHeadUpOption},
-        {&EditorFields::HeadUpPolarity, 1, m_ui->invertedHeadUpOption},
-    };
-    for (const Shown &shown : table) {
-        if (shown.field == field && shown.code == code)
-            return shown.option;
-    }
-    return nullptr;
+    showFields(word.decoded());
 }
 
-void EditorPanel::showWord(QStringView word)
+void EditorPanel::showFields(const DecodedFields &decoded)
 {
-    apply(::DecodeConfig(word));
-}
-
-void EditorPanel::apply(const DecodedConfig &decoded)
-{
-    // The decoded numbers first; each selection's handler then stores its own code, so
+    // The decoded numbers first; each selection's setter then stores its own value, so
     // the fields end equal to what the panel shows wherever it shows something.
     m_fields = decoded.values;
-    qint16 EditorFields::*const order[] = {
-        &EditorFields::PrinterMode, &EditorFields::LogicVoltage, &EditorFields::Mechanism,
-        &EditorFields::MotorSteps, &EditorFields::MotorRotation, &EditorFields::HeadType,
-        &EditorFields::StrobePolarity, &EditorFields::HeadWidth, &EditorFields::HeadUpPolarity,
-    };
-    for (auto field : order) {
-        const qint16 code = decoded.selected.*field;
-        if (code == EditorFields::Undefined)
-            continue;
-        if (QRadioButton *option = optionFor(field, code))
-            selectOption(option);
+    for (const Option &option : std::as_const(m_options)) {
+        if (option.shows(decoded.selected))
+            selectOption(option.button);
     }
 }
 
@@ -173,11 +142,11 @@ void EditorPanel::applyModes(const ChipModes &modes)
         m_ui->identityEdit->setEnabled(*modes.userIdentity);
 }
 
-void EditorPanel::setLogicVoltage(qint16 code) { m_fields.LogicVoltage = code; }
-void EditorPanel::setMechanism(qint16 code) { m_fields.Mechanism = code; }
-void EditorPanel::setMotorSteps(qint16 code) { m_fields.MotorSteps = code; }
-void EditorPanel::setMotorRotation(qint16 code) { m_fields.MotorRotation = code; }
-void EditorPanel::setHeadUpPolarity(qint16 code) { m_fields.HeadUpPolarity = code; }
-void EditorPanel::setHeadWidth(qint16 code) { m_fields.HeadWidth = code; }
-void EditorPanel::setHeadType(qint16 code) { m_fields.HeadType = code; }
-void EditorPanel::setStrobePolarity(qint16 code) { m_fields.StrobePolarity = code; }
+void EditorPanel::setLogicVoltage(LogicVoltage value) { m_fields.logicVoltage = value; }
+void EditorPanel::setMechanism(Mechanism value) { m_fields.mechanism = value; }
+void EditorPanel::setMotorSteps(MotorSteps value) { m_fields.motorSteps = value; }
+void EditorPanel::setMotorRotation(MotorRotation value) { m_fields.motorRotation = value; }
+void EditorPanel::setHeadUpPolarity(HeadUpPolarity value) { m_fields.headUpPolarity = value; }
+void EditorPanel::setHeadWidth(HeadWidth value) { m_fields.headWidth = value; }
+void EditorPanel::setHeadType(HeadType value) { m_fields.headType = value; }
+void EditorPanel::setStrobePolarity(StrobePolarity value) { m_fields.strobePolarity = value; }

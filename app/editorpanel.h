@@ -10,6 +10,7 @@
 #include <QList>
 #include <QStringView>
 
+#include <functional>
 #include <memory>
 
 class QRadioButton;
@@ -42,7 +43,9 @@ public:
     // options too. The Printer mode options have none.
     void selectOption(QRadioButton *option);
     // Shows a word: sets the nine fields and selects the options that show them.
-    void showWord(QStringView word);
+    void showWord(ConfigWord word);
+    // The same for what a word decodes to (a file's word need not spell one).
+    void showFields(const DecodedFields &decoded);
 
     // The twenty options that store a code, in the order the mode rules set them.
     QList<QRadioButton *> editableOptions() const;
@@ -56,34 +59,34 @@ public slots:
     // gives the identity; an unchosen mode leaves its part as it is.
     void applyModes(const ChipModes &modes);
 
-    // One per field: the code the option clicked stands for.
-    void setLogicVoltage(qint16 code);
-    void setMechanism(qint16 code);
-    void setMotorSteps(qint16 code);
-    void setMotorRotation(qint16 code);
-    void setHeadUpPolarity(qint16 code);
-    void setHeadWidth(qint16 code);
-    void setHeadType(qint16 code);
-    void setStrobePolarity(qint16 code);
+    // One per field: the value the option clicked stands for.
+    void setLogicVoltage(LogicVoltage value);
+    void setMechanism(Mechanism value);
+    void setMotorSteps(MotorSteps value);
+    void setMotorRotation(MotorRotation value);
+    void setHeadUpPolarity(HeadUpPolarity value);
+    void setHeadWidth(HeadWidth value);
+    void setHeadType(HeadType value);
+    void setStrobePolarity(StrobePolarity value);
 
 signals:
     // "Save configuration to database" was clicked.
     void saveRequested();
 
 private:
-    void apply(const DecodedConfig &decoded);
-
-    using Setter = void (EditorPanel::*)(qint16);
+    // An option of the editor: what it stores when selected (nothing for the Printer
+    // mode ones) and whether it shows the value a field holds.
     struct Option
     {
         QRadioButton *button;
-        Setter setter;
-        qint16 code;
+        std::function<void(EditorPanel &)> store;
+        std::function<bool(const EditorFields &)> shows;
     };
-    // The option that shows code in a field, or nullptr (a code without an option).
-    QRadioButton *optionFor(qint16 EditorFields::*field, qint16 code) const;
+    template<class Value>
+    static Option makeOption(QRadioButton *button, std::optional<Value> EditorFields::*field,
+                             void (EditorPanel::*setter)(Value), Value value);
 
     std::unique_ptr<Ui::EditorPanelForm> m_ui;
     EditorFields m_fields;
-    QList<Option> m_options;  // every option that stores a code
+    QList<Option> m_options;  // every option, in the word's order of fields
 };

@@ -117,16 +117,16 @@ void MainWindow::connectParts()
     connect(m_ui->moveUpAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::moveSelectedUp);
     connect(m_ui->moveDownAction, &QAction::triggered, m_mechanismList, &MechanismListPanel::moveSelectedDown);
     connect(m_mechanismList, &MechanismListPanel::entryAnalysed, m_editor,
-            [this](const QString &name, const QString &word) {
+            [this](const QString &name, const EntryWord &word) {
                 m_editor->setMechanismIdentity(name);
-                m_editor->showWord(word);
+                m_editor->showFields(word.decoded());
             });
     connect(m_mechanismList, &MechanismListPanel::editingRequested, m_chip, &ChipPanel::selectSoftwareAndUser);
     connect(m_mechanismList, &MechanismListPanel::modified, m_database, &DatabaseCommands::markModified);
 
     // The editor and the chip.
     connect(m_chip, &ChipPanel::modesChanged, m_editor, &EditorPanel::applyModes);
-    connect(m_chip, &ChipPanel::configurationRead, m_editor, [this](const QString &word) { m_editor->showWord(word); });
+    connect(m_chip, &ChipPanel::configurationRead, m_editor, &EditorPanel::showWord);
     connect(m_chip, &ChipPanel::mechanismIdentityRead, m_editor, &EditorPanel::setMechanismIdentity);
     connect(m_editor, &EditorPanel::saveRequested, m_configurationSaver, &ConfigurationSaver::saveConfiguration);
     connect(m_configurationSaver, &ConfigurationSaver::modified, m_database, &DatabaseCommands::markModified);

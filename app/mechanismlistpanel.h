@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "database/entryword.h"
+
 #include <QGroupBox>
 #include <QPoint>
 
@@ -43,7 +45,7 @@ signals:
     // The pop-up is wanted at that place on the screen.
     void menuRequested(QPoint globalPosition);
     // An entry was analysed: its name and word go to the editor.
-    void entryAnalysed(const QString &name, const QString &word);
+    void entryAnalysed(const QString &name, const EntryWord &word);
     // "Analyse current entry" wants Software and User, so that the whole editor is editable.
     void editingRequested();
     // The list was edited (or an edit was offered), so that it counts as unsaved.

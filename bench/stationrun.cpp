@@ -37,7 +37,7 @@ double timedStations(int stations, const QTemporaryDir &directory, QString *erro
         settings.port = i + 1;
         settings.ports.assign(settings.port, chip->devicePath());
         settings.speed = SimulatedStation::Baud;
-        settings.target.setWord(u"1111110000100000"_s);
+        settings.target.setWord(*ConfigWord::fromText(u"1111110000100000"));
         settings.target.setIdentity(u"KT 620-ST"_s);
         settings.count = ChipsPerStation;
         auto station = std::make_unique<Station>(

@@ -7,41 +7,58 @@
 #include <QString>
 #include <QStringView>
 
-// The configuration word: 16 characters "0"/"1", position 1 the most significant bit;
-// positions 1-8 are the chip's first configuration byte, 9-16 the second.
+#include <optional>
 
-// What a word decodes to. `values` holds the number read for each field; `selected`
-// holds, for each field, the code of the option button to select, or -1 when the word
-// selects none (an unknown code: that frame keeps what it showed). Selecting an option
-// runs its click handler, which stores the option's code: the window therefore ends
-// with `selected` where it is not -1 and with `values` elsewhere.
-struct DecodedConfig
+// What a word shows in the editor. `values` holds the code read for each field;
+// `selected` holds, for each field, the value of the option to select, or nothing when
+// the word selects none (a code without an option: that group keeps what it showed).
+// Selecting an option runs its setter, which stores the option's value: the window
+// therefore ends with `selected` where it holds a value and with `values` elsewhere.
+struct DecodedFields
 {
     EditorFields values;
     EditorFields selected;
 };
 
-DecodedConfig DecodeConfig(QStringView word);
-// Builds the word from the eight editable fields (PrinterMode is not read: position 1
-// is always "1"). A code outside a field's table is written in the field's width, so
-// the word always has 16 characters. A one-position field writes "0" for 0 and "1" for
-// anything else (-1 included); HeadType and HeadWidth write a value that doesn't fit
-// their width (-1 included) as all ones, "11" / "111", codes with no meaning. Callers
-// check that the fields are defined first.
-QString EncodeConfig(const EditorFields &fields);
-
-// An 8-bit value as eight "0"/"1" characters, most significant first.
-QString binary(quint8 value);
-// The number spelled by a short text of binary digits; a digit counts its value, any
-// other character 0; an empty text gives 0.
-quint8 binary_value(QStringView text);
-
-// The two configuration bytes that programming writes to chip settings 7 and 8: the
-// halves of EncodeConfig(fields), position 1 always set. Each field is taken in its
-// width exactly as EncodeConfig writes it, so no value can spill into a neighbour.
-struct ConfigurationBytes
+// The configuration word: the chip's two configuration bytes, settings 7 (high) and 8
+// (low). Its text, 16 characters "0"/"1" with position 1 the most significant bit, is
+// only for files, screens and the command line.
+class ConfigWord final
 {
-    quint8 high = 0;  // setting 7
-    quint8 low = 0;   // setting 8
+public:
+    constexpr ConfigWord() = default;
+    constexpr explicit ConfigWord(quint16 value) : m_value(value) {}
+    static constexpr ConfigWord fromBytes(quint8 high, quint8 low)
+    {
+        return ConfigWord(quint16(high << 8 | low));
+    }
+    // Exactly 16 characters "0"/"1"; anything else is no word.
+    static std::optional<ConfigWord> fromText(QStringView text);
+    // The word the editor's eight editable fields make; the printer mode is not read:
+    // position 1 is always set (the editor always makes Chipset mode), positions 13 to 16
+    // are always clear. A one-position field sets its bit for anything but 0 (not defined
+    // included); head type and head width write a code that doesn't fit their width (not
+    // defined included) as all ones, codes with no meaning, so that no field ever spills
+    // into its neighbour. Callers check that the fields are defined first.
+    static ConfigWord fromFields(const EditorFields &fields);
+
+    constexpr quint16 value() const { return m_value; }
+    constexpr quint8 high() const { return quint8(m_value >> 8); }  // setting 7
+    constexpr quint8 low() const { return quint8(m_value); }        // setting 8
+    // The 16 characters "0"/"1", most significant bit first.
+    QString text() const;
+    // The fields the word spells and the options that show them.
+    DecodedFields decoded() const;
+
+    friend constexpr bool operator==(ConfigWord, ConfigWord) = default;
+
+private:
+    quint16 m_value = 0;
 };
-ConfigurationBytes configurationBytes(const EditorFields &fields);
+
+// What a word's text, as a file spelled it, shows in the editor. Files keep their word
+// fields unchecked, so any text is read: a digit counts its value, any other character
+// and a position past the end 0; one-position fields select by zero or non-zero, the
+// others by exact value; positions 13 to 16 are not read. For the text of a word this is
+// that word's decoded().
+DecodedFields decodeWordText(QStringView text);

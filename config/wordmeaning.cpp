@@ -18,15 +18,15 @@ struct Field
     QStringList codes;  // meaning of code 0, 1, ...
 };
 
-FieldMeaning meaning(const QString &word, const Field &f)
+FieldMeaning meaning(QStringView word, const Field &f)
 {
-    const QString text = word.mid(f.first - 1, f.last - f.first + 1);
+    const QString text = word.mid(f.first - 1, f.last - f.first + 1).toString();
     if (text.size() < f.last - f.first + 1)
         return {f.label, u"missing (the word is too short)"_s};
     static const QRegularExpression binaryDigits(u"^[01]+$"_s);
     if (!binaryDigits.match(text).hasMatch())
         return {f.label, u"unknown code \"%1\""_s.arg(escapeControls(text))};
-    const int code = binary_value(text);
+    const int code = text.toInt(nullptr, 2);
     if (code >= f.codes.size())
         return {f.label, u"unknown code %1"_s.arg(text)};
     return {f.label, f.codes.at(code), true};
@@ -34,7 +34,7 @@ FieldMeaning meaning(const QString &word, const Field &f)
 
 } // namespace
 
-QList<FieldMeaning> wordMeaning(const QString &word)
+QList<FieldMeaning> wordMeaning(QStringView word)
 {
     static const Field fields[] = {
         {u"logic voltage"_s, 2, 2, {u"3.3 V"_s, u"5 V"_s}},
@@ -54,12 +54,22 @@ QList<FieldMeaning> wordMeaning(const QString &word)
     return out;
 }
 
-QString fieldLines(const QString &word)
+QList<FieldMeaning> wordMeaning(ConfigWord word)
+{
+    return wordMeaning(word.text());
+}
+
+QString fieldLines(QStringView word)
 {
     QString text;
     for (const FieldMeaning &field : wordMeaning(word))
         text += u"  %1%2\n"_s.arg(field.label + u':', -19).arg(field.meaning);
     return text;
+}
+
+QString fieldLines(ConfigWord word)
+{
+    return fieldLines(word.text());
 }
 
 QString escapeControls(const QString &text)

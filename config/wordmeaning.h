@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "config/configword.h"
+
 #include <QList>
 #include <QString>
 
@@ -17,10 +19,13 @@ struct FieldMeaning
     friend bool operator==(const FieldMeaning &, const FieldMeaning &) = default;
 };
 
-QList<FieldMeaning> wordMeaning(const QString &word);
+// The fields of a word's text as a file spelled it.
+QList<FieldMeaning> wordMeaning(QStringView word);
+QList<FieldMeaning> wordMeaning(ConfigWord word);
 // The fields one per line as qv12-cdb show and qv12-chip read print them: two spaces,
 // the label and its colon in 19 columns, the meaning.
-QString fieldLines(const QString &word);
+QString fieldLines(QStringView word);
+QString fieldLines(ConfigWord word);
 
 // Text with its control characters (C0, DEL, C1) as \xNN, so that what came from a file
 // or a chip stays on its line and can't steer the terminal.

@@ -75,7 +75,7 @@ Result<QList<MechanismEntry>, DatabaseFileError> decode(QByteArrayView bytes)
     for (int k = 0; k < count; ++k) {
         const QByteArrayView record = bytes.sliced(HeaderSize + RecordSize * k, RecordSize);
         entries.append({withoutTrailingSpaces(QString::fromLatin1(record.first(FieldSize))),
-                        QString::fromLatin1(record.sliced(FieldSize, FieldSize))});
+                        EntryWord::fromText(QString::fromLatin1(record.sliced(FieldSize, FieldSize)))});
     }
     return entries;
 }
@@ -99,7 +99,7 @@ QByteArray encodeDatabase(const QList<MechanismEntry> &entries)
     for (const MechanismEntry &entry : entries) {
         bytes += field(entry.name, ' ');
         // A word of another length still takes exactly its 16 bytes, so no record shifts.
-        bytes += field(entry.word, '0');
+        bytes += field(entry.word.text(), '0');
         bytes += "\r\n";
     }
     return bytes;

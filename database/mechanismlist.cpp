@@ -86,7 +86,7 @@ QVariant MechanismList::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         return entry.name;
     case WordRole:
-        return entry.word;
+        return entry.word.text();
     default:
         return {};
     }

@@ -2,22 +2,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "database/entryword.h"
+
 #include <QAbstractListModel>
 #include <QList>
 #include <QString>
 
-// One named configuration: a name and its 16-character configuration word.
+// One named configuration: a name and its configuration word.
 struct MechanismEntry
 {
     QString name;
-    QString word;
+    EntryWord word;
 
     friend bool operator==(const MechanismEntry &, const MechanismEntry &) = default;
 };
 
 // The mechanism list: ordered entries, one record each, so a name never loses its word.
 // As a model it is a list of the names, the one thing List1 shows (and all a screen
-// reader should announce); each row carries its word under WordRole.
+// reader should announce); each row carries its word's text under WordRole.
 class MechanismList final : public QAbstractListModel
 {
     Q_OBJECT

@@ -118,7 +118,7 @@ std::optional<ChipFailure> judgeRun(const PortMap &ports, const ConnectionSettin
         return ChipFailure{Kind::Mismatch, u"%1: the chip detects strobe polarity %2, the configuration has %3; "
                                            "nothing was written (--polarity-mismatch continue programs it anyway)"_s
                                                .arg(port, polarityName(run.programming.detectedPolarity.value_or(0)),
-                                                    polarityName(target.input.fields.StrobePolarity))};
+                                                    polarityName(fieldCode(*target.input.fields.strobePolarity)))};
     }
     if (!run.heard) {
         return ChipFailure{Kind::NoAnswer, u"%1: no answer from the chip; check its power and cable, and the "

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "config/configword.h"
 #include "protocol/chipjob.h"
 
 #include <QByteArray>
@@ -42,7 +43,7 @@ struct ChipRecord
 
     QString databaseFile;         // empty when the word was given directly
     QString entry;                // empty when no database entry was used
-    std::optional<quint16> word;  // the configuration word programmed
+    std::optional<ConfigWord> word;  // the configuration word programmed
     std::optional<QString> identityWritten;
     std::optional<int> detectedPolarity;
 

@@ -3,7 +3,6 @@
 #include "production/jsonlrecordsink.h"
 
 #include "production/recordjson.h"
-#include "production/recordword.h"
 
 #include "files/regularfile.h"
 
@@ -149,7 +148,7 @@ QJsonObject JsonlRecordSink::lineOf(const ChipRecord &r)
 {
     const QJsonArray settings = RecordJson::settings(r.settings);
     const QJsonArray checks = RecordJson::checks(r.checks);
-    const std::optional<QString> word = r.word ? std::optional<QString>(wordText(*r.word)) : std::nullopt;
+    const std::optional<QString> word = r.word ? std::optional<QString>(r.word->text()) : std::nullopt;
     QJsonObject line{
         {u"port"_s, r.station},
         {u"device"_s, r.device},

@@ -6,25 +6,25 @@
 #include "config/wordmeaning.h"
 #include "protocol/exchanges.h"
 
-#include <QRegularExpression>
-
 using namespace Qt::StringLiterals;
 
-std::optional<QString> wordProblem(const QString &word)
+Result<ConfigWord, QString> programmableWord(QStringView text)
 {
-    static const QRegularExpression pattern(u"^[01]{16}$"_s);
-    if (!pattern.match(word).hasMatch())
-        return u"\"%1\" is not a configuration word (16 characters of 0 and 1)"_s.arg(escapeControls(word));
-    for (const FieldMeaning &field : wordMeaning(word)) {
+    const std::optional<ConfigWord> word = ConfigWord::fromText(text);
+    if (!word) {
+        return Failure(u"\"%1\" is not a configuration word (16 characters of 0 and 1)"_s.arg(
+            escapeControls(text.toString())));
+    }
+    for (const FieldMeaning &field : wordMeaning(*word)) {
         if (!field.known)
-            return u"the word %1 has an %2 for %3"_s.arg(word, field.meaning, field.label);
+            return Failure(u"the word %1 has an %2 for %3"_s.arg(word->text(), field.meaning, field.label));
     }
-    const QString held = EncodeConfig(DecodeConfig(word).values);
-    if (held != word) {
-        return u"the chip would hold the word %1 as %2 (position 1 is always 1, positions 13 "
-               "to 16 always 0)"_s.arg(word, held);
+    const ConfigWord held = ConfigWord::fromFields(word->decoded().values);
+    if (held != *word) {
+        return Failure(u"the chip would hold the word %1 as %2 (position 1 is always 1, positions 13 "
+                       "to 16 always 0)"_s.arg(word->text(), held.text()));
     }
-    return std::nullopt;
+    return *word;
 }
 
 QString identityHeld(const QString &name)
@@ -38,11 +38,11 @@ QString identityHeld(const QString &name)
     return Exchanges::mechanismIdentity(bytes);
 }
 
-void ProgrammingTarget::setWord(const QString &newWord)
+void ProgrammingTarget::setWord(ConfigWord newWord)
 {
     word = newWord;
     input.software = true;
-    input.fields = DecodeConfig(newWord).values;
+    input.fields = newWord.decoded().values;
 }
 
 void ProgrammingTarget::setIdentity(const QString &name)

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "config/configword.h"
+#include "core/result.h"
 #include "protocol/programming.h"
 
 #include <QString>
@@ -22,14 +24,14 @@ struct ProgrammingTarget
     };
 
     ProgrammingInput input;
-    std::optional<QString> word;         // Software mode: the word the chip must hold
+    std::optional<ConfigWord> word;      // Software mode: the word the chip must hold
     QString entry;                       // the database entry it came from, if any
     std::optional<bool> userIdentity;    // the identity determination expected, if given
     std::optional<QString> identity;     // the mechanism identity the chip must report
     PolarityAnswer polarity = PolarityAnswer::Refuse;
 
-    // Software mode with word (one wordProblem() has nothing against).
-    void setWord(const QString &word);
+    // Software mode with word (one programmableWord() gave).
+    void setWord(ConfigWord word);
     // The identity written as name, and expected as the chip will report it.
     void setIdentity(const QString &name);
     // The chip's own identity expected (Automatic identity).
@@ -39,11 +41,11 @@ struct ProgrammingTarget
     int settingCount() const;
 };
 
-// Why word can't be programmed as it is, or nothing when it can. A word must be one the
-// chip holds as it is: every field a known code, position 1 "1" (Chipset mode, which
-// programming always writes) and positions 13 to 16 "0"; anything else would read back
-// differently from what was asked.
-std::optional<QString> wordProblem(const QString &word);
+// The word text spells when the chip can be programmed with it as it is, or why not. A
+// word must be one the chip holds as it is: every field a known code, position 1 "1"
+// (Chipset mode, which programming always writes) and positions 13 to 16 "0"; anything
+// else would read back differently from what was asked.
+Result<ConfigWord, QString> programmableWord(QStringView text);
 
 // The mechanism identity the chip reports once name is programmed: the bytes it holds up
 // to the first 0, read back as Check configuration reads them.

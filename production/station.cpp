@@ -5,7 +5,6 @@
 #include "core/logging.h"
 #include "production/chipprogramming.h"
 #include "production/failurewords.h"
-#include "production/recordword.h"
 #include "protocol/configurationread.h"
 #include "protocol/detection.h"
 #include "protocol/exchanges.h"
@@ -300,7 +299,7 @@ private:
         r.databaseFile = m_settings.databaseFile;
         r.entry = target.entry;
         if (target.word)
-            r.word = recordWord(*target.word);
+            r.word = *target.word;
         if (target.input.userIdentity)
             r.identityWritten = target.input.name.left(16);
         if (p.detectedPolarity)

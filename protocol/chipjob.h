@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "config/configword.h"
 #include "core/result.h"
 #include "protocol/programmingstep.h"
 #include "serial/connectionsettings.h"
@@ -63,7 +64,7 @@ public:
     virtual void modeRead(bool /*software*/) {}
     virtual void identityMethodRead(bool /*user*/) {}
     // The configuration word, or nothing when the answer was not 2 or 4 bytes long.
-    virtual void configurationRead(const std::optional<QString> & /*word*/) {}
+    virtual void configurationRead(const std::optional<ConfigWord> & /*word*/) {}
 
     // Programming in Software mode: the strobe polarity the chip's hardware detects, as
     // soon as it has answered.

@@ -17,7 +17,7 @@ struct ConfigurationReading
     quint8 mode = 0;               // setting 6: 0 Hardware, else Software (0 also when silent)
     quint8 identityMethod = 0;     // setting 9: 0 Automatic, else User
     QByteArray configurationReply;
-    std::optional<QString> word;   // from a reply of 2 or 4 bytes
+    std::optional<ConfigWord> word;  // from a reply of 2 or 4 bytes
     QByteArray identityReply;
 
     bool software() const { return mode != 0; }

@@ -76,14 +76,14 @@ void cancel(SerialLink &link)
     link.send(Commands::CancelByte());
 }
 
-std::optional<QString> configurationWord(const QByteArray &reply)
+std::optional<ConfigWord> configurationWord(const QByteArray &reply)
 {
     QByteArray pair = reply;
     if (pair.size() == 4)
         pair = pair.mid(2);
     if (pair.size() != 2)
         return std::nullopt;
-    return binary(quint8(pair.at(0))) + binary(quint8(pair.at(1)));
+    return ConfigWord::fromBytes(quint8(pair.at(0)), quint8(pair.at(1)));
 }
 
 QString stripSpaces(const QString &text)

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "config/configword.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -40,9 +42,9 @@ void reset(SerialLink &link);
 // CAN alone.
 void cancel(SerialLink &link);
 
-// The configuration word in a reply to GS "SC": two bytes, or four of which the first
-// two are ignored, as 16 "0"/"1" characters; nothing for any other length.
-std::optional<QString> configurationWord(const QByteArray &reply);
+// The configuration word in a reply to GS "SC": two bytes, high first, or four of which
+// the first two are ignored; nothing for any other length.
+std::optional<ConfigWord> configurationWord(const QByteArray &reply);
 
 // The mechanism identity in a reply to ESC "I": its first 16 characters, spaces at both
 // ends removed, and a final "PNX" (exact case) with the spaces before it taken off too.

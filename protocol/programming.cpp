@@ -26,10 +26,10 @@ Settings modeSettings(const ProgrammingInput &input)
 {
     if (!input.software)
         return {{Commands::SettingConfigurationMode, 0}};
-    const ConfigurationBytes bytes = configurationBytes(input.fields);
+    const ConfigWord word = ConfigWord::fromFields(input.fields);
     return {{Commands::SettingConfigurationMode, 1},
-            {Commands::SettingConfigurationHigh, bytes.high},
-            {Commands::SettingConfigurationLow, bytes.low}};
+            {Commands::SettingConfigurationHigh, word.high()},
+            {Commands::SettingConfigurationLow, word.low()}};
 }
 
 Settings identitySettings(const ProgrammingInput &input)
@@ -122,8 +122,9 @@ JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings 
         if (!link.isOpen())
             return stopped();
         listener.detectedPolarityRead(*result.detectedPolarity);
-        if (*result.detectedPolarity != input.fields.StrobePolarity
-            && !listener.programDespitePolarity(*result.detectedPolarity, input.fields.StrobePolarity)) {
+        // Software mode has every field defined; an undefined one would never match.
+        const int chosen = input.fields.strobePolarity ? fieldCode(*input.fields.strobePolarity) : -1;
+        if (*result.detectedPolarity != chosen && !listener.programDespitePolarity(*result.detectedPolarity, chosen)) {
             if (link.isCancelled())
                 return stopped();
             link.close();

@@ -17,7 +17,7 @@ void RelayedListener::identityMethodRead(bool user)
     m_channel.notify([l = m_frontEnd, user] { l->identityMethodRead(user); });
 }
 
-void RelayedListener::configurationRead(const std::optional<QString> &word)
+void RelayedListener::configurationRead(const std::optional<ConfigWord> &word)
 {
     if (word)
         m_channel.notify([l = m_frontEnd, word] { l->configurationRead(word); });

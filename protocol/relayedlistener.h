@@ -20,7 +20,7 @@ public:
 
     void modeRead(bool software) override;
     void identityMethodRead(bool user) override;
-    void configurationRead(const std::optional<QString> &word) override;
+    void configurationRead(const std::optional<ConfigWord> &word) override;
     void detectedPolarityRead(quint8 detected) override;
     bool programDespitePolarity(quint8 detected, int chosen) override;
     void settingWritten(const SettingWrite &write) override;

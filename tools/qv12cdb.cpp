@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -59,14 +58,8 @@ int fail(int status, const QString &file, const QString &reason)
 
 QString describe(const MechanismEntry &entry)
 {
-    return u"%1\t%2\n"_s.arg(escapeControls(entry.name), escapeControls(entry.word))
-        + fieldLines(entry.word);
-}
-
-bool isWord(const QString &word)
-{
-    static const QRegularExpression pattern(u"^[01]{16}$"_s);
-    return pattern.match(word).hasMatch();
+    const QString word = entry.word.text();
+    return u"%1\t%2\n"_s.arg(escapeControls(entry.name), escapeControls(word)) + fieldLines(word);
 }
 
 // Reads file into list; on failure reports it and gives the exit status.
@@ -97,19 +90,20 @@ int list(const QString &file, bool inWords)
         if (inWords)
             text += (i ? u"\n"_s : QString()) + describe(e);
         else
-            text += u"%1\t%2\n"_s.arg(escapeControls(e.name), escapeControls(e.word));
+            text += u"%1\t%2\n"_s.arg(escapeControls(e.name), escapeControls(e.word.text()));
     }
     print(stdout, text);
     return Success;
 }
 
-int add(const QString &file, const QString &name, const QString &word)
+int add(const QString &file, const QString &name, const QString &text)
 {
     if (name.isEmpty())
         return usageError(u"the name is empty"_s);
-    if (!isWord(word))
+    const std::optional<ConfigWord> word = ConfigWord::fromText(text);
+    if (!word)
         return usageError(u"\"%1\" is not a configuration word (16 characters of 0 and 1)"_s
-                              .arg(word));
+                              .arg(escapeControls(text)));
     MechanismList entries;
     // A file that isn't there yet starts as an empty database; anything else must be one.
     if (QFileInfo::exists(file) || QFileInfo(file).isSymLink()) {
@@ -121,9 +115,9 @@ int add(const QString &file, const QString &name, const QString &word)
         print(stderr, u"qv12-cdb: note: the name is stored as \"%1\"\n"_s.arg(escapeControls(stored)));
     const int row = entries.indexOfName(stored);
     if (row >= 0)
-        entries.replaceAt(row, {stored, word});
+        entries.replaceAt(row, {stored, *word});
     else
-        entries.append({stored, word});
+        entries.append({stored, *word});
     return write(file, entries.entries());
 }
 

@@ -331,12 +331,13 @@ void ProductionWindow::start()
         return;
     }
     const MechanismEntry &entry = m_entries.at(row);
-    if (const std::optional<QString> problem = wordProblem(entry.word)) {
-        refuse(tr("The entry \"%1\" can't be programmed: %2.").arg(escapeControls(entry.name), *problem));
+    const Result<ConfigWord, QString> word = programmableWord(entry.word.text());
+    if (!word) {
+        refuse(tr("The entry \"%1\" can't be programmed: %2.").arg(escapeControls(entry.name), word.error()));
         return;
     }
     ProgrammingTarget target;
-    target.setWord(entry.word);
+    target.setWord(*word);
     target.entry = storedName(entry.name);
     target.polarity = m_polarity->currentIndex() == 0 ? ProgrammingTarget::PolarityAnswer::Program
                                                       : ProgrammingTarget::PolarityAnswer::Refuse;

@@ -19,9 +19,9 @@ QString chipText(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
-QString wordText(const std::optional<quint16> &word)
+QString wordText(const std::optional<ConfigWord> &word)
 {
-    return word ? u"%1"_s.arg(uint(*word), 4, 16, QChar(u'0')).toUpper() : QString();
+    return word ? u"%1"_s.arg(uint(word->value()), 4, 16, QChar(u'0')).toUpper() : QString();
 }
 
 QString csvField(const QString &text)

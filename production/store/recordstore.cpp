@@ -111,7 +111,7 @@ ChipRecord recordFromRow(const QSqlQuery &q)
     r.databaseFile = q.value(i++).toString();
     r.entry = q.value(i++).toString();
     if (const QVariant word = q.value(i++); !word.isNull())
-        r.word = quint16(word.toUInt());
+        r.word = ConfigWord(quint16(word.toUInt()));
     if (const QVariant written = q.value(i++); !written.isNull())
         r.identityWritten = written.toString();
     if (const QVariant polarity = q.value(i++); !polarity.isNull())
@@ -143,7 +143,7 @@ QVariantList runValues(const ChipRecord &r)
         text(r.programVersion),
         text(r.databaseFile),
         text(r.entry),
-        nullableNumber(r.word),
+        r.word ? QVariant(int(r.word->value())) : QVariant(QMetaType::fromType<int>()),
         nullable(r.identityWritten),
         nullableNumber(r.detectedPolarity),
         bytes(r.identityBefore),

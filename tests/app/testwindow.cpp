@@ -18,25 +18,16 @@ QByteArray cdbBytes(const QList<Entry> &entries)
     return bytes;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 QByteArray goldenFile(const QString &name)
 {
-    return readFile(QStringLiteral(QV12_TEST_DATA) + u"/app/"_s + name);
+    return contents(QStringLiteral(QV12_TEST_DATA) + u"/app/"_s + name);
 }
 
 TestWindow::TestWindow(const std::optional<QByteArray> &defaultCdb)
     : m_previousDirectory(QDir::currentPath())
 {
-    QFile file(path(u"default.cdb"_s));
-    if (!m_dir.isValid() || !QDir::setCurrent(m_dir.path())
-        || (defaultCdb && (!file.open(QIODevice::WriteOnly) || file.write(*defaultCdb) != defaultCdb->size())))
+    if (!m_dir.isValid() || !QDir::setCurrent(m_dir.path()) || (defaultCdb && !put(path(u"default.cdb"_s), *defaultCdb)))
         qFatal("Cannot prepare the start directory");
-    file.close();
     m_window = std::make_unique<MainWindow>(context);
     m_window->runLoadSteps();
     m_window->show();

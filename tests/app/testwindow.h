@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 #include "app/mechanismlistpanel.h"
 #include "scriptedprompter.h"
+#include "tests/common/files.h"
 
 #include <QAction>
 #include <QLabel>
@@ -20,8 +21,7 @@ using Entry = QPair<QString, QString>;  // a name and its word
 // The bytes of a database file holding entries, written here independently of the
 // program's own writer.
 QByteArray cdbBytes(const QList<Entry> &entries);
-// A file's bytes, or "<missing>" when it cannot be read; a golden file under tests/data/app/.
-QByteArray readFile(const QString &path);
+// A golden file under tests/data/app/.
 QByteArray goldenFile(const QString &name);
 
 // The main window as the program starts it, in a fresh start directory that is the

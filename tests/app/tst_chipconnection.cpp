@@ -343,7 +343,7 @@ void TestChipConnection::exitWhileAsked()
     SimulatedChip &chip = rig.addChip(1, 9600);
     chip.access([](ChipEmulator &c) { c.setDetectedPolarity(1); });
     QVERIFY(rig.connect(1, u"9600"_s));
-    rig.window().editor().showWord(u"1111110000100000"_s);  // strobe positive
+    rig.window().editor().showWord(*ConfigWord::fromText(u"1111110000100000"));  // strobe positive
     rig.click("softwareModeOption");
     rig.click("automaticIdentityOption");
     const qsizetype before = chip.received().size();

@@ -29,12 +29,6 @@ struct RecordingUrlOpener final : UrlOpener
     QList<QUrl> opened;
 };
 
-QString readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 void writeFile(const QString &path, const QString &text)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -206,19 +200,19 @@ private slots:
         view.setSource(url);
         QVERIFY(!view.documentTitle().isEmpty() && view.toPlainText().size() > 200);
         QVERIFY(page == u"index.html"_s
-                || readAll(Manual.filePath(u"index.html"_s)).contains(u"href=\"%1\""_s.arg(page)));
+                || textOf(Manual.filePath(u"index.html"_s)).contains(u"href=\"%1\""_s.arg(page)));
 
         // Every link and picture names a file of the manual, relatively: the manual is
         // installed and copied as a folder. A picture loads; an anchor is there.
         static const QRegularExpression linkPattern(u"(href|src)=\"([^\"]*)\""_s);
-        for (const auto &match : linkPattern.globalMatch(readAll(url.toLocalFile()))) {
+        for (const auto &match : linkPattern.globalMatch(textOf(url.toLocalFile()))) {
             const QUrl link(match.captured(2));
             const QFileInfo target(url.resolved(link).toLocalFile());
             QVERIFY2(link.isRelative() && target.isFile()
                          && target.canonicalFilePath().startsWith(Manual.canonicalPath() + u'/')
                          && (match.captured(1) == u"href"_s || !QImage(target.filePath()).isNull())
                          && (!link.hasFragment()
-                             || readAll(target.filePath()).contains(u"name=\"%1\""_s.arg(link.fragment()))),
+                             || textOf(target.filePath()).contains(u"name=\"%1\""_s.arg(link.fragment()))),
                      qPrintable(match.captured(2)));
         }
     }
@@ -259,7 +253,7 @@ private slots:
         QStringList checked;
         QStringList missing;
         for (const QString &name : app.entryList({u"*.cpp"_s}, QDir::Files)) {
-            const QString code = readAll(app.filePath(name)).remove(comment).remove(debugLine).remove(continued);
+            const QString code = textOf(app.filePath(name)).remove(comment).remove(debugLine).remove(continued);
             for (const auto &match : literal.globalMatch(code)) {
                 const QString text = match.captured(1);
                 if (!text.contains(u' ') || notMessage.match(text).hasMatch())

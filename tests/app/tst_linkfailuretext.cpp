@@ -17,7 +17,6 @@ private slots:
     void forAction_data();
     void forAction();
     void forScan();
-    void nothingToSay();
 };
 
 void TestLinkFailureText::forAction_data()
@@ -31,11 +30,6 @@ void TestLinkFailureText::forAction_data()
         << head + u"COM2 (/dev/ttyUSB0): permission denied\n\n"
                   "Your user needs read and write access to the device: add it to the dialout group "
                   "(sudo adduser $USER dialout) and log in again."_s;
-    QTest::newRow("busy")
-        << Failures{{LinkFailure::Kind::Busy, 1, u"/dev/ttyACM0"_s, QString(), 4321}}
-        << head + u"COM1 (/dev/ttyACM0): held by another program (process 4321)\n\n"
-                  "Close the program that holds the port (a terminal program, or ModemManager, which "
-                  "probes new serial devices) and try again."_s;
     QTest::newRow("no device behind the number")
         << Failures{{LinkFailure::Kind::NoDevice, 4, QString(), QString(), {}}}
         << head + u"COM4 (no device): the device is not there\n\n"
@@ -71,10 +65,7 @@ void TestLinkFailureText::forScan()
              "(sudo adduser $USER dialout) and log in again.\n"
              "Close the program that holds the port (a terminal program, or ModemManager, which "
              "probes new serial devices) and try again."_s);
-}
-
-void TestLinkFailureText::nothingToSay()
-{
+    // Nothing failed: nothing to say, so no message box.
     QCOMPARE(LinkFailureText::forAction({}), QString());
     QCOMPARE(LinkFailureText::forScan({}), QString());
 }

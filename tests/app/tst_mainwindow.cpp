@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: QV12 Configurator contributors
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "testwindow.h"
+#include "tests/common/files.h"
 
 #include "app/editorpanel.h"
 #include "app/splashscreen.h"
@@ -16,11 +17,6 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include <chrono>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -129,7 +125,7 @@ private slots:
         if (c.before == "dir")
             QVERIFY((before.remove() || true) && QDir().mkdir(target));
         else if (fifo)
-            QVERIFY(::mkfifo(QFile::encodeName(target).constData(), 0644) == 0);
+            QVERIFY(makeFifo(target));
         else if (!c.before.isEmpty())
             QVERIFY(before.open(QIODevice::WriteOnly | QIODevice::Truncate) && before.write(c.before) > 0);
         before.close();
@@ -160,18 +156,9 @@ private slots:
             t.prompter.expectMessage(c.message);
         }
         QDir::setCurrent(elsewhere.path());  // as a file dialog may leave it
-        // Should the window wait for the FIFO's other end after all, that end comes after
-        // ten seconds, so that the test goes on and the time tells.
-        std::jthread writer;
-        if (fifo) {
-            writer = std::jthread([path = QFile::encodeName(target)](std::stop_token stop) {
-                for (int i = 0; i < 100 && !stop.stop_requested(); ++i)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
-                if (fd >= 0)
-                    ::close(fd);
-            });
-        }
+        std::optional<FifoOtherEndLater> otherEnd;
+        if (fifo)
+            otherEnd.emplace(target);
         QElapsedTimer clock;
         clock.start();
         if (command == u"close"_s)
@@ -189,18 +176,17 @@ private slots:
                                                         : u"Default database file loaded"_s));
         QCOMPARE(t.saved(), done || !modified);
         QCOMPARE(t.fileName(), c.file.isEmpty() ? QString() : t.path(c.file));
-        struct stat info {};
         if (fifo)
-            QVERIFY(::stat(QFile::encodeName(target).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+            QCOMPARE(fileType(target), mode_t(S_IFIFO));  // neither read nor replaced
         else if (!target.isEmpty()) {
-            QCOMPARE(readFile(target), done && command != u"openDatabaseAction"_s ? list
-                                       : c.before.isEmpty() || c.before == "dir" ? "<missing>" : c.before);
+            QCOMPARE(contents(target), done && command != u"openDatabaseAction"_s ? list
+                                       : c.before.isEmpty() || c.before == "dir" ? NoFile : c.before);
         }
         if (c.readOnly)  // its mode as well: no write permission was added
             QCOMPARE(QFile::permissions(target) & QFileDevice::Permissions(0x7077),
                      QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         if (c.target != u"default.cdb"_s)
-            QCOMPARE(readFile(t.path(u"default.cdb"_s)), c.start.value_or("<missing>"));
+            QCOMPARE(contents(t.path(u"default.cdb"_s)), c.start.value_or(NoFile));
         QCOMPARE(t.window().isVisible(), !quitting || !c.agree);
         // A list without a file is never saved over one: Save asks for Save as.
         if (t.fileName().isEmpty() && t.window().isVisible()) {
@@ -209,7 +195,7 @@ private slots:
             t.prompter.expectMessage(u"Current database has no name ! Please use 'Save as' instead."_s);
             t.trigger("saveDatabaseAction");
             QCOMPARE(start.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), files);
-            QCOMPARE(readFile(t.path(u"default.cdb"_s)), c.start.value_or("<missing>"));
+            QCOMPARE(contents(t.path(u"default.cdb"_s)), c.start.value_or(NoFile));
         }
         if (c.command)
             return;
@@ -233,8 +219,8 @@ private slots:
         TestWindow t(cdbBytes(entries));
         QVERIFY(QFile::remove(t.path(u"default.cdb"_s)));
         t.trigger("saveDatabaseAction");
-        QCOMPARE(readFile(t.path(u"default.cdb"_s)), cdbBytes(entries));
-        t.window().editor().showWord(u"1111110000100000");
+        QCOMPARE(contents(t.path(u"default.cdb"_s)), cdbBytes(entries));
+        t.window().editor().showWord(*ConfigWord::fromText(u"1111110000100000"));
         t.get<QLineEdit>("identityEdit")->setText(u"One too many"_s);
         t.click("saveConfigurationButton");
         for (const char *command : {"saveDatabaseAction", "saveDatabaseAsAction"}) {
@@ -242,7 +228,7 @@ private slots:
                                      "Please delete some entries first."_s);
             t.trigger(command);
         }
-        QCOMPARE(readFile(t.path(u"default.cdb"_s)), cdbBytes(entries));
+        QCOMPARE(contents(t.path(u"default.cdb"_s)), cdbBytes(entries));
         QVERIFY(!t.saved());
     }
 
@@ -329,7 +315,7 @@ private slots:
             QCOMPARE(t.status(), u"Configuration selected : "_s + save.stored);
             QCOMPARE(name->text(), save.stored);
             QVERIFY(!t.saved());
-            t.window().editor().showWord(u"0010000000000000");  // PNX from now on: saved as Chipset
+            t.window().editor().showWord(*ConfigWord::fromText(u"0010000000000000"));  // PNX from now on: saved as Chipset
             word = u"1010000000000000"_s;
         }
     }
@@ -405,14 +391,17 @@ private slots:
         t.click("automaticIdentityOption");
         t.clickRow(0);
         for (const bool byButton : {false, true}) {
-            t.window().editor().showWord(u"1111110000100000");
+            t.window().editor().showWord(*ConfigWord::fromText(u"1111110000100000"));
             byButton ? t.click("analyseEntryButton") : t.trigger("analyseAction");
             QStringList shown = u"chipsetModeOption voltage5Option tavMechanismOption twoStepsOption normalRotationOption standardHeadOption negativeStrobeOption width2InchNormalOption normalHeadUpOption"_s
                                     .split(u' ');
             shown << (byButton ? u"softwareModeOption"_s : u"hardwareModeOption"_s) << (byButton ? u"userIdentityOption"_s : u"automaticIdentityOption"_s);
             shown.sort();
             QCOMPARE(t.checked(), shown);
-            QCOMPARE(t.window().editor().fields(), (EditorFields{1, 1, 0, 0, 0, 3, 1, 5, 2}));
+            QCOMPARE(t.window().editor().fields(),
+                     (EditorFields{PrinterMode::Chipset, LogicVoltage::Volts5, Mechanism::Tav, MotorSteps::TwoPerDotLine,
+                                   MotorRotation::Normal, HeadType{3}, StrobePolarity::Negative, HeadWidth{5},
+                                   HeadUpPolarity{2}}));
             QCOMPARE(t.get<QLineEdit>("identityEdit")->text(), u"Odd codes"_s);
             QCOMPARE(t.get("identityEdit")->isEnabled(), byButton);
             QCOMPARE(t.get("width1InchOption")->isEnabled(), byButton);

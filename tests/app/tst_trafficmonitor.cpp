@@ -7,6 +7,7 @@
 #include "serial/portdetails.h"
 #include "serial/seriallink.h"
 #include "serial/traffictext.h"
+#include "tests/common/files.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,7 +21,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -165,21 +165,20 @@ void TestTrafficMonitor::followsTheLine()
     const QString path = rig.path(u"traffic.txt"_s);
     rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), path);
     monitor.button("saveButton")->click();
-    QCOMPARE(readFile(path), (reset + u'\n').toUtf8());
+    QCOMPARE(contents(path), (reset + u'\n').toUtf8());
     // A file that can't be written says so and stays as it was.
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
     rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), path);
     rig.prompter.expectMessage(u"Couldn't write file <%1> !\nThe file is read-only."_s.arg(path));
     monitor.button("saveButton")->click();
-    QCOMPARE(readFile(path), (reset + u'\n').toUtf8());
+    QCOMPARE(contents(path), (reset + u'\n').toUtf8());
     // Nor is a FIFO replaced by a file.
     const QString fifo = rig.path(u"traffic-fifo"_s);
-    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
+    QVERIFY(makeFifo(fifo));
     rig.prompter.expectFile(textFile(u"Save traffic record as..."_s), fifo);
     rig.prompter.expectMessage(u"Couldn't write file <%1> !\nit is a FIFO, not a regular file"_s.arg(fifo));
     monitor.button("saveButton")->click();
-    struct stat info {};
-    QVERIFY(::stat(QFile::encodeName(fifo).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    QCOMPARE(fileType(fifo), mode_t(S_IFIFO));
 
     // Closing the main window closes the monitor.
     QPointer<TrafficWindow> open = monitor.window;
@@ -273,7 +272,7 @@ void TestTrafficMonitor::supportReport()
     rig.prompter.expectFile(textFile(u"Save support report as..."_s), path);
     rig.trigger("supportReportAction");
     QCOMPARE(rig.status(), u"Support report saved"_s);
-    const QString report = QString::fromUtf8(readFile(path));
+    const QString report = QString::fromUtf8(contents(path));
     const TrafficRecord &record = rig.context.traffic();
     const QString expected = uR"(^QV12 Configurator support report
 

@@ -2,31 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QByteArray>
-#include <QFile>
-#include <QString>
+#include "tests/common/files.h"
 
 // Database files for the tests, written out by hand: the golden files under tests/data and
 // records built from their two 16-byte fields.
 
-// What contents() gives for a path with no file to read.
-inline const QByteArray NoFile = "<no file>";
-
-inline QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : NoFile;
-}
-
 inline QByteArray golden(const char *name)
 {
     return contents(QStringLiteral(QV12_TEST_DATA "/") + QLatin1StringView(name));
-}
-
-inline bool put(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 inline QByteArray header(int count)

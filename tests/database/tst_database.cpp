@@ -11,16 +11,13 @@
 #include <QTest>
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -47,7 +44,7 @@ QString reason(const Result<T, DatabaseFileError> &result)
 {
     return result ? QString() : result.error().reason;
 }
-const QString Word = u"1111110000100000"_s;
+const EntryWord Word = EntryWord::fromText(u"1111110000100000"_s);
 
 const MechanismEntry Kt{u"KT 610-ST"_s, Word};
 
@@ -152,12 +149,12 @@ void TestDatabase::files_data()
     written("outside ISO 8859-1: one ? a character", {{u"Cafe\u0301 \u03a9\U0001F5A8"_s, Word}},
             header(1) + record("Caf\xe9 ??         ", w), {{u"Caf\u00e9 ??"_s, Word}});
     const QString odd = u"0123456789 \u00e9bcde"_s;
-    written("word not made of 0 and 1", {{u"X"_s, odd}},
-            header(1) + record("X               ", "0123456789 \xe9""bcde"), {{u"X"_s, odd}});
-    written("words of other lengths", {{u"X"_s, u"111"_s}, {u"Y"_s, u"11111100001000001111"_s}},
+    written("word not made of 0 and 1", {{u"X"_s, EntryWord::fromText(odd)}},
+            header(1) + record("X               ", "0123456789 \xe9""bcde"), {{u"X"_s, EntryWord::fromText(odd)}});
+    written("words of other lengths", {{u"X"_s, EntryWord::fromText(u"111"_s)}, {u"Y"_s, EntryWord::fromText(u"11111100001000001111"_s)}},
             header(2) + record("X               ", "1110000000000000")
                 + record("Y               ", w),
-            {{u"X"_s, u"1110000000000000"_s}, {u"Y"_s, Word}});
+            {{u"X"_s, EntryWord::fromText(u"1110000000000000"_s)}, {u"Y"_s, Word}});
 
     readOnly("more records than counted, then junk",
              golden("example.cdb") + record("TAV 7110        ", w) + "\0\xff junk"_ba,
@@ -327,15 +324,15 @@ void TestDatabase::listKeepsEachNameWithItsWord()
 {
     MechanismList list;
     QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const MechanismEntry a{u"A"_s, u"1000000000000000"_s}, b{u"B"_s, u"0100000000000000"_s},
-        c{u"C"_s, u"0010000000000000"_s}, d{u"D"_s, u"0001000000000000"_s};
+    const MechanismEntry a{u"A"_s, EntryWord::fromText(u"1000000000000000"_s)}, b{u"B"_s, EntryWord::fromText(u"0100000000000000"_s)},
+        c{u"C"_s, EntryWord::fromText(u"0010000000000000"_s)}, d{u"D"_s, EntryWord::fromText(u"0001000000000000"_s)};
     list.append(a);
     list.append(Entries{b, c, d});
     list.exchangeWithNext(0);
     QCOMPARE(list.entries(), (Entries{b, a, c, d}));
     QCOMPARE(static_cast<QAbstractItemModel &>(list).columnCount(), 1);  // the names, as List1 shows them
     QCOMPARE(list.index(1).data(), a.name);
-    QCOMPARE(list.index(1).data(MechanismList::WordRole), a.word);
+    QCOMPARE(list.index(1).data(MechanismList::WordRole), a.word.text());
 
     list.replaceAt(1, {a.name, d.word});
     list.removeAt(0);
@@ -392,20 +389,12 @@ void TestDatabase::onlyFilesAreTaken()
     const QByteArray name = QFile::encodeName(path);
     const mode_t type = kind == u"a FIFO"_s ? S_IFIFO : kind == u"a device"_s ? S_IFCHR : S_IFDIR;
     if (type == S_IFIFO)
-        QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+        QVERIFY(makeFifo(path));
     else if (type == S_IFCHR)
         QVERIFY(::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0);  // as /dev/null
     else
         QVERIFY(QDir().mkdir(path));
-    // Should a read wait for the FIFO's other end after all, that end comes after ten
-    // seconds, so that the test goes on and the time tells.
-    std::jthread writer([&name](std::stop_token stop) {
-        for (int i = 0; i < 100 && !stop.stop_requested(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0)
-            ::close(fd);
-    });
+    const FifoOtherEndLater otherEnd(path);
     const QString reason = u"it is %1, not a regular file"_s.arg(kind);
     QElapsedTimer clock;
     clock.start();
@@ -420,9 +409,7 @@ void TestDatabase::onlyFilesAreTaken()
     const Result<void, DatabaseFileError> written = WriteDatabaseFile(path, Entries(3, Kt));
     QCOMPARE(outcome(written), Kind::CannotWrite);
     QCOMPARE(::reason(written), reason);
-    struct stat info {};
-    QVERIFY(::stat(name.constData(), &info) == 0);
-    QCOMPARE(info.st_mode & S_IFMT, type);
+    QCOMPARE(fileType(path), type);
     QCOMPARE(QDir(temporary.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{u"db.cdb"_s});
 }

@@ -36,9 +36,13 @@ int memoryFile()
 void checkWords(const QList<MechanismEntry> &entries)
 {
     for (const MechanismEntry &entry : entries) {
-        const DecodedConfig decoded = DecodeConfig(entry.word);
-        if (EncodeConfig(decoded.values).size() != 16 || EncodeConfig(decoded.selected).size() != 16)
-            finding("a decoded word did not encode to 16 characters");
+        // Whatever a file's word field holds, what it shows encodes back to a word whose
+        // fields keep to their own positions.
+        const DecodedFields decoded = entry.word.decoded();
+        for (const EditorFields &fields : {decoded.values, decoded.selected}) {
+            if ((ConfigWord::fromFields(fields).value() & 0x800F) != 0x8000)
+                finding("a decoded word encoded with position 1 clear or a bit in positions 13 to 16");
+        }
     }
 }
 
@@ -55,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int fd = memoryFile();
     if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
         finding("could not fill the in-memory file");
-    const MechanismEntry sentinel{u"sentinel"_s, u"0101010101010101"_s};
+    const MechanismEntry sentinel{u"sentinel"_s, EntryWord::fromText(u"0101010101010101"_s)};
     MechanismList list;
     list.append(sentinel);
     const Result<int, DatabaseFileError> read = ReadDatabaseFile(u"/proc/self/fd/%1"_s.arg(fd), list);

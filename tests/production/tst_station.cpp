@@ -21,7 +21,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString Word = u"1111110000100000"_s;
+const ConfigWord Word = *ConfigWord::fromText(u"1111110000100000");
 const QString Identity = u"KT 620-ST"_s;
 constexpr int SettingsOfTarget = 13;  // the modes, the two configuration bytes, the identity
 

@@ -29,7 +29,7 @@ inline ChipRecord made(const QString &name, int number)
     r.programVersion = u"2.4"_s;
     r.databaseFile = u"/srv/line/qv12.cdb"_s;
     r.entry = u"KT 620-ST"_s;
-    r.word = quint16(0x1A2B);
+    r.word = ConfigWord(0x1A2B);
     r.identityWritten = u"LINE-%1"_s.arg(number);
     r.detectedPolarity = 1;
     r.identityBefore = QByteArrayLiteral("QV12 blank\xe9");

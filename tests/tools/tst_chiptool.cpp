@@ -8,6 +8,7 @@
 #include "serial/portmap.h"
 #include "serial/seriallink.h"
 #include "sim/simulatedchip.h"
+#include "tests/common/files.h"
 #include "tests/tools/chiptoolprocess.h"
 
 #include <QFile>
@@ -33,10 +34,10 @@ QStringList onChip(const SimulatedChip &chip, const QStringList &command, int sp
         + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, QString::number(speed)};
 }
 
-bool put(const QString &path, const QByteArray &bytes)
+// Arguments written as in a table: "program|--word|1111110000100000".
+QStringList words(const QString &text)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return text.isEmpty() ? QStringList() : text.split(u'|');
 }
 
 // The bytes the chip received that were writes of settings (GS "SF").
@@ -50,16 +51,26 @@ int settingWrites(const SimulatedChip &chip)
 // may look at the line, so its speed is checked where the tool sent it.
 QString wakeUpsLogged(const QString &logPath)
 {
-    QFile file(logPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return u"no log"_s;
     QStringList wakeUps;
     const QRegularExpression sent(u"^ +\\d+\\.\\d{3}  (COM\\d) (\\d+) +-> 00 "_s);
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+    for (const QString &line : textOf(logPath).split(u'\n')) {
         if (const QRegularExpressionMatch m = sent.match(line); m.hasMatch())
             wakeUps << m.captured(1) + u' ' + m.captured(2);
     }
     return wakeUps.join(u", "_s);
+}
+
+// qv12-chip programming "DW 650-LV" (strobe negative, the chip's positive) on a terminal
+// that script(1) gives it, so that it asks before it writes.
+bool startOnTerminal(QProcess &terminal, const SimulatedChip &chip, const QString &database)
+{
+    const QString command = QStringList{QStringLiteral(QV12_CHIP_TOOL), u"--port"_s, u"1="_s + chip.devicePath(),
+                                        u"program"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s, u"--handshake"_s,
+                                        u"dtr"_s, u"--db"_s, database, u"--entry"_s, u"'DW 650-LV'"_s,
+                                        u"--auto-identity"_s}
+                                .join(u' ');
+    terminal.start(u"script"_s, {u"-qec"_s, u"exec "_s + command, u"/dev/null"_s});
+    return terminal.waitForStarted();
 }
 
 } // namespace
@@ -88,8 +99,6 @@ private slots:
     void verify();
     void wrongEcho();
     void pulledCable();
-    void busyPort();
-    void missingDevice();
     void polarityMismatch_data();
     void polarityMismatch();
     void askedOnATerminal_data();
@@ -105,11 +114,8 @@ private slots:
     void lateReplyIsDropped();
     void bytesFromBeforeAreDropped();
     void entryAsStored();
-    void logAppends();
     void floodedLogIsBounded();
     void notFilesAreLeftAlone();
-    void portsWithoutAny();
-    void interruptedAtTheQuestion();
     void deleteInHex();
 
 private:
@@ -122,9 +128,9 @@ void TestChipTool::initTestCase()
     QVERIFY(m_dir.isValid());
     m_db = m_dir.filePath(u"default.cdb"_s);
     QVERIFY(put(m_dir.filePath(u"notes.txt"_s), "Not a database\n"));
-    QVERIFY(put(m_db, encodeDatabase(defaultMechanisms() + QList<MechanismEntry>{{u"Odd"_s, u"1111110011100000"_s}})));
+    QVERIFY(put(m_db, encodeDatabase(defaultMechanisms() + QList<MechanismEntry>{{u"Odd"_s, EntryWord::fromText(u"1111110011100000"_s)}})));
     // A FIFO nobody writes or reads: opening it the usual way waits for ever.
-    QVERIFY(::mkfifo(QFile::encodeName(m_dir.filePath(u"fifo"_s)).constData(), 0644) == 0);
+    QVERIFY(makeFifo(m_dir.filePath(u"fifo"_s)));
     QVERIFY(QFile::link(m_db, m_dir.filePath(u"same.cdb"_s)));
 }
 
@@ -132,64 +138,52 @@ void TestChipTool::usage_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("problem");  // the first line on stderr, after "qv12-chip: "
-    const QString w = u"1111110000100000"_s;
-    auto row = [](const char *name, const QStringList &args, const QString &problem) {
-        QTest::newRow(name) << args << problem;
+    auto row = [](const char *name, const QString &args, const QString &problem) {
+        QTest::newRow(name) << words(args) << problem;
     };
+    const QString w = u"|1111110000100000"_s;
+    const QString one = u"--identity NAME, --auto-identity"_s, config = u"--word W, --db FILE --entry NAME"_s;
     row("no command", {}, u"a command is needed"_s);
-    row("unknown command", {u"frobnicate"_s}, u"unknown command \"frobnicate\""_s);
-    row("two commands", {u"read"_s, u"verify"_s}, u"unexpected argument \"verify\""_s);
-    row("an option of another command", {u"detect"_s, u"--word"_s, w}, u"--word does not apply to detect"_s);
-    row("unknown option", {u"read"_s, u"--colour"_s}, u"Unknown option 'colour'."_s);
-    row("--com without --speed", {u"read"_s, u"--com"_s, u"1"_s}, u"--com and --speed go together"_s);
-    row("a speed the chip has not", {u"read"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"1234"_s},
+    row("unknown command", u"frobnicate"_s, u"unknown command \"frobnicate\""_s);
+    row("two commands", u"read|verify"_s, u"unexpected argument \"verify\""_s);
+    row("an option of another command", u"detect|--word"_s + w, u"--word does not apply to detect"_s);
+    row("unknown option", u"read|--colour"_s, u"Unknown option 'colour'."_s);
+    row("--com without --speed", u"read|--com|1"_s, u"--com and --speed go together"_s);
+    row("a speed the chip has not", u"read|--com|1|--speed|1234"_s,
         u"--speed wants one of 1200, 2400, 4800, 9600, 19200, 28800, 38400, 57600, 115200, not \"1234\""_s);
-    row("COM7", {u"read"_s, u"--com"_s, u"7"_s, u"--speed"_s, u"9600"_s},
-        u"--com wants a COM number from 1 to 6, not \"7\""_s);
-    row("--handshake alone", {u"read"_s, u"--handshake"_s, u"xon"_s}, u"--handshake needs --com and --speed"_s);
-    row("a handshake unknown", {u"read"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s, u"--handshake"_s, u"rts"_s},
-        u"--handshake is xon or dtr, not \"rts\""_s);
-    row("an option twice", {u"read"_s, u"--json"_s, u"--json"_s}, u"--json is given twice"_s);
-    row("no command, JSON asked for", {u"--json"_s}, u"a command is needed"_s);
-    row("an unknown option, JSON asked for", {u"--json"_s, u"program"_s, u"--colour"_s}, u"Unknown option 'colour'."_s);
-    row("a word missing, JSON asked for", {u"line"_s, u"--json"_s, u"--db"_s, u"x"_s, u"--entry"_s, u"e"_s,
-                                           u"--auto-identity"_s},
-        u"line needs --audit FILE"_s);
-    row("program without identity", {u"program"_s, u"--word"_s, w},
-        u"program takes one of --identity NAME, --auto-identity"_s);
-    row("program with both identities", {u"program"_s, u"--word"_s, w, u"--identity"_s, u"A"_s, u"--auto-identity"_s},
-        u"program takes one of --identity NAME, --auto-identity"_s);
-    row("program without configuration", {u"program"_s, u"--identity"_s, u"A"_s},
-        u"program takes one of --word W, --db FILE --entry NAME, --hardware"_s);
-    row("program with two configurations", {u"program"_s, u"--hardware"_s, u"--word"_s, w, u"--auto-identity"_s},
-        u"program takes one of --word W, --db FILE --entry NAME, --hardware"_s);
-    row("an empty identity", {u"program"_s, u"--word"_s, w, u"--identity"_s, QString()}, u"--identity needs a name"_s);
-    row("--db without --entry", {u"verify"_s, u"--db"_s, u"x.cdb"_s}, u"--db and --entry go together"_s);
-    row("verify without a word", {u"verify"_s, u"--identity"_s, u"A"_s},
-        u"verify takes one of --word W, --db FILE --entry NAME"_s);
-    row("line without audit", {u"line"_s, u"--db"_s, u"x"_s, u"--entry"_s, u"e"_s, u"--auto-identity"_s},
-        u"line needs --audit FILE"_s);
-    row("line with --count 0", {u"line"_s, u"--db"_s, u"x"_s, u"--entry"_s, u"e"_s, u"--auto-identity"_s,
-                                u"--audit"_s, u"a"_s, u"--count"_s, u"0"_s},
-        u"--count wants a number of chips from 1, not \"0\""_s);
-    row("polarity neither", {u"program"_s, u"--hardware"_s, u"--auto-identity"_s, u"--polarity-mismatch"_s, u"ask"_s},
+    row("COM7", u"read|--com|7|--speed|9600"_s, u"--com wants a COM number from 1 to 6, not \"7\""_s);
+    row("--handshake alone", u"read|--handshake|xon"_s, u"--handshake needs --com and --speed"_s);
+    row("a handshake unknown", u"read|--com|1|--speed|9600|--handshake|rts"_s, u"--handshake is xon or dtr, not \"rts\""_s);
+    row("an option twice", u"read|--json|--json"_s, u"--json is given twice"_s);
+    row("no command, JSON asked for", u"--json"_s, u"a command is needed"_s);
+    row("an unknown option, JSON asked for", u"--json|program|--colour"_s, u"Unknown option 'colour'."_s);
+    row("a word missing, JSON asked for", u"line|--json|--db|x|--entry|e|--auto-identity"_s, u"line needs --audit FILE"_s);
+    row("program without identity", u"program|--word"_s + w, u"program takes one of "_s + one);
+    row("program with both identities", u"program|--word"_s + w + u"|--identity|A|--auto-identity"_s,
+        u"program takes one of "_s + one);
+    row("program without configuration", u"program|--identity|A"_s, u"program takes one of %1, --hardware"_s.arg(config));
+    row("program with two configurations", u"program|--hardware|--word"_s + w + u"|--auto-identity"_s,
+        u"program takes one of %1, --hardware"_s.arg(config));
+    row("an empty identity", u"program|--word"_s + w + u"|--identity|"_s, u"--identity needs a name"_s);
+    row("--db without --entry", u"verify|--db|x.cdb"_s, u"--db and --entry go together"_s);
+    row("verify without a word", u"verify|--identity|A"_s, u"verify takes one of "_s + config);
+    const QString line = u"line|--db|x|--entry|e|--auto-identity"_s;
+    row("line without audit", line, u"line needs --audit FILE"_s);
+    row("line with --count 0", line + u"|--audit|a|--count|0"_s, u"--count wants a number of chips from 1, not \"0\""_s);
+    row("polarity neither", u"program|--hardware|--auto-identity|--polarity-mismatch|ask"_s,
         u"--polarity-mismatch is abort or continue, not \"ask\""_s);
-    row("COM9", {u"identify"_s, u"--port"_s, u"9=/dev/x"_s}, u"--port 9=/dev/x: the port number in \"9=/dev/x\" must be 1 to 6"_s);
-    row("COM1 taken by --simulate", {u"identify"_s, u"--simulate"_s, u"--port"_s, u"1=/dev/x"_s},
-        u"--port 1=/dev/x: COM1 is taken by --simulate"_s);
+    row("COM9", u"identify|--port|9=/dev/x"_s, u"--port 9=/dev/x: the port number in \"9=/dev/x\" must be 1 to 6"_s);
+    row("COM1 taken by --simulate", u"identify|--simulate|--port|1=/dev/x"_s, u"--port 1=/dev/x: COM1 is taken by --simulate"_s);
     // Several stations: each COM number once, from 1 to 6, and not beside --com.
-    const QStringList line{u"line"_s, u"--db"_s, u"x"_s, u"--entry"_s, u"e"_s, u"--auto-identity"_s, u"--audit"_s,
-                           u"a"_s};
-    row("a station twice", line + QStringList{u"--stations"_s, u"1,2-3,2"_s}, u"--stations 1,2-3,2: COM2 is given twice"_s);
-    row("a station beyond COM6", line + QStringList{u"--stations"_s, u"5-7"_s},
+    row("a station twice", line + u"|--audit|a|--stations|1,2-3,2"_s, u"--stations 1,2-3,2: COM2 is given twice"_s);
+    row("a station beyond COM6", line + u"|--audit|a|--stations|5-7"_s,
         u"--stations wants COM numbers from 1 to 6, such as 1,2,3 or 1-6, not \"5-7\""_s);
-    row("stations and a COM number", line + QStringList{u"--stations"_s, u"1,2"_s, u"--com"_s, u"1"_s, u"--speed"_s,
-                                                        u"9600"_s},
+    row("stations and a COM number", line + u"|--audit|a|--stations|1,2|--com|1|--speed|9600"_s,
         u"--stations and --com do not go together: --stations names each station's COM number"_s);
-    row("seven simulated stations", QStringList{u"--simulate-line"_s, u"7"_s} + line,
+    row("seven simulated stations", u"--simulate-line|7|"_s + line + u"|--audit|a"_s,
         u"--simulate-line wants a number of stations from 1 to 6, not \"7\""_s);
-    row("stations for another command", {u"read"_s, u"--stations"_s, u"1,2"_s}, u"--stations does not apply to read"_s);
-    row("COM2 taken by --simulate-line", {u"identify"_s, u"--simulate-line"_s, u"2"_s, u"--port"_s, u"2=/dev/x"_s},
+    row("stations for another command", u"read|--stations|1,2"_s, u"--stations does not apply to read"_s);
+    row("COM2 taken by --simulate-line", u"identify|--simulate-line|2|--port|2=/dev/x"_s,
         u"--port 2=/dev/x: COM2 is taken by --simulate-line"_s);
 }
 
@@ -237,76 +231,60 @@ void TestChipTool::refused_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("error");
-    auto row = [](const char *name, const QStringList &args, int status, const QString &error) {
-        QTest::newRow(name) << args << status << error;
+    auto row = [](const char *name, const QString &args, int status, const QString &error) {
+        QTest::newRow(name) << words(args) << status << error;
     };
-    row("not a word", {u"program"_s, u"--word"_s, u"1111110000100002"_s, u"--auto-identity"_s}, 2,
+    const QString line = u"line|--db|DB|--entry|KT 620-ST|--auto-identity|--audit|"_s;
+    const QString giveDatabase = u"give a configuration database (qv12-cdb builtin FILE writes the built-in one)"_s;
+    const QString giveFile = u"give a file in a folder you can write to"_s;
+    const QString ownLog = u"give the log a file of its own"_s;
+    row("not a word", u"program|--word|1111110000100002|--auto-identity"_s, 2,
         u"\"1111110000100002\" is not a configuration word (16 characters of 0 and 1)"_s);
-    row("an unknown head type", {u"program"_s, u"--word"_s, u"1111111000100000"_s, u"--auto-identity"_s}, 2,
+    row("an unknown head type", u"program|--word|1111111000100000|--auto-identity"_s, 2,
         u"the word 1111111000100000 has an unknown code 11 for head type"_s);
-    row("PNX mode", {u"verify"_s, u"--word"_s, u"0111110000100000"_s}, 2,
+    row("PNX mode", u"verify|--word|0111110000100000"_s, 2,
         u"the chip would hold the word 0111110000100000 as 1111110000100000 (position 1 is always 1, "
         "positions 13 to 16 always 0)"_s);
-    row("a missing database", {u"program"_s, u"--db"_s, u"DIR/none.cdb"_s, u"--entry"_s, u"X"_s, u"--auto-identity"_s},
-        5, u"DIR/none.cdb: No such file or directory; give a configuration database (qv12-cdb builtin FILE "
-           "writes the built-in one)"_s);
-    row("not a database", {u"verify"_s, u"--db"_s, u"DIR/notes.txt"_s, u"--entry"_s, u"X"_s}, 5,
-        u"DIR/notes.txt: not a configuration database"_s);
-    row("no such entry", {u"program"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"kt 620-st"_s, u"--auto-identity"_s}, 5,
+    row("a missing database", u"program|--db|DIR/none.cdb|--entry|X|--auto-identity"_s, 5,
+        u"DIR/none.cdb: No such file or directory; "_s + giveDatabase);
+    row("not a database", u"verify|--db|DIR/notes.txt|--entry|X"_s, 5, u"DIR/notes.txt: not a configuration database"_s);
+    row("no such entry", u"program|--db|DB|--entry|kt 620-st|--auto-identity"_s, 5,
         u"DB: no entry named \"kt 620-st\" (names match exactly; qv12-cdb list DB shows them)"_s);
-    row("an entry the chip can't hold", {u"verify"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"Odd"_s}, 5,
+    row("an entry the chip can't hold", u"verify|--db|DB|--entry|Odd"_s, 5,
         u"DB: the entry \"Odd\" can't be programmed: the word 1111110011100000 has an unknown code 111 for head "
         "width; correct it with qv12-cdb add"_s);
-    row("an audit file in no folder", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
-                                        u"--auto-identity"_s, u"--audit"_s, u"DIR/no/audit.jsonl"_s}, 5,
-        u"DIR/no/audit.jsonl: cannot append the audit lines: No such file or directory; give a file in a "
-        "folder you can write to"_s);
-    row("a log in no folder", {u"identify"_s, u"--log"_s, u"DIR/no/log.txt"_s}, 5,
-        u"DIR/no/log.txt: cannot write the log: No such file or directory; give a file in a folder you can "
-        "write to"_s);
+    row("an audit file in no folder", line + u"DIR/no/audit.jsonl"_s, 5,
+        u"DIR/no/audit.jsonl: cannot append the audit lines: No such file or directory; "_s + giveFile);
+    row("a log in no folder", u"identify|--log|DIR/no/log.txt"_s, 5,
+        u"DIR/no/log.txt: cannot write the log: No such file or directory; "_s + giveFile);
 
     // What is not a file is refused at once, without waiting for a FIFO's other end.
-    row("a database that is a FIFO", {u"verify"_s, u"--db"_s, u"DIR/fifo"_s, u"--entry"_s, u"X"_s}, 5,
-        u"DIR/fifo: it is a FIFO, not a regular file; give a configuration database (qv12-cdb builtin FILE "
-        "writes the built-in one)"_s);
-    row("an audit file that is a FIFO", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
-                                         u"--auto-identity"_s, u"--audit"_s, u"DIR/fifo"_s}, 5,
-        u"DIR/fifo: cannot append the audit lines: it is a FIFO, not a regular file; give a file in a folder you "
-        "can write to"_s);
-    row("a log that is a FIFO", {u"identify"_s, u"--log"_s, u"DIR/fifo"_s}, 5,
-        u"DIR/fifo: cannot write the log: it is a FIFO, not a regular file; give a file in a folder you can "
-        "write to"_s);
-    row("a log that is a folder", {u"identify"_s, u"--log"_s, u"DIR"_s}, 5,
-        u"DIR: cannot write the log: it is a folder, not a regular file; give a file in a folder you can "
-        "write to"_s);
+    row("a database that is a FIFO", u"verify|--db|DIR/fifo|--entry|X"_s, 5,
+        u"DIR/fifo: it is a FIFO, not a regular file; "_s + giveDatabase);
+    row("an audit file that is a FIFO", line + u"DIR/fifo"_s, 5,
+        u"DIR/fifo: cannot append the audit lines: it is a FIFO, not a regular file; "_s + giveFile);
+    row("a log that is a FIFO", u"identify|--log|DIR/fifo"_s, 5,
+        u"DIR/fifo: cannot write the log: it is a FIFO, not a regular file; "_s + giveFile);
+    row("a log that is a folder", u"identify|--log|DIR"_s, 5,
+        u"DIR: cannot write the log: it is a folder, not a regular file; "_s + giveFile);
 
     // The log never goes into a file the run reads or writes, whatever its name.
-    row("a log that is the database", {u"program"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
-                                       u"--auto-identity"_s, u"--log"_s, u"DB"_s}, 2,
-        u"--log DB: that is also the database given with --db; give the log a file of its own"_s);
-    row("a log that is the database under another name", {u"verify"_s, u"--db"_s, u"DB"_s, u"--entry"_s,
-                                                         u"KT 620-ST"_s, u"--log"_s, u"DIR/same.cdb"_s}, 2,
-        u"--log DIR/same.cdb: that is also the database given with --db; give the log a file of its own"_s);
-    row("a log that is the audit file", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
-                                         u"--auto-identity"_s, u"--audit"_s, u"DIR/new.jsonl"_s, u"--log"_s,
-                                         u"DIR/./new.jsonl"_s}, 2,
-        u"--log DIR/./new.jsonl: that is also the audit file given with --audit; give the log a file of its "
-        "own"_s);
-    row("an audit file that is the database", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
-                                               u"--auto-identity"_s, u"--audit"_s, u"DIR/same.cdb"_s}, 2,
-        u"--audit DIR/same.cdb: that is also the database given with --db; give the records a file of their "
-        "own"_s);
-    row("a log that is the report", {u"report"_s, u"DIR/report.txt"_s, u"--log"_s, u"DIR/report.txt"_s}, 2,
-        u"--log DIR/report.txt: that is also the report's file; give the log a file of its own"_s);
+    row("a log that is the database", u"program|--db|DB|--entry|KT 620-ST|--auto-identity|--log|DB"_s, 2,
+        u"--log DB: that is also the database given with --db; "_s + ownLog);
+    row("a log that is the database under another name", u"verify|--db|DB|--entry|KT 620-ST|--log|DIR/same.cdb"_s, 2,
+        u"--log DIR/same.cdb: that is also the database given with --db; "_s + ownLog);
+    row("a log that is the audit file", line + u"DIR/new.jsonl|--log|DIR/./new.jsonl"_s, 2,
+        u"--log DIR/./new.jsonl: that is also the audit file given with --audit; "_s + ownLog);
+    row("an audit file that is the database", line + u"DIR/same.cdb"_s, 2,
+        u"--audit DIR/same.cdb: that is also the database given with --db; give the records a file of their own"_s);
+    row("a log that is the report", u"report|DIR/report.txt|--log|DIR/report.txt"_s, 2,
+        u"--log DIR/report.txt: that is also the report's file; "_s + ownLog);
 
     // An identity is printable text: control characters would reach the chip raw.
-    row("an identity with a newline", {u"program"_s, u"--word"_s, u"1111110000100000"_s, u"--identity"_s,
-                                       u"KT\n620"_s}, 2,
+    row("an identity with a newline", u"program|--word|1111110000100000|--identity|KT\n620"_s, 2,
         u"--identity \"KT\\x0A620\": an identity is printable text, without control characters"_s);
-    row("an identity that clears a screen", {u"line"_s, u"--db"_s, u"DB"_s, u"--entry"_s, u"KT 620-ST"_s,
-                                             u"--identity"_s, u"KT\x1b[2J"_s, u"--audit"_s, u"DIR/clear.jsonl"_s}, 2,
+    row("an identity that clears a screen", u"line|--db|DB|--entry|KT 620-ST|--identity|KT\x1b[2J|--audit|DIR/clear.jsonl"_s, 2,
         u"--identity \"KT\\x1B[2J\": an identity is printable text, without control characters"_s);
-
 }
 
 void TestChipTool::refused()
@@ -316,9 +294,7 @@ void TestChipTool::refused()
     QFETCH(QString, error);
     SimulatedChip chip;
     args.replaceInStrings(u"DIR"_s, m_dir.path()).replaceInStrings(u"DB"_s, m_db);
-    QFile before(m_db);
-    QVERIFY(before.open(QIODevice::ReadOnly));
-    const QByteArray stored = before.readAll();
+    const QByteArray stored = contents(m_db);
     const ToolResult run = runChipTool(onChip(chip, args), 20000);
     QCOMPARE(run.status, status);
     const QString line = u"qv12-chip: "_s + error.replace(u"DIR"_s, m_dir.path()).replace(u"DB"_s, m_db);
@@ -327,9 +303,7 @@ void TestChipTool::refused()
     QCOMPARE(run.out, QByteArray());
     // Refused before the port: the chip heard nothing, and no file was touched.
     QCOMPARE(chip.received().bytes(), QByteArray());
-    QFile after(m_db);
-    QVERIFY(after.open(QIODevice::ReadOnly));
-    QCOMPARE(after.readAll(), stored);
+    QCOMPARE(contents(m_db), stored);
     QVERIFY(!QFile::exists(m_dir.filePath(u"new.jsonl"_s)) && !QFile::exists(m_dir.filePath(u"report.txt"_s)));
     QCOMPARE(QFileInfo(m_dir.filePath(u"fifo"_s)).isFile(), false);
 }
@@ -363,6 +337,10 @@ void TestChipTool::ports()
     QCOMPARE(objects.at(1)[u"present"_s].toBool(), false);
     // Listing opens nothing.
     QCOMPARE(chip.received().size(), 0);
+    // Without a port, still one valid JSON object.
+    const ToolResult none = runChipTool({u"--given-ports-only"_s, u"ports"_s, u"--json"_s});
+    QCOMPARE(none.status, 0);
+    QCOMPARE(none.out, QByteArray("{\"command\":\"ports\",\"status\":0}\n"));
 }
 
 void TestChipTool::detectScans()
@@ -728,31 +706,6 @@ void TestChipTool::pulledCable()
     QCOMPARE(chip.settings().mid(9, 2), QByteArray("KT"));  // the identity was not reached
 }
 
-void TestChipTool::busyPort()
-{
-    SimulatedChip chip;
-    QSerialPort holder(chip.devicePath());
-    QVERIFY(holder.open(QIODevice::ReadWrite));
-    const ToolResult run = runChipTool(onChip(chip, {u"identify"_s}));
-    QCOMPARE(run.status, 4);
-    QCOMPARE(QString::fromUtf8(run.err),
-             u"qv12-chip: COM1 (%1): held by another program (process %2); close the program that holds the port, "
-             "such as a terminal program or ModemManager, and try again\n"_s
-                 .arg(chip.devicePath()).arg(QCoreApplication::applicationPid()));
-}
-
-void TestChipTool::missingDevice()
-{
-    const QString gone = m_dir.filePath(u"ttyUSB9"_s);
-    const ToolResult run = runChipTool({u"--port"_s, u"3="_s + gone, u"read"_s, u"--com"_s, u"3"_s, u"--speed"_s,
-                                        u"9600"_s, u"--handshake"_s, u"dtr"_s});
-    QCOMPARE(run.status, 4);
-    QCOMPARE(QString::fromUtf8(run.err), u"qv12-chip: COM3 (%1): the device is not there; check that the serial "
-                                         "adapter is plugged in and that COM3 is its number (qv12-chip ports "
-                                         "lists them, --port N=DEVICE sets one)\n"_s.arg(gone));
-    QCOMPARE(run.out, QByteArray());
-}
-
 void TestChipTool::polarityMismatch_data()
 {
     QTest::addColumn<QStringList>("option");
@@ -792,27 +745,26 @@ void TestChipTool::askedOnATerminal_data()
     QTest::addColumn<int>("status");
     QTest::newRow("yes") << QByteArray("y\n") << 0;
     QTest::newRow("no") << QByteArray("n\n") << 3;
+    QTest::newRow("Ctrl-C") << QByteArray("\x03") << 130;
 }
 
 void TestChipTool::askedOnATerminal()
 {
     // On a terminal (script(1) gives the tool one) the question is asked and answered,
-    // and programming shows its progress on one line of stderr.
+    // and programming shows its progress on one line of stderr. Ctrl-C at the question:
+    // nothing has been written, and that is the one thing said.
     QFETCH(QByteArray, answer);
     QFETCH(int, status);
     SimulatedChip chip;
-    const QString command = QStringList{QStringLiteral(QV12_CHIP_TOOL), u"--port"_s, u"1="_s + chip.devicePath(),
-                                        u"program"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s,
-                                        u"--handshake"_s, u"dtr"_s, u"--db"_s, m_db, u"--entry"_s,
-                                        u"'DW 650-LV'"_s, u"--auto-identity"_s}
-                                .join(u' ');
     QProcess terminal;
-    terminal.start(u"script"_s, {u"-qec"_s, command, u"/dev/null"_s});
-    QVERIFY(terminal.waitForStarted());
+    QByteArray screen;
+    QObject::connect(&terminal, &QProcess::readyRead, &terminal, [&] { screen += terminal.readAll(); });
+    QVERIFY(startOnTerminal(terminal, chip, m_db));
+    QVERIFY(QTest::qWaitFor([&] { return screen.contains("Program anyway? [y/N] "); }, 30000));
     terminal.write(answer);
     QVERIFY(terminal.waitForFinished(60000));
+    screen += terminal.readAll();
     QCOMPARE(terminal.exitCode(), status);
-    const QByteArray screen = terminal.readAll();
     QVERIFY2(screen.contains(u"COM1 (%1): the chip detects strobe polarity positive, the configuration has "
                              "negative. Program anyway? [y/N] "_s.arg(chip.devicePath()).toUtf8()),
              screen.constData());
@@ -820,9 +772,15 @@ void TestChipTool::askedOnATerminal()
         QVERIFY(screen.contains(u"\rprogramming COM1 (%1): setting 4 of 4\x1b[K"_s.arg(chip.devicePath()).toUtf8()));
         QVERIFY(screen.contains("Result: PASS"));
         QCOMPARE(chip.setting(7), quint8(0xC1));
-    } else {
-        QVERIFY(screen.contains("Nothing was written: the chip is as it was."));
-        QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
+        return;
+    }
+    QVERIFY2(screen.contains("Nothing was written: the chip is as it was."), screen.constData());
+    QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
+    if (status == 130) {
+        QVERIFY2(screen.contains(u"qv12-chip: interrupted; nothing was written to the chip on COM1 (%1)"_s
+                                     .arg(chip.devicePath()).toUtf8()),
+                 screen.constData());
+        QVERIFY(!screen.contains("partly programmed"));
     }
 }
 
@@ -934,21 +892,23 @@ void TestChipTool::simulateLeavesSystemPortsAlone()
 
 void TestChipTool::log()
 {
+    // Each run appends to the log: what was there stays.
     SimulatedChip chip;
     const QString path = m_dir.filePath(u"traffic.log"_s);
-    const ToolResult run = runChipTool(onChip(chip, {u"identify"_s, u"--handshake"_s, u"xon"_s, u"--log"_s, path}));
-    QCOMPARE(run.status, 0);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    QVERIFY(put(path, "kept\n"));
+    for (int run = 0; run < 2; ++run)
+        QCOMPARE(runChipTool(onChip(chip, {u"identify"_s, u"--handshake"_s, u"xon"_s, u"--log"_s, path})).status, 0);
+    const QString text = textOf(path);
+    QVERIFY(text.startsWith(u"kept\n"_s));
+    const QStringList lines = text.mid(5).split(u'\n');
     const QString device = QRegularExpression::escape(chip.devicePath());
-    const QStringList patterns{
+    const QStringList run{
         u"^ +\\d+\\.\\d{3}  COM1 9600    opened %1, Xon-Xoff$"_s.arg(device),
         u"^ +\\d+\\.\\d{3}  COM1 9600    -> 1B 49 {44}\\.I$"_s,
         u"^ +\\d+\\.\\d{3}  COM1 9600    <- 4B 54 20 36 31 30 2D 53 54 20 20 20 20 20 20 20  KT 610-ST {7}$"_s,
         u"^ +\\d+\\.\\d{3}  COM1 9600    <- 51 56 31 32 20 46 57 20 32 2E 30 37 {14}QV12 FW 2.07$"_s,
-        u"^ +\\d+\\.\\d{3}  COM1 9600    closed$"_s,
-        u"^$"_s};
+        u"^ +\\d+\\.\\d{3}  COM1 9600    closed$"_s};
+    const QStringList patterns = run + run + QStringList{u"^$"_s};
     QCOMPARE(lines.size(), patterns.size());
     for (qsizetype i = 0; i < lines.size(); ++i)
         QVERIFY2(QRegularExpression(patterns.at(i)).match(lines.at(i)).hasMatch(), qPrintable(lines.at(i)));
@@ -963,9 +923,7 @@ void TestChipTool::report()
     const ToolResult run = runChipTool(onChip(chip, {u"report"_s, file, u"--given-ports-only"_s, u"--handshake"_s, u"dtr"_s}));
     QCOMPARE(run.status, 0);
     QCOMPARE(run.err, "qv12-chip: support report written to " + file.toUtf8() + '\n');
-    QFile written(file);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(written.readAll());
+    const QString text = textOf(file);
     QVERIFY(text.startsWith(u"QV12 Configurator support report\n\n"_s));
     QVERIFY(text.contains(u"\nProgram:      qv12-chip 2.4\n"_s));
     QVERIFY(text.contains(u"\n  COM1  %1  present\n  COM2  -\n"_s.arg(chip.devicePath())));
@@ -1009,15 +967,11 @@ void TestChipTool::interrupted()
 void TestChipTool::heldUnderAnotherName()
 {
     // One device, one user, whatever name each gives it, as root too: the second is told
-    // who has it.
+    // who has it. A terminal program (Qt's lock file and an exclusive open) is met too.
     SimulatedChip chip;
     const QString link = m_dir.filePath(u"held-link"_s);
     QVERIFY(chip.createLink(link));
-    for (const auto &[held, used] : {std::pair{link, chip.devicePath()}, std::pair{chip.devicePath(), link}}) {
-        PortMap ports;
-        ports.assign(1, held);
-        SerialLink holder(ports);
-        QVERIFY(holder.open(1, 9600, Handshake::DsrDtr));
+    auto refused = [&](const QString &used) {
         const ToolResult run = runChipTool({u"--port"_s, u"1="_s + used, u"--given-ports-only"_s, u"identify"_s,
                                             u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s});
         QCOMPARE(run.status, 4);
@@ -1025,8 +979,19 @@ void TestChipTool::heldUnderAnotherName()
                  u"qv12-chip: COM1 (%1): held by another program (process %2); close the program that holds the "
                  "port, such as a terminal program or ModemManager, and try again\n"_s
                      .arg(used).arg(QCoreApplication::applicationPid()));
+    };
+    for (const auto &[held, used] : {std::pair{link, chip.devicePath()}, std::pair{chip.devicePath(), link}}) {
+        PortMap ports;
+        ports.assign(1, held);
+        SerialLink holder(ports);
+        QVERIFY(holder.open(1, 9600, Handshake::DsrDtr));
+        refused(used);
         holder.close();
     }
+    QSerialPort terminal(chip.devicePath());
+    QVERIFY(terminal.open(QIODevice::ReadWrite));
+    refused(chip.devicePath());
+    terminal.close();
     QCOMPARE(chip.received().bytes(), QByteArray());
     // Given back, it is free under either name.
     const ToolResult free = runChipTool({u"--port"_s, u"1="_s + link, u"identify"_s, u"--com"_s, u"1"_s, u"--speed"_s,
@@ -1063,21 +1028,21 @@ void TestChipTool::lateReplyIsDropped()
     QCOMPARE(run.status, 0);
     QCOMPARE(run.err, QByteArray());
     QVERIFY(run.out.endsWith("Result: PASS\n"));
-    QFile file(log);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(file.readAll());
-    // Where the byte came depends on the machine's load; wherever it came, it answered
-    // nothing else: the serial-setting read when in time, else nothing at all. On a very
-    // busy machine it may come while the port is being closed, and goes with it (a
-    // tty's input is flushed when it is closed, a UART's as a pseudo-terminal's).
-    const QRegularExpression inTime(u"-> 1D 53 66 1C {36}\\.Sf\\.\n +\\d+\\.\\d{3}  COM1 9600    <- 83 {47}\\.\n"_s);
-    const QRegularExpression late(u"<- 83 {47}\\. {15}  \\(dropped\\)\n"
-                                  "( +\\d+\\.\\d{3}  COM1 9600    <- .*\\(dropped\\)\n)*"
-                                  " +\\d+\\.\\d{3}  COM1 9600    -> 1D 53 68 "_s);
-    const qsizetype replies = text.count(u"<- 83 "_s);
-    QVERIFY2(replies <= 1, qPrintable(text));
-    if (replies == 1)
-        QVERIFY2(inTime.match(text).hasMatch() != late.match(text).hasMatch(), qPrintable(text));
+    const QString text = textOf(log);
+    // Where the byte came depends on the machine's load: in time for the read, while the
+    // port was being closed (and gone with it), or after the port was opened again. Wherever
+    // it came, it came once and answered nothing else: after the new open it is dropped,
+    // and the polarity request is answered by the chip's own reply.
+    const QStringList lines = text.split(u'\n');
+    QVERIFY2(text.count(u"<- 83 "_s) <= 1, qPrintable(text));
+    const qsizetype polarity = lines.indexOf(QRegularExpression(u".*-> 1D 53 68 .*"_s));
+    const qsizetype reopened = lines.lastIndexOf(QRegularExpression(u".* opened .*"_s), polarity);
+    QVERIFY2(reopened > 0 && polarity > reopened && polarity + 1 < lines.size(), qPrintable(text));
+    for (qsizetype i = reopened; i < polarity; ++i) {
+        if (lines.at(i).contains(u"<- "_s))
+            QVERIFY2(lines.at(i).endsWith(u"(dropped)"_s), qPrintable(text));
+    }
+    QVERIFY2(lines.at(polarity + 1).contains(u"<- 00 "_s), qPrintable(text));
 }
 
 void TestChipTool::bytesFromBeforeAreDropped()
@@ -1102,9 +1067,7 @@ void TestChipTool::bytesFromBeforeAreDropped()
 
     QCOMPARE(runs.at(1).status, 0);
     QCOMPARE(jsonLines(runs.at(1).out).value(0)[u"handshake"_s].toString(), u"DSR/DTR Mode"_s);
-    QFile file(log);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    const QStringList lines = textOf(log).split(u'\n');
     const qsizetype probe = lines.indexOf(QRegularExpression(u".*-> 1B 76 .*"_s));
     QVERIFY(probe > 1);
     QVERIFY2(lines.at(probe - 1).endsWith(u"(dropped)"_s), qPrintable(lines.at(probe - 1)));
@@ -1129,22 +1092,6 @@ void TestChipTool::entryAsStored()
     }
 }
 
-void TestChipTool::logAppends()
-{
-    SimulatedChip chip;
-    const QString path = m_dir.filePath(u"appended.log"_s);
-    QVERIFY(put(path, "kept\n"));
-    const QStringList identify{u"identify"_s, u"--handshake"_s, u"xon"_s, u"--log"_s, path};
-    QCOMPARE(runChipTool(onChip(chip, identify)).status, 0);
-    QCOMPARE(runChipTool(onChip(chip, identify)).status, 0);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
-    QVERIFY(text.startsWith("kept\n"));
-    QCOMPARE(text.count(" opened "), 2);
-    QCOMPARE(text.count(" closed\n"), 2);
-}
-
 void TestChipTool::floodedLogIsBounded()
 {
     // A chip that never stops sending: the reply is read up to its bound, and the log
@@ -1157,9 +1104,7 @@ void TestChipTool::floodedLogIsBounded()
     const ToolResult run = runChipTool(onChip(chip, {u"identify"_s, u"--handshake"_s, u"dtr"_s, u"--log"_s, path}, 115200));
     QCOMPARE(run.status, 0);
     chip.setFaults({});
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    const QStringList lines = textOf(path).split(u'\n');
     int logged = 0;
     QStringList summaries;
     const QRegularExpression received(u"^ +\\d+\\.\\d{3}  COM1 115200  <- ((?:[0-9A-F]{2} ?)+)  "_s);
@@ -1189,44 +1134,8 @@ void TestChipTool::notFilesAreLeftAlone()
         QCOMPARE(QString::fromUtf8(run.err),
                  u"qv12-chip: %1: not written: it is %2, not a regular file\n"_s.arg(path, kind));
     }
-    struct stat info {};
-    QVERIFY(::stat(QFile::encodeName(fifo).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
-    QVERIFY(::stat(QFile::encodeName(device).constData(), &info) == 0 && S_ISCHR(info.st_mode));
-}
-
-void TestChipTool::portsWithoutAny()
-{
-    const ToolResult run = runChipTool({u"--given-ports-only"_s, u"ports"_s, u"--json"_s});
-    QCOMPARE(run.status, 0);
-    QCOMPARE(run.out, QByteArray("{\"command\":\"ports\",\"status\":0}\n"));
-}
-
-void TestChipTool::interruptedAtTheQuestion()
-{
-    // Ctrl-C while the polarity question waits: nothing has been written, and that is
-    // the one thing said.
-    SimulatedChip chip;
-    const QString command = QStringList{QStringLiteral(QV12_CHIP_TOOL), u"--port"_s, u"1="_s + chip.devicePath(),
-                                        u"program"_s, u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s,
-                                        u"--handshake"_s, u"dtr"_s, u"--db"_s, m_db, u"--entry"_s,
-                                        u"'DW 650-LV'"_s, u"--auto-identity"_s}
-                                .join(u' ');
-    QProcess terminal;
-    QByteArray screen;
-    QObject::connect(&terminal, &QProcess::readyRead, &terminal, [&] { screen += terminal.readAll(); });
-    terminal.start(u"script"_s, {u"-qec"_s, u"exec "_s + command, u"/dev/null"_s});
-    QVERIFY(terminal.waitForStarted());
-    QVERIFY(QTest::qWaitFor([&] { return screen.contains("Program anyway? [y/N] "); }, 30000));
-    terminal.write("\x03");
-    QVERIFY(terminal.waitForFinished(30000));
-    screen += terminal.readAll();
-    QCOMPARE(terminal.exitCode(), 130);
-    QVERIFY2(screen.contains("Nothing was written: the chip is as it was."), screen.constData());
-    QVERIFY2(screen.contains(u"qv12-chip: interrupted; nothing was written to the chip on COM1 (%1)"_s
-                                 .arg(chip.devicePath()).toUtf8()),
-             screen.constData());
-    QVERIFY(!screen.contains("partly programmed"));
-    QTRY_COMPARE(chip.received().bytes(), QByteArray("\x1dSh"));
+    QCOMPARE(fileType(fifo), mode_t(S_IFIFO));
+    QCOMPARE(fileType(device), mode_t(S_IFCHR));
 }
 
 void TestChipTool::deleteInHex()
@@ -1241,9 +1150,7 @@ void TestChipTool::deleteInHex()
     QCOMPARE(runChipTool(onChip(chip, {u"identify"_s, u"--handshake"_s, u"xon"_s, u"--log"_s, log})).status, 0);
     QCOMPARE(runChipTool(onChip(chip, {u"report"_s, report, u"--handshake"_s, u"xon"_s})).status, 0);
     for (const QString &path : {log, report}) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
+        const QByteArray text = contents(path);
         QVERIFY2(text.contains("<- 4B 54 7F 20 36 31 30                             KT. 610\n"), text.constData());
         QVERIFY(!text.contains('\x7f'));
     }

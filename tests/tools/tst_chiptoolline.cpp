@@ -10,6 +10,7 @@
 #include "serial/portmap.h"
 #include "serial/seriallink.h"
 #include "sim/simulatedchip.h"
+#include "tests/common/files.h"
 #include "tests/tools/chiptoolprocess.h"
 
 #include <QDir>
@@ -85,8 +86,7 @@ QList<QJsonObject> auditLines(const QString &path, QByteArray *raw = nullptr)
 // The identity requests in a station's --log so far.
 int identityRequests(const QString &log)
 {
-    QFile file(log);
-    return file.open(QIODevice::ReadOnly) ? int(file.readAll().count("-> 1B 49 ")) : 0;
+    return int(contents(log).count("-> 1B 49 "));
 }
 
 int settingWrites(const SimulatedChip &chip)
@@ -136,6 +136,7 @@ private slots:
     void initTestCase();
     void twoStationsShareAnAudit();
     void interruptedWhileWaiting();
+    void interruptedWhileProgramming_data();
     void interruptedWhileProgramming();
     void killedLeavesWholeLines();
     void temporaryFolderGoes_data();
@@ -146,7 +147,6 @@ private slots:
     void rotatedAndDeleted();
     void oneMissedReplyIsNotGone();
     void alreadyProgrammed();
-    void hangUpEndsLikeTerm();
     void readerGoesAway();
     void eachRecordOneWriteThenSync();
     void heldPortWhileLooking();
@@ -161,9 +161,7 @@ void TestChipToolLine::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_db = m_dir.filePath(u"default.cdb"_s);
-    QFile file(m_db);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(encodeDatabase(defaultMechanisms()));
+    QVERIFY(put(m_db, encodeDatabase(defaultMechanisms())));
 }
 
 void TestChipToolLine::twoStationsShareAnAudit()
@@ -287,18 +285,24 @@ void TestChipToolLine::interruptedWhileWaiting()
     QCOMPARE(lines.first(), printed);
 }
 
+void TestChipToolLine::interruptedWhileProgramming_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("terminal closed (SIGHUP)") << int(SIGHUP);  // as SIGTERM, not a death without a record
+}
+
 void TestChipToolLine::interruptedWhileProgramming()
 {
-    // Ctrl-C in the middle of a chip: it stops at its next wait, counts as failed, and
-    // its audit line says so.
+    // A signal in the middle of a chip: it stops at its next wait, counts as failed, its
+    // audit line says so, the summary follows, and no lock is left behind.
+    QFETCH(int, signal);
     SimulatedChip chip;
-    const QString audit = m_dir.filePath(u"programming.jsonl"_s);
+    const QString audit = m_dir.filePath(u"programming-%1.jsonl"_s.arg(signal));
     WatchedProcess tool;
-    tool.start(QStringLiteral(QV12_CHIP_TOOL),
-               QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s}
-                   + lineArguments(m_db, audit) + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s});
+    tool.start(QStringLiteral(QV12_CHIP_TOOL), stationOn(chip, m_db, audit, 1));
     QVERIFY(QTest::qWaitFor([&] { return settingWrites(chip) >= 3; }, 30000));
-    tool.signal(SIGINT);
+    tool.signal(signal);
     QVERIFY(tool.waitForEnd());
     QCOMPARE(tool.status(), 3);
     QVERIFY(tool.out().contains("Chip 1: FAIL in "));
@@ -317,6 +321,7 @@ void TestChipToolLine::interruptedWhileProgramming()
     // The settings written are those the chip received.
     QCOMPARE(line[u"settings"_s].toArray().size(), settingWrites(chip));
     QVERIFY(settingWrites(chip) < 13);
+    QCOMPARE(lockFilesOf(chip.devicePath()), QStringList());
 }
 
 void TestChipToolLine::killedLeavesWholeLines()
@@ -567,27 +572,6 @@ void TestChipToolLine::alreadyProgrammed()
     QCOMPARE(auditLines(audit).size(), 1);
 }
 
-void TestChipToolLine::hangUpEndsLikeTerm()
-{
-    // The terminal closed (SIGHUP) in the middle of a chip: it stops at its next wait,
-    // gets its FAIL record, the summary follows, and no lock is left behind.
-    SimulatedChip chip;
-    const QString audit = m_dir.filePath(u"hangup.jsonl"_s);
-    WatchedProcess tool;
-    tool.start(QStringLiteral(QV12_CHIP_TOOL), stationOn(chip, m_db, audit, 1));
-    QVERIFY(QTest::qWaitFor([&] { return settingWrites(chip) >= 3; }, 30000));
-    tool.signal(SIGHUP);
-    QVERIFY(tool.waitForEnd());
-    QCOMPARE(tool.status(), 3);
-    QVERIFY(tool.out().contains("Chip 1: FAIL in "));
-    QVERIFY(tool.out().endsWith("Stopped: 1 chip, 0 passed, 1 failed.\n"));
-    const QList<QJsonObject> lines = auditLines(audit);
-    QCOMPARE(lines.size(), 1);
-    QCOMPARE(lines.first()[u"result"_s].toString(), u"FAIL"_s);
-    QVERIFY(lines.first()[u"error"_s].toString().startsWith(u"interrupted; "_s));
-    QCOMPARE(lockFilesOf(chip.devicePath()), QStringList());
-}
-
 void TestChipToolLine::readerGoesAway()
 {
     // The program reading the station's output ends: said once on stderr, and the
@@ -631,9 +615,7 @@ void TestChipToolLine::eachRecordOneWriteThenSync()
     const QList<QJsonObject> lines = auditLines(audit, &raw);
     QCOMPARE(lines.size(), 2);
     const QList<QByteArray> records = raw.split('\n');
-    QFile file(calls);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()),
+    QCOMPARE(textOf(calls),
              u"write %1\nfsync\nwrite %2\nfsync\n"_s.arg(records.at(0).size() + 1).arg(records.at(1).size() + 1));
 }
 

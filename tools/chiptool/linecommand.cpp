@@ -144,12 +144,15 @@ private:
         return settings;
     }
 
+    // The target's word as the terminal shows it; empty in Hardware mode.
+    QString wordText() const { return m_target.word ? m_target.word->text() : QString(); }
+
     QString header(const QList<int> &ports) const
     {
         const QString identity = m_target.identity ? u", identity \"%1\""_s.arg(escapeControls(*m_target.identity))
                                                    : QCoreApplication::translate("LineCommand", ", automatic identity");
         const QString what = u"\"%1\" (%2)%3. Ctrl-C ends.\n"_s
-                                 .arg(escapeControls(m_target.entry), m_target.word.value_or(QString()), identity);
+                                 .arg(escapeControls(m_target.entry), wordText(), identity);
         if (!m_several)
             return QCoreApplication::translate("LineCommand", "Station %1: ").arg(m_session.where(ports.first(), m_speed)) + what;
         QStringList names;
@@ -238,7 +241,7 @@ private:
             console.text(said(port, QCoreApplication::translate("LineCommand", "Chip on %1: %2\nAlready programmed: it holds \"%3\" (%4)%5; not programmed again "
                                     "(--reprogram programs it). Take it away.\n")
                                         .arg(name, ResultText::chipText(a.identity), escapeControls(m_target.entry),
-                                             m_target.word.value_or(QString()), identity)));
+                                             wordText(), identity)));
             QJsonObject shown = ResultJson::merged(ResultJson::head(m_session.options().commandName, std::nullopt),
                                                    ResultJson::line(m_session, a.chip));
             shown.insert(u"identity_before"_s, ResultJson::chipText(a.identity));

@@ -111,12 +111,12 @@ int read(ChipSession &session)
         "identity:                %6\n"
         "detected polarity:       %7\n")
             .arg(modeName(r.software()), identityMethodName(r.userIdentity()),
-                 r.word ? *r.word : QCoreApplication::translate("ReadCommands", "no valid answer"), r.word ? fieldLines(*r.word) : QString(),
+                 r.word ? r.word->text() : QCoreApplication::translate("ReadCommands", "no valid answer"), r.word ? fieldLines(*r.word) : QString(),
                  escapeControls(r.mechanismIdentity()), ResultText::chipText(r.identityReply), polarity));
 
     fields.insert(u"mode"_s, modeName(r.software()));
     fields.insert(u"identity_determination"_s, identityMethodName(r.userIdentity()));
-    fields.insert(u"word"_s, r.word ? QJsonValue(*r.word) : QJsonValue(QJsonValue::Null));
+    fields.insert(u"word"_s, r.word ? QJsonValue(r.word->text()) : QJsonValue(QJsonValue::Null));
     fields.insert(u"fields"_s, r.word ? ResultJson::fields(*r.word) : QJsonArray());
     fields.insert(u"mechanism_identity"_s, r.mechanismIdentity());
     fields.insert(u"identity"_s, ResultJson::chipText(r.identityReply));
@@ -139,7 +139,7 @@ int verify(ChipSession &session)
     const ChipReading reading = readChip(session, chip, false);
     QJsonObject fields = ResultJson::line(session, chip);
     fields.insert(u"entry"_s, target.entry.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(target.entry));
-    fields.insert(u"word"_s, *target.word);
+    fields.insert(u"word"_s, target.word->text());
     if (reading.error)
         return CommandSupport::finish(session, fields, reading.error);
 

@@ -13,15 +13,6 @@ using namespace Qt::StringLiterals;
 
 namespace ResultJson {
 
-namespace {
-
-QJsonValue optionalText(const std::optional<QString> &text)
-{
-    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
-}
-
-} // namespace
-
 QJsonValue chipText(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes);
@@ -44,7 +35,7 @@ QJsonObject line(const ChipSession &session, const ConnectionSettings &chip)
                                                                : QJsonValue(QJsonValue::Null)}};
 }
 
-QJsonArray fields(const QString &word)
+QJsonArray fields(ConfigWord word)
 {
     QJsonArray array;
     for (const FieldMeaning &f : wordMeaning(word))
@@ -56,7 +47,7 @@ QJsonObject run(const ProgrammingTarget &target, const ProgramRun &run)
 {
     const ProgrammingResult &p = run.programming;
     return {{u"entry"_s, target.entry.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(target.entry)},
-            {u"word"_s, optionalText(target.word)},
+            {u"word"_s, target.word ? QJsonValue(target.word->text()) : QJsonValue(QJsonValue::Null)},
             {u"identity_written"_s, target.input.userIdentity ? QJsonValue(target.input.name.left(16))
                                                                : QJsonValue(QJsonValue::Null)},
             {u"detected_polarity"_s, p.detectedPolarity ? QJsonValue(*p.detectedPolarity)

@@ -29,7 +29,7 @@ QJsonObject head(const QString &command, const std::optional<ToolError> &error);
 // "port", "device", "speed", "handshake".
 QJsonObject line(const ChipSession &session, const ConnectionSettings &chip);
 // [{"field", "meaning", "known"}]
-QJsonArray fields(const QString &word);
+QJsonArray fields(ConfigWord word);
 // What a programming run wrote and read back: "entry", "word", "identity_written",
 // "detected_polarity", "settings", "settings_total", "identity_after", "checks", "result".
 QJsonObject run(const ProgrammingTarget &target, const ProgramRun &run);

@@ -15,7 +15,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-Result<QString, ToolError> wordFromDatabase(const ToolOptions &o, Console &console)
+Result<ConfigWord, ToolError> wordFromDatabase(const ToolOptions &o, Console &console)
 {
     MechanismList list;
     const Result<int, DatabaseFileError> read = ReadDatabaseFile(o.database, list);
@@ -34,12 +34,12 @@ Result<QString, ToolError> wordFromDatabase(const ToolOptions &o, Console &conso
         console.note(QCoreApplication::translate("TargetOptions", "%1: took the entry \"%2\" for the name given, \"%3\"")
                          .arg(o.database, escapeControls(list.at(row).name), escapeControls(o.entry)));
     }
-    const QString word = list.at(row).word;
-    if (const auto problem = wordProblem(word)) {
+    const Result<ConfigWord, QString> word = programmableWord(list.at(row).word.text());
+    if (!word) {
         return Failure(ToolError{ExitStatus::FileError, QCoreApplication::translate("TargetOptions", "%1: the entry \"%2\" can't be programmed: %3; correct it with "
-                                                        "qv12-cdb add").arg(o.database, escapeControls(o.entry), *problem)});
+                                                        "qv12-cdb add").arg(o.database, escapeControls(o.entry), word.error())});
     }
-    return word;
+    return *word;
 }
 
 ProgrammingTarget::PolarityAnswer polarityAnswer(ToolOptions::Polarity polarity)
@@ -62,11 +62,12 @@ Result<ProgrammingTarget, ToolError> resolveTarget(const ToolOptions &o, Console
     ProgrammingTarget target;
     target.polarity = polarityAnswer(o.polarity);
     if (o.word) {
-        if (const auto problem = wordProblem(*o.word))
-            return Failure(ToolError{ExitStatus::UsageError, *problem});
-        target.setWord(*o.word);
+        const Result<ConfigWord, QString> word = programmableWord(*o.word);
+        if (!word)
+            return Failure(ToolError{ExitStatus::UsageError, word.error()});
+        target.setWord(*word);
     } else if (!o.database.isEmpty()) {
-        const Result<QString, ToolError> fromFile = wordFromDatabase(o, console);
+        const Result<ConfigWord, ToolError> fromFile = wordFromDatabase(o, console);
         if (!fromFile)
             return Failure(fromFile.error());
         target.setWord(*fromFile);
