@@ -210,7 +210,7 @@ void ChipPanel::identifyFound()
         return;
     }
     const ConnectionSettings connection = m_context.connection();
-    if (!connection.ChipFound) {
+    if (!connection.chipFound) {
         m_ui->firmwareIdentityLabel->setText(tr("No chipset found"));
         m_ui->portLabel->setText(tr("No chipset found, please"));
         m_ui->baudRateLabel->setText(tr("Perform a chipset detection"));
@@ -232,8 +232,8 @@ void ChipPanel::identifyFound()
                  if (!identity)
                      m_action.addFailures(identity.error().failures);
                  m_ui->firmwareIdentityLabel->setText(QString::fromLatin1(identity.valueOr(QByteArray())));
-                 m_ui->portLabel->setText(tr("Port: COM%1").arg(QChar(u'0' + connection.PortNumber)));
-                 m_ui->baudRateLabel->setText(tr("Baudrate: %1").arg(connection.Speed));
+                 m_ui->portLabel->setText(tr("Port: COM%1").arg(QChar(u'0' + connection.port)));
+                 m_ui->baudRateLabel->setText(tr("Baudrate: %1").arg(connection.speed));
                  m_busy.restore();
                  m_ui->detectButton->setEnabled(true);
                  m_ui->checkConfigurationButton->setFocus();
@@ -248,7 +248,7 @@ void ChipPanel::checkConfiguration()
     if (!beginAction("Check configuration"))
         return;
 
-    if (!m_context.connection().ChipFound) {
+    if (!m_context.connection().chipFound) {
         exclaim(tr("Please detect the printer first"));
         identify();
         return;
@@ -387,7 +387,7 @@ void ChipPanel::sleepChip()
         endAction();
     };
     const ConnectionSettings connection = m_context.connection();
-    if (!connection.ChipFound)
+    if (!connection.chipFound)
         return finish();
     startJob([connection](SerialLink &link, const JobChannel &) { return PowerCommands::sleep(link, connection); },
              [this, finish](const JobResult<void> &slept) {
@@ -419,7 +419,7 @@ void ChipPanel::wakeUpChip()
     startJob(
         [connection, listener](SerialLink &link, const JobChannel &channel) {
             RelayedListener relayed(listener, channel);
-            return PowerCommands::wakeUp(link, connection.ChipFound ? &connection : nullptr, relayed);
+            return PowerCommands::wakeUp(link, connection.chipFound ? &connection : nullptr, relayed);
         },
         [this, wasEnabled](const JobResult<PowerCommands::WakeUp> &woken) {
             if (!woken && woken.error().kind == JobError::Kind::ProgramEnding) {
@@ -446,7 +446,7 @@ void ChipPanel::resetChip()
         endAction();
     };
     const ConnectionSettings connection = m_context.connection();
-    if (!connection.ChipFound)
+    if (!connection.chipFound)
         return finish();
     startJob([connection](SerialLink &link, const JobChannel &) { return PowerCommands::reset(link, connection); },
              [this, finish](const JobResult<void> &reset) {

@@ -251,7 +251,7 @@ void MainWindow::saveSupportReport()
     const ConnectionSettings &connection = m_context.connection();
     const QString report = SupportReport::compose({u"qv12-configurator "_s + QStringLiteral(QV12_REVISION),
                                                    m_context.ports(), connection,
-                                                   connection.ChipFound ? m_chip->firmwareIdentity() : QString(),
+                                                   connection.chipFound ? m_chip->firmwareIdentity() : QString(),
                                                    m_context.traffic()});
     if (saveTextFile(m_context.prompter(), tr("Save support report as..."), report))
         m_statusText->setText(tr("Support report saved"));

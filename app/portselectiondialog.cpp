@@ -21,8 +21,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int DefaultSpeedIndex = 3;        // "9600"
-constexpr int DefaultHandshakeIndex = 1;    // "DSR/DTR Mode"
+constexpr int DefaultSpeed = 9600;
+constexpr Handshake DefaultHandshake = Handshake::DsrDtr;
 
 // The dialog's place and size, in twips (1/1440 inch).
 constexpr int LeftTwips = 100;
@@ -75,7 +75,7 @@ int PortSelectionDialog::selectedPort() const
 
 void PortSelectionDialog::runLoadSteps()
 {
-    m_context.connection().ChipFound = false;
+    m_context.connection().chipFound = false;
 
     placeAndSize();
 
@@ -93,12 +93,14 @@ void PortSelectionDialog::runLoadSteps()
     }
 
     m_ui->speedBox->clear();
-    m_ui->speedBox->addItems(Commands::SpeedList());
+    for (const int speed : Commands::SpeedList())
+        m_ui->speedBox->addItem(QString::number(speed), speed);
     m_ui->handshakeBox->clear();
-    m_ui->handshakeBox->addItems({tr("Xon-Xoff"), tr("DSR/DTR Mode")});
+    for (const Handshake handshake : {Handshake::XonXoff, Handshake::DsrDtr})
+        m_ui->handshakeBox->addItem(handshakeDisplayName(handshake), QVariant::fromValue(handshake));
 
-    m_ui->speedBox->setCurrentIndex(DefaultSpeedIndex);
-    m_ui->handshakeBox->setCurrentIndex(DefaultHandshakeIndex);
+    m_ui->speedBox->setCurrentIndex(m_ui->speedBox->findData(DefaultSpeed));
+    m_ui->handshakeBox->setCurrentIndex(m_ui->handshakeBox->findData(QVariant::fromValue(DefaultHandshake)));
 
     showResult(tr("No printer found yet, please start detection."));
 
@@ -156,19 +158,20 @@ void PortSelectionDialog::setBusy(bool busy)
     m_ui->okButton->setEnabled(!busy);
 }
 
-QString PortSelectionDialog::storeResult(int port, const QString &speed, const Detection::PortResult &result)
+QString PortSelectionDialog::storeResult(int port, int speed, const Detection::PortResult &result)
 {
     ConnectionSettings &connection = m_context.connection();
     if (!result.found) {
-        connection.ChipFound = false;
-        return tr("No printer found on COM %1 at %2 bauds").arg(QString(portDigit(port)), speed);
+        connection.chipFound = false;
+        return tr("No printer found on COM %1 at %2 bauds").arg(QString(portDigit(port)), QString::number(speed));
     }
-    m_ui->handshakeBox->setCurrentIndex(result.handshakeIndex);
-    connection.Handshake = qint16(result.handshakeIndex + 1);
-    connection.PortNumber = qint16(port);
-    connection.Speed = speed;
-    connection.ChipFound = true;
-    return tr("%1 found on COM %2 at %3 bauds").arg(Detection::chipName(result.identity), QString(portDigit(port)), speed);
+    m_ui->handshakeBox->setCurrentIndex(m_ui->handshakeBox->findData(QVariant::fromValue(result.handshake)));
+    connection.handshake = result.handshake;
+    connection.port = port;
+    connection.speed = speed;
+    connection.chipFound = true;
+    return tr("%1 found on COM %2 at %3 bauds")
+        .arg(Detection::chipName(result.identity), QString(portDigit(port)), QString::number(speed));
 }
 
 void PortSelectionDialog::beginDetection()
@@ -204,14 +207,14 @@ void PortSelectionDialog::detectOnSelectedPort()
         return;
     }
 
-    m_context.connection().ChipFound = false;
+    m_context.connection().chipFound = false;
     beginDetection();
-    const QString speed = m_ui->speedBox->currentText();
-    const int handshakeIndex = m_ui->handshakeBox->currentIndex();
+    const int speed = m_ui->speedBox->currentData().toInt();
+    const Handshake handshake = m_ui->handshakeBox->currentData().value<Handshake>();
     m_context.chipWorker().start(
         m_context.ports(), this,
-        [port, speed, handshakeIndex](SerialLink &link, const JobChannel &) {
-            return Detection::DetectOnPort(link, port, speed, handshakeIndex);
+        [port, speed, handshake](SerialLink &link, const JobChannel &) {
+            return Detection::DetectOnPort(link, port, speed, handshake);
         },
         [this, port, speed](const JobResult<Detection::PortResult> &result) {
             showResult(storeResult(port, speed, result.valueOr(Detection::PortResult())));
@@ -224,7 +227,7 @@ void PortSelectionDialog::autodetect()
     ConnectionSettings &connection = m_context.connection();
 
     beginDetection();
-    connection.ChipFound = false;
+    connection.chipFound = false;
     m_context.refreshPorts();
 
     // The scan's steps come over from the worker as it makes them.
@@ -232,15 +235,15 @@ void PortSelectionDialog::autodetect()
         m_context.ports(), this,
         [dialog = this](SerialLink &link, const JobChannel &channel) {
             Detection::ScanHooks hooks;
-            hooks.attempting = [&channel, dialog](int port, const QString &speed) {
+            hooks.attempting = [&channel, dialog](int port, int speed) {
                 channel.notify([dialog, port, speed] {
                     dialog->showResult(PortSelectionDialog::tr("Attempting to contact printer on COM %1 at %2 bauds.")
-                                           .arg(QString(portDigit(port)), speed));
+                                           .arg(QString(portDigit(port)), QString::number(speed)));
                 });
             };
             hooks.found = [&channel, dialog](int port, int speedIndex) {
                 channel.notify([dialog, port, speedIndex] {
-                    dialog->m_context.connection().ChipFound = true;
+                    dialog->m_context.connection().chipFound = true;
                     dialog->m_ui->speedBox->setCurrentIndex(speedIndex);
                     dialog->portButton(port)->setChecked(true);
                 });
@@ -252,7 +255,7 @@ void PortSelectionDialog::autodetect()
                 showResult(storeResult(found->scan.port, found->scan.speed, found->identification));
             } else {
                 showResult(tr("No printer found"));
-                m_context.connection().ChipFound = false;
+                m_context.connection().chipFound = false;
             }
             // One message for the whole scan, naming every port it had to pass over.
             endDetection(found ? found->passedOver : found.error().failures, LinkFailureText::forScan,

@@ -58,7 +58,7 @@ private:
     void endDetection(const QList<LinkFailure> &failures, QString (*wording)(const QList<LinkFailure> &),
                       QWidget *focus = nullptr);
     // Stores the connection when the chip answered; the result line either way.
-    QString storeResult(int port, const QString &speed, const Detection::PortResult &result);
+    QString storeResult(int port, int speed, const Detection::PortResult &result);
     // The number of the selected port button, 0 when none is.
     int selectedPort() const;
     QRadioButton *portButton(int port) const;

@@ -3,7 +3,7 @@
 #include "bench/chiptoolrun.h"
 
 #include "bench/median.h"
-#include "bench/protocolfloor.h"
+#include "bench/jobfloors.h"
 #include "database/databasefile.h"
 #include "database/defaultlist.h"
 #include "sim/simulatedchip.h"
@@ -25,28 +25,12 @@ constexpr int Baud = 9600;
 constexpr int LineChips = 3;
 const QString Identity = u"BENCH MECHANISM1"_s;  // 16 characters: 19 settings
 const QString Word = u"1111110000100000"_s;      // KT 610-ST: the polarity the chip detects
-constexpr int IdentityBytes = 16 + 12;           // the name, "QV12 FW 2.07"
 
-// ---- The floors, step by step as qv12-chip's exchanges go ----
-
-double programFloor()
+// Each chip: found by its answer, programmed, read back. Between two chips the station's
+// pause; the chip taken away takes its device with it, which is seen without an exchange.
+double lineFloor(double programFloor)
 {
-    ProtocolFloor f(Baud);
-    FloorSteps::stationChip(f, 19, IdentityBytes);  // --com and --speed: identity and handshake asked
-    return f.total();
-}
-
-double verifyFloor()
-{
-    ProtocolFloor f(Baud);
-    FloorSteps::detectOnPort(f, IdentityBytes);  // --com and --speed: identity and handshake asked
-    FloorSteps::readConfiguration(f, IdentityBytes);
-    return f.total();
-}
-
-double lineFloor()
-{
-    return FloorSteps::stationLine(Baud, LineChips, 19, IdentityBytes, SimulatedStation::ArrivalPauseMs);
+    return LineChips * programFloor + (LineChips - 1) * SimulatedStation::ArrivalPauseMs;
 }
 
 // One run of the tool, timed from its start to its end; negative when it failed.
@@ -89,18 +73,19 @@ std::vector<ChipToolRow> chipToolRows(int runs, QString *error)
         // The arguments of one run; chip is a fresh simulated chip for it.
         std::function<QStringList(const SimulatedChip &chip, int run)> arguments;
     };
+    const double programFloor = JobFloors::toolProgram(Identity);
     const Case cases[] = {
-        {u"qv12-chip program + verify"_s, programFloor(),
+        {u"qv12-chip program + verify"_s, programFloor,
          [&](const SimulatedChip &chip, int) {
              return QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s, u"program"_s,
                                 u"--word"_s, Word, u"--identity"_s, Identity} + line;
          }},
-        {u"qv12-chip verify"_s, verifyFloor(),
+        {u"qv12-chip verify"_s, JobFloors::toolVerify(),
          [&](const SimulatedChip &chip, int) {
              return QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s, u"verify"_s,
                                 u"--word"_s, Word, u"--identity"_s, u"KT 610-ST"_s} + line;
          }},
-        {u"qv12-chip line, %1 chips"_s.arg(LineChips), lineFloor(),
+        {u"qv12-chip line, %1 chips"_s.arg(LineChips), lineFloor(programFloor),
          [&](const SimulatedChip &, int run) {
              return QStringList{u"--simulate"_s, u"--given-ports-only"_s, u"line"_s, u"--db"_s, database,
                                 u"--entry"_s, u"KT 610-ST"_s, u"--identity"_s, Identity, u"--audit"_s,

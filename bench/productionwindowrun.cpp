@@ -9,10 +9,8 @@
 #include "bench/countingprompter.h"
 #include "bench/latenessprobe.h"
 #include "bench/median.h"
-#include "bench/protocolfloor.h"
+#include "bench/jobfloors.h"
 #include "database/defaultlist.h"
-#include "production/programmingtarget.h"
-#include "sim/chipemulator.h"
 #include "sim/simulatedstation.h"
 
 #include <QApplication>
@@ -40,9 +38,6 @@ constexpr int ClickEveryMs = 250;
 const QString Entry = u"KT 620-ST"_s;
 const QString Identity = u"KT 620-ST"_s;
 
-// The identity text a simulated chip answers: its 16 characters, then the firmware's.
-const int IdentityBytes = 16 + int(ChipEmulator::firmwareText().size());
-
 double loadAverage()
 {
     double load[1] = {0};
@@ -51,15 +46,11 @@ double loadAverage()
 
 double oneStationFloor()
 {
-    // What the window programs: the built-in entry's word in Software mode, and the identity.
-    ProgrammingTarget target;
-    for (const MechanismEntry &entry : defaultMechanisms()) {
-        if (entry.name == Entry)
-            target.setWord(entry.word);
-    }
-    target.setIdentity(Identity);
-    return FloorSteps::stationLine(SimulatedStation::Baud, ChipsPerStation, target.settingCount(), IdentityBytes,
-                                   SimulatedStation::ArrivalPauseMs);
+    // Each chip found by its answer, programmed with the identity and read back, as the
+    // tool's own chip; between two chips the station's pause (the chip taken away takes
+    // its device with it, which is seen without an exchange).
+    return ChipsPerStation * JobFloors::toolProgram(Identity)
+        + (ChipsPerStation - 1) * SimulatedStation::ArrivalPauseMs;
 }
 
 qint64 cpuNs()

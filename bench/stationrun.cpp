@@ -36,7 +36,7 @@ double timedStations(int stations, const QTemporaryDir &directory, QString *erro
         StationSettings settings;
         settings.port = i + 1;
         settings.ports.assign(settings.port, chip->devicePath());
-        settings.speed = QString::number(SimulatedStation::Baud);
+        settings.speed = SimulatedStation::Baud;
         settings.target.setWord(*ConfigWord::fromText(u"1111110000100000"));
         settings.target.setIdentity(u"KT 620-ST"_s);
         settings.count = ChipsPerStation;

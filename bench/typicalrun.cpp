@@ -6,7 +6,7 @@
 // mode with a 16-character identity, Sleep, Wake up, Reset.
 //
 // It prints for each action the time it took (the median of RUNS runs, 3 by default, each
-// on a fresh window and fresh chips), its protocol floor (bench/protocolfloor.h) and
+// on a fresh window and fresh chips), its protocol floor (bench/jobfloors.h) and
 // their ratio; the CPU time of those runs against their wall time; and, from one more run,
 // the worst lateness of a 5 ms repeating timer while the actions run (how long the window
 // could not answer). --monitor keeps the traffic monitor open beside the window. Between
@@ -24,9 +24,8 @@
 #include "bench/latenessprobe.h"
 #include "bench/median.h"
 #include "bench/productionwindowrun.h"
-#include "bench/protocolfloor.h"
+#include "bench/jobfloors.h"
 #include "bench/stationrun.h"
-#include "protocol/commands.h"
 #include "sim/simulatedchip.h"
 
 #include <QAbstractButton>
@@ -56,7 +55,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int Baud = 9600;
-constexpr int WakeBaud = 57600;
 const QString NewIdentity = u"BENCH MECHANISM1"_s;  // 16 characters
 constexpr int SettleMs = 250;  // between two actions
 
@@ -152,70 +150,11 @@ double clickMs(QAbstractButton *button, LatenessProbe *lateness, const std::func
     return ms;
 }
 
-// ---- The floors of the actions, step by step as the exchanges go ----
-
-double autodetectFloor(int identityBytes)
+// The floors of the actions, from one run of the real jobs against simulated chips.
+const JobFloors::TypicalRun &floors()
 {
-    ProtocolFloor f(Baud);
-    FloorSteps::wakeAll(f, 2, WakeBaud, Baud);
-    const QStringList &speeds = Commands::SpeedList();
-    for (auto speed = speeds.crbegin(); speed != speeds.crend(); ++speed) {  // COM1: nothing answers
-        f.setSpeed(speed->toInt());
-        FloorSteps::probe(f, false);
-    }
-    for (auto speed = speeds.crbegin(); speed != speeds.crend(); ++speed) {  // COM2: the chip answers at 9600 only
-        f.setSpeed(speed->toInt());
-        FloorSteps::probe(f, speed->toInt() == Baud);
-        if (speed->toInt() == Baud)
-            break;
-    }
-    FloorSteps::detectOnPort(f, identityBytes);
-    return f.total();
-}
-
-double identificationFloor(int identityBytes)
-{
-    ProtocolFloor f(Baud);
-    FloorSteps::identify(f, identityBytes);
-    return f.total();
-}
-
-double checkConfigurationFloor(int identityBytes)
-{
-    ProtocolFloor f(Baud);
-    FloorSteps::readConfiguration(f, identityBytes);
-    return f.total();
-}
-
-double programmingFloor(int identityBytes)
-{
-    ProtocolFloor f(Baud);
-    FloorSteps::program(f, 3 + 16, identityBytes);  // settings 6 to 8, then 9 to 24
-    return f.total();
-}
-
-double sleepFloor()
-{
-    ProtocolFloor f(Baud);
-    FloorSteps::sleep(f);
-    return f.total();
-}
-
-double wakeUpFloor()
-{
-    ProtocolFloor f(Baud);
-    FloorSteps::wakeAll(f, 2, WakeBaud, Baud);
-    f.openPort();
-    f.send(Commands::CancelByte());
-    f.close();
-    return f.total();
-}
-
-double resetFloor()
-{
-    ProtocolFloor f(Baud);
-    FloorSteps::reset(f);
-    return f.total();
+    static const JobFloors::TypicalRun taken = JobFloors::typicalRun(NewIdentity);
+    return taken;
 }
 
 // One typical run on a fresh window and fresh chips. With a lateness probe the 5 ms
@@ -257,7 +196,6 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
         };
         auto *configName = window.findChild<QLineEdit *>(u"identityEdit"_s);
         auto *identity = window.findChild<QLabel *>(u"firmwareIdentityLabel"_s);
-        const int identityBytes = int(chip.identity().size());
         LatenessProbe probe;
         LatenessProbe *lateness = probeLateness ? &probe : nullptr;
         std::vector<Row> &rows = result.rows;
@@ -272,7 +210,7 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
         onDialog(&window, [&](PortSelectionDialog &dialog) {
             auto *autodetect = dialog.findChild<QAbstractButton *>(u"autodetectButton"_s);
             rows.push_back({"Autodetect Chipset", clickMs(autodetect, lateness, [&] { waitForDetection(dialog); }),
-                            autodetectFloor(identityBytes)});
+                            floors().autodetect});
             settle();
             if (lateness)
                 lateness->resume();
@@ -281,15 +219,14 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
         });
         button("detectButton")->click();
         waitForAction(window);
-        rows.push_back({"Identification", double(sinceOk.nsecsElapsed()) / 1e6,
-                        identificationFloor(identityBytes)});
+        rows.push_back({"Identification", double(sinceOk.nsecsElapsed()) / 1e6, floors().identification});
         if (lateness)
             lateness->pause();
 
         auto action = [&](const char *name) {
             return clickMs(button(name), lateness, [&] { waitForAction(window); });
         };
-        rows.push_back({"Check configuration", action("checkConfigurationButton"), checkConfigurationFloor(identityBytes)});
+        rows.push_back({"Check configuration", action("checkConfigurationButton"), floors().checkConfiguration});
 
         // Software mode and a user identity of 16 characters, over what was read.
         settle();
@@ -298,11 +235,11 @@ RunResult typicalRun(bool probeLateness, bool withMonitor)
         if (!button("userIdentityOption")->isChecked())
             button("userIdentityOption")->click();
         configName->setText(NewIdentity);
-        rows.push_back({"Configure chipset", action("configureChipsetButton"), programmingFloor(identityBytes)});
+        rows.push_back({"Configure chipset", action("configureChipsetButton"), floors().programming});
 
-        rows.push_back({"Sleep", action("sleepButton"), sleepFloor()});
-        rows.push_back({"Wake up", action("wakeUpButton"), wakeUpFloor()});
-        rows.push_back({"Reset", action("resetButton"), resetFloor()});
+        rows.push_back({"Sleep", action("sleepButton"), floors().sleep});
+        rows.push_back({"Wake up", action("wakeUpButton"), floors().wakeUp});
+        rows.push_back({"Reset", action("resetButton"), floors().reset});
 
         result.cpuMs = double(cpuNs() - cpuStart) / 1e6;
         result.wallMs = double(wall.nsecsElapsed()) / 1e6;

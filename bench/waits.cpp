@@ -75,7 +75,7 @@ int main(int argc, char *argv[])
         report(qPrintable(u"pause(%1)"_s.arg(ms)), times, ms);
     }
 
-    link.open(2, u"9600"_s, 2);
+    link.open(2, 9600, Handshake::DsrDtr);
     report("readReply on silence (from call)", measure(runs, [&] {
         QElapsedTimer clock;
         clock.start();
@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
     }), 500);
     link.close();
 
-    link.open(1, u"9600"_s, 2);
+    link.open(1, 9600, Handshake::DsrDtr);
     report("readReply silence after last byte", measure(runs, [&] {
         chip.clearTranscript();
         link.send(Commands::Identify());
@@ -107,9 +107,9 @@ int main(int argc, char *argv[])
 
     ChipFaults endless;
     endless.endlessStream = true;
-    for (auto [port, target, speed] : {std::tuple{3, &fast, u"115200"_s}, std::tuple{4, &slow, u"1200"_s}}) {
+    for (auto [port, target, speed] : {std::tuple{3, &fast, 115200}, std::tuple{4, &slow, 1200}}) {
         target->setFaults(endless);
-        link.open(port, speed, 2);
+        link.open(port, speed, Handshake::DsrDtr);
         link.send(Commands::Identify());
         QElapsedTimer clock;
         clock.start();

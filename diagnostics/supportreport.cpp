@@ -47,11 +47,10 @@ QString portLine(const PortMap &ports, int port)
 
 QString connection(const ConnectionSettings &c)
 {
-    if (c.PortNumber == 0)
+    if (c.port == 0)
         return u"no chip found yet"_s;
-    const QString handshake = c.Handshake == 1 ? u"Xon-Xoff"_s : u"DSR/DTR Mode"_s;
-    return u"COM%1 at %2 bauds, %3, %4"_s.arg(c.PortNumber).arg(c.Speed, handshake,
-        c.ChipFound ? u"chip found"_s : u"no chip found now"_s);
+    return u"COM%1 at %2 bauds, %3, %4"_s.arg(c.port).arg(QString::number(c.speed), handshakeName(c.handshake),
+        c.chipFound ? u"chip found"_s : u"no chip found now"_s);
 }
 
 } // namespace

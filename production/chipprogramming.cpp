@@ -35,7 +35,7 @@ public:
         m_listener.settingWritten(write);
     }
     void echoMismatch(const SettingWrite &write) override { m_listener.echoMismatch(write); }
-    void progress(int done, int total, const QString &step) override { m_listener.progress(done, total, step); }
+    void progress(const ProgrammingStep &step) override { m_listener.progress(step); }
 
 private:
     JobListener &m_listener;
@@ -79,7 +79,7 @@ ProgramRun programAndVerify(SerialLink &link, const Cancellation &cancellation, 
     else
         run.programmingStopped = programmed.error();
     if (programmed) {
-        listener.progress(0, 0, ReadBackStep.toString());
+        listener.progress({ProgrammingStep::Kind::ReadBack, 0, 0, 0});
         JobListener quiet;
         link.startJob(cancellation);
         const JobResult<ConfigurationReading> reading = ConfigurationRead::read(link, chip, quiet);
@@ -98,7 +98,7 @@ std::optional<ChipFailure> judgeRun(const PortMap &ports, const ConnectionSettin
                                     const ProgrammingTarget &target, const ProgramRun &run)
 {
     using Kind = ChipFailure::Kind;
-    const QString port = FailureWords::portName(ports, chip.PortNumber);
+    const QString port = FailureWords::portName(ports, chip.port);
     const std::optional<JobError> &programming = run.programmingStopped;
     const std::optional<JobError> &readBack = run.readBackStopped;
     auto is = [](const std::optional<JobError> &stopped, auto test) { return stopped && test(*stopped); };
@@ -111,9 +111,9 @@ std::optional<ChipFailure> judgeRun(const PortMap &ports, const ConnectionSettin
                            u"interrupted; the chip on %1 may be partly programmed: program it again"_s.arg(port)};
     }
     if (is(programming, portFailed))
-        return portFailure(ports, chip.PortNumber, programming->failures);
+        return portFailure(ports, chip.port, programming->failures);
     if (is(readBack, portFailed))
-        return portFailure(ports, chip.PortNumber, readBack->failures);
+        return portFailure(ports, chip.port, readBack->failures);
     if (programming) {
         return ChipFailure{Kind::Mismatch, u"%1: the chip detects strobe polarity %2, the configuration has %3; "
                                            "nothing was written (--polarity-mismatch continue programs it anyway)"_s
@@ -122,7 +122,7 @@ std::optional<ChipFailure> judgeRun(const PortMap &ports, const ConnectionSettin
     }
     if (!run.heard) {
         return ChipFailure{Kind::NoAnswer, u"%1: no answer from the chip; check its power and cable, and the "
-                                           "speed"_s.arg(FailureWords::where(ports, chip.PortNumber, chip.Speed))};
+                                           "speed"_s.arg(FailureWords::where(ports, chip.port, chip.speed))};
     }
     if (run.programming.mismatches() > 0) {
         QStringList wrong;

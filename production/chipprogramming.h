@@ -31,11 +31,8 @@ struct ProgramRun
     bool passed() const;
 };
 
-// The step the listener's progress() names while the chip is read back.
-inline constexpr QStringView ReadBackStep = u"read back";
-
 // Runs on link under cancellation; the listener hears programming's calls, and
-// progress(0, 0, ReadBackStep) before the read-back.
+// progress() of a ReadBack step before the read-back.
 ProgramRun programAndVerify(SerialLink &link, const Cancellation &cancellation, const ConnectionSettings &chip,
                             const ProgrammingTarget &target, JobListener &listener);
 

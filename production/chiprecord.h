@@ -38,7 +38,7 @@ struct ChipRecord
     QString device;
     QString adapterSerial;        // empty where the adapter doesn't say
     int speed = 0;
-    QString handshake;            // "xon", "dtr"; empty for none
+    Handshake handshake = Handshake::None;
     QString programVersion;
 
     QString databaseFile;         // empty when the word was given directly

@@ -69,9 +69,9 @@ QString portName(const PortMap &ports, int port)
     return device.isEmpty() ? u"COM%1 (no device)"_s.arg(port) : u"COM%1 (%2)"_s.arg(port).arg(device);
 }
 
-QString where(const PortMap &ports, int port, const QString &speed)
+QString where(const PortMap &ports, int port, int speed)
 {
-    return u"%1 at %2 bauds"_s.arg(portName(ports, port), speed);
+    return u"%1 at %2 bauds"_s.arg(portName(ports, port), QString::number(speed));
 }
 
 } // namespace FailureWords

@@ -23,6 +23,6 @@ LinkFailure principal(const QList<LinkFailure> &failures);
 // "COM1 (/dev/ttyUSB0)", or "COM1 (no device)".
 QString portName(const PortMap &ports, int port);
 // "COM1 (/dev/ttyUSB0) at 9600 bauds".
-QString where(const PortMap &ports, int port, const QString &speed);
+QString where(const PortMap &ports, int port, int speed);
 
 } // namespace FailureWords

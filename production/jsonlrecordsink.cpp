@@ -54,13 +54,9 @@ QJsonValue chipText(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
-QJsonValue handshakeName(const QString &handshake)
+QJsonValue handshakeValue(Handshake handshake)
 {
-    if (handshake == u"xon"_s)
-        return u"Xon-Xoff"_s;
-    if (handshake == u"dtr"_s)
-        return u"DSR/DTR Mode"_s;
-    return QJsonValue(QJsonValue::Null);
+    return handshake == Handshake::None ? QJsonValue(QJsonValue::Null) : QJsonValue(handshakeName(handshake));
 }
 
 } // namespace
@@ -157,7 +153,7 @@ QJsonObject JsonlRecordSink::lineOf(const ChipRecord &r)
         {u"port"_s, r.station},
         {u"device"_s, r.device},
         {u"speed"_s, r.speed},
-        {u"handshake"_s, handshakeName(r.handshake)},
+        {u"handshake"_s, handshakeValue(r.handshake)},
         {u"entry"_s, r.entry.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(r.entry)},
         {u"word"_s, orNull(word)},
         {u"identity_written"_s, orNull(r.identityWritten)},

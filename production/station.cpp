@@ -20,20 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int AskHandshakeIndex = 1;  // "DSR/DTR Mode", as the dialog starts
 constexpr int ScanAgainMs = 1000;     // between two scans that found no chip
-
-QString handshakeKey(int handshake)
-{
-    switch (handshake) {
-    case 1:
-        return u"xon"_s;
-    case 2:
-        return u"dtr"_s;
-    default:
-        return {};
-    }
-}
 
 // Brings programming's calls over to the station's thread: its progress, and the
 // polarity question as a round trip.
@@ -62,9 +49,9 @@ public:
             .value_or(false);
     }
 
-    void progress(int done, int total, const QString &step) override
+    void progress(const ProgrammingStep &step) override
     {
-        m_channel.notify([station = m_station, done, total, step] { emit station->progress(done, total, step); });
+        m_channel.notify([station = m_station, step] { emit station->progress(step); });
     }
 
 private:
@@ -120,7 +107,7 @@ private:
         bool found = false;
         bool openFailed = false;
         QByteArray identity;
-        int handshake = 0;
+        Handshake handshake = Handshake::None;
     };
 
     template<class Call>
@@ -153,13 +140,13 @@ private:
     {
         beginJob();
         const JobResult<Detection::PortResult> result =
-            Detection::DetectOnPort(m_link, m_settings.port, m_speed, AskHandshakeIndex);
+            Detection::DetectOnPort(m_link, m_settings.port, m_speed, Detection::AskingHandshake);
         const QList<LinkFailure> failures = result ? QList<LinkFailure>() : result.error().failures;
         Answer answer;
         answer.found = result && result->found && !cancelled();
         if (result) {
             answer.identity = result->identity;
-            answer.handshake = result->handshakeIndex + 1;
+            answer.handshake = result->handshake;
         }
         answer.openFailed = !failures.isEmpty();
         noteFailures(failures);
@@ -192,10 +179,10 @@ private:
     }
 
     // The chip that answered, with the handshake its answer stands for unless one is given.
-    StationArrival arrival(int answeredHandshake, const QByteArray &identity) const
+    StationArrival arrival(Handshake answeredHandshake, const QByteArray &identity) const
     {
-        const int handshake = m_settings.handshake.value_or(answeredHandshake);
-        return {ConnectionSettings{qint16(m_settings.port), m_speed, qint16(handshake), true}, identity};
+        const Handshake handshake = m_settings.handshake.value_or(answeredHandshake);
+        return {ConnectionSettings{m_settings.port, m_speed, handshake, true}, identity};
     }
 
     // The first chip of a station not given its speed: the wake-up and the scan of the
@@ -217,7 +204,7 @@ private:
                 return std::nullopt;
             if (detected->found()) {
                 m_speed = detected->scan.speed;
-                return arrival(detected->identification.handshakeIndex + 1, detected->identification.identity);
+                return arrival(detected->identification.handshake, detected->identification.identity);
             }
             m_link.pause(ScanAgainMs);
         }
@@ -225,7 +212,7 @@ private:
 
     std::optional<StationArrival> waitForChip()
     {
-        if (m_speed.isEmpty())
+        if (m_speed == 0)
             return findSpeed();
         for (;;) {
             if (!awaitDevice())
@@ -304,10 +291,10 @@ private:
         r.host = QSysInfo::machineHostName();
         r.pid = QCoreApplication::applicationPid();
         r.chipNumber = m_end.chips;
-        r.station = arrival.chip.PortNumber;
-        r.device = m_ports.device(arrival.chip.PortNumber);
-        r.speed = arrival.chip.Speed.toInt();
-        r.handshake = handshakeKey(arrival.chip.Handshake);
+        r.station = arrival.chip.port;
+        r.device = m_ports.device(arrival.chip.port);
+        r.speed = arrival.chip.speed;
+        r.handshake = arrival.chip.handshake;
         r.programVersion = QCoreApplication::applicationVersion();
         r.databaseFile = m_settings.databaseFile;
         r.entry = target.entry;
@@ -343,8 +330,8 @@ private:
             return;
 
         ++m_end.chips;
-        qCDebug(lcProduction, "COM%d: chip %d arrived at %s bauds: %s", m_settings.port, m_end.chips,
-                qUtf8Printable(arrival.chip.Speed), qUtf8Printable(Logging::hex(arrival.identity)));
+        qCDebug(lcProduction, "COM%d: chip %d arrived at %d bauds: %s", m_settings.port, m_end.chips,
+                arrival.chip.speed, qUtf8Printable(Logging::hex(arrival.identity)));
         tell([arrival, chip = m_end.chips](Station *s) { emit s->found(chip, arrival); });
         const QDateTime started = QDateTime::currentDateTimeUtc();
         QElapsedTimer clock;
@@ -387,7 +374,7 @@ private:
     Station *m_station;
     const StationSettings &m_settings;
     PortMap m_ports;
-    QString m_speed;  // given, or found by the first chip
+    int m_speed = 0;  // given, or found by the first chip
     RecordSink &m_sink;
     std::function<bool(quint8, int)> m_question;
     StationEnd m_end;

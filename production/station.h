@@ -32,8 +32,8 @@ struct StationSettings
 {
     int port = 0;                       // the station's COM number, the only one it opens
     PortMap ports;                      // where that number's device is
-    QString speed;                      // "9600"...; empty: found on the port by the first chip
-    std::optional<int> handshake;       // given; else the one the chip's answer stands for
+    int speed = 0;                      // bit/s; 0: found on the port by the first chip
+    std::optional<Handshake> handshake; // given; else the one the chip's answer stands for
     ProgrammingTarget target;
     QString databaseFile;               // where the target's word came from, for the record
     int count = 0;                      // ends after this many chips; 0 runs until stopped
@@ -109,8 +109,8 @@ signals:
     void waiting();
     void found(int chip, const StationArrival &arrival);
     void alreadyProgrammed(const StationArrival &arrival);
-    // Programming's steps (done of total, and the step), then ReadBackStep.
-    void progress(int done, int total, const QString &step);
+    // Programming's steps, then its ReadBack step.
+    void progress(const ProgrammingStep &step);
     void recordWritten(const ChipRecord &record, const RecordKept &kept);
     void verdict(const StationVerdict &verdict);
     void gone();

@@ -4,6 +4,7 @@
 
 #include "config/configword.h"
 #include "core/result.h"
+#include "protocol/programmingstep.h"
 #include "serial/connectionsettings.h"
 #include "serial/seriallink.h"
 
@@ -79,8 +80,8 @@ public:
     // Wake-up: the chips have had their pause; the CAN to the chip's port comes next.
     virtual void woken() {}
 
-    // A longer job's progress: steps done of total, and what is being done now.
-    virtual void progress(int /*done*/, int /*total*/, const QString & /*step*/) {}
+    // Programming's progress: the step it begins now.
+    virtual void progress(const ProgrammingStep & /*step*/) {}
 };
 
 namespace ChipJob {
@@ -89,7 +90,7 @@ namespace ChipJob {
 // be opened, or the job is cancelled.
 inline bool open(SerialLink &link, const ConnectionSettings &chip)
 {
-    return link.open(chip.PortNumber, chip.Speed, chip.Handshake);
+    return link.open(chip.port, chip.speed, chip.handshake);
 }
 
 // Why a job ends that found its port closed under it (or could not open it): cancelled,

@@ -2,9 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/commands.h"
 
-#include <QHash>
-
-using namespace Qt::StringLiterals;
 
 namespace Commands {
 
@@ -34,19 +31,33 @@ QByteArray WakeByte() { return bytes({0}); }
 QByteArray GetOpto() { return bytes({ESC, GS, 'O'}); }
 QByteArray GetAd() { return bytes({ESC, GS, AdQueryLetter}); }
 
-const QStringList &SpeedList()
+const QList<int> &SpeedList()
 {
-    static const QStringList speeds{u"1200"_s, u"2400"_s, u"4800"_s, u"9600"_s, u"19200"_s,
-                                    u"28800"_s, u"38400"_s, u"57600"_s, u"115200"_s};
+    static const QList<int> speeds{1200, 2400, 4800, 9600, 19200, 28800, 38400, 57600, 115200};
     return speeds;
 }
 
-int SpeedCode(const QString &speed)
+int SpeedCode(int speed)
 {
-    static const QHash<QString, int> codes{
-        {u"1200"_s, 0}, {u"2400"_s, 1}, {u"4800"_s, 2}, {u"9600"_s, 3}, {u"19200"_s, 4},
-        {u"38400"_s, 5}, {u"28800"_s, 5}, {u"57600"_s, 6}, {u"115200"_s, 7}};
-    return codes.value(speed, 0);
+    switch (speed) {
+    case 2400:
+        return 1;
+    case 4800:
+        return 2;
+    case 9600:
+        return 3;
+    case 19200:
+        return 4;
+    case 28800:
+    case 38400:
+        return 5;
+    case 57600:
+        return 6;
+    case 115200:
+        return 7;
+    default:
+        return 0;  // 1200, and any other
+    }
 }
 
 int SpeedForCode(int code)

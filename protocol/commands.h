@@ -3,8 +3,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
-#include <QStringList>
+#include <QList>
 
 // The bytes of every command the program sends to the chip. There is no framing beyond
 // the prefix: no length, terminator or checksum. A parameter byte goes out as that one
@@ -39,11 +38,11 @@ inline constexpr quint8 SettingIdentityFirst = 9;    // 9..24, 16 characters
 inline constexpr int IdentityLength = 16;
 inline constexpr quint8 SettingSerial = 28;          // bits 0-2 speed code, bit 7 handshake
 
-// The line speeds, slowest first ("1200" .. "115200").
-const QStringList &SpeedList();
+// The line speeds in bit/s, slowest first (1200 .. 115200).
+const QList<int> &SpeedList();
 // The chip's code for a speed (bits 0-2 of setting 28); 28800 shares 5 with 38400,
-// any other text gives 0.
-int SpeedCode(const QString &speed);
+// any other speed gives 0.
+int SpeedCode(int speed);
 // The line speed a code stands for (5 reads as 38400); only bits 0-2 count.
 int SpeedForCode(int code);
 

@@ -13,12 +13,6 @@ using namespace Qt::StringLiterals;
 
 namespace Detection {
 
-namespace {
-
-constexpr int NoHandshake = 0;
-
-} // namespace
-
 QList<int> everyPort()
 {
     QList<int> ports;
@@ -31,7 +25,6 @@ WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
 {
     const Logging::JobScope job("wake-up byte");
     WakeupResult result;
-    const QString speed = QLatin1String(WakeSpeed);
     const PortMap &map = link.ports();
     for (const int port : ports) {
         if (link.isCancelled())
@@ -43,7 +36,7 @@ WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
                 result.unreached.append(LinkFailure{LinkFailure::Kind::NoDevice, port, map.device(port), {}, {}});
             continue;
         }
-        if (!link.openDirect(port, speed, NoHandshake)) {
+        if (!link.openDirect(port, WakeSpeed, Handshake::None)) {
             if (const std::optional<LinkFailure> failure = link.lastFailure())
                 result.unreached.append(*failure);
             continue;
@@ -61,13 +54,13 @@ WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
     return result;
 }
 
-int handshakeIndexFor(std::optional<quint8> serialSetting, const QString &speed)
+Handshake handshakeFor(std::optional<quint8> serialSetting, int speed)
 {
     if (serialSetting && (*serialSetting & 0x07) == Commands::SpeedCode(speed)
         && (*serialSetting & 0x80) == 0) {
-        return 0;
+        return Handshake::XonXoff;
     }
-    return 1;
+    return Handshake::DsrDtr;
 }
 
 QString chipName(const QByteArray &identity)
@@ -75,10 +68,10 @@ QString chipName(const QByteArray &identity)
     return Exchanges::stripSpaces(QString::fromLatin1(identity.left(NameLength)));
 }
 
-JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &speed, int handshakeIndex)
+JobResult<PortResult> DetectOnPort(SerialLink &link, int port, int speed, Handshake handshake)
 {
     PortResult result;
-    if (!link.openDirect(port, speed, handshakeIndex + 1))
+    if (!link.openDirect(port, speed, handshake))
         return Failure(ChipJob::stopped(link));
     // What the driver held from before the open (a reply that came after the port was
     // last closed) is no answer to this request.
@@ -89,7 +82,7 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
     if (!link.isOpen())
         return Failure(ChipJob::stopped(link));
     if (result.identity.isEmpty()) {
-        qCDebug(lcProtocol, "COM%d at %s bauds: no identity", port, qUtf8Printable(speed));
+        qCDebug(lcProtocol, "COM%d at %d bauds: no identity", port, speed);
         link.close();
         return result;
     }
@@ -112,7 +105,7 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &sp
         if (!read.isEmpty())
             setting = quint8(read.at(0));
     }
-    result.handshakeIndex = handshakeIndexFor(setting, speed);
+    result.handshake = handshakeFor(setting, speed);
 
     link.close();
     return result;
@@ -122,7 +115,7 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
 {
     const Logging::JobScope job("detection");
     ScanResult result;
-    const QStringList &speeds = Commands::SpeedList();
+    const QList<int> &speeds = Commands::SpeedList();
     for (const int port : ports) {
         if (!link.portExists(port))
             continue;
@@ -130,13 +123,13 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
             if (link.isCancelled() || (hooks.stopRequested && hooks.stopRequested()))
                 return result;
             const int index = int(speeds.size()) - 1 - k;
-            const QString &speed = speeds.at(index);
+            const int speed = speeds.at(index);
             if (hooks.wanted && !hooks.wanted(port, speed))
                 continue;
             if (hooks.attempting)
                 hooks.attempting(port, speed);
 
-            if (!link.openDirect(port, speed, NoHandshake)) {
+            if (!link.openDirect(port, speed, Handshake::None)) {
                 if (link.isCancelled())
                     return result;
                 result.skipped.append(port);
@@ -156,7 +149,7 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
                 answered = link.bytesWaiting() == 1;
             }
             if (!answered) {
-                qCDebug(lcProtocol, "COM%d at %s bauds: no answer to the probe", port, qUtf8Printable(speed));
+                qCDebug(lcProtocol, "COM%d at %d bauds: no answer to the probe", port, speed);
                 link.close();
                 continue;
             }
@@ -181,7 +174,7 @@ JobResult<AutodetectResult> autodetect(SerialLink &link, const ScanHooks &hooks,
         if (hooks.found)
             hooks.found(result.scan.port, result.scan.speedIndex);
         const JobResult<PortResult> identified =
-            DetectOnPort(link, result.scan.port, result.scan.speed, AutodetectHandshakeIndex);
+            DetectOnPort(link, result.scan.port, result.scan.speed, AskingHandshake);
         if (identified)
             result.identification = *identified;
     }

@@ -19,9 +19,11 @@
 // touches ConnectionSettings: the port selection dialog does both.
 namespace Detection {
 
-inline constexpr char WakeSpeed[] = "57600";
+inline constexpr int WakeSpeed = 57600;
 inline constexpr int NameLength = 16;          // the part of the identity that names the chip
-inline constexpr int AutodetectHandshakeIndex = 1;  // "DSR/DTR Mode" for the identification
+// What the identification is asked with, by the automatic detection and by a station,
+// when the chip's own handshake is not known yet (the port selection dialog's first choice).
+inline constexpr Handshake AskingHandshake = Handshake::DsrDtr;
 
 // COM1 to COM6.
 QList<int> everyPort();
@@ -46,18 +48,17 @@ struct PortResult
 {
     bool found = false;       // something answered the identity request
     QByteArray identity;      // every byte that had arrived 250 ms after it (at most 100)
-    int handshakeIndex = 1;   // 0 "Xon-Xoff", 1 "DSR/DTR Mode", from the chip's setting 28
+    Handshake handshake = Handshake::DsrDtr;  // what the chip's setting 28 stands for
 };
 
-// Identifies the chip on port at speed, opened with handshake list index
-// handshakeIndex (code index + 1), and reads its serial setting to decide the handshake.
-// A port that cannot be opened, or is lost, fails the job.
-JobResult<PortResult> DetectOnPort(SerialLink &link, int port, const QString &speed, int handshakeIndex);
+// Identifies the chip on port at speed, opened with handshake, and reads its serial
+// setting to decide the handshake. A port that cannot be opened, or is lost, fails the job.
+JobResult<PortResult> DetectOnPort(SerialLink &link, int port, int speed, Handshake handshake);
 
-// The handshake list index that the chip's serial setting stands for at speed: 0
-// ("Xon-Xoff") when bits 0-2 are the speed's code and bit 7 is clear, else 1 ("DSR/DTR
-// Mode"), also when no setting byte came.
-int handshakeIndexFor(std::optional<quint8> serialSetting, const QString &speed);
+// The handshake that the chip's serial setting stands for at speed: Xon-Xoff when bits
+// 0-2 are the speed's code and bit 7 is clear, else DSR/DTR Mode, also when no setting
+// byte came.
+Handshake handshakeFor(std::optional<quint8> serialSetting, int speed);
 
 // The name the chip gives in its identity: its first 16 characters, spaces at both
 // ends removed; one character per byte.
@@ -66,12 +67,12 @@ QString chipName(const QByteArray &identity);
 struct ScanHooks
 {
     // Before each attempt (the dialog shows its progress line).
-    std::function<void(int port, const QString &speed)> attempting;
+    std::function<void(int port, int speed)> attempting;
     // Checked before each attempt: true ends the scan with nothing found.
     std::function<bool()> stopRequested;
     // When set, only the attempts it accepts are made (qv12-chip narrows the scan to
     // one port or one speed); the others are passed over without opening anything.
-    std::function<bool(int port, const QString &speed)> wanted;
+    std::function<bool(int port, int speed)> wanted;
     // The automatic detection only: the chip answered the probes on port at the speed
     // with that index in Commands::SpeedList(); its identification comes next.
     std::function<void(int port, int speedIndex)> found;
@@ -81,7 +82,7 @@ struct ScanResult
 {
     bool found = false;
     int port = 0;
-    QString speed;
+    int speed = 0;
     int speedIndex = -1;   // in Commands::SpeedList()
     QList<int> skipped;    // ports that exist but could not be opened
 };

@@ -11,8 +11,6 @@
 
 #include <algorithm>
 
-using namespace Qt::StringLiterals;
-
 qsizetype ProgrammingResult::mismatches() const
 {
     return std::count_if(writes.begin(), writes.end(), [](const SettingWrite &w) { return !w.echoed(); });
@@ -55,7 +53,7 @@ public:
     bool write(const Settings &settings)
     {
         for (const auto &[setting, value] : settings) {
-            m_listener.progress(m_done, m_total, u"setting %1"_s.arg(setting));
+            m_listener.progress({ProgrammingStep::Kind::Setting, m_done, m_total, setting});
             m_result.writes.append(programSetting(m_link, setting, value, m_listener));
             ++m_done;
             if (!m_link.isOpen())
@@ -70,7 +68,7 @@ public:
         m_link.close();
         return true;
     }
-    void step(const QString &what) { m_listener.progress(m_done++, m_total, what); }
+    void step(ProgrammingStep::Kind kind) { m_listener.progress({kind, m_done++, m_total, 0}); }
 
 private:
     SerialLink &m_link;
@@ -106,8 +104,8 @@ JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings 
     ProgrammingResult result;
     const Settings mode = modeSettings(input);
     const Settings identity = identitySettings(input);
-    // Progress counts the settings, the reset and the identity request.
-    Phases phases(link, chip, listener, result, int(mode.size() + identity.size()) + 2);
+    Phases phases(link, chip, listener, result,
+                  int(mode.size() + identity.size()) + ProgrammingStep::StepsAfterSettings);
     auto stopped = [&link] {
         const JobError error = ChipJob::stopped(link);
         link.close();
@@ -139,7 +137,7 @@ JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings 
     if (!phases.phase(identity))
         return stopped();
 
-    phases.step(u"reset"_s);
+    phases.step(ProgrammingStep::Kind::Reset);
     if (!phases.open())
         return stopped();
     Exchanges::reset(link);
@@ -153,7 +151,7 @@ JobResult<ProgrammingResult> program(SerialLink &link, const ConnectionSettings 
     if (link.isCancelled())
         return stopped();
 
-    phases.step(u"identity"_s);
+    phases.step(ProgrammingStep::Kind::Identity);
     if (!phases.open())
         return stopped();
     result.identity = Exchanges::identify(link);

@@ -52,7 +52,7 @@ void RelayedListener::woken()
     m_channel.notify([l = m_frontEnd] { l->woken(); });
 }
 
-void RelayedListener::progress(int done, int total, const QString &step)
+void RelayedListener::progress(const ProgrammingStep &step)
 {
-    m_channel.notify([l = m_frontEnd, done, total, step] { l->progress(done, total, step); });
+    m_channel.notify([l = m_frontEnd, step] { l->progress(step); });
 }

@@ -26,7 +26,7 @@ public:
     void settingWritten(const SettingWrite &write) override;
     void echoMismatch(const SettingWrite &write) override;
     void woken() override;
-    void progress(int done, int total, const QString &step) override;
+    void progress(const ProgrammingStep &step) override;
 
 private:
     std::shared_ptr<JobListener> m_frontEnd;  // used in the front end's thread only

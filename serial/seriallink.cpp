@@ -15,6 +15,37 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+QSerialPort::FlowControl flowControl(Handshake handshake)
+{
+    switch (handshake) {
+    case Handshake::XonXoff:
+        return QSerialPort::SoftwareControl;
+    case Handshake::DsrDtr:
+        return QSerialPort::HardwareControl;
+    case Handshake::None:
+        break;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
+// What the line does, for the debug log: the flow control on the wire.
+QString wireName(Handshake handshake)
+{
+    switch (handshake) {
+    case Handshake::XonXoff:
+        return u"Xon/Xoff"_s;
+    case Handshake::DsrDtr:
+        return u"RTS/CTS"_s;
+    case Handshake::None:
+        break;
+    }
+    return u"no handshake"_s;
+}
+
+} // namespace
+
 SerialLink::SerialLink(PortMap ports, QObject *parent)
     : QObject(parent), m_ports(std::move(ports)), m_port(new QSerialPort(this))
 {
@@ -50,7 +81,7 @@ bool SerialLink::portExists(int port) const
     return m_ports.exists(port);
 }
 
-bool SerialLink::open(int port, const QString &speed, int handshake)
+bool SerialLink::open(int port, int speed, Handshake handshake)
 {
     if (cancelled())
         return false;
@@ -62,7 +93,7 @@ bool SerialLink::open(int port, const QString &speed, int handshake)
     return isOpen();
 }
 
-bool SerialLink::openDirect(int port, const QString &speed, int handshake)
+bool SerialLink::openDirect(int port, int speed, Handshake handshake)
 {
     m_lastFailure.reset();
     if (cancelled())
@@ -72,7 +103,7 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     const QString device = m_ports.device(port);
     m_openedPort = port;
     m_openedDevice = device;
-    m_openedSpeed = speed.toInt();
+    m_openedSpeed = speed;
     m_openedHandshake = handshake;
     if (port < PortMap::FirstPort || port > PortMap::LastPort || device.isEmpty()) {
         record(LinkFailure::Kind::NoDevice, port, device,
@@ -99,9 +130,7 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     m_port->setDataBits(QSerialPort::Data8);
     m_port->setParity(QSerialPort::NoParity);
     m_port->setStopBits(QSerialPort::OneStop);
-    m_port->setFlowControl(handshake == 1   ? QSerialPort::SoftwareControl
-                           : handshake == 2 ? QSerialPort::HardwareControl
-                                            : QSerialPort::NoFlowControl);
+    m_port->setFlowControl(flowControl(handshake));
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_lock.release();
         recordEvent(TrafficEvent::Kind::OpenFailed, {}, m_port->errorString());
@@ -121,8 +150,10 @@ bool SerialLink::openDirect(int port, const QString &speed, int handshake)
     m_byteNs = 10'000'000'000LL / m_openedSpeed;
     m_lineFreeNs = 0;
     recordEvent(TrafficEvent::Kind::Opened);
+    if (m_observer)
+        m_observer->opened(m_openedSpeed);
     qCDebug(lcSerial).noquote() << u"opened COM%1 (%2) at %3 bauds, 8N1, %4"_s.arg(port).arg(path).arg(m_openedSpeed)
-        .arg(handshake == 1 ? u"Xon/Xoff"_s : handshake == 2 ? u"RTS/CTS"_s : u"no handshake"_s);
+        .arg(wireName(handshake));
     emit openChanged(true);
     return true;
 }
@@ -167,6 +198,8 @@ void SerialLink::close()
     // Qt puts back the settings it found when it opened; bytes still on the wire would
     // leave under those.
     waitAfterOutput(0);
+    if (m_observer && isOpen())
+        m_observer->closed();
     closeQuietly();
 }
 
@@ -193,6 +226,8 @@ void SerialLink::send(const QByteArray &text)
     if (cancelled() || !isOpen() || text.isEmpty())
         return;
     recordEvent(TrafficEvent::Kind::Sent, text);
+    if (m_observer)
+        m_observer->sent(text.size());
     qCDebug(lcSerial).noquote() << u"COM%1 sent: %2"_s.arg(m_openedPort).arg(Logging::hex(text));
     const qint64 now = TrafficRecord::nowNs();
     m_lineFreeNs = std::max(m_lineFreeNs, now) + m_byteNs * text.size();
@@ -248,7 +283,7 @@ QByteArray SerialLink::take(qint64 maxBytes, const QString &note)
 
 void SerialLink::recordEvent(TrafficEvent::Kind kind, const QByteArray &bytes, const QString &note)
 {
-    TrafficEvent event{0, kind, qint8(m_openedPort), qint8(m_openedHandshake), m_openedSpeed,
+    TrafficEvent event{0, kind, qint8(m_openedPort), m_openedHandshake, m_openedSpeed,
                        m_openedDevice, bytes, note};
     if (m_programTraffic)
         event = m_programTraffic->record(std::move(event));
@@ -305,6 +340,8 @@ QByteArray SerialLink::readReply()
     }
     if (result.isEmpty())
         qCDebug(lcSerial, "COM%d: no answer (time-out after %lld ms)", m_openedPort, clock.elapsed());
+    if (m_observer)
+        m_observer->polled(result.size(), true);
     return result;
 }
 
@@ -315,9 +352,13 @@ quint8 SerialLink::readReplyByte()
     PollClock polls(clock);
     if (!awaitBytes(polls, std::numeric_limits<qint64>::max())) {
         qCDebug(lcSerial, "COM%d: no answer byte (time-out after %lld ms)", m_openedPort, clock.elapsed());
+        if (m_observer)
+            m_observer->polled(0, false);
         return 0;
     }
     const QByteArray read = take(ReadLimit);
+    if (m_observer)
+        m_observer->polled(read.size(), false);
     return read.isEmpty() ? 0 : quint8(read.at(0));
 }
 
@@ -355,6 +396,8 @@ void SerialLink::waitForPoll(PollClock &polls)
 
 void SerialLink::pause(int ms)
 {
+    if (m_observer)
+        m_observer->waited(qMax(0, ms));
     waitAfterOutput(qMax(0, ms));
 }
 

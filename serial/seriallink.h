@@ -3,7 +3,9 @@
 #pragma once
 
 #include "serial/cancellation.h"
+#include "serial/handshake.h"
 #include "serial/linkfailure.h"
+#include "serial/linkobserver.h"
 #include "serial/portlock.h"
 #include "serial/portmap.h"
 #include "serial/trafficrecord.h"
@@ -60,11 +62,10 @@ public:
 
     // True when COM port exists; opens nothing.
     bool portExists(int port) const;
-    // Opens COM port at speed ("9600"...) 8N1 with handshake 0 none, 1 XON/XOFF,
-    // 2 RTS/CTS, then waits 50 ms. Does nothing at all when the port is already open.
+    // Opens COM port at speed (bit/s) 8N1 with handshake, then waits 50 ms. Does nothing at all when the port is already open.
     // Returns false when the port could not be opened (a failure is recorded). The
     // device is opened once: every extra open and close would drop DTR and RTS.
-    bool open(int port, const QString &speed, int handshake);
+    bool open(int port, int speed, Handshake handshake);
     // Closes the port if it is open, once the bytes sent have left the line under the
     // settings they were sent with.
     void close();
@@ -81,7 +82,7 @@ public:
 
     // Direct access to the port object, for detection, which sets the port up itself.
     // Opens without the settle wait; false (with a failure recorded) when it can't.
-    bool openDirect(int port, const QString &speed, int handshake);
+    bool openDirect(int port, int speed, Handshake handshake);
     bool isOpen() const;
     int bytesWaiting() const;
     // The waiting bytes, at most ReadLimit of them, removed from the receive buffer.
@@ -102,6 +103,10 @@ public:
     // The program's record, into which this link records every event as well (stamped
     // there, so that the lines of several links keep their order).
     void setProgramTraffic(std::shared_ptr<TrafficRecord> record) { m_programTraffic = std::move(record); }
+
+    // Told each step the jobs on this link take (the benchmark's floors); none by default.
+    void setObserver(LinkObserver *observer) { m_observer = observer; }
+    LinkObserver *observer() const { return m_observer; }
 
 signals:
     // Emitted when bytes have arrived, so that waits for them can end.
@@ -154,7 +159,7 @@ private:
     int m_openedPort = 0;
     QString m_openedDevice;
     int m_openedSpeed = 0;
-    int m_openedHandshake = 0;
+    Handshake m_openedHandshake = Handshake::None;
     qint64 m_byteNs = 0;        // one byte's time on the line: start, 8 data and stop bits
     qint64 m_lineFreeNs = 0;    // when the last byte sent will have left, at the line's pace
     int m_maxReplyBytes = MaxReplyBytes;
@@ -163,4 +168,5 @@ private:
     std::optional<LinkFailure> m_lastFailure;
     TrafficRecord m_traffic;
     std::shared_ptr<TrafficRecord> m_programTraffic;
+    LinkObserver *m_observer = nullptr;
 };

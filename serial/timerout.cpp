@@ -45,5 +45,7 @@ bool TimerOut::waitUntil(const std::function<bool()> &condition)
             break;
         loop.exec();
     }
+    if (m_timedOut && !m_link.isCancelled() && m_link.observer())
+        m_link.observer()->waited(m_timer.interval());
     return m_timedOut;
 }

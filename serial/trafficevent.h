@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "serial/handshake.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -23,7 +25,7 @@ struct TrafficEvent
     qint64 timeNs = 0;
     Kind kind = Kind::Sent;
     qint8 port = 0;        // COM number
-    qint8 handshake = 0;   // 0 none, 1 XON/XOFF, 2 RTS/CTS
+    Handshake handshake = Handshake::None;
     qint32 speed = 0;      // bit/s
     QString device;
     QByteArray bytes;      // Sent and Received

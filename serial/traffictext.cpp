@@ -33,18 +33,6 @@ QString printableColumn(QByteArrayView bytes)
 
 } // namespace
 
-QString handshakeName(int handshake)
-{
-    switch (handshake) {
-    case 1:
-        return u"Xon-Xoff"_s;
-    case 2:
-        return u"DSR/DTR Mode"_s;
-    default:
-        return u"no handshake"_s;
-    }
-}
-
 QString head(const TrafficEvent &event, qint64 originNs)
 {
     return u"%1  COM%2 %3  "_s.arg(double(event.timeNs - originNs) / 1e6, 10, 'f', 3)

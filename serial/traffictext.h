@@ -25,7 +25,5 @@ QString head(const TrafficEvent &event, qint64 originNs);
 QStringList lines(const TrafficEvent &event, qint64 originNs);
 // Every event's lines, each ending in "\n".
 QString format(const QList<TrafficEvent> &events, qint64 originNs);
-// The handshake as the program names it: "no handshake", "Xon-Xoff", "DSR/DTR Mode".
-QString handshakeName(int handshake);
 
 } // namespace TrafficText

@@ -229,16 +229,16 @@ void ProductionWindow::buildSetUp()
     m_speed = new QComboBox(m_setUp);
     m_speed->setObjectName(u"speedCombo"_s);
     m_speed->setAccessibleName(tr("Speed"));
-    m_speed->addItem(tr("Found on each port"), QString());
-    for (const char *speed : {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})
-        m_speed->addItem(QString::fromLatin1(speed), QString::fromLatin1(speed));
+    m_speed->addItem(tr("Found on each port"), 0);
+    for (const int speed : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
+        m_speed->addItem(QString::number(speed), speed);
     m_handshake = new QComboBox(m_setUp);
     m_handshake->setObjectName(u"handshakeCombo"_s);
     m_handshake->setAccessibleName(tr("Handshake"));
-    m_handshake->addItem(tr("As the chip answers"), -1);
-    m_handshake->addItem(tr("None"), 0);
-    m_handshake->addItem(tr("Xon-Xoff"), 1);
-    m_handshake->addItem(tr("DSR/DTR Mode"), 2);
+    m_handshake->addItem(tr("As the chip answers"), QVariant());
+    m_handshake->addItem(tr("None"), QVariant::fromValue(Handshake::None));
+    m_handshake->addItem(handshakeDisplayName(Handshake::XonXoff), QVariant::fromValue(Handshake::XonXoff));
+    m_handshake->addItem(handshakeDisplayName(Handshake::DsrDtr), QVariant::fromValue(Handshake::DsrDtr));
     auto *speedRow = new QHBoxLayout;
     speedRow->addWidget(m_speed);
     speedRow->addWidget(m_handshake);
@@ -396,8 +396,8 @@ void ProductionWindow::start()
     m_unrecorded.clear();
     m_totals = {};
     m_message->clear();
-    const QString speed = m_speed->currentData().toString();
-    const int handshake = m_handshake->currentData().toInt();
+    const int speed = m_speed->currentData().toInt();
+    const QVariant handshake = m_handshake->currentData();
     int placed = 0;
     for (const int port : std::as_const(ports)) {
         Result<std::unique_ptr<RecordSink>, RecordError> sink = makeRecordSink(audit);
@@ -409,8 +409,8 @@ void ProductionWindow::start()
         settings.port = port;
         settings.ports = m_context.ports();
         settings.speed = speed;
-        if (handshake >= 0 && !speed.isEmpty())
-            settings.handshake = handshake;
+        if (handshake.isValid() && speed != 0)
+            settings.handshake = handshake.value<Handshake>();
         settings.target = target;
         settings.databaseFile = m_databaseFile;
         settings.endOnPortLoss = true;
@@ -468,13 +468,19 @@ void ProductionWindow::connectStation(int port, Station &station)
         tile->setState(tr("Already programmed: take it away"));
         takeAway(port);
     });
-    connect(&station, &Station::progress, tile, [tile](int done, int total, const QString &step) {
-        if (step == ReadBackStep)
+    connect(&station, &Station::progress, tile, [tile](const ProgrammingStep &step) {
+        switch (step.kind) {
+        case ProgrammingStep::Kind::ReadBack:
             tile->setState(tr("Checking"));
-        else if (step == u"reset"_s || step == u"identity"_s)
+            break;
+        case ProgrammingStep::Kind::Reset:
+        case ProgrammingStep::Kind::Identity:
             tile->setState(tr("Programming: restarting the chip"));
-        else
-            tile->setState(tr("Programming: setting %1 of %2").arg(done + 1).arg(total - 2));
+            break;
+        case ProgrammingStep::Kind::Setting:
+            tile->setState(tr("Programming: setting %1 of %2").arg(step.settingNumber()).arg(step.settingCount()));
+            break;
+        }
     });
     connect(&station, &Station::recordWritten, this, [this](const ChipRecord &, const RecordKept &kept) {
         if (kept.madeAgain)

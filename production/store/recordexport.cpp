@@ -3,6 +3,7 @@
 #include "production/store/recordexport.h"
 
 #include "production/jsonlrecordsink.h"
+#include "serial/handshake.h"
 
 #include <QStringList>
 
@@ -121,7 +122,7 @@ QByteArray csvLine(const ChipRecord &r)
         {r.device},
         {r.adapterSerial},
         number(r.speed),
-        {r.handshake},
+        {handshakeKey(r.handshake)},
         {r.programVersion},
         {r.databaseFile},
         {r.entry},

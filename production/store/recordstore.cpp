@@ -106,7 +106,7 @@ ChipRecord recordFromRow(const QSqlQuery &q)
     r.device = q.value(i++).toString();
     r.adapterSerial = q.value(i++).toString();
     r.speed = q.value(i++).toInt();
-    r.handshake = q.value(i++).toString();
+    r.handshake = handshakeFromKey(q.value(i++).toString()).value_or(Handshake::None);
     r.programVersion = q.value(i++).toString();
     r.databaseFile = q.value(i++).toString();
     r.entry = q.value(i++).toString();
@@ -139,7 +139,7 @@ QVariantList runValues(const ChipRecord &r)
         text(r.device),
         text(r.adapterSerial),
         r.speed,
-        text(r.handshake),
+        text(handshakeKey(r.handshake)),
         text(r.programVersion),
         text(r.databaseFile),
         text(r.entry),

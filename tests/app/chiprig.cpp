@@ -46,8 +46,8 @@ SimulatedChip &ChipRig::addChip(int port, int speed)
 QString ChipRig::connectionState()
 {
     const ConnectionSettings &c = connection();
-    return u"COM%1 %2 handshake %3 %4"_s.arg(c.PortNumber).arg(c.Speed).arg(c.Handshake)
-        .arg(c.ChipFound ? u"found"_s : u"not found"_s);
+    return u"COM%1 %2 handshake %3 %4"_s.arg(c.port).arg(c.speed).arg(int(c.handshake))
+        .arg(c.chipFound ? u"found"_s : u"not found"_s);
 }
 
 QString ChipRig::state(bool withFocus)
@@ -89,7 +89,7 @@ bool ChipRig::connect(int port, const QString &speed)
         clickIn(&dialog, "okButton");
     });
     click("detectButton");
-    return connection().ChipFound && get("checkConfigurationButton")->isEnabled();
+    return connection().chipFound && get("checkConfigurationButton")->isEnabled();
 }
 
 void ChipRig::whenReceived(SimulatedChip &chip, int count, std::function<void()> action)

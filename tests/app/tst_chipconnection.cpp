@@ -134,7 +134,7 @@ void TestChipConnection::chipOnCom2BehindCom1()
     // the port closes right after, sooner than the chip's thread may look at the line.
     const QList<TrafficEvent> sent = rig.sent();
     for (const TrafficEvent &wake : sent.mid(0, 2))
-        QCOMPARE(u"%1 %2 %3"_s.arg(int(wake.bytes.at(0))).arg(wake.speed).arg(wake.handshake), u"0 57600 0"_s);
+        QCOMPARE(u"%1 %2 %3"_s.arg(int(wake.bytes.at(0))).arg(wake.speed).arg(int(wake.handshake)), u"0 57600 0"_s);
     // The gaps as the program made them: the wake-up pause after the last NUL, then
     // 100 ms after each probe.
     QCOMPARE(gapError(sent[1], sent[2], 1000, 1400), QString());
@@ -203,7 +203,7 @@ void TestChipConnection::detection()
     if (detection.setting28 >= 0)
         chip.setSetting(28, quint8(detection.setting28));  // stored; the chip keeps its speed until a restart
     chip.setFaults(detection.faults);
-    rig.connection() = ConnectionSettings{5, u"1200"_s, 1, true};
+    rig.connection() = ConnectionSettings{5, 1200, Handshake::XonXoff, true};
     Dialog d(rig);
     const qint64 started = SimulatedChip::nowNs();
     if (!detection.speed.isEmpty()) {
@@ -306,7 +306,7 @@ void TestChipConnection::identificationAndPower()
     QTRY_COMPARE(chip.received().bytes().mid(before), bytes({27, 64}));
     QCOMPARE(rig.state(), AllChipButtons);
 
-    rig.connection().ChipFound = false;
+    rig.connection().chipFound = false;
     before = chip.received().size();
     rig.click("sleepButton");
     QCOMPARE(rig.state(true), u"detectButton wakeUpButton, focus wakeUpButton"_s);
@@ -376,7 +376,7 @@ void TestChipConnection::heldUnderAnotherName()
     PortMap ports;
     ports.assign(1, chip.devicePath());
     SerialLink holder(ports);
-    QVERIFY(holder.open(1, u"9600"_s, 2));
+    QVERIFY(holder.open(1, 9600, Handshake::DsrDtr));
     rig.prompter.expectMessage(u"The serial port could not be used, so the chip could not answer:\n"
                                "COM1 (%1): held by another program (process %2)\n\nClose the program that holds the "
                                "port (a terminal program, or ModemManager, which probes new serial devices) and try "

@@ -90,7 +90,7 @@ QStringList crossings(const QList<TrafficEvent> &events)
     QStringList out;
     for (const TrafficEvent &e : events) {
         for (const char byte : e.bytes)
-            out << u"%1@%2/%3"_s.arg(quint8(byte), 2, 16, QLatin1Char('0')).arg(e.speed).arg(e.handshake);
+            out << u"%1@%2/%3"_s.arg(quint8(byte), 2, 16, QLatin1Char('0')).arg(e.speed).arg(int(e.handshake));
     }
     return out;
 }
@@ -216,7 +216,7 @@ void TestTrafficMonitor::answersDuringFlood()
     chip.setFaults({.endlessStream = true});
     const QByteArray flood = rig.runJob([&clicks](SerialLink &link, const JobChannel &channel) {
         link.setReplyBounds(8000, 10000);
-        if (!link.open(1, u"115200"_s, 2))
+        if (!link.open(1, 115200, Handshake::DsrDtr))
             return QByteArray("not opened");
         link.send(bytes({27, 73}));
         channel.notify([&clicks] { clicks.start(); });
@@ -242,7 +242,7 @@ void TestTrafficMonitor::answersDuringFlood()
     // Scrolled up, the view stays; at the end again, it follows.
     auto reset = [&] {
         QVERIFY(rig.runJob([](SerialLink &link, const JobChannel &) {
-            if (!link.open(1, u"115200"_s, 2))
+            if (!link.open(1, 115200, Handshake::DsrDtr))
                 return false;
             link.send(bytes({27, 64}));
             link.close();

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,9 +19,9 @@
 
 using namespace Qt::StringLiterals;
 
-// Every text the window shows is in the English catalogue the build makes with lupdate:
-// a text that does not pass through tr() is missing there, and no translation could
-// ever reach it.
+// Every text the window shows, and every line qv12-chip prints, is in the English
+// catalogue the build makes with lupdate: a text that does not pass through tr() is
+// missing there, and no translation could ever reach it.
 class TestTranslations final : public QObject
 {
     Q_OBJECT
@@ -31,6 +32,8 @@ private slots:
     void portSelectionTexts();
     void messages_data();
     void messages();
+    void chipToolLines_data();
+    void chipToolLines();
 
 private:
     // True when text is a catalogue text, its %1, %2, ... standing for anything.
@@ -40,7 +43,21 @@ private:
     void verifyCatalogued(const QStringList &texts) const;
 
     QList<QRegularExpression> m_catalogue;
+    // Each line of each catalogue text on its own: qv12-chip prints several lines from
+    // one text. Texts that are nothing but placeholders and punctuation are left out:
+    // they would pass any line.
+    QList<QRegularExpression> m_lines;
 };
+
+// A catalogue text as a pattern, its %1, %2, ... standing for anything.
+static QRegularExpression sourcePattern(const QString &source)
+{
+    QStringList pieces = source.split(QRegularExpression(uR"(%[1-9])"_s));
+    for (QString &piece : pieces)
+        piece = QRegularExpression::escape(piece);
+    return QRegularExpression(QRegularExpression::anchoredPattern(pieces.join(u".*"_s)),
+                              QRegularExpression::DotMatchesEverythingOption);
+}
 
 void TestTranslations::initTestCase()
 {
@@ -50,12 +67,11 @@ void TestTranslations::initTestCase()
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"source") {
             const QString source = xml.readElementText();
-            QStringList pieces = source.split(QRegularExpression(uR"(%[1-9])"_s));
-            for (QString &piece : pieces)
-                piece = QRegularExpression::escape(piece);
-            const QString pattern = pieces.join(u".*"_s);
-            m_catalogue.append(QRegularExpression(QRegularExpression::anchoredPattern(pattern),
-                                                  QRegularExpression::DotMatchesEverythingOption));
+            m_catalogue.append(sourcePattern(source));
+            for (const QString &line : source.split(u'\n')) {
+                if (line.contains(QRegularExpression(u"[A-Za-z]{2}"_s)))
+                    m_lines.append(sourcePattern(line));
+            }
         }
     }
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
@@ -185,6 +201,62 @@ void TestTranslations::messages()
     prompter.texts.removeAll(QString());
     QVERIFY(prompter.texts.size() > steps.size());  // at least one prompt
     verifyCatalogued(prompter.texts);
+}
+
+// qv12-chip as a user runs it, each line it prints on stdout and stderr; the lines named
+// must be among them, so that a run that went wrong can't pass for one with nothing to
+// check.
+void TestTranslations::chipToolLines_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("help") << QStringList{u"--help"_s}
+                          << QStringList{u"Exit status: 0 success; 1 no chip found or no answer; 2 usage error;"_s};
+    QTest::newRow("usage error") << QStringList{u"--speed"_s, u"1234"_s, u"detect"_s}
+                                 << QStringList{u"qv12-chip: --speed wants one of 1200, 2400, 4800, 9600, 19200, "
+                                                "28800, 38400, 57600, 115200, not \"1234\""_s};
+    QTest::newRow("detect") << QStringList{u"--simulate"_s, u"detect"_s}
+                            << QStringList{u"handshake:  DSR/DTR Mode"_s};
+    QTest::newRow("program") << QStringList{u"--simulate"_s, u"program"_s, u"--word"_s, u"1111110000100000"_s,
+                                            u"--identity"_s, u"KT 610-ST"_s, u"--com"_s, u"1"_s, u"--speed"_s,
+                                            u"9600"_s}
+                             << QStringList{u"Read back:"_s, u"Result: PASS"_s};
+    QTest::newRow("no chip") << QStringList{u"--port"_s, u"1=/dev/null"_s, u"--given-ports-only"_s, u"identify"_s,
+                                            u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s}
+                             << QStringList{};
+}
+
+void TestTranslations::chipToolLines()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, expected);
+    QVERIFY(!catalogued(u"A line no catalogue holds"_s));  // the check can fail
+
+    QProcess tool;
+    tool.start(QStringLiteral(QV12_CHIP_TOOL), arguments);
+    tool.closeWriteChannel();
+    QVERIFY(tool.waitForFinished(60000));
+    const QString printed = QString::fromUtf8(tool.readAllStandardOutput() + tool.readAllStandardError());
+    QStringList lines = printed.split(u'\n');
+    for (const QString &line : std::as_const(expected))
+        QVERIFY2(lines.contains(line), qPrintable(printed));
+    // Lines of numbers, device paths and the chip's own text are no words to translate;
+    // nor are the rows of the read-back's table, field and value as the record keeps them.
+    const QRegularExpression checkRow(u"^\\S.* {2,}\\S.* {3}(PASS|FAIL: reads .*)$"_s);
+    lines.removeIf([&checkRow](const QString &line) {
+        return !line.contains(QRegularExpression(u"[A-Za-z]{2}"_s)) || checkRow.match(line).hasMatch();
+    });
+    QVERIFY(!lines.isEmpty());
+    QStringList missing;
+    for (const QString &line : std::as_const(lines)) {
+        const bool found = std::any_of(m_lines.cbegin(), m_lines.cend(), [&line](const QRegularExpression &source) {
+            return source.match(line).hasMatch();
+        });
+        if (!found)
+            missing << line;
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(u"Not in the catalogue: \""_s + missing.join(u"\", \""_s) + u'"'));
 }
 
 QTEST_MAIN(TestTranslations)

@@ -94,7 +94,7 @@ StationSettings TestStation::settingsFor(const QString &device, int port, int co
     StationSettings s;
     s.port = port;
     s.ports.assign(port, device);
-    s.speed = u"9600"_s;
+    s.speed = 9600;
     s.target.setWord(Word);
     s.target.setIdentity(Identity);
     s.count = count;
@@ -172,8 +172,8 @@ void TestStation::pulledCable()
     settings.endOnPortLoss = true;
     Station station(settings, sink(u"pulled.jsonl"_s));
     Watch watch(station);
-    connect(&station, &Station::progress, this, [&](int done, int, const QString &) {
-        if (done == 3 && !chip.isUnplugged())
+    connect(&station, &Station::progress, this, [&](const ProgrammingStep &step) {
+        if (step.done == 3 && !chip.isUnplugged())
             chip.unplug();
     });
     station.start();
@@ -194,8 +194,8 @@ void TestStation::stoppedWhileProgramming()
     SimulatedChip chip;
     Station station(settingsFor(chip.devicePath()), sink(u"stopped.jsonl"_s));
     Watch watch(station);
-    connect(&station, &Station::progress, this, [&](int done, int, const QString &) {
-        if (done == 3)
+    connect(&station, &Station::progress, this, [&](const ProgrammingStep &step) {
+        if (step.done == 3)
             station.stop();
     });
     station.start();
@@ -274,7 +274,7 @@ void TestStation::speedFoundOnItsOwnPort()
     SimulatedChip chip(19200);
     SimulatedChip neighbour(19200);
     StationSettings settings = settingsFor(chip.devicePath(), 2, 1);
-    settings.speed.clear();
+    settings.speed = 0;
     settings.ports.assign(3, neighbour.devicePath());
     Station station(settings, sink(u"speed.jsonl"_s));
     Watch watch(station);

@@ -58,7 +58,7 @@ std::shared_ptr<TrafficRecord> onTwoWorkers(int speed, const std::function<void(
     int done = 0;
     auto job = [&](int port) {
         return [port, speed, exchange](SerialLink &link, const JobChannel &) {
-            if (!link.open(port, QString::number(speed), 0))
+            if (!link.open(port, speed, Handshake::None))
                 return false;
             exchange(link, port);
             link.close();
@@ -106,7 +106,7 @@ void TestChipWorker::jobRunsOnTheWorkersThread()
                  [&](SerialLink &link, const JobChannel &) {
                      jobThread = QThread::currentThread();
                      linkThread = link.thread();
-                     if (!link.open(1, u"9600"_s, 2))
+                     if (!link.open(1, 9600, Handshake::DsrDtr))
                          return QByteArray();
                      link.send(Commands::Identify());
                      return link.readReply();
@@ -153,7 +153,7 @@ void TestChipWorker::jobsOfOneWorkerFollowEachOther()
     for (int n = 1; n <= 2; ++n) {
         worker.start(station.ports, &frontEnd,
                      [](SerialLink &link, const JobChannel &) {
-                         if (!link.open(1, u"9600"_s, 0))
+                         if (!link.open(1, 9600, Handshake::None))
                              return false;
                          link.send(Commands::CancelByte());
                          link.pause(200);
@@ -183,7 +183,7 @@ void TestChipWorker::portMapIsTheJobsOwn()
     worker.start(station.ports, &frontEnd,
                  [](SerialLink &link, const JobChannel &) {
                      QThread::msleep(50);  // the front end changes its map meanwhile
-                     if (!link.open(1, u"9600"_s, 0))
+                     if (!link.open(1, 9600, Handshake::None))
                          return false;
                      link.send(Commands::Probe());
                      return link.readReplyByte() == ChipEmulator::ProbeReply;
@@ -216,7 +216,7 @@ void TestChipWorker::cancellationEndsTheWaitAtOnce()
     const Cancellation job = worker.start(
         station.ports, &frontEnd,
         [](SerialLink &link, const JobChannel &) -> JobResult<void> {
-            if (!link.open(1, u"9600"_s, 0))
+            if (!link.open(1, 9600, Handshake::None))
                 return Failure(JobError{});
             link.send(Commands::CancelByte());
             link.pause(10000);
@@ -239,7 +239,7 @@ void TestChipWorker::cancellationEndsTheWaitAtOnce()
     // The worker goes on: the next job has a cancellation of its own.
     std::optional<bool> next;
     worker.start(station.ports, &frontEnd,
-                 [](SerialLink &link, const JobChannel &) { return link.open(1, u"9600"_s, 0); },
+                 [](SerialLink &link, const JobChannel &) { return link.open(1, 9600, Handshake::None); },
                  [&](bool opened) { next = opened; });
     QVERIFY(waitUntil([&] { return next.has_value(); }));
     QVERIFY(*next);
@@ -330,7 +330,7 @@ void TestChipWorker::cancelledWhileAsked()
     const Cancellation job = worker->start(
         station.ports, &frontEnd,
         [asking, asked, answer](SerialLink &link, const JobChannel &channel) {
-            link.open(1, u"9600"_s, 0);
+            link.open(1, 9600, Handshake::None);
             asking->store(true);
             const std::optional<bool> yes = channel.ask<bool>([asked] {
                 asked->store(true);

@@ -118,7 +118,7 @@ void TestSerial::readTextJoinsBurstsAndEndsAfterSilence()
 {
     Rig r;
     r.chip.setFaults({.burstSize = 10, .burstGapMs = 300});  // under the 500 ms that end a reply
-    QVERIFY(r.link.open(1, u"9600"_s, 2));
+    QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
     r.link.send(Commands::Identify());
     QCOMPARE(r.link.readReply(), r.chip.identity());
     // The last burst taken two gaps after the request; the silence after it.
@@ -139,7 +139,7 @@ void TestSerial::readByteTakesFirstOfThreeAndGivesZeroOnSilence()
 {
     Rig r;
     r.chip.setFaults({.configReplyLength = 3});  // 65, 0xFC, 0x20
-    QVERIFY(r.link.open(1, u"9600"_s, 2));
+    QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
     r.link.send(Commands::ReadConfiguration());
     QVERIFY(r.chip.waitForSent(3));
     QTRY_COMPARE(r.link.bytesWaiting(), 3);
@@ -154,7 +154,7 @@ void TestSerial::endlessStreamIsBounded()
 {
     Rig r(115200);
     r.chip.setFaults({.endlessStream = true});
-    QVERIFY(r.link.open(1, u"115200"_s, 2));
+    QVERIFY(r.link.open(1, 115200, Handshake::DsrDtr));
     r.link.send(Commands::Identify());
     const QByteArray reply = r.link.readReply();
     QCOMPARE(reply.size(), SerialLink::MaxReplyBytes);
@@ -167,10 +167,10 @@ void TestSerial::openPortOnOpenPortChangesNothing()
     QElapsedTimer clock;
     clock.start();
     OpenCounter::watch(QFile::encodeName(r.chip.devicePath()));
-    QVERIFY(r.link.open(1, u"9600"_s, 0));
+    QVERIFY(r.link.open(1, 9600, Handshake::None));
     QVERIFY(clock.elapsed() >= 50);  // the settling wait
     QCOMPARE(OpenCounter::opens(), 1);  // once: each open and close drops DTR and RTS
-    QVERIFY(r.link.open(1, u"19200"_s, 1));
+    QVERIFY(r.link.open(1, 19200, Handshake::XonXoff));
     // Not opened again, so no settling wait either.
     QCOMPARE(OpenCounter::opens(), 1);
     QCOMPARE(eventsOf(r.link.traffic(), TrafficEvent::Kind::Opened).size(), 1);
@@ -197,7 +197,7 @@ void TestSerial::linePace()
     QFETCH(int, speed);
     const double byteMs = 10000.0 / speed;
     Rig r(speed);
-    QVERIFY(r.link.open(1, QString::number(speed), 0));
+    QVERIFY(r.link.open(1, speed, Handshake::None));
     r.link.send(Commands::CancelByte());  // Sleep's bytes
     r.link.send(Commands::SleepCommand());
     r.link.pause(10);
@@ -239,7 +239,7 @@ void TestSerial::lineSettings()
     QFETCH(QString, line);
     QFETCH(bool, answers);
     Rig r(chipSpeed);
-    QVERIFY(r.link.open(1, QString::number(speed), handshake));
+    QVERIFY(r.link.open(1, speed, Handshake(handshake)));
     r.link.send(Commands::Identify());
     QCOMPARE(r.link.readReply(), answers ? r.chip.identity() : QByteArray());
     QCOMPARE(r.chip.received().entries().first().line.toString(), line);
@@ -248,11 +248,11 @@ void TestSerial::lineSettings()
 void TestSerial::writtenSettingReadsBack()
 {
     Rig r;
-    QVERIFY(r.link.open(1, u"9600"_s, 2));
+    QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
     r.link.send(Commands::WriteSetting(9, 200));
     QCOMPARE(r.link.readReplyByte(), quint8(200));
     r.link.close();
-    QVERIFY(r.link.open(1, u"9600"_s, 2));
+    QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
     r.link.send(Commands::ReadSetting(9));
     QCOMPARE(r.link.readReplyByte(), quint8(200));
     r.link.close();
@@ -285,7 +285,7 @@ void TestSerial::unpluggedThenVanished()
     QVERIFY(r.chip.createLink(device));
     r.ports.assign(1, device);
     r.link.setPorts(r.ports);
-    QVERIFY(r.link.open(1, u"9600"_s, 2));
+    QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
     r.chip.setFaults({.unplugAfterBytes = 2});
     r.link.send(Commands::Identify());
     QElapsedTimer clock;
@@ -299,14 +299,14 @@ void TestSerial::unpluggedThenVanished()
     r.chip.removeLink();
     r.link.close();
     QVERIFY(!r.link.portExists(1));
-    QVERIFY(!r.link.open(1, u"9600"_s, 2));
+    QVERIFY(!r.link.open(1, 9600, Handshake::DsrDtr));
     clock.restart();
     r.link.send(Commands::Identify());
     QCOMPARE(r.link.readReply(), QByteArray());
     QCOMPARE(r.link.readReplyByte(), quint8(0));
     QVERIFY(clock.elapsed() < 400);  // no silence sat out
-    QVERIFY(!r.link.open(1, u"9600"_s, 2));
-    QVERIFY(!r.link.open(4, u"9600"_s, 2));  // nothing assigned
+    QVERIFY(!r.link.open(1, 9600, Handshake::DsrDtr));
+    QVERIFY(!r.link.open(4, 9600, Handshake::DsrDtr));  // nothing assigned
     QCOMPARE(described(endJob(r.link)),
              (QStringList{u"NoDevice COM1 "_s + device, u"NoDevice COM4 "_s}));
 }
@@ -318,7 +318,7 @@ void TestSerial::portThatCannotBeOpened()
     {
         QSerialPort holder(device);  // held as another program holds it
         QVERIFY(holder.open(QIODevice::ReadWrite));
-        QVERIFY(!r.link.open(1, u"9600"_s, 2));
+        QVERIFY(!r.link.open(1, 9600, Handshake::DsrDtr));
         QCOMPARE(described(endJob(r.link)), QStringList{u"Busy COM1 "_s + device});
     }
     // No permission: root opens anything, so it tries as nobody for the moment.
@@ -327,7 +327,7 @@ void TestSerial::portThatCannotBeOpened()
     QVERIFY(r.link.portExists(1));  // without opening it
     if (root && ::setresuid(65534, 65534, 0) != 0)
         QSKIP("cannot drop privileges here");
-    const bool opened = r.link.open(1, u"9600"_s, 2);
+    const bool opened = r.link.open(1, 9600, Handshake::DsrDtr);
     QVERIFY(!root || ::setresuid(0, 0, 0) == 0);
     QVERIFY(!opened);
     QCOMPARE(described(endJob(r.link)), QStringList{u"PermissionDenied COM1 "_s + device});
@@ -348,15 +348,15 @@ void TestSerial::oneUserUnderTwoNames()
     SerialLink other(viaLink);
     for (const auto &[first, second, secondName] :
          {std::tuple{&r.link, &other, link}, std::tuple{&other, &r.link, device}}) {
-        QVERIFY(first->open(1, u"9600"_s, 2));
-        QVERIFY(!second->open(1, u"9600"_s, 2));
+        QVERIFY(first->open(1, 9600, Handshake::DsrDtr));
+        QVERIFY(!second->open(1, 9600, Handshake::DsrDtr));
         const QList<LinkFailure> failures = endJob(*second);
         QCOMPARE(described(failures), QStringList{u"Busy COM1 "_s + secondName});
         QCOMPARE(failures.first().holder, std::optional<qint64>(QCoreApplication::applicationPid()));
         QCOMPARE(failures.first().describe(), u"COM1 (%1): held by another program (process %2)"_s
                                                   .arg(secondName).arg(QCoreApplication::applicationPid()));
         first->close();
-        QVERIFY(second->open(1, u"9600"_s, 2));
+        QVERIFY(second->open(1, 9600, Handshake::DsrDtr));
         second->close();
     }
     struct stat info {};
@@ -426,15 +426,15 @@ void TestSerial::trafficText()
     const QString usb = u"/dev/ttyUSB0"_s;
     using Kind = TrafficEvent::Kind;
     const QList<TrafficEvent> events{
-        {at(1234.5), Kind::Opened, 2, 2, 9600, usb},
-        {at(1234.567), Kind::Sent, 2, 2, 9600, usb, bytes({27, 'I'})},
-        {at(1234.671), Kind::Received, 2, 2, 9600, usb, QByteArray("KT 610-ST       QV12 FW 2.07\x01<b>\xe9")},
-        {at(1500), Kind::Closed, 2, 2, 9600, usb},
-        {at(2000.25), Kind::OpenFailed, 3, 0, 115200, u"/dev/ttyS0"_s, {}, u"Permission denied"_s},
-        {at(99999.9996), Kind::Lost, 1, 1, 1200, u"/dev/ttyACM0"_s, {}, u"Input/output error"_s},
+        {at(1234.5), Kind::Opened, 2, Handshake::DsrDtr, 9600, usb},
+        {at(1234.567), Kind::Sent, 2, Handshake::DsrDtr, 9600, usb, bytes({27, 'I'})},
+        {at(1234.671), Kind::Received, 2, Handshake::DsrDtr, 9600, usb, QByteArray("KT 610-ST       QV12 FW 2.07\x01<b>\xe9")},
+        {at(1500), Kind::Closed, 2, Handshake::DsrDtr, 9600, usb},
+        {at(2000.25), Kind::OpenFailed, 3, Handshake::None, 115200, u"/dev/ttyS0"_s, {}, u"Permission denied"_s},
+        {at(99999.9996), Kind::Lost, 1, Handshake::XonXoff, 1200, u"/dev/ttyACM0"_s, {}, u"Input/output error"_s},
         // DEL is a control character; bytes no request took say so.
-        {at(100001), Kind::Received, 1, 1, 1200, u"/dev/ttyACM0"_s, QByteArray("A\x7f~", 3)},
-        {at(100002), Kind::Received, 1, 1, 1200, u"/dev/ttyACM0"_s, bytes({0x83}), TrafficEvent::DroppedNote},
+        {at(100001), Kind::Received, 1, Handshake::XonXoff, 1200, u"/dev/ttyACM0"_s, QByteArray("A\x7f~", 3)},
+        {at(100002), Kind::Received, 1, Handshake::XonXoff, 1200, u"/dev/ttyACM0"_s, bytes({0x83}), TrafficEvent::DroppedNote},
     };
     QCOMPARE(TrafficText::format(events, origin),
              u"  1234.500  COM2 9600    opened /dev/ttyUSB0, DSR/DTR Mode\n"

@@ -25,7 +25,7 @@ inline ChipRecord made(const QString &name, int number)
     r.device = u"/dev/ttyUSB1"_s;
     r.adapterSerial = u"A10K2"_s;
     r.speed = 9600;
-    r.handshake = u"xon"_s;
+    r.handshake = Handshake::XonXoff;
     r.programVersion = u"2.4"_s;
     r.databaseFile = u"/srv/line/qv12.cdb"_s;
     r.entry = u"KT 620-ST"_s;

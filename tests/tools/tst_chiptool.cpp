@@ -984,7 +984,7 @@ void TestChipTool::heldUnderAnotherName()
         PortMap ports;
         ports.assign(1, held);
         SerialLink holder(ports);
-        QVERIFY(holder.open(1, u"9600"_s, 2));
+        QVERIFY(holder.open(1, 9600, Handshake::DsrDtr));
         refused(used);
         holder.close();
     }

@@ -627,7 +627,7 @@ void TestChipToolLine::heldPortWhileLooking()
     PortMap ports;
     ports.assign(1, chip.devicePath());
     SerialLink holder(ports);
-    QVERIFY(holder.open(1, u"9600"_s, 2));
+    QVERIFY(holder.open(1, 9600, Handshake::DsrDtr));
     const ToolResult run = runChipTool(QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s}
                                        + lineArguments(m_db, m_dir.filePath(u"held.jsonl"_s)));
     QCOMPARE(run.status, 4);

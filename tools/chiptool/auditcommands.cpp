@@ -13,6 +13,7 @@
 #include "tools/chiptool/resulttext.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -35,9 +36,9 @@ public:
     {
         const auto target = parseStoreTarget(m_options.auditFile.isEmpty() ? defaultStorePath() : m_options.auditFile);
         if (!target)
-            return fail(target.error() + u": see qv12-chip(1) for the forms of --audit"_s);
+            return fail(target.error() + QCoreApplication::translate("AuditCommands", ": see qv12-chip(1) for the forms of --audit"));
         if (target->kind == StoreTarget::Kind::Jsonl)
-            return fail(u"%1 is a JSONL file: audit works on an SQLite or PostgreSQL store (a JSONL file is read line by line, e.g. with jq)"_s
+            return fail(QCoreApplication::translate("AuditCommands", "%1 is a JSONL file: audit works on an SQLite or PostgreSQL store (a JSONL file is read line by line, e.g. with jq)")
                             .arg(target->file));
         m_target = *target;
         if (m_query.action == u"init"_s)
@@ -96,7 +97,7 @@ private:
         RecordStore store(m_target);
         if (const auto opened = store.open(RecordStore::Role::Owner); !opened)
             return fail(opened.error().message);
-        m_console.text(u"The audit store %1 is ready.\n"_s.arg(m_target.describe()));
+        m_console.text(QCoreApplication::translate("AuditCommands", "The audit store %1 is ready.\n").arg(m_target.describe()));
         return done({});
     }
 
@@ -110,7 +111,7 @@ private:
         if (!left)
             return fail(left.error().message);
         const int sent = before.valueOr(0) - *left;
-        m_console.text(u"%1 waiting record%2 sent to %3.\n"_s.arg(sent).arg(sent == 1 ? QString() : u"s"_s)
+        m_console.text(QCoreApplication::translate("AuditCommands", "%1 waiting record%2 sent to %3.\n").arg(sent).arg(sent == 1 ? QString() : u"s"_s)
                            .arg(m_target.describe()));
         return done({{u"sent"_s, sent}, {u"waiting"_s, *left}});
     }
@@ -125,10 +126,10 @@ private:
             shown.append(SummaryRow{});
         QJsonArray array;
         QString table = u"%1 %2 %3 %4 %5 %6 %7\n"_s.arg(groupHeading(), -24)
-                            .arg(u"Chips"_s, 6).arg(u"Passed"_s, 7).arg(u"Failed"_s, 7)
-                            .arg(u"Yield"_s, 7).arg(u"Mean s"_s, 7).arg(u"Slowest s"_s, 10);
+                            .arg(QCoreApplication::translate("AuditCommands", "Chips"), 6).arg(QCoreApplication::translate("AuditCommands", "Passed"), 7).arg(QCoreApplication::translate("AuditCommands", "Failed"), 7)
+                            .arg(QCoreApplication::translate("AuditCommands", "Yield"), 7).arg(QCoreApplication::translate("AuditCommands", "Mean s"), 7).arg(QCoreApplication::translate("AuditCommands", "Slowest s"), 10);
         for (const SummaryRow &row : shown) {
-            const QString group = m_query.by.isEmpty() ? u"All"_s : row.group;
+            const QString group = m_query.by.isEmpty() ? QCoreApplication::translate("AuditCommands", "All") : row.group;
             table += u"%1 %2 %3 %4 %5% %6 %7\n"_s.arg(group, -24)
                          .arg(row.chips, 6).arg(row.passed, 7).arg(row.failed(), 7)
                          .arg(row.yieldPercent(), 6, 'f', 1)
@@ -149,7 +150,7 @@ private:
     QString groupHeading() const
     {
         if (m_query.by.isEmpty())
-            return u"Runs"_s;
+            return QCoreApplication::translate("AuditCommands", "Runs");
         return m_query.by.left(1).toUpper() + m_query.by.mid(1);
     }
 
@@ -166,7 +167,7 @@ private:
                            : QJsonDocument(RecordExport::json(r)).toJson(QJsonDocument::Compact) + '\n';
             }
             if (std::fwrite(out.constData(), 1, size_t(out.size()), stdout) != size_t(out.size()) || std::fflush(stdout) != 0)
-                return fail(u"the export could not be written to standard output"_s);
+                return fail(QCoreApplication::translate("AuditCommands", "the export could not be written to standard output"));
             return int(ExitStatus::Success);
         }
         // find
@@ -184,8 +185,8 @@ private:
                                           r.passed ? u"PASS"_s : u"FAIL"_s, escapeControls(r.failure));
             text += line.trimmed() + u'\n';
         }
-        text += runs->isEmpty() ? u"No run matches.\n"_s
-                                : u"%1 run%2.\n"_s.arg(runs->size()).arg(runs->size() == 1 ? QString() : u"s"_s);
+        text += runs->isEmpty() ? QCoreApplication::translate("AuditCommands", "No run matches.\n")
+                                : QCoreApplication::translate("AuditCommands", "%1 run%2.\n").arg(runs->size()).arg(runs->size() == 1 ? QString() : u"s"_s);
         m_console.text(text);
         return done({{u"runs"_s, array}});
     }

@@ -8,26 +8,25 @@
 #include "production/failurewords.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int DetectHandshakeIndex = 1;  // "DSR/DTR Mode", as the dialog starts
-
 ToolError interrupted()
 {
-    return ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+    return ToolError{ExitStatus::Interrupted, QCoreApplication::translate("ChipLocator", "interrupted")};
 }
 
-LocatedChip located(int port, const QString &speed, const Detection::PortResult &result, bool scanned)
+LocatedChip located(int port, int speed, const Detection::PortResult &result, bool scanned)
 {
     LocatedChip found;
-    found.chip.PortNumber = qint16(port);
-    found.chip.Speed = speed;
-    found.chip.Handshake = qint16(result.handshakeIndex + 1);
-    found.chip.ChipFound = true;
+    found.chip.port = port;
+    found.chip.speed = speed;
+    found.chip.handshake = result.handshake;
+    found.chip.chipFound = true;
     found.identity = result.identity;
     found.scanned = scanned;
     return found;
@@ -40,20 +39,20 @@ Result<LocatedChip, ToolError> onKnownLine(ChipSession &session)
     const int port = *o.com;
     if (o.handshake) {
         LocatedChip given;
-        given.chip = ConnectionSettings{qint16(port), *o.speed, qint16(*o.handshake), true};
+        given.chip = ConnectionSettings{port, *o.speed, *o.handshake, true};
         return given;
     }
-    session.console().progress(u"asking %1 for its identity"_s.arg(session.where(port, *o.speed)));
+    session.console().progress(QCoreApplication::translate("ChipLocator", "asking %1 for its identity").arg(session.where(port, *o.speed)));
     session.beginJob();
-    const JobResult<Detection::PortResult> result = Detection::DetectOnPort(link, port, *o.speed, DetectHandshakeIndex);
+    const JobResult<Detection::PortResult> result = Detection::DetectOnPort(link, port, *o.speed, Detection::AskingHandshake);
     session.console().progress({});
     if (!result && result.error().cancelled())
         return Failure(interrupted());
     if (!result)
         return Failure(session.portFailure(port, result.error().failures));
     if (!result->found) {
-        return Failure(ToolError{ExitStatus::NoChip, u"%1: no chip answered the identity request; check the chip's "
-                                 "power and cable and the speed, or let qv12-chip detect find it"_s
+        return Failure(ToolError{ExitStatus::NoChip, QCoreApplication::translate("ChipLocator", "%1: no chip answered the identity request; check the chip's "
+                                 "power and cable and the speed, or let qv12-chip detect find it")
                                      .arg(session.where(port, *o.speed))});
     }
     return located(port, *o.speed, *result, false);
@@ -80,23 +79,23 @@ Result<LocatedChip, ToolError> byScan(ChipSession &session)
     if (scanned.isEmpty() && !missing.isEmpty())
         return Failure(ToolError{ExitStatus::PortError, FailureWords::line(missing.first())});
     if (scanned.isEmpty()) {
-        return Failure(ToolError{ExitStatus::NoChip, u"there is no serial port to look for the chip on; plug in the "
-                                 "serial adapter, or give its device with --port N=DEVICE"_s});
+        return Failure(ToolError{ExitStatus::NoChip, QCoreApplication::translate("ChipLocator", "there is no serial port to look for the chip on; plug in the "
+                                 "serial adapter, or give its device with --port N=DEVICE")});
     }
 
     Detection::ScanHooks hooks;
     if (o.com || o.speed) {
-        hooks.wanted = [&o](int port, const QString &speed) {
+        hooks.wanted = [&o](int port, int speed) {
             return (!o.com || port == *o.com) && (!o.speed || speed == *o.speed);
         };
     }
-    hooks.attempting = [&](int port, const QString &speed) {
-        console.progress(u"looking for the chip on %1"_s.arg(session.where(port, speed)));
+    hooks.attempting = [&](int port, int speed) {
+        console.progress(QCoreApplication::translate("ChipLocator", "looking for the chip on %1").arg(session.where(port, speed)));
     };
     hooks.found = [&](int port, int) {
-        console.progress(u"identifying the chip on %1"_s.arg(session.portName(port)));
+        console.progress(QCoreApplication::translate("ChipLocator", "identifying the chip on %1").arg(session.portName(port)));
     };
-    console.progress(u"waking the chip"_s);
+    console.progress(QCoreApplication::translate("ChipLocator", "waking the chip"));
     session.beginJob();
     const JobResult<Detection::AutodetectResult> detected = Detection::autodetect(link, hooks);
     console.progress({});
@@ -107,22 +106,22 @@ Result<LocatedChip, ToolError> byScan(ChipSession &session)
     const QList<LinkFailure> passedOver = result.passedOver + missing;
     if (result.found()) {
         for (const LinkFailure &failure : passedOver)
-            console.note(u"the scan passed over %1"_s.arg(FailureWords::line(failure)));
+            console.note(QCoreApplication::translate("ChipLocator", "the scan passed over %1").arg(FailureWords::line(failure)));
         return located(result.scan.port, result.scan.speed, result.identification, true);
     }
     if (result.scan.found) {
         // It answered the probes, then not the identity request: often a device that is
         // not a QV12, or a chip in the middle of a restart.
-        return Failure(ToolError{ExitStatus::NoChip, u"%1: something answered the probes but not the identity request; "
-                                 "check that it is a QV12 chip and run the command again"_s
+        return Failure(ToolError{ExitStatus::NoChip, QCoreApplication::translate("ChipLocator", "%1: something answered the probes but not the identity request; "
+                                 "check that it is a QV12 chip and run the command again")
                                      .arg(session.where(result.scan.port, result.scan.speed))});
     }
     // A port that could not be opened may be the one with the chip behind it.
     if (!passedOver.isEmpty())
         return Failure(ToolError{ExitStatus::PortError, FailureWords::line(FailureWords::principal(passedOver))});
-    return Failure(ToolError{ExitStatus::NoChip, u"no chip answered on %1%2; check the chip's power and cable"_s
+    return Failure(ToolError{ExitStatus::NoChip, QCoreApplication::translate("ChipLocator", "no chip answered on %1%2; check the chip's power and cable")
                                  .arg(scanned.join(u", "_s),
-                                      o.speed ? u" at "_s + *o.speed + u" bauds"_s : u" at any speed"_s)});
+                                      o.speed ? QCoreApplication::translate("ChipLocator", " at %1 bauds").arg(*o.speed) : QCoreApplication::translate("ChipLocator", " at any speed"))});
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "tools/chiptool/tooloptions.h"
 #include "tools/chiptool/trafficlog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -76,10 +77,10 @@ std::optional<ToolError> ChipSession::fileConflict() const
 {
     // Appending the log or the records to a file the run reads or writes would corrupt
     // it: refused before anything is opened, whatever name either is given by.
-    const QString database = u"the database given with --db"_s;
+    const QString database = QCoreApplication::translate("ChipSession", "the database given with --db");
     if (!m_options.auditFile.isEmpty() && !m_options.database.isEmpty()
         && same(keyOf(m_options.auditFile), keyOf(m_options.database))) {
-        return ToolError{ExitStatus::UsageError, u"--audit %1: that is also %2; give the records a file of their own"_s
+        return ToolError{ExitStatus::UsageError, QCoreApplication::translate("ChipSession", "--audit %1: that is also %2; give the records a file of their own")
                                          .arg(m_options.auditFile, database)};
     }
     if (m_options.logFile.isEmpty())
@@ -88,11 +89,11 @@ std::optional<ToolError> ChipSession::fileConflict() const
     if (!m_options.database.isEmpty())
         others.append({database, m_options.database});
     if (!m_options.auditFile.isEmpty())
-        others.append({u"the audit file given with --audit"_s, m_options.auditFile});
+        others.append({QCoreApplication::translate("ChipSession", "the audit file given with --audit"), m_options.auditFile});
     if (!m_options.reportFile.isEmpty())
-        others.append({u"the report's file"_s, m_options.reportFile});
+        others.append({QCoreApplication::translate("ChipSession", "the report's file"), m_options.reportFile});
     for (const PortAssignment &assignment : m_options.ports)
-        others.append({u"the device of COM%1"_s.arg(assignment.port), assignment.device});
+        others.append({QCoreApplication::translate("ChipSession", "the device of COM%1").arg(assignment.port), assignment.device});
     const FileKey log = keyOf(m_options.logFile);
     QString clash;
     for (const auto &[what, path] : std::as_const(others)) {
@@ -102,12 +103,12 @@ std::optional<ToolError> ChipSession::fileConflict() const
         }
     }
     if (clash.isEmpty() && sameAsDescriptor(log, STDOUT_FILENO))
-        clash = u"standard output"_s;
+        clash = QCoreApplication::translate("ChipSession", "standard output");
     if (clash.isEmpty() && sameAsDescriptor(log, STDERR_FILENO))
-        clash = u"standard error"_s;
+        clash = QCoreApplication::translate("ChipSession", "standard error");
     if (clash.isEmpty())
         return std::nullopt;
-    return ToolError{ExitStatus::UsageError, u"--log %1: that is also %2; give the log a file of its own"_s
+    return ToolError{ExitStatus::UsageError, QCoreApplication::translate("ChipSession", "--log %1: that is also %2; give the log a file of its own")
                                      .arg(m_options.logFile, clash)};
 }
 
@@ -121,7 +122,7 @@ std::optional<ToolError> ChipSession::start()
     for (int port = 1; port <= simulated; ++port) {
         auto station = std::make_unique<SimulatedStation>();
         if (const Result<void, QString> started = station->start(); !started)
-            return ToolError{ExitStatus::PortError, u"the simulated chip could not start: %1"_s.arg(started.error())};
+            return ToolError{ExitStatus::PortError, QCoreApplication::translate("ChipSession", "the simulated chip could not start: %1").arg(started.error())};
         m_ports.assign(port, station->devicePath());
         m_stations[port] = std::move(station);
     }
@@ -131,8 +132,8 @@ std::optional<ToolError> ChipSession::start()
     if (!m_options.logFile.isEmpty()) {
         m_log = std::make_unique<TrafficLog>(*m_programTraffic);
         if (const Result<void, QString> opened = m_log->open(m_options.logFile); !opened) {
-            return ToolError{ExitStatus::FileError, u"%1: cannot write the log: %2; give a file in a folder "
-                                        "you can write to"_s.arg(m_options.logFile, opened.error())};
+            return ToolError{ExitStatus::FileError, QCoreApplication::translate("ChipSession", "%1: cannot write the log: %2; give a file in a folder "
+                                        "you can write to").arg(m_options.logFile, opened.error())};
         }
     }
     return std::nullopt;
@@ -187,7 +188,7 @@ ToolError ChipSession::portFailure(int port, const QList<LinkFailure> &failures)
 {
     if (auto error = portError(failures))
         return *error;
-    return ToolError{ExitStatus::PortError, u"%1: the port was lost; check the cable and the serial adapter"_s
+    return ToolError{ExitStatus::PortError, QCoreApplication::translate("ChipSession", "%1: the port was lost; check the cable and the serial adapter")
                                     .arg(portName(port))};
 }
 
@@ -196,20 +197,20 @@ QString ChipSession::portName(int port) const
     return FailureWords::portName(m_ports, port);
 }
 
-QString ChipSession::where(int port, const QString &speed) const
+QString ChipSession::where(int port, int speed) const
 {
     return FailureWords::where(m_ports, port, speed);
 }
 
 QString ChipSession::where(const ConnectionSettings &chip) const
 {
-    return where(chip.PortNumber, chip.Speed) + u", "_s + TrafficText::handshakeName(chip.Handshake);
+    return where(chip.port, chip.speed) + u", "_s + handshakeDisplayName(chip.handshake);
 }
 
 std::optional<ToolError> ChipSession::logError() const
 {
     if (!m_log || m_log->failure().isEmpty())
         return std::nullopt;
-    return ToolError{ExitStatus::FileError, u"%1: the log could not be written to the end: %2; make room "
-                                "or give another file"_s.arg(m_log->path(), m_log->failure())};
+    return ToolError{ExitStatus::FileError, QCoreApplication::translate("ChipSession", "%1: the log could not be written to the end: %2; make room "
+                                "or give another file").arg(m_log->path(), m_log->failure())};
 }

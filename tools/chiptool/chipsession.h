@@ -67,7 +67,7 @@ public:
 
     // "COM1 (/dev/ttyUSB0) at 9600 bauds, DSR/DTR Mode", or without the handshake.
     QString where(const ConnectionSettings &chip) const;
-    QString where(int port, const QString &speed) const;
+    QString where(int port, int speed) const;
     QString portName(int port) const;
 
     // The log's failure (status 5) if writing it failed during the run.

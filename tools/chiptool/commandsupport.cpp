@@ -7,6 +7,8 @@
 #include "tools/chiptool/resultjson.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace CommandSupport {
@@ -27,7 +29,7 @@ Result<LocatedChip, ToolError> locate(ChipSession &session)
 {
     auto found = locateChip(session);
     if (found && found->scanned)
-        session.console().note(u"found the chip on %1"_s.arg(session.where(found->chip)));
+        session.console().note(QCoreApplication::translate("CommandSupport", "found the chip on %1").arg(session.where(found->chip)));
     return found;
 }
 

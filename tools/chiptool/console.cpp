@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/chiptool/console.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 
 #include <cerrno>
@@ -32,8 +33,8 @@ void Console::write(int fd, const QString &text)
             // records are in its audit file), and stdout is not written again.
             if (fd == STDOUT_FILENO && n < 0 && errno == EPIPE && !m_stdoutClosed) {
                 m_stdoutClosed = true;
-                write(STDERR_FILENO, u"qv12-chip: standard output was closed by its reader; nothing more is "
-                                     "written there\n"_s);
+                write(STDERR_FILENO, QCoreApplication::translate("Console", "qv12-chip: standard output was closed by its reader; nothing more is "
+                                     "written there\n"));
             }
             return;
         }

@@ -11,6 +11,8 @@
 #include "tools/chiptool/resultjson.h"
 #include "tools/chiptool/resulttext.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace ChipCommands {
@@ -23,12 +25,13 @@ int detect(ChipSession &session)
     const LocatedChip &located = *found;
     const ConnectionSettings &chip = located.chip;
 
-    session.console().text(u"port:       %1\n"
-                           "speed:      %2 bauds\n"
-                           "handshake:  %3\n"
-                           "identity:   %4\n"_s
-                               .arg(session.portName(chip.PortNumber), chip.Speed,
-                                    TrafficText::handshakeName(chip.Handshake),
+    session.console().text(QCoreApplication::translate("DetectCommands",
+                                                       "port:       %1\n"
+                                                       "speed:      %2 bauds\n"
+                                                       "handshake:  %3\n"
+                                                       "identity:   %4\n")
+                               .arg(session.portName(chip.port), QString::number(chip.speed),
+                                    handshakeDisplayName(chip.handshake),
                                     ResultText::chipText(located.identity)));
     QJsonObject fields = ResultJson::line(session, chip);
     fields.insert(u"identity"_s, ResultJson::chipText(located.identity));
@@ -47,12 +50,12 @@ int identify(ChipSession &session)
     const JobResult<QByteArray> identity = Identification::identify(session.link(), chip);
     std::optional<ToolError> error;
     if (!identity && identity.error().cancelled())
-        error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        error = ToolError{ExitStatus::Interrupted, QCoreApplication::translate("DetectCommands", "interrupted")};
     else if (!identity)
-        error = session.portFailure(chip.PortNumber, identity.error().failures);
+        error = session.portFailure(chip.port, identity.error().failures);
     else if (identity->isEmpty())
-        error = ToolError{ExitStatus::NoChip, u"%1: no answer to the identity request; check the chip's power and "
-                                  "cable"_s.arg(session.where(chip.PortNumber, chip.Speed))};
+        error = ToolError{ExitStatus::NoChip, QCoreApplication::translate("DetectCommands", "%1: no answer to the identity request; check the chip's power and "
+                                  "cable").arg(session.where(chip.port, chip.speed))};
 
     QJsonObject fields = ResultJson::line(session, chip);
     if (!error) {

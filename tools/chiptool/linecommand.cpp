@@ -21,6 +21,7 @@
 #include "tools/chiptool/terminallistener.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QJsonArray>
 
@@ -70,12 +71,12 @@ public:
                 first = findLine();
                 if (!first)
                     return end();
-                ports = {first->chip.PortNumber};
+                ports = {first->chip.port};
                 // The station opens the port on its own worker.
                 m_session.link().close();
             }
         } else {
-            m_speed = o.speed.value_or(QString());
+            m_speed = o.speed.value_or(0);
         }
         m_session.console().text(header(ports));
         if (m_session.interrupted())
@@ -133,7 +134,7 @@ private:
         StationSettings settings;
         settings.port = port;
         settings.ports = m_session.ports();
-        settings.speed = first ? first->chip.Speed : m_speed;
+        settings.speed = first ? first->chip.speed : m_speed;
         settings.handshake = o.handshake;
         settings.target = m_target;
         settings.databaseFile = o.database;
@@ -149,16 +150,16 @@ private:
     QString header(const QList<int> &ports) const
     {
         const QString identity = m_target.identity ? u", identity \"%1\""_s.arg(escapeControls(*m_target.identity))
-                                                   : u", automatic identity"_s;
+                                                   : QCoreApplication::translate("LineCommand", ", automatic identity");
         const QString what = u"\"%1\" (%2)%3. Ctrl-C ends.\n"_s
                                  .arg(escapeControls(m_target.entry), wordText(), identity);
         if (!m_several)
-            return u"Station %1: "_s.arg(m_session.where(ports.first(), m_speed)) + what;
+            return QCoreApplication::translate("LineCommand", "Station %1: ").arg(m_session.where(ports.first(), m_speed)) + what;
         QStringList names;
         for (const int port : ports)
             names.append(m_session.portName(port));
-        const QString speed = m_speed.isEmpty() ? u"each finding its chip's speed"_s : u"at %1 bauds"_s.arg(m_speed);
-        return u"Stations %1, %2: "_s.arg(names.join(u", "_s), speed) + what;
+        const QString speed = m_speed == 0 ? QCoreApplication::translate("LineCommand", "each finding its chip's speed") : QCoreApplication::translate("LineCommand", "at %1 bauds").arg(m_speed);
+        return QCoreApplication::translate("LineCommand", "Stations %1, %2: ").arg(names.join(u", "_s), speed) + what;
     }
 
     // text as the station on port says it: with several, each line starts with its COM number.
@@ -203,7 +204,7 @@ private:
         for (;;) {
             auto found = CommandSupport::locate(m_session);
             if (found) {
-                m_speed = found->chip.Speed;
+                m_speed = found->chip.speed;
                 return StationArrival{found->chip, found->identity};
             }
             const ToolError &error = found.error();
@@ -213,7 +214,7 @@ private:
                 return std::nullopt;
             }
             if (!said)
-                m_session.console().note(error.line + u"; looking again every second"_s);
+                m_session.console().note(error.line + QCoreApplication::translate("LineCommand", "; looking again every second"));
             said = true;
             m_session.link().pause(ScanAgainMs);
             if (m_session.interrupted())
@@ -226,19 +227,19 @@ private:
         Console &console = m_session.console();
         const QString name = m_session.portName(port);
         QObject::connect(&station, &Station::waiting, &station, [this, &console, port, name] {
-            console.text(said(port, u"Waiting for a chip.\n"_s));
+            console.text(said(port, QCoreApplication::translate("LineCommand", "Waiting for a chip.\n")));
             if (m_several)
-                setState(port, u"Waiting for a chip"_s);
+                setState(port, QCoreApplication::translate("LineCommand", "Waiting for a chip"));
             else
-                console.progress(u"waiting for a chip on %1"_s.arg(name));
+                console.progress(QCoreApplication::translate("LineCommand", "waiting for a chip on %1").arg(name));
         });
         QObject::connect(&station, &Station::alreadyProgrammed, &station,
                          [this, &console, port, name](const StationArrival &a) {
             console.progress({});
             const QString identity = m_target.identity
-                ? u" and identity \"%1\""_s.arg(escapeControls(*m_target.identity)) : QString();
-            console.text(said(port, u"Chip on %1: %2\nAlready programmed: it holds \"%3\" (%4)%5; not programmed again "
-                                    "(--reprogram programs it). Take it away.\n"_s
+                ? QCoreApplication::translate("LineCommand", " and identity \"%1\"").arg(escapeControls(*m_target.identity)) : QString();
+            console.text(said(port, QCoreApplication::translate("LineCommand", "Chip on %1: %2\nAlready programmed: it holds \"%3\" (%4)%5; not programmed again "
+                                    "(--reprogram programs it). Take it away.\n")
                                         .arg(name, ResultText::chipText(a.identity), escapeControls(m_target.entry),
                                              wordText(), identity)));
             QJsonObject shown = ResultJson::merged(ResultJson::head(m_session.options().commandName, std::nullopt),
@@ -246,32 +247,32 @@ private:
             shown.insert(u"identity_before"_s, ResultJson::chipText(a.identity));
             shown.insert(u"already_programmed"_s, true);
             console.result(shown);
-            nextChip(port, u"Already programmed: take it away"_s);
+            nextChip(port, QCoreApplication::translate("LineCommand", "Already programmed: take it away"));
         });
         QObject::connect(&station, &Station::found, &station,
                          [this, &console, port, name](int chip, const StationArrival &a) {
             console.progress({});
-            console.text(said(port, u"Chip %1 on %2: %3\n"_s.arg(chip).arg(name, ResultText::chipText(a.identity))));
+            console.text(said(port, QCoreApplication::translate("LineCommand", "Chip %1 on %2: %3\n").arg(chip).arg(name, ResultText::chipText(a.identity))));
             if (m_several)
-                setState(port, u"Chip %1 found"_s.arg(chip));
+                setState(port, QCoreApplication::translate("LineCommand", "Chip %1 found").arg(chip));
         });
         QObject::connect(&station, &Station::progress, &station,
-                         [this, port](int done, int total, const QString &step) {
+                         [this, port](const ProgrammingStep &step) {
             if (!m_several)
-                m_seats[port].listener->progress(done, total, step);
-            else if (step == ReadBackStep)
-                setState(port, u"Checking"_s);
+                m_seats[port].listener->progress(step);
+            else if (step.kind == ProgrammingStep::Kind::ReadBack)
+                setState(port, QCoreApplication::translate("LineCommand", "Checking"));
             else
-                setState(port, u"Programming: "_s + TerminalListener::stepText(done, total, step));
+                setState(port, QCoreApplication::translate("LineCommand", "Programming: %1").arg(TerminalListener::stepText(step)));
         });
         QObject::connect(&station, &Station::recordWritten, &station, [this](const ChipRecord &, const RecordKept &kept) {
             if (kept.madeAgain) {
-                m_session.console().note(u"%1 was not there any more (moved or deleted); the records go on in a "
-                                         "new %1"_s.arg(m_auditShown));
+                m_session.console().note(QCoreApplication::translate("LineCommand", "%1 was not there any more (moved or deleted); the records go on in a "
+                                         "new %1").arg(m_auditShown));
             }
             // A store that doesn't answer: the chips go on, their records wait in the spool.
             if (kept.waiting > 0) {
-                m_session.console().text(u"%1 record%2 waiting for the audit store\n"_s.arg(kept.waiting)
+                m_session.console().text(QCoreApplication::translate("LineCommand", "%1 record%2 waiting for the audit store\n").arg(kept.waiting)
                                              .arg(kept.waiting == 1 ? QString() : u"s"_s));
             }
         });
@@ -285,25 +286,25 @@ private:
         const int chip = v.record.chipNumber;
         const std::optional<ToolError> error = v.failure ? std::optional(toolError(*v.failure)) : std::nullopt;
         if (error)
-            console.error(said(port, u"chip %1: %2"_s.arg(chip).arg(error->line)));
+            console.error(said(port, QCoreApplication::translate("LineCommand", "chip %1: %2").arg(chip).arg(error->line)));
         QJsonObject line = JsonlRecordSink::lineOf(v.record);
         if (v.recordFailure) {
             line.insert(u"result"_s, u"FAIL"_s);
             console.result(ResultJson::merged(ResultJson::head(m_session.options().commandName,
                                                                toolError(*v.recordFailure)), line));
             console.text(bigVerdict(false, console.stdoutIsTerminal())
-                         + said(port, u"Chip %1: its record was NOT written (%2). Set it apart: it has no record.\n"_s
+                         + said(port, QCoreApplication::translate("LineCommand", "Chip %1: its record was NOT written (%2). Set it apart: it has no record.\n")
                                           .arg(chip).arg(m_auditShown)));
             return;
         }
         console.result(ResultJson::merged(ResultJson::head(m_session.options().commandName, error), line));
         const QString verdict = v.record.passed ? u"PASS"_s : u"FAIL"_s;
         console.text(bigVerdict(v.record.passed, console.stdoutIsTerminal())
-                     + said(port, u"Chip %1: %2 in %3 s. Take it away.\n"_s.arg(chip).arg(verdict)
+                     + said(port, QCoreApplication::translate("LineCommand", "Chip %1: %2 in %3 s. Take it away.\n").arg(chip).arg(verdict)
                                       .arg(double(v.record.durationMs) / 1000.0, 0, 'f', 1)));
         if (!(m_session.options().count && chip >= m_session.options().count)) {
-            nextChip(port, v.failure ? u"FAIL: %1: take it away"_s.arg(v.failure->line)
-                                     : u"PASS: take it away"_s);
+            nextChip(port, v.failure ? QCoreApplication::translate("LineCommand", "FAIL: %1: take it away").arg(v.failure->line)
+                                     : QCoreApplication::translate("LineCommand", "PASS: take it away"));
         }
     }
 
@@ -317,7 +318,7 @@ private:
         if (m_several)
             setState(port, state);
         else
-            m_session.console().progress(u"waiting for the chip on %1 to be taken away"_s
+            m_session.console().progress(QCoreApplication::translate("LineCommand", "waiting for the chip on %1 to be taken away")
                                              .arg(m_session.portName(port)));
     }
 
@@ -337,7 +338,7 @@ private:
             if (e.error)
                 errors.append(ToolError{ExitStatus(e.error->status()), said(port, e.error->line)});
             if (m_several) {
-                console.text(u"COM%1: %2 chip%3, %4 passed, %5 failed.\n"_s.arg(port).arg(e.chips)
+                console.text(QCoreApplication::translate("LineCommand", "COM%1: %2 chip%3, %4 passed, %5 failed.\n").arg(port).arg(e.chips)
                                  .arg(e.chips == 1 ? QString() : u"s"_s).arg(e.passes).arg(e.failures));
                 QJsonObject station{{u"port"_s, port}, {u"chips"_s, e.chips}, {u"passes"_s, e.passes},
                                     {u"failures"_s, e.failures}};
@@ -346,8 +347,8 @@ private:
                 stations.append(station);
             }
         }
-        console.text(u"%1: %2 chip%3, %4 passed, %5 failed.\n"_s
-                         .arg(interrupted ? u"Stopped"_s : u"Done"_s)
+        console.text(QCoreApplication::translate("LineCommand", "%1: %2 chip%3, %4 passed, %5 failed.\n")
+                         .arg(interrupted ? QCoreApplication::translate("LineCommand", "Stopped") : QCoreApplication::translate("LineCommand", "Done"))
                          .arg(total.chips).arg(total.chips == 1 ? QString() : u"s"_s)
                          .arg(total.passes).arg(total.failures));
         std::optional<ToolError> error = m_error;
@@ -358,7 +359,7 @@ private:
             error = errors.first();
         }
         if (!error && total.failures > 0) {
-            error = ToolError{ExitStatus::Mismatch, u"%1 of %2 chips failed; their audit lines in %3 say why"_s
+            error = ToolError{ExitStatus::Mismatch, QCoreApplication::translate("LineCommand", "%1 of %2 chips failed; their audit lines in %3 say why")
                                                         .arg(total.failures).arg(total.chips).arg(m_auditShown)};
         }
         QJsonObject summary{{u"chips"_s, total.chips}, {u"passes"_s, total.passes},
@@ -373,7 +374,7 @@ private:
     const QString m_audit;
     const QString m_auditShown;  // as messages name it: a database's password masked
     const bool m_several;
-    QString m_speed;
+    int m_speed = 0;  // bit/s; 0: each station finds its chip's speed
     std::map<int, Seat> m_seats;
     std::optional<ToolError> m_error;  // what ended the line before its stations began
 };
@@ -396,8 +397,8 @@ int line(ChipSession &session)
         // A database's error names it, its password masked, and says how to mend it.
         const bool file = sink && dynamic_cast<JsonlRecordSink *>(sink->get());
         return CommandSupport::finish(session, {}, ToolError{ExitStatus::FileError,
-                                                             file ? u"%1: cannot append the audit lines: %2; give a file "
-                                                                    "in a folder you can write to"_s
+                                                             file ? QCoreApplication::translate("LineCommand", "%1: cannot append the audit lines: %2; give a file "
+                                                                    "in a folder you can write to")
                                                                         .arg(audit, checked.error().message)
                                                                   : checked.error().message});
     }

@@ -10,6 +10,7 @@
 #include "sim/simulatedstation.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 
 #include <algorithm>
@@ -57,7 +58,7 @@ int ports(ChipSession &session)
             found.append(details);
     }
     if (found.isEmpty()) {
-        console.note(u"no serial ports; plug in the serial adapter, or give its device with --port N=DEVICE"_s);
+        console.note(QCoreApplication::translate("PortsCommand", "no serial ports; plug in the serial adapter, or give its device with --port N=DEVICE"));
         // For --json, one object all the same: no ports is a result too.
         console.result(ResultJson::head(session.options().commandName, std::nullopt));
     }
@@ -67,10 +68,10 @@ int ports(ChipSession &session)
         width = std::max(width, d.device.size());
     QString text;
     for (const PortDetails &d : std::as_const(found)) {
-        QString about = d.present ? d.summary() : u"not present"_s;
+        QString about = d.present ? d.summary() : QCoreApplication::translate("PortsCommand", "not present");
         const SimulatedStation *station = session.station(d.port);
         if (station && d.device == station->devicePath())
-            about = u"simulated QV12 chip"_s;
+            about = QCoreApplication::translate("PortsCommand", "simulated QV12 chip");
         text += u"COM%1  %2  %3"_s.arg(d.port).arg(d.device, -int(width)).arg(about).trimmed() + u'\n';
         console.result(ResultJson::merged(ResultJson::head(session.options().commandName, std::nullopt),
                                           describe(d)));

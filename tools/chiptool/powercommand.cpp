@@ -11,6 +11,7 @@
 #include "tools/chiptool/resultjson.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QStringList>
 
@@ -18,12 +19,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int DefaultHandshake = 2;  // "DSR/DTR Mode", the dialog's default
+constexpr Handshake DefaultHandshake = Handshake::DsrDtr;  // the dialog's first choice
 
 std::optional<ToolError> endError(ChipSession &session, const JobError &stopped, int port)
 {
     if (stopped.cancelled())
-        return ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        return ToolError{ExitStatus::Interrupted, QCoreApplication::translate("PowerCommand", "interrupted")};
     return session.portFailure(port, stopped.failures);
 }
 
@@ -48,16 +49,16 @@ int wake(ChipSession &session)
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port)
         anyPort = anyPort || session.link().portExists(port) || session.ports().isPinned(port);
     if (!anyPort) {
-        return CommandSupport::finish(session, {}, ToolError{ExitStatus::NoChip, u"there is no serial port to wake "
+        return CommandSupport::finish(session, {}, ToolError{ExitStatus::NoChip, QCoreApplication::translate("PowerCommand", "there is no serial port to wake "
                                                                      "the chip on; plug in the serial adapter, "
-                                                                     "or give its device with --port N=DEVICE"_s});
+                                                                     "or give its device with --port N=DEVICE")});
     }
     std::optional<ConnectionSettings> chip;
     if (o.com)
-        chip = ConnectionSettings{qint16(*o.com), *o.speed, qint16(o.handshake.value_or(DefaultHandshake)), true};
+        chip = ConnectionSettings{*o.com, *o.speed, o.handshake.value_or(DefaultHandshake), true};
 
     session.beginJob();
-    session.console().progress(u"waking the chip"_s);
+    session.console().progress(QCoreApplication::translate("PowerCommand", "waking the chip"));
     JobListener quiet;
     const JobResult<PowerCommands::WakeUp> woke = PowerCommands::wakeUp(session.link(), chip ? &*chip : nullptr, quiet);
     session.console().progress({});
@@ -65,9 +66,9 @@ int wake(ChipSession &session)
 
     std::optional<ToolError> error;
     if (!woke)
-        error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        error = ToolError{ExitStatus::Interrupted, QCoreApplication::translate("PowerCommand", "interrupted")};
     else if (woken.chipPortFailed)
-        error = chipPortFailure(session, chip->PortNumber, woken.chipPortFailed->failures);
+        error = chipPortFailure(session, chip->port, woken.chipPortFailed->failures);
 
     QStringList reached;
     QJsonArray reachedPorts;
@@ -80,7 +81,7 @@ int wake(ChipSession &session)
     for (const LinkFailure &failure : woken.ports.unreached) {
         const QString line = FailureWords::line(failure);
         notReached.append(QJsonObject{{u"port"_s, failure.port}, {u"device"_s, failure.device}, {u"error"_s, line}});
-        missed.append(u"the wake-up byte did not reach "_s + line);
+        missed.append(QCoreApplication::translate("PowerCommand", "the wake-up byte did not reach ") + line);
     }
     if (!error && !woken.ports.reachedAny() && !missed.isEmpty())
         error = ToolError{ExitStatus::PortError, missed.takeLast()};
@@ -96,9 +97,9 @@ int wake(ChipSession &session)
     if (chip)
         fields = ResultJson::merged(fields, ResultJson::line(session, *chip));
     if (!reached.isEmpty() && (!error || error->status != ExitStatus::Interrupted)) {
-        session.console().text(u"Sent the wake-up byte to %1%2.\n"_s
+        session.console().text(QCoreApplication::translate("PowerCommand", "Sent the wake-up byte to %1%2.\n")
                                    .arg(reached.join(u", "_s),
-                                        chip && !error ? u", then CAN to COM%1"_s.arg(*o.com) : QString()));
+                                        chip && !error ? QCoreApplication::translate("PowerCommand", ", then CAN to COM%1").arg(*o.com) : QString()));
     }
     return CommandSupport::finish(session, fields, error);
 }
@@ -124,10 +125,10 @@ int power(ChipSession &session)
                                        : PowerCommands::reset(session.link(), chip);
     std::optional<ToolError> error;
     if (!sent)
-        error = endError(session, sent.error(), chip.PortNumber);
+        error = endError(session, sent.error(), chip.port);
     if (!error) {
-        session.console().text(u"Sent %1 to %2.\n"_s.arg(sleep ? u"sleep"_s : u"reset"_s,
-                                                        session.portName(chip.PortNumber)));
+        session.console().text(QCoreApplication::translate("PowerCommand", "Sent %1 to %2.\n").arg(sleep ? u"sleep"_s : u"reset"_s,
+                                                        session.portName(chip.port)));
     }
     return CommandSupport::finish(session, ResultJson::line(session, chip), error);
 }

@@ -13,6 +13,8 @@
 #include "tools/chiptool/terminallistener.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace ChipCommands {
@@ -30,7 +32,7 @@ int program(ChipSession &session)
     const ConnectionSettings &chip = found->chip;
 
     TerminalListener listener(session.console(), session.link(), session.options().polarity,
-                              session.portName(chip.PortNumber));
+                              session.portName(chip.port));
     session.beginJob();
     const ProgramRun run = programAndVerify(session.link(), session.cancellation(), chip, target, listener);
     session.console().progress({});
@@ -40,9 +42,9 @@ int program(ChipSession &session)
 
     QString text = ResultText::writes(run);
     if (run.programmed())
-        text += u"New identity: %1\n"_s.arg(ResultText::chipText(run.programming.identity));
+        text += QCoreApplication::translate("ProgramCommand", "New identity: %1\n").arg(ResultText::chipText(run.programming.identity));
     if (!run.checks.isEmpty())
-        text += u"Read back:\n"_s + ResultText::checks(run.checks);
+        text += QCoreApplication::translate("ProgramCommand", "Read back:\n") + ResultText::checks(run.checks);
     text += ResultText::verdict(run.passed());
     session.console().text(text);
 

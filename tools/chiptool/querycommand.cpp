@@ -11,6 +11,8 @@
 #include "tools/chiptool/resulttext.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -45,12 +47,12 @@ int query(ChipSession &session)
     const JobResult<Queries::QueryAnswer> answer = Queries::run(session.link(), chip, queryOf(session.options().query));
     std::optional<ToolError> error;
     if (!answer && answer.error().cancelled())
-        error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        error = ToolError{ExitStatus::Interrupted, QCoreApplication::translate("QueryCommand", "interrupted")};
     else if (!answer)
-        error = session.portFailure(chip.PortNumber, answer.error().failures);
+        error = session.portFailure(chip.port, answer.error().failures);
     else if (!answer->answered)
-        error = ToolError{ExitStatus::NoChip, u"%1: no answer to the query; check the chip's power and cable"_s
-                                                  .arg(session.where(chip.PortNumber, chip.Speed))};
+        error = ToolError{ExitStatus::NoChip, QCoreApplication::translate("QueryCommand", "%1: no answer to the query; check the chip's power and cable")
+                                                  .arg(session.where(chip.port, chip.speed))};
 
     QJsonObject fields = ResultJson::line(session, chip);
     fields.insert(u"query"_s, session.options().queryName);

@@ -17,6 +17,8 @@
 #include "tools/chiptool/tooloptions.h"
 #include "production/verification.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -35,7 +37,7 @@ ChipReading readChip(ChipSession &session, const ConnectionSettings &chip, bool 
     ChipReading out;
     SerialLink &link = session.link();
     const quint64 start = session.mark();
-    session.console().progress(u"reading %1"_s.arg(session.portName(chip.PortNumber)));
+    session.console().progress(QCoreApplication::translate("ReadCommands", "reading %1").arg(session.portName(chip.port)));
     JobListener quiet;
     session.beginJob();
     const JobResult<ConfigurationReading> reading = ConfigurationRead::read(link, chip, quiet);
@@ -57,12 +59,12 @@ ChipReading readChip(ChipSession &session, const ConnectionSettings &chip, bool 
     session.console().progress({});
 
     if (stopped && stopped->cancelled())
-        out.error = ToolError{ExitStatus::Interrupted, u"interrupted"_s};
+        out.error = ToolError{ExitStatus::Interrupted, QCoreApplication::translate("ReadCommands", "interrupted")};
     else if (stopped)
-        out.error = session.portFailure(chip.PortNumber, stopped->failures);
+        out.error = session.portFailure(chip.port, stopped->failures);
     else if (!session.heardSince(start))
-        out.error = ToolError{ExitStatus::NoChip, u"%1: no answer from the chip; check its power and cable, and the "
-                                      "speed"_s.arg(session.where(chip.PortNumber, chip.Speed))};
+        out.error = ToolError{ExitStatus::NoChip, QCoreApplication::translate("ReadCommands", "%1: no answer from the chip; check its power and cable, and the "
+                                      "speed").arg(session.where(chip.port, chip.speed))};
     return out;
 }
 
@@ -95,21 +97,21 @@ int read(ChipSession &session)
     const ConfigurationReading &r = reading.configuration;
     std::optional<ToolError> error;
     if (!r.word) {
-        error = ToolError{ExitStatus::NoChip, u"%1: the chip's configuration reply was %2 bytes long, not 2 or 4; "
-                                  "check the cable and read it again"_s
-                                      .arg(session.portName(chip.PortNumber)).arg(r.configurationReply.size())};
+        error = ToolError{ExitStatus::NoChip, QCoreApplication::translate("ReadCommands", "%1: the chip's configuration reply was %2 bytes long, not 2 or 4; "
+                                  "check the cable and read it again")
+                                      .arg(session.portName(chip.port)).arg(r.configurationReply.size())};
     }
     const QString polarity = polarityName(reading.detectedPolarity.value_or(0));
     session.console().text(
-        u"configuration mode:      %1\n"
+        QCoreApplication::translate("ReadCommands", "configuration mode:      %1\n"
         "identity determination:  %2\n"
         "configuration word:      %3\n"
         "%4"
         "mechanism identity:      %5\n"
         "identity:                %6\n"
-        "detected polarity:       %7\n"_s
+        "detected polarity:       %7\n")
             .arg(modeName(r.software()), identityMethodName(r.userIdentity()),
-                 r.word ? r.word->text() : u"no valid answer"_s, r.word ? fieldLines(*r.word) : QString(),
+                 r.word ? r.word->text() : QCoreApplication::translate("ReadCommands", "no valid answer"), r.word ? fieldLines(*r.word) : QString(),
                  escapeControls(r.mechanismIdentity()), ResultText::chipText(r.identityReply), polarity));
 
     fields.insert(u"mode"_s, modeName(r.software()));
@@ -149,8 +151,8 @@ int verify(ChipSession &session)
     fields.insert(u"result"_s, passed ? u"PASS"_s : u"FAIL"_s);
     std::optional<ToolError> error;
     if (!passed) {
-        error = ToolError{ExitStatus::Mismatch, u"%1: the chip differs from what it should hold (%2); qv12-chip program sets it"_s
-                                        .arg(session.portName(chip.PortNumber), failedNames(checks))};
+        error = ToolError{ExitStatus::Mismatch, QCoreApplication::translate("ReadCommands", "%1: the chip differs from what it should hold (%2); qv12-chip program sets it")
+                                        .arg(session.portName(chip.port), failedNames(checks))};
     }
     return CommandSupport::finish(session, fields, error);
 }

@@ -12,6 +12,7 @@
 #include "tools/chiptool/console.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 
 using namespace Qt::StringLiterals;
@@ -25,13 +26,13 @@ int report(ChipSession &session)
     const auto found = CommandSupport::locate(session);
     if (found) {
         chip = found->chip;
-        chip.ChipFound = true;
+        chip.chipFound = true;
         session.beginJob();
         identity = QString::fromLatin1(Identification::identify(session.link(), chip).valueOr(QByteArray()));
     } else if (found.error().status == ExitStatus::Interrupted) {
         return CommandSupport::finish(session, {}, found.error());
     } else {
-        session.console().note(u"no chip found; the report holds what was tried"_s);
+        session.console().note(QCoreApplication::translate("ReportCommand", "no chip found; the report holds what was tried"));
     }
 
     const QString &file = session.options().reportFile;
@@ -40,12 +41,12 @@ int report(ChipSession &session)
     const Result<void, FileWriteError> written = replaceFileContents(file, text.toUtf8());
     std::optional<ToolError> error;
     if (!written && written.error().kind == FileWriteError::Kind::ReadOnly)
-        error = ToolError{ExitStatus::FileError, u"%1: not written: the file is read-only; choose another name"_s.arg(file)};
+        error = ToolError{ExitStatus::FileError, QCoreApplication::translate("ReportCommand", "%1: not written: the file is read-only; choose another name").arg(file)};
     else if (!written)
-        error = ToolError{ExitStatus::FileError, u"%1: not written: %2"_s.arg(file, written.error().reason)};
+        error = ToolError{ExitStatus::FileError, QCoreApplication::translate("ReportCommand", "%1: not written: %2").arg(file, written.error().reason)};
     else
-        session.console().note(u"support report written to %1"_s.arg(file));
-    return CommandSupport::finish(session, {{u"file"_s, file}, {u"chip_found"_s, chip.ChipFound}}, error);
+        session.console().note(QCoreApplication::translate("ReportCommand", "support report written to %1").arg(file));
+    return CommandSupport::finish(session, {{u"file"_s, file}, {u"chip_found"_s, chip.chipFound}}, error);
 }
 
 } // namespace ChipCommands

@@ -28,11 +28,11 @@ QJsonObject head(const QString &command, const std::optional<ToolError> &error)
 
 QJsonObject line(const ChipSession &session, const ConnectionSettings &chip)
 {
-    return {{u"port"_s, chip.PortNumber},
-            {u"device"_s, session.ports().device(chip.PortNumber)},
-            {u"speed"_s, chip.Speed.toInt()},
-            {u"handshake"_s, chip.Handshake ? QJsonValue(TrafficText::handshakeName(chip.Handshake))
-                                            : QJsonValue(QJsonValue::Null)}};
+    return {{u"port"_s, chip.port},
+            {u"device"_s, session.ports().device(chip.port)},
+            {u"speed"_s, chip.speed},
+            {u"handshake"_s, chip.handshake != Handshake::None ? QJsonValue(handshakeName(chip.handshake))
+                                                               : QJsonValue(QJsonValue::Null)}};
 }
 
 QJsonArray fields(ConfigWord word)

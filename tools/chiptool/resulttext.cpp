@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace ResultText {
@@ -36,7 +38,7 @@ QString checks(const QList<Check> &checks)
     for (const Check &c : checks) {
         text += u"%1%2   %3\n"_s.arg(c.name, -NameWidth)
                     .arg(escapeControls(c.expected), -int(width))
-                    .arg(c.ok ? u"PASS"_s : u"FAIL: reads "_s + escapeControls(c.actual));
+                    .arg(c.ok ? u"PASS"_s : QCoreApplication::translate("ResultText", "FAIL: reads ") + escapeControls(c.actual));
     }
     return text;
 }
@@ -45,22 +47,22 @@ QString writes(const ProgramRun &run)
 {
     const ProgrammingResult &p = run.programming;
     if (p.writes.isEmpty()) {
-        return run.programmed() ? QString() : u"Nothing was written: the chip is as it was.\n"_s;
+        return run.programmed() ? QString() : QCoreApplication::translate("ResultText", "Nothing was written: the chip is as it was.\n");
     }
     QString text;
     const qsizetype wrong = p.mismatches();
     if (p.writes.size() < run.settingCount) {
-        text += u"Wrote %1 of %2 settings before it stopped: the chip is partly programmed.\n"_s
+        text += QCoreApplication::translate("ResultText", "Wrote %1 of %2 settings before it stopped: the chip is partly programmed.\n")
                     .arg(p.writes.size()).arg(run.settingCount);
     } else if (wrong == 0) {
-        text += u"Wrote %1 settings; the chip echoed each one.\n"_s.arg(p.writes.size());
+        text += QCoreApplication::translate("ResultText", "Wrote %1 settings; the chip echoed each one.\n").arg(p.writes.size());
     } else {
-        text += u"Wrote %1 settings; the chip echoed %2 of them wrong.\n"_s.arg(p.writes.size()).arg(wrong);
+        text += QCoreApplication::translate("ResultText", "Wrote %1 settings; the chip echoed %2 of them wrong.\n").arg(p.writes.size()).arg(wrong);
     }
     for (const SettingWrite &w : p.writes) {
         if (!w.echoed())
-            text += u"  setting %1: wrote %2, %3\n"_s.arg(w.setting).arg(hex(w.value),
-                                                                   w.echo ? u"echo "_s + hex(w.echo) : u"no echo"_s);
+            text += QCoreApplication::translate("ResultText", "  setting %1: wrote %2, %3\n").arg(w.setting).arg(hex(w.value),
+                                                                   w.echo ? u"echo "_s + hex(w.echo) : QCoreApplication::translate("ResultText", "no echo"));
     }
     return text;
 }
@@ -68,7 +70,7 @@ QString writes(const ProgramRun &run)
 
 QString verdict(bool passed)
 {
-    return passed ? u"Result: PASS\n"_s : u"Result: FAIL\n"_s;
+    return passed ? QCoreApplication::translate("ResultText", "Result: PASS\n") : QCoreApplication::translate("ResultText", "Result: FAIL\n");
 }
 
 } // namespace ResultText

@@ -9,6 +9,8 @@
 #include "tools/chiptool/console.h"
 #include "tools/chiptool/tooloptions.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -18,24 +20,24 @@ Result<ConfigWord, ToolError> wordFromDatabase(const ToolOptions &o, Console &co
     MechanismList list;
     const Result<int, DatabaseFileError> read = ReadDatabaseFile(o.database, list);
     if (!read) {
-        return Failure(ToolError{ExitStatus::FileError, u"%1: %2; give a configuration database (qv12-cdb builtin FILE "
-                                                        "writes the built-in one)"_s.arg(o.database, read.error().reason)});
+        return Failure(ToolError{ExitStatus::FileError, QCoreApplication::translate("TargetOptions", "%1: %2; give a configuration database (qv12-cdb builtin FILE "
+                                                        "writes the built-in one)").arg(o.database, read.error().reason)});
     }
     const int row = list.indexOfName(storedName(o.entry));
     if (row < 0) {
-        return Failure(ToolError{ExitStatus::FileError, u"%1: no entry named \"%2\" (names match exactly; qv12-cdb list "
-                                                        "%1 shows them)"_s.arg(o.database, escapeControls(o.entry))});
+        return Failure(ToolError{ExitStatus::FileError, QCoreApplication::translate("TargetOptions", "%1: no entry named \"%2\" (names match exactly; qv12-cdb list "
+                                                        "%1 shows them)").arg(o.database, escapeControls(o.entry))});
     }
     // A name is stored in ISO 8859-1, 16 characters at most, without trailing spaces: one
     // typed otherwise finds the entry it is stored as, and the user is told which.
     if (list.at(row).name != o.entry) {
-        console.note(u"%1: took the entry \"%2\" for the name given, \"%3\""_s
+        console.note(QCoreApplication::translate("TargetOptions", "%1: took the entry \"%2\" for the name given, \"%3\"")
                          .arg(o.database, escapeControls(list.at(row).name), escapeControls(o.entry)));
     }
     const Result<ConfigWord, QString> word = programmableWord(list.at(row).word.text());
     if (!word) {
-        return Failure(ToolError{ExitStatus::FileError, u"%1: the entry \"%2\" can't be programmed: %3; correct it with "
-                                                        "qv12-cdb add"_s.arg(o.database, escapeControls(o.entry), word.error())});
+        return Failure(ToolError{ExitStatus::FileError, QCoreApplication::translate("TargetOptions", "%1: the entry \"%2\" can't be programmed: %3; correct it with "
+                                                        "qv12-cdb add").arg(o.database, escapeControls(o.entry), word.error())});
     }
     return *word;
 }
@@ -73,8 +75,8 @@ Result<ProgrammingTarget, ToolError> resolveTarget(const ToolOptions &o, Console
     }
 
     if (o.identity && Exchanges::hasControlCharacters(*o.identity)) {
-        return Failure(ToolError{ExitStatus::UsageError, u"--identity \"%1\": an identity is printable text, without control "
-                                                         "characters"_s.arg(escapeControls(*o.identity))});
+        return Failure(ToolError{ExitStatus::UsageError, QCoreApplication::translate("TargetOptions", "--identity \"%1\": an identity is printable text, without control "
+                                                         "characters").arg(escapeControls(*o.identity))});
     }
     if (o.identity) {
         target.setIdentity(*o.identity);
@@ -83,7 +85,7 @@ Result<ProgrammingTarget, ToolError> resolveTarget(const ToolOptions &o, Console
         if (typed.endsWith(u"PNX"_s))
             typed = Exchanges::stripSpaces(typed.chopped(3));
         if (*target.identity != typed)
-            console.note(u"the chip will report the identity as \"%1\""_s.arg(escapeControls(*target.identity)));
+            console.note(QCoreApplication::translate("TargetOptions", "the chip will report the identity as \"%1\"").arg(escapeControls(*target.identity)));
     } else if (o.autoIdentity) {
         target.setAutomaticIdentity();
     }

@@ -8,6 +8,8 @@
 #include "tools/chiptool/resulttext.h"
 #include "tools/chiptool/terminalquestion.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 TerminalListener::TerminalListener(Console &console, SerialLink &link, ToolOptions::Polarity polarity,
@@ -18,11 +20,11 @@ TerminalListener::TerminalListener(Console &console, SerialLink &link, ToolOptio
 
 bool TerminalListener::programDespitePolarity(quint8 detected, int chosen)
 {
-    const QString difference = u"the chip detects strobe polarity %1, the configuration has %2"_s
+    const QString difference = QCoreApplication::translate("TerminalListener", "the chip detects strobe polarity %1, the configuration has %2")
                                    .arg(polarityName(detected), polarityName(chosen));
     switch (m_polarity) {
     case ToolOptions::Polarity::Continue:
-        m_console.note(difference + u"; programming all the same (--polarity-mismatch continue)"_s);
+        m_console.note(difference + QCoreApplication::translate("TerminalListener", "; programming all the same (--polarity-mismatch continue)"));
         return true;
     case ToolOptions::Polarity::Abort:
         return false;
@@ -32,25 +34,28 @@ bool TerminalListener::programDespitePolarity(quint8 detected, int chosen)
     if (!TerminalQuestion::canAsk())
         return false;
     return TerminalQuestion::askYesNo(m_console, m_link,
-                                      u"%1: %2. Program anyway?"_s.arg(m_where, difference));
+                                      QCoreApplication::translate("TerminalListener", "%1: %2. Program anyway?").arg(m_where, difference));
 }
 
-void TerminalListener::progress(int done, int total, const QString &step)
+void TerminalListener::progress(const ProgrammingStep &step)
 {
-    if (step == ReadBackStep)
-        m_console.progress(u"reading back %1"_s.arg(m_where));
+    if (step.kind == ProgrammingStep::Kind::ReadBack)
+        m_console.progress(QCoreApplication::translate("TerminalListener", "reading back %1").arg(m_where));
     else
-        m_console.progress(u"programming %1: %2"_s.arg(m_where, stepText(done, total, step)));
+        m_console.progress(QCoreApplication::translate("TerminalListener", "programming %1: %2").arg(m_where, stepText(step)));
 }
 
-QString TerminalListener::stepText(int done, int total, const QString &step)
+QString TerminalListener::stepText(const ProgrammingStep &step)
 {
-    if (step == ReadBackStep)
-        return u"reading back"_s;
-    if (step == u"reset"_s)
-        return u"restarting the chip"_s;
-    if (step == u"identity"_s)
-        return u"asking for its new identity"_s;
-    // Programming counts its settings, then the reset and the identity request.
-    return u"setting %1 of %2"_s.arg(done + 1).arg(total - 2);
+    switch (step.kind) {
+    case ProgrammingStep::Kind::ReadBack:
+        return QCoreApplication::translate("TerminalListener", "reading back");
+    case ProgrammingStep::Kind::Reset:
+        return QCoreApplication::translate("TerminalListener", "restarting the chip");
+    case ProgrammingStep::Kind::Identity:
+        return QCoreApplication::translate("TerminalListener", "asking for its new identity");
+    case ProgrammingStep::Kind::Setting:
+        break;
+    }
+    return QCoreApplication::translate("TerminalListener", "setting %1 of %2").arg(step.settingNumber()).arg(step.settingCount());
 }

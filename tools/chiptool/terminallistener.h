@@ -19,10 +19,10 @@ public:
     TerminalListener(Console &console, SerialLink &link, ToolOptions::Polarity polarity, const QString &where);
 
     bool programDespitePolarity(quint8 detected, int chosen) override;
-    void progress(int done, int total, const QString &step) override;
+    void progress(const ProgrammingStep &step) override;
 
     // A step of programming in words: "setting 3 of 11", "restarting the chip", ...
-    static QString stepText(int done, int total, const QString &step);
+    static QString stepText(const ProgrammingStep &step);
 
 private:
     Console &m_console;

@@ -5,6 +5,7 @@
 #include "tools/chiptool/exitstatus.h"
 #include "protocol/commands.h"
 
+#include <QCoreApplication>
 #include <QCommandLineParser>
 #include <QHash>
 
@@ -59,7 +60,7 @@ ParsedCommandLine refuse(const QString &problem)
     ParsedCommandLine result;
     result.exitCode = int(ExitStatus::UsageError);
     result.problem = problem;
-    result.error = u"qv12-chip: %1\n\n"_s.arg(problem) + toolUsage();
+    result.error = QCoreApplication::translate("ToolOptions", "qv12-chip: %1\n\n").arg(problem) + toolUsage();
     return result;
 }
 
@@ -80,7 +81,7 @@ QString spelled(const QString &name)
 
 const QString &toolUsage()
 {
-    static const QString usage = uR"(Usage: qv12-chip [OPTIONS] COMMAND [COMMAND OPTIONS]
+    static const QString usage = QCoreApplication::translate("ToolOptions", R"(Usage: qv12-chip [OPTIONS] COMMAND [COMMAND OPTIONS]
 Finds, reads, programs and verifies the QV12 chip on a serial port, for scripts,
 service benches and production lines.
 
@@ -152,7 +153,7 @@ Options:
 Exit status: 0 success; 1 no chip found or no answer; 2 usage error;
 3 programming or verification mismatch; 4 port error; 5 database, audit or log
 file error; 130 interrupted. The manual page qv12-chip(1) has the details.
-)"_s;
+)");
     return usage;
 }
 
@@ -171,36 +172,36 @@ QString auditProblem(const QCommandLineParser &parser, ToolOptions &o)
     };
     const auto known = takes.constFind(a.action);
     if (known == takes.constEnd())
-        return u"audit does init, flush, summary, export or find, not \"%1\""_s.arg(a.action);
+        return QCoreApplication::translate("ToolOptions", "audit does init, flush, summary, export or find, not \"%1\"").arg(a.action);
     for (const QString &option : {u"since"_s, u"until"_s, u"by"_s, u"format"_s, u"identity"_s, u"run"_s, u"device"_s}) {
         if (parser.isSet(option) && !known->contains(option))
-            return u"--%1 does not apply to audit %2"_s.arg(option, a.action);
+            return QCoreApplication::translate("ToolOptions", "--%1 does not apply to audit %2").arg(option, a.action);
     }
     // No port is touched and no byte goes to a chip: the port options have nothing to do.
     for (const QString &option : {u"port"_s, u"simulate"_s, u"simulate-line"_s, u"given-ports-only"_s, u"log"_s}) {
         if (parser.isSet(option))
-            return u"--%1 does not apply to audit"_s.arg(option);
+            return QCoreApplication::translate("ToolOptions", "--%1 does not apply to audit").arg(option);
     }
     if (parser.isSet(u"audit"_s) && o.auditFile.isEmpty())
-        return u"--audit needs a file or a postgresql:// URI"_s;
+        return QCoreApplication::translate("ToolOptions", "--audit needs a file or a postgresql:// URI");
     a.since = parser.value(u"since"_s);
     a.until = parser.value(u"until"_s);
     a.by = parser.value(u"by"_s);
     if (parser.isSet(u"by"_s) && !QStringList{u"day"_s, u"entry"_s, u"station"_s, u"host"_s}.contains(a.by))
-        return u"--by is day, entry, station or host, not \"%1\""_s.arg(a.by);
+        return QCoreApplication::translate("ToolOptions", "--by is day, entry, station or host, not \"%1\"").arg(a.by);
     a.format = parser.value(u"format"_s);
     if (a.action == u"export"_s) {
         if (a.format != u"csv"_s && a.format != u"jsonl"_s)
-            return u"audit export needs --format csv or --format jsonl"_s;
+            return QCoreApplication::translate("ToolOptions", "audit export needs --format csv or --format jsonl");
         if (o.json)
-            return u"--json does not apply to audit export: --format says what it writes"_s;
+            return QCoreApplication::translate("ToolOptions", "--json does not apply to audit export: --format says what it writes");
     }
     a.run = parser.value(u"run"_s);
     a.device = parser.value(u"device"_s);
     if (a.action == u"find"_s) {
         const int given = int(parser.isSet(u"identity"_s)) + int(parser.isSet(u"run"_s)) + int(parser.isSet(u"device"_s));
         if (given != 1)
-            return u"audit find takes one of --identity TEXT, --run ID, --device PATH"_s;
+            return QCoreApplication::translate("ToolOptions", "audit find takes one of --identity TEXT, --run ID, --device PATH");
     }
     return {};
 }
@@ -208,7 +209,7 @@ QString auditProblem(const QCommandLineParser &parser, ToolOptions &o)
 // "1,2,3", "1-6" or "1,3-5": COM numbers from 1 to 6, each once, ascending.
 Result<QList<int>, QString> parseStations(const QString &text)
 {
-    const QString wrong = u"--stations wants COM numbers from 1 to 6, such as 1,2,3 or 1-6, not \"%1\""_s.arg(text);
+    const QString wrong = QCoreApplication::translate("ToolOptions", "--stations wants COM numbers from 1 to 6, such as 1,2,3 or 1-6, not \"%1\"").arg(text);
     QList<int> ports;
     for (const QString &part : text.split(u',')) {
         const QStringList ends = part.split(u'-');
@@ -222,7 +223,7 @@ Result<QList<int>, QString> parseStations(const QString &text)
         }
         for (int port = first; port <= last; ++port) {
             if (ports.contains(port))
-                return Failure(u"--stations %1: COM%2 is given twice"_s.arg(text).arg(port));
+                return Failure(QCoreApplication::translate("ToolOptions", "--stations %1: COM%2 is given twice").arg(text).arg(port));
             ports.append(port);
         }
     }
@@ -277,22 +278,22 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return refuse(u"a command is needed"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "a command is needed"));
     const QString name = positional.first();
     // Only report (the file), audit (what to do) and query (what to ask) take an argument
     // of their own.
     const qsizetype words = name == u"report"_s || name == u"audit"_s || name == u"query"_s ? 2 : 1;
     if (positional.size() < words) {
         if (name == u"query"_s)
-            return refuse(u"query needs what to ask: opto, ad, value or string"_s);
-        return refuse(name == u"audit"_s ? u"audit needs what to do: init, flush, summary, export or find"_s
-                                         : u"report needs the file to write"_s);
+            return refuse(QCoreApplication::translate("ToolOptions", "query needs what to ask: opto, ad, value or string"));
+        return refuse(name == u"audit"_s ? QCoreApplication::translate("ToolOptions", "audit needs what to do: init, flush, summary, export or find")
+                                         : QCoreApplication::translate("ToolOptions", "report needs the file to write"));
     }
     if (positional.size() > words)
-        return refuse(u"unexpected argument \"%1\""_s.arg(positional.at(words)));
+        return refuse(QCoreApplication::translate("ToolOptions", "unexpected argument \"%1\"").arg(positional.at(words)));
     const auto known = commands().constFind(name);
     if (known == commands().constEnd())
-        return refuse(u"unknown command \"%1\""_s.arg(name));
+        return refuse(QCoreApplication::translate("ToolOptions", "unknown command \"%1\"").arg(name));
 
     ParsedCommandLine parsed;
     ToolOptions &o = parsed.options;
@@ -312,7 +313,7 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
         o.queryName = positional.at(1);
         const auto query = queries.constFind(o.queryName);
         if (query == queries.constEnd())
-            return refuse(u"query asks opto, ad, value or string, not \"%1\""_s.arg(o.queryName));
+            return refuse(QCoreApplication::translate("ToolOptions", "query asks opto, ad, value or string, not \"%1\"").arg(o.queryName));
         o.query = *query;
     }
 
@@ -320,9 +321,9 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     for (const QString &option : parser.optionNames()) {
         const QString canonical = option == u"quiet"_s ? u"q"_s : option == u"verbose"_s ? u"v"_s : option;
         if (!CommonOptions.contains(canonical) && !known->accepts.contains(canonical))
-            return refuse(u"%1 does not apply to %2"_s.arg(spelled(option), name));
+            return refuse(QCoreApplication::translate("ToolOptions", "%1 does not apply to %2").arg(spelled(option), name));
         if (canonical != u"port"_s && parser.optionNames().count(option) > 1)
-            return refuse(u"%1 is given twice"_s.arg(spelled(option)));
+            return refuse(QCoreApplication::translate("ToolOptions", "%1 is given twice").arg(spelled(option)));
     }
 
     o.simulate = parser.isSet(u"simulate"_s);
@@ -330,11 +331,11 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
         bool ok = false;
         o.simulateLine = parser.value(u"simulate-line"_s).toInt(&ok);
         if (!ok || o.simulateLine < PortMap::FirstPort || o.simulateLine > PortMap::LastPort) {
-            return refuse(u"--simulate-line wants a number of stations from 1 to 6, not \"%1\""_s
+            return refuse(QCoreApplication::translate("ToolOptions", "--simulate-line wants a number of stations from 1 to 6, not \"%1\"")
                               .arg(parser.value(u"simulate-line"_s)));
         }
         if (o.simulate)
-            return refuse(u"--simulate and --simulate-line do not go together"_s);
+            return refuse(QCoreApplication::translate("ToolOptions", "--simulate and --simulate-line do not go together"));
     }
     // Who asks for the simulated chip asks not to touch the machine's ports; a device
     // given with --port still goes beside it.
@@ -344,7 +345,7 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     o.verbose = parser.isSet(u"v"_s);
     o.logFile = parser.value(u"log"_s);
     if (parser.isSet(u"log"_s) && o.logFile.isEmpty())
-        return refuse(u"--log needs a file name"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "--log needs a file name"));
 
     QList<int> taken;
     if (o.simulate)
@@ -354,13 +355,13 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     for (const QString &value : parser.values(u"port"_s)) {
         const Result<PortAssignment, QString> assignment = parsePortAssignment(value);
         if (!assignment)
-            return refuse(u"--port %1: %2"_s.arg(value, assignment.error()));
+            return refuse(QCoreApplication::translate("ToolOptions", "--port %1: %2").arg(value, assignment.error()));
         if (taken.contains(assignment->port)) {
             return refuse(o.simulateLine >= assignment->port
-                              ? u"--port %1: COM%2 is taken by --simulate-line"_s.arg(value).arg(assignment->port)
+                              ? QCoreApplication::translate("ToolOptions", "--port %1: COM%2 is taken by --simulate-line").arg(value).arg(assignment->port)
                           : o.simulate && assignment->port == 1
-                              ? u"--port %1: COM1 is taken by --simulate"_s.arg(value)
-                              : u"--port %1: COM%2 is given twice"_s.arg(value).arg(assignment->port));
+                              ? QCoreApplication::translate("ToolOptions", "--port %1: COM1 is taken by --simulate").arg(value)
+                              : QCoreApplication::translate("ToolOptions", "--port %1: COM%2 is given twice").arg(value).arg(assignment->port));
         }
         taken.append(assignment->port);
         o.ports.append(*assignment);
@@ -373,25 +374,26 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
             text = text.mid(3);
         const int com = text.toInt(&ok);
         if (!ok || com < PortMap::FirstPort || com > PortMap::LastPort)
-            return refuse(u"--com wants a COM number from 1 to 6, not \"%1\""_s.arg(parser.value(u"com"_s)));
+            return refuse(QCoreApplication::translate("ToolOptions", "--com wants a COM number from 1 to 6, not \"%1\"").arg(parser.value(u"com"_s)));
         o.com = com;
     }
     if (parser.isSet(u"speed"_s)) {
         const QString speed = parser.value(u"speed"_s);
-        if (!Commands::SpeedList().contains(speed)) {
-            return refuse(u"--speed wants one of %1, not \"%2\""_s
-                              .arg(Commands::SpeedList().join(u", "_s), speed));
+        const int baud = speed.toInt();
+        // Only the list's own spellings: "09600" is no speed of it.
+        if (!Commands::SpeedList().contains(baud) || QString::number(baud) != speed) {
+            QStringList speeds;
+            for (const int each : Commands::SpeedList())
+                speeds.append(QString::number(each));
+            return refuse(QCoreApplication::translate("ToolOptions", "--speed wants one of %1, not \"%2\"").arg(speeds.join(u", "_s), speed));
         }
-        o.speed = speed;
+        o.speed = baud;
     }
     if (parser.isSet(u"handshake"_s)) {
         const QString mode = parser.value(u"handshake"_s);
-        if (mode == u"xon"_s)
-            o.handshake = 1;
-        else if (mode == u"dtr"_s)
-            o.handshake = 2;
-        else
-            return refuse(u"--handshake is xon or dtr, not \"%1\""_s.arg(mode));
+        o.handshake = handshakeFromKey(mode);
+        if (!o.handshake)
+            return refuse(QCoreApplication::translate("ToolOptions", "--handshake is xon or dtr, not \"%1\"").arg(mode));
     }
     if (parser.isSet(u"stations"_s)) {
         const Result<QList<int>, QString> stations = parseStations(parser.value(u"stations"_s));
@@ -399,7 +401,7 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
             return refuse(stations.error());
         o.stations = *stations;
         if (o.com)
-            return refuse(u"--stations and --com do not go together: --stations names each station's COM number"_s);
+            return refuse(QCoreApplication::translate("ToolOptions", "--stations and --com do not go together: --stations names each station's COM number"));
     } else if (o.command == Command::Line && o.simulateLine > 0 && !o.com) {
         for (int port = 1; port <= o.simulateLine; ++port)
             o.stations.append(port);
@@ -407,9 +409,9 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     // detect may narrow its scan to a port or a speed, stations take the speed for all;
     // the others take a whole line.
     if (o.command != Command::Detect && o.stations.isEmpty() && o.com.has_value() != o.speed.has_value())
-        return refuse(u"--com and --speed go together"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "--com and --speed go together"));
     if (o.handshake && (o.stations.isEmpty() ? !o.com : !o.speed))
-        return refuse(u"--handshake needs --com and --speed"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "--handshake needs --com and --speed"));
 
     if (parser.isSet(u"word"_s))
         o.word = parser.value(u"word"_s);
@@ -419,24 +421,24 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
     if (parser.isSet(u"identity"_s)) {
         o.identity = parser.value(u"identity"_s);
         if (o.identity->isEmpty())
-            return refuse(u"--identity needs a name"_s);
+            return refuse(QCoreApplication::translate("ToolOptions", "--identity needs a name"));
     }
     o.autoIdentity = parser.isSet(u"auto-identity"_s);
     if (parser.isSet(u"db"_s) != parser.isSet(u"entry"_s))
-        return refuse(u"--db and --entry go together"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "--db and --entry go together"));
     if (parser.isSet(u"db"_s) && o.database.isEmpty())
-        return refuse(u"--db needs a file name"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "--db needs a file name"));
 
     const int sources = int(o.word.has_value()) + int(!o.database.isEmpty()) + int(o.hardware);
     const bool needsIdentity = o.command == Command::Program || o.command == Command::Line;
     if (o.command == Command::Program && sources != 1)
-        return refuse(u"program takes one of --word W, --db FILE --entry NAME, --hardware"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "program takes one of --word W, --db FILE --entry NAME, --hardware"));
     if (o.command == Command::Verify && sources != 1)
-        return refuse(u"verify takes one of --word W, --db FILE --entry NAME"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "verify takes one of --word W, --db FILE --entry NAME"));
     if (o.command == Command::Line && o.database.isEmpty())
-        return refuse(u"line needs --db FILE --entry NAME"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "line needs --db FILE --entry NAME"));
     if (needsIdentity && o.identity.has_value() == o.autoIdentity)
-        return refuse(u"%1 takes one of --identity NAME, --auto-identity"_s.arg(name));
+        return refuse(QCoreApplication::translate("ToolOptions", "%1 takes one of --identity NAME, --auto-identity").arg(name));
 
     if (parser.isSet(u"polarity-mismatch"_s)) {
         const QString what = parser.value(u"polarity-mismatch"_s);
@@ -445,17 +447,17 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
         else if (what == u"continue"_s)
             o.polarity = ToolOptions::Polarity::Continue;
         else
-            return refuse(u"--polarity-mismatch is abort or continue, not \"%1\""_s.arg(what));
+            return refuse(QCoreApplication::translate("ToolOptions", "--polarity-mismatch is abort or continue, not \"%1\"").arg(what));
     }
 
     o.auditFile = parser.value(u"audit"_s);
     if (o.command == Command::Line && o.auditFile.isEmpty())
-        return refuse(u"line needs --audit FILE"_s);
+        return refuse(QCoreApplication::translate("ToolOptions", "line needs --audit FILE"));
     if (parser.isSet(u"count"_s)) {
         bool ok = false;
         o.count = parser.value(u"count"_s).toInt(&ok);
         if (!ok || o.count < 1)
-            return refuse(u"--count wants a number of chips from 1, not \"%1\""_s.arg(parser.value(u"count"_s)));
+            return refuse(QCoreApplication::translate("ToolOptions", "--count wants a number of chips from 1, not \"%1\"").arg(parser.value(u"count"_s)));
     }
     o.reprogram = parser.isSet(u"reprogram"_s);
 

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "serial/handshake.h"
 #include "serial/portmap.h"
 
 #include <QList>
@@ -26,8 +27,8 @@ struct ToolOptions
     int simulateLine = 0;            // --simulate-line N: simulated stations on COM1 to COM N
     bool givenPortsOnly = false;     // --given-ports-only, or --simulate: the system's ports left alone
     std::optional<int> com;          // --com N
-    std::optional<QString> speed;    // --speed BAUD, one of Commands::SpeedList()
-    std::optional<int> handshake;    // --handshake: 1 "Xon-Xoff", 2 "DSR/DTR Mode"
+    std::optional<int> speed;        // --speed BAUD, one of Commands::SpeedList()
+    std::optional<Handshake> handshake;  // --handshake xon|dtr
     bool json = false;
     bool quiet = false;
     bool verbose = false;  // -v: the qv12 logging categories' debug lines on stderr

@@ -5,6 +5,7 @@
 #include "files/regularfile.h"
 #include "serial/traffictext.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <cerrno>
@@ -48,7 +49,7 @@ QString TrafficLog::passedOver()
         return {};
     // At the time, COM number and speed of the last of them.
     const QString line = TrafficText::head(m_lastPassedOver, m_record.originNs())
-        + u"<- ... %1 more bytes\n"_s.arg(QLocale(QLocale::English).toString(m_passedOver));
+        + QCoreApplication::translate("TrafficLog", "<- ... %1 more bytes\n").arg(QLocale(QLocale::English).toString(m_passedOver));
     m_passedOver = 0;
     return line;
 }
