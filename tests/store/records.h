@@ -58,7 +58,7 @@ inline ChipRecord sparse(const QString &name, int number)
     r.adapterSerial.clear();
     r.databaseFile.clear();
     r.entry.clear();
-    r.handshake.clear();
+    r.handshake = Handshake::None;
     r.settings.clear();
     r.checks.clear();
     return r;
