@@ -12,6 +12,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsView>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -473,7 +474,8 @@ void tst_ProductionWindow::widgetsNamedInCamelCase()
     for (QWidget *widget : line.production->findChildren<QWidget *>()) {
         bool qtPart = false;
         for (QWidget *w = widget; w && w != line.production; w = w->parentWidget())
-            qtPart = qtPart || w->objectName().startsWith(u"qt_"_s) || qobject_cast<QComboBox *>(w->parentWidget());
+            qtPart = qtPart || w->objectName().startsWith(u"qt_"_s) || qobject_cast<QComboBox *>(w->parentWidget())
+                || qobject_cast<QGraphicsView *>(w->parentWidget());  // the chart view's own viewport
         if (!qtPart && !camelCase.match(widget->objectName()).hasMatch())
             wrong.append(u"%1 \"%2\""_s.arg(QLatin1String(widget->metaObject()->className()), widget->objectName()));
     }
