@@ -227,9 +227,20 @@ private:
         }
     }
 
+    // Whether identity is surely not the chip just handled: only one whose identity is known
+    // for sure (it passed, or was already programmed) is told apart so, as one that failed
+    // may answer anything, and only by a whole name, as a reply read early may be cut short.
+    bool isAnotherChip(const QByteArray &identity) const
+    {
+        using Detection::NameLength;
+        return m_leftIdentity && m_leftIdentity->size() >= NameLength && identity.size() >= NameLength
+            && identity.left(NameLength) != m_leftIdentity->left(NameLength);
+    }
+
     bool waitUntilGone()
     {
         int misses = 0;
+        int strangers = 0;
         QElapsedTimer missing;  // since the first of the misses in a row began
         for (;;) {
             if (cancelled())
@@ -237,14 +248,18 @@ private:
             QElapsedTimer asked;
             asked.start();
             const bool there = present();
-            const bool answered = there && ask().found;
+            const Answer answer = there ? ask() : Answer{};
             if (m_end.error || cancelled())
                 return false;
-            if (answered) {
+            if (answer.found) {
                 misses = 0;
+                strangers = isAnotherChip(answer.identity) ? strangers + 1 : 0;
+                if (strangers >= SwappedAnswers)
+                    return true;
                 pause(false);
                 continue;
             }
+            strangers = 0;
             if (misses++ == 0)
                 missing = asked;
             if (misses >= GoneMisses && missing.elapsed() >= GoneMs)
@@ -322,7 +337,9 @@ private:
         // A chip whose record can't be kept is not taken.
         if (!recordCanBeKept())
             return;
+        m_leftIdentity.reset();
         if (alreadyProgrammed(arrival)) {
+            m_leftIdentity = arrival.identity;
             tell([arrival](Station *s) { emit s->alreadyProgrammed(arrival); });
             return;
         }
@@ -366,6 +383,8 @@ private:
             if (m_settings.endOnPortLoss && !m_end.error)
                 m_end.error = verdict.failure;
         }
+        if (verdict.record.passed && !verdict.recordFailure && !run.programming.identity.isEmpty())
+            m_leftIdentity = run.programming.identity;
         tell([verdict](Station *s) { emit s->verdict(verdict); });
     }
 
@@ -378,6 +397,7 @@ private:
     RecordSink &m_sink;
     std::function<bool(quint8, int)> m_question;
     StationEnd m_end;
+    std::optional<QByteArray> m_leftIdentity;  // what the chip just handled answers, when known for sure
 };
 
 Station::Station(StationSettings settings, std::unique_ptr<RecordSink> sink,

@@ -89,6 +89,10 @@ public:
     // taken away, and taking it for one would program the same chip again.
     static constexpr int GoneMisses = 3;
     static constexpr int GoneMs = 300;
+    // A chip that passed is gone, too, once this many answers in a row came with another
+    // identity than its own: it was swapped faster than its absence could be seen, and
+    // the one in the socket now is not the one the tile shows as passed.
+    static constexpr int SwappedAnswers = 2;
 
     // Every link event goes into programTraffic too, when given.
     Station(StationSettings settings, std::unique_ptr<RecordSink> sink,

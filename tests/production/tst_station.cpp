@@ -75,6 +75,7 @@ class TestStation final : public QObject
 
 private slots:
     void chipsComeAndGo();
+    void chipSwappedAtOnce();
     void wrongEcho();
     void pulledCable();
     void stoppedWhileProgramming();
@@ -135,6 +136,33 @@ void TestStation::chipsComeAndGo()
     QVERIFY(!watch.end.error);
     QCOMPARE(lineCount(m_dir.filePath(u"comeandgo.jsonl"_s)), 2);
     QCOMPARE(first->setting(9), quint8('K'));
+}
+
+void TestStation::chipSwappedAtOnce()
+{
+    // The chip that passed is swapped for a fresh one faster than any poll could find
+    // the socket empty: the fresh one answers with another name, so it is a new chip,
+    // and it is programmed, once; the tile does not go on showing the last PASS.
+    const QString link = m_dir.filePath(u"swap-link"_s);
+    auto first = std::make_unique<SimulatedChip>();
+    QVERIFY(first->createLink(link));
+    std::unique_ptr<SimulatedChip> second;
+    Station station(settingsFor(link, 1, 2), sink(u"swapped.jsonl"_s));
+    Watch watch(station);
+    connect(&station, &Station::verdict, this, [&](const StationVerdict &v) {
+        if (v.record.chipNumber == 1) {
+            first->removeLink();
+            second = std::make_unique<SimulatedChip>();
+            QVERIFY(second->createLink(link));
+        }
+    });
+    station.start();
+    QTRY_VERIFY_WITH_TIMEOUT(watch.finished, 30000);
+    QCOMPARE(watch.events, (QStringList{u"waiting"_s, u"found 1"_s, u"record 1"_s, u"verdict 1 PASS"_s, u"gone"_s,
+                                        u"waiting"_s, u"found 2"_s, u"record 2"_s, u"verdict 2 PASS"_s}));
+    QCOMPARE(settingWrites(*first), SettingsOfTarget);
+    QCOMPARE(settingWrites(*second), SettingsOfTarget);
+    QCOMPARE(lineCount(m_dir.filePath(u"swapped.jsonl"_s)), 2);
 }
 
 void TestStation::wrongEcho()
