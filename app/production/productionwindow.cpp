@@ -11,6 +11,7 @@
 #include "database/databasefile.h"
 #include "production/chipprogramming.h"
 #include "production/recordsinks.h"
+#include "production/store/storetarget.h"
 #include "production/station.h"
 #include "protocol/exchanges.h"
 
@@ -245,7 +246,8 @@ void ProductionWindow::buildSetUp()
     speedRow->addStretch(1);
     form->addRow(caption(tr("&Speed:"), u"speedCaption"_s, m_speed, m_setUp), speedRow);
 
-    m_audit = new QLineEdit(QDir(m_context.StartDirectory()).filePath(u"audit.jsonl"_s), m_setUp);
+    // The records of every run of the window in one store of the user's own, made on first use.
+    m_audit = new QLineEdit(QDir::toNativeSeparators(defaultStorePath()), m_setUp);
     m_audit->setObjectName(u"auditFileEdit"_s);
     m_audit->setAccessibleName(tr("Audit file"));
     m_chooseAudit = new QPushButton(tr("Choose..."), m_setUp);
