@@ -124,7 +124,7 @@ int main(int argc, char *argv[])
     };
     window.findChild<QPushButton *>(u"detectButton"_s)->click();
     settle();
-    if (!context.connection().ChipFound) {
+    if (!context.connection().chipFound) {
         std::fprintf(stderr, "The simulated chip was not found\n");
         return 1;
     }
