@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/production/productionchart.h"
 
+#include "app/production/productionlook.h"
+
 #include <QAccessible>
 #include <QBarCategoryAxis>
 #include <QBarSet>
@@ -19,19 +21,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The colours of the stations' PASS and FAIL.
-const QColor PassColour(0x2e, 0x7d, 0x32);
-const QColor FailColour(0xc6, 0x28, 0x28);
+using ProductionLook::FailColour;
+using ProductionLook::PassColour;
+using ProductionLook::plainLabel;
 constexpr int Steps = 4;
-
-QLabel *plainLabel(QWidget *parent, const QString &name)
-{
-    auto *label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    return label;
-}
 
 QString hourText(const QDateTime &start)
 {

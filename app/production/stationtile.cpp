@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/production/stationtile.h"
 
+#include "app/production/productionlook.h"
+
 #include <QAccessible>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -10,15 +12,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QLabel *plainLabel(QWidget *parent, const QString &name)
-{
-    auto *label = new QLabel(parent);
-    label->setObjectName(name);
-    // Chip text and device names are shown as they are, never as markup.
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    return label;
-}
+using ProductionLook::plainLabel;
 
 } // namespace
 
@@ -92,12 +86,12 @@ void StationTile::setVerdict(Verdict verdict)
         break;
     case Verdict::Pass:
         m_verdictLabel->setText(tr("PASS"));
-        palette.setColor(QPalette::Window, QColor(0, 128, 0));
+        palette.setColor(QPalette::Window, ProductionLook::PassColour);
         palette.setColor(QPalette::WindowText, Qt::white);
         break;
     case Verdict::Fail:
         m_verdictLabel->setText(tr("FAIL"));
-        palette.setColor(QPalette::Window, QColor(192, 0, 0));
+        palette.setColor(QPalette::Window, ProductionLook::FailColour);
         palette.setColor(QPalette::WindowText, Qt::white);
         break;
     }
