@@ -4,6 +4,7 @@
 
 #include "config/configword.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
@@ -18,11 +19,16 @@ struct Field
     QStringList codes;  // meaning of code 0, 1, ...
 };
 
+QString en(const char *english)
+{
+    return QString::fromUtf8(english);
+}
+
 FieldMeaning meaning(QStringView word, const Field &f)
 {
     const QString text = word.mid(f.first - 1, f.last - f.first + 1).toString();
     if (text.size() < f.last - f.first + 1)
-        return {f.label, u"missing (the word is too short)"_s};
+        return {f.label, en(QT_TRANSLATE_NOOP("ReadBack", "missing (the word is too short)"))};
     static const QRegularExpression binaryDigits(u"^[01]+$"_s);
     if (!binaryDigits.match(text).hasMatch())
         return {f.label, u"unknown code \"%1\""_s.arg(escapeControls(text))};
@@ -36,17 +42,30 @@ FieldMeaning meaning(QStringView word, const Field &f)
 
 QList<FieldMeaning> wordMeaning(QStringView word)
 {
+    // Marked for the catalogue, kept in English: records and JSON hold these words.
     static const Field fields[] = {
-        {u"logic voltage"_s, 2, 2, {u"3.3 V"_s, u"5 V"_s}},
-        {u"mechanism"_s, 3, 3, {u"TAV"_s, u"Standard"_s}},
-        {u"motor steps"_s, 4, 4, {u"2 steps per dot line"_s, u"1 step per dot line"_s}},
-        {u"motor rotation"_s, 5, 5, {u"normal"_s, u"inverted"_s}},
-        {u"head type"_s, 6, 7, {u"LV (low voltage)"_s, u"HS (high speed)"_s, u"ST (standard)"_s}},
-        {u"strobe polarity"_s, 8, 8, {u"positive"_s, u"negative"_s}},
-        {u"head width"_s, 9, 11,
-         {u"1 inch, 192 pixels"_s, u"2 inch normal, 384 pixels"_s, u"2 inch wide, 448 pixels"_s,
-          u"3 inch, 576 pixels"_s, u"4 inch, 832 pixels"_s}},
-        {u"head-up polarity"_s, 12, 12, {u"normal"_s, u"inverted"_s}},
+        {en(QT_TRANSLATE_NOOP("ReadBack", "logic voltage")), 2, 2,
+         {en(QT_TRANSLATE_NOOP("ReadBack", "3.3 V")), en(QT_TRANSLATE_NOOP("ReadBack", "5 V"))}},
+        {en(QT_TRANSLATE_NOOP("ReadBack", "mechanism")), 3, 3,
+         {en(QT_TRANSLATE_NOOP("ReadBack", "TAV")), en(QT_TRANSLATE_NOOP("ReadBack", "Standard"))}},
+        {en(QT_TRANSLATE_NOOP("ReadBack", "motor steps")), 4, 4,
+         {en(QT_TRANSLATE_NOOP("ReadBack", "2 steps per dot line")),
+          en(QT_TRANSLATE_NOOP("ReadBack", "1 step per dot line"))}},
+        {en(QT_TRANSLATE_NOOP("ReadBack", "motor rotation")), 5, 5,
+         {en(QT_TRANSLATE_NOOP("ReadBack", "normal")), en(QT_TRANSLATE_NOOP("ReadBack", "inverted"))}},
+        {en(QT_TRANSLATE_NOOP("ReadBack", "head type")), 6, 7,
+         {en(QT_TRANSLATE_NOOP("ReadBack", "LV (low voltage)")), en(QT_TRANSLATE_NOOP("ReadBack", "HS (high speed)")),
+          en(QT_TRANSLATE_NOOP("ReadBack", "ST (standard)"))}},
+        {en(QT_TRANSLATE_NOOP("ReadBack", "strobe polarity")), 8, 8,
+         {en(QT_TRANSLATE_NOOP("ReadBack", "positive")), en(QT_TRANSLATE_NOOP("ReadBack", "negative"))}},
+        {en(QT_TRANSLATE_NOOP("ReadBack", "head width")), 9, 11,
+         {en(QT_TRANSLATE_NOOP("ReadBack", "1 inch, 192 pixels")),
+          en(QT_TRANSLATE_NOOP("ReadBack", "2 inch normal, 384 pixels")),
+          en(QT_TRANSLATE_NOOP("ReadBack", "2 inch wide, 448 pixels")),
+          en(QT_TRANSLATE_NOOP("ReadBack", "3 inch, 576 pixels")),
+          en(QT_TRANSLATE_NOOP("ReadBack", "4 inch, 832 pixels"))}},
+        {en(QT_TRANSLATE_NOOP("ReadBack", "head-up polarity")), 12, 12,
+         {en(QT_TRANSLATE_NOOP("ReadBack", "normal")), en(QT_TRANSLATE_NOOP("ReadBack", "inverted"))}},
     };
     QList<FieldMeaning> out;
     for (const Field &f : fields)
@@ -63,13 +82,18 @@ QString fieldLines(QStringView word)
 {
     QString text;
     for (const FieldMeaning &field : wordMeaning(word))
-        text += u"  %1%2\n"_s.arg(field.label + u':', -19).arg(field.meaning);
+        text += u"  %1%2\n"_s.arg(readBackText(field.label) + u':', -19).arg(readBackText(field.meaning));
     return text;
 }
 
 QString fieldLines(ConfigWord word)
 {
     return fieldLines(word.text());
+}
+
+QString readBackText(const QString &text)
+{
+    return QCoreApplication::translate("ReadBack", text.toUtf8().constData());
 }
 
 QString escapeControls(const QString &text)

@@ -22,6 +22,9 @@ struct FieldMeaning
 // The fields of a word's text as a file spelled it.
 QList<FieldMeaning> wordMeaning(QStringView word);
 QList<FieldMeaning> wordMeaning(ConfigWord word);
+// A label or meaning (or a name or value of the read-back's checks) in the user's
+// language: words and records keep the English, the screen shows this.
+QString readBackText(const QString &text);
 // The fields one per line as qv12-cdb show and qv12-chip read print them: two spaces,
 // the label and its colon in 19 columns, the meaning.
 QString fieldLines(QStringView word);

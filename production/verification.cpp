@@ -13,37 +13,46 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Marked for the catalogue, kept in English: the records hold these words.
+const QString MechanismIdentityCheck = QString::fromUtf8(QT_TRANSLATE_NOOP("ReadBack", "mechanism identity"));
+
 Check check(const QString &name, const QString &expected, const QString &actual)
 {
     return Check{name, expected, actual, expected == actual};
 }
 
-QString modeName(bool software)
+} // namespace
+
+QString configurationModeName(bool software)
 {
-    return software ? u"Software"_s : u"Hardware"_s;
+    return QString::fromUtf8(software ? QT_TRANSLATE_NOOP("ReadBack", "Software")
+                                      : QT_TRANSLATE_NOOP("ReadBack", "Hardware"));
 }
 
-} // namespace
+QString identityMethodName(bool user)
+{
+    return QString::fromUtf8(user ? QT_TRANSLATE_NOOP("ReadBack", "User")
+                                  : QT_TRANSLATE_NOOP("ReadBack", "Automatic"));
+}
 
 QList<Check> verifyReading(const ProgrammingTarget &target, const ConfigurationReading &reading)
 {
     QList<Check> checks;
-    checks.append(check(u"configuration mode"_s, modeName(target.input.software), modeName(reading.software())));
+    checks.append(check(QString::fromUtf8(QT_TRANSLATE_NOOP("ReadBack", "configuration mode")), configurationModeName(target.input.software), configurationModeName(reading.software())));
     if (target.word) {
         const QList<FieldMeaning> expected = wordMeaning(*target.word);
         const QList<FieldMeaning> actual = reading.word ? wordMeaning(*reading.word) : QList<FieldMeaning>();
         for (qsizetype i = 0; i < expected.size(); ++i) {
             checks.append(check(expected.at(i).label, expected.at(i).meaning,
-                                reading.word ? actual.at(i).meaning : u"no valid answer"_s));
+                                reading.word ? actual.at(i).meaning : QString::fromUtf8(QT_TRANSLATE_NOOP("ReadBack", "no valid answer"))));
         }
     }
     if (target.userIdentity) {
-        checks.append(check(u"identity determination"_s,
-                            *target.userIdentity ? u"User"_s : u"Automatic"_s,
-                            reading.userIdentity() ? u"User"_s : u"Automatic"_s));
+        checks.append(check(QString::fromUtf8(QT_TRANSLATE_NOOP("ReadBack", "identity determination")),
+                            identityMethodName(*target.userIdentity), identityMethodName(reading.userIdentity())));
     }
     if (target.identity)
-        checks.append(check(u"mechanism identity"_s, *target.identity, reading.mechanismIdentity()));
+        checks.append(check(MechanismIdentityCheck, *target.identity, reading.mechanismIdentity()));
     return checks;
 }
 
@@ -60,4 +69,15 @@ QString failedNames(const QList<Check> &checks)
             names.append(c.name);
     }
     return names.join(u", "_s);
+}
+
+QString checkNameText(const Check &check)
+{
+    return readBackText(check.name);
+}
+
+QString checkValueText(const Check &check, const QString &value)
+{
+    // The identity is the chip's own text: shown as it came, never looked up.
+    return check.name == MechanismIdentityCheck ? value : readBackText(value);
 }

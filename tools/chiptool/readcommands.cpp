@@ -68,16 +68,6 @@ ChipReading readChip(ChipSession &session, const ConnectionSettings &chip, bool 
     return out;
 }
 
-QString modeName(bool software)
-{
-    return software ? u"Software"_s : u"Hardware"_s;
-}
-
-QString identityMethodName(bool user)
-{
-    return user ? u"User"_s : u"Automatic"_s;
-}
-
 } // namespace
 
 namespace ChipCommands {
@@ -110,11 +100,11 @@ int read(ChipSession &session)
         "mechanism identity:      %5\n"
         "identity:                %6\n"
         "detected polarity:       %7\n")
-            .arg(modeName(r.software()), identityMethodName(r.userIdentity()),
+            .arg(readBackText(configurationModeName(r.software())), readBackText(identityMethodName(r.userIdentity())),
                  r.word ? r.word->text() : QCoreApplication::translate("ReadCommands", "no valid answer"), r.word ? fieldLines(*r.word) : QString(),
                  escapeControls(r.mechanismIdentity()), ResultText::chipText(r.identityReply), polarity));
 
-    fields.insert(u"mode"_s, modeName(r.software()));
+    fields.insert(u"mode"_s, configurationModeName(r.software()));
     fields.insert(u"identity_determination"_s, identityMethodName(r.userIdentity()));
     fields.insert(u"word"_s, r.word ? QJsonValue(r.word->text()) : QJsonValue(QJsonValue::Null));
     fields.insert(u"fields"_s, r.word ? ResultJson::fields(*r.word) : QJsonArray());

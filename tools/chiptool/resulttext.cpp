@@ -33,12 +33,14 @@ QString checks(const QList<Check> &checks)
 {
     qsizetype width = 0;
     for (const Check &c : checks)
-        width = std::max(width, escapeControls(c.expected).size());
+        width = std::max(width, escapeControls(checkValueText(c, c.expected)).size());
     QString text;
     for (const Check &c : checks) {
-        text += u"%1%2   %3\n"_s.arg(c.name, -NameWidth)
-                    .arg(escapeControls(c.expected), -int(width))
-                    .arg(c.ok ? u"PASS"_s : QCoreApplication::translate("ResultText", "FAIL: reads ") + escapeControls(c.actual));
+        text += u"%1%2   %3\n"_s.arg(checkNameText(c), -NameWidth)
+                    .arg(escapeControls(checkValueText(c, c.expected)), -int(width))
+                    .arg(c.ok ? u"PASS"_s
+                              : QCoreApplication::translate("ResultText", "FAIL: reads ")
+                                    + escapeControls(checkValueText(c, c.actual)));
     }
     return text;
 }
