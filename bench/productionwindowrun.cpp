@@ -23,7 +23,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <map>
@@ -34,6 +36,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int ChipsPerStation = 3;
+// A window run that has not ended by then never will: the bench says where each station
+// stood rather than waiting for ever.
+constexpr int RunTimeoutMs = 120'000;
 constexpr int ClickEveryMs = 250;
 const QString Entry = u"KT 620-ST"_s;
 const QString Identity = u"KT 620-ST"_s;
@@ -152,9 +157,23 @@ double timedWindow(int stations, ProductionWindowLoad *load, QString *error)
             lateness.resume();
             clicks = std::make_unique<ClickProbe>(production->tile(1));
         }
+        bool timedOut = false;
+        QTimer::singleShot(RunTimeoutMs, &loop, [&] {
+            timedOut = true;
+            loop.quit();
+        });
         if (production->isRunning())
             loop.exec();
         ms = double(clock.nsecsElapsed()) / 1e6;
+        if (timedOut) {
+            QStringList states;
+            for (int port = 1; port <= stations; ++port) {
+                states << u"COM%1 after %2 chips taken away: \"%3\""_s.arg(port).arg(done[port])
+                              .arg(production->tile(port)->state());
+            }
+            *error = u"%1 stations: not done after %2 s; %3"_s.arg(stations).arg(RunTimeoutMs / 1000)
+                         .arg(states.join(u"; "_s));
+        }
         if (load) {
             lateness.pause();
             load->stations = stations;
@@ -169,9 +188,21 @@ double timedWindow(int stations, ProductionWindowLoad *load, QString *error)
         const LineTotals totals = production->totals();
         production->setStopQuestion([] { return true; });
         production->findChild<QPushButton *>(u"stopButton"_s)->click();
-        while (production->isRunning())
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (totals.passed != stations * ChipsPerStation || prompter.prompts > 0) {
+        QElapsedTimer stopping;
+        stopping.start();
+        while (production->isRunning()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+            if (stopping.elapsed() > RunTimeoutMs) {
+                // A station that does not stop can't be waited for, nor its window closed.
+                std::fprintf(stderr, "qv12-bench: %s; the stations did not stop within %d s\n",
+                             qPrintable(error->isEmpty() ? u"%1 stations"_s.arg(stations) : *error),
+                             RunTimeoutMs / 1000);
+                std::_Exit(2);
+            }
+        }
+        if (timedOut) {
+            ms = -1;
+        } else if (totals.passed != stations * ChipsPerStation || prompter.prompts > 0) {
             *error = u"%1 stations: %2 of %3 chips passed, %4 prompts"_s.arg(stations).arg(totals.passed)
                          .arg(stations * ChipsPerStation).arg(prompter.prompts);
             ms = -1;
