@@ -93,7 +93,7 @@ void PortSelectionDialog::runLoadSteps()
     }
 
     m_ui->speedBox->clear();
-    for (const int speed : Commands::SpeedList())
+    for (const int speed : Commands::speedList())
         m_ui->speedBox->addItem(QString::number(speed), speed);
     m_ui->handshakeBox->clear();
     for (const Handshake handshake : {Handshake::XonXoff, Handshake::DsrDtr})

@@ -74,7 +74,7 @@ struct ScanHooks
     // one port or one speed); the others are passed over without opening anything.
     std::function<bool(int port, int speed)> wanted;
     // The automatic detection only: the chip answered the probes on port at the speed
-    // with that index in Commands::SpeedList(); its identification comes next.
+    // with that index in Commands::speedList(); its identification comes next.
     std::function<void(int port, int speedIndex)> found;
 };
 
@@ -83,7 +83,7 @@ struct ScanResult
     bool found = false;
     int port = 0;
     int speed = 0;
-    int speedIndex = -1;   // in Commands::SpeedList()
+    int speedIndex = -1;   // in Commands::speedList()
     QList<int> skipped;    // ports that exist but could not be opened
 };
 
