@@ -214,7 +214,7 @@ void PortSelectionDialog::detectOnSelectedPort()
     m_context.chipWorker().start(
         m_context.ports(), this,
         [port, speed, handshake](SerialLink &link, const JobChannel &) {
-            return Detection::DetectOnPort(link, port, speed, handshake);
+            return Detection::detectOnPort(link, port, speed, handshake);
         },
         [this, port, speed](const JobResult<Detection::PortResult> &result) {
             showResult(storeResult(port, speed, result.valueOr(Detection::PortResult())));

@@ -21,7 +21,7 @@ QList<int> everyPort()
     return ports;
 }
 
-WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
+WakeupResult wakeUpPrinter(SerialLink &link, const QList<int> &ports)
 {
     const Logging::JobScope job("wake-up byte");
     WakeupResult result;
@@ -68,7 +68,7 @@ QString chipName(const QByteArray &identity)
     return Exchanges::stripSpaces(QString::fromLatin1(identity.left(NameLength)));
 }
 
-JobResult<PortResult> DetectOnPort(SerialLink &link, int port, int speed, Handshake handshake)
+JobResult<PortResult> detectOnPort(SerialLink &link, int port, int speed, Handshake handshake)
 {
     PortResult result;
     if (!link.openDirect(port, speed, handshake))
@@ -168,13 +168,13 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
 JobResult<AutodetectResult> autodetect(SerialLink &link, const ScanHooks &hooks, const QList<int> &ports)
 {
     AutodetectResult result;
-    WakeupPrinter(link, ports);
+    wakeUpPrinter(link, ports);
     result.scan = scan(link, hooks, ports);
     if (result.scan.found && !link.isCancelled()) {
         if (hooks.found)
             hooks.found(result.scan.port, result.scan.speedIndex);
         const JobResult<PortResult> identified =
-            DetectOnPort(link, result.scan.port, result.scan.speed, AskingHandshake);
+            detectOnPort(link, result.scan.port, result.scan.speed, AskingHandshake);
         if (identified)
             result.identification = *identified;
     }

@@ -240,7 +240,7 @@ void TestProtocol::wakeUpReach()
     ports.assign(4, missing);
     ports.assign(6, last.devicePath());
     SerialLink link(ports);
-    const Detection::WakeupResult woken = Detection::WakeupPrinter(link);
+    const Detection::WakeupResult woken = Detection::wakeUpPrinter(link);
     QCOMPARE(woken.reached, (QList<int>{1, 6}));
     QVERIFY(woken.reachedAny());
     QCOMPARE(woken.unreached.size(), 2);
@@ -260,7 +260,7 @@ void TestProtocol::wakeUpReach()
     ports.assign(6, QString());
     link.setPorts(ports);
     link.openDirect(2, 9600, Handshake::None);
-    const Detection::WakeupResult none = Detection::WakeupPrinter(link);
+    const Detection::WakeupResult none = Detection::wakeUpPrinter(link);
     QVERIFY(!none.reachedAny());
     QCOMPARE(none.unreached.size(), 2);
     QCOMPARE(none.unreached.at(0).port, 2);
