@@ -92,7 +92,7 @@ void DatabaseCommands::loadDefaultDatabase()
         m_fileName = path;
         emit statusMessage(tr("Default database file loaded"));
     } else {
-        FillDefaultList(m_context.mechanisms());
+        fillDefaultList(m_context.mechanisms());
         emit statusMessage(tr("default.cdb file error, default list created."));
     }
 }

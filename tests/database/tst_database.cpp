@@ -138,7 +138,7 @@ void TestDatabase::files_data()
     };
     const QByteArray w = "1111110000100000";
     MechanismList builtIn;
-    FillDefaultList(builtIn);
+    fillDefaultList(builtIn);
     written("example, 52 bytes", {Kt}, golden("example.cdb"), {Kt});
     written("empty, 18 bytes", {}, golden("empty.cdb"), {});
     written("built-in, 1412 bytes", builtIn.entries(), golden("builtin.cdb"), builtIn.entries());
