@@ -86,7 +86,7 @@ void DatabaseCommands::loadDefaultDatabase()
 {
     // Resolved once, now: a file dialog may change the working directory later, and
     // Save must still write back where the list came from.
-    const QString path = QDir(m_context.StartDirectory()).filePath(DefaultDatabaseName);
+    const QString path = QDir(m_context.startDirectory()).filePath(DefaultDatabaseName);
     if (readDatabaseFile(path, m_context.mechanisms())) {
         m_saved = true;
         m_fileName = path;
