@@ -23,7 +23,7 @@ bool waitForData(SerialLink &link, TimerOut &timer)
     timer.start(ProtocolTiming::QueryTimeoutMs);
     timer.waitUntil([&link] { return link.bytesWaiting() > 0; });
     timer.stop();
-    return !timer.TimedOut();
+    return !timer.timedOut();
 }
 
 } // namespace
