@@ -39,8 +39,8 @@ public:
 
     // The current directory when the main window loaded, ending in one "/". The help
     // file and default.cdb are found under it.
-    const QString &StartDirectory() const { return m_startDirectory; }
-    // Records the current directory as StartDirectory.
+    const QString &startDirectory() const { return m_startDirectory; }
+    // Records the current directory as startDirectory.
     void recordStartDirectory();
 
     // Whether the system's serial ports take the free COM numbers. The port selection

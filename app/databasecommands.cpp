@@ -62,7 +62,7 @@ bool DatabaseCommands::fitsInFile()
 
 bool DatabaseCommands::write(const QString &path, const QList<MechanismEntry> &entries)
 {
-    const Result<void, DatabaseFileError> result = WriteDatabaseFile(path, entries);
+    const Result<void, DatabaseFileError> result = writeDatabaseFile(path, entries);
     if (result)
         return true;
     if (result.error().kind == DatabaseFileError::Kind::TooManyEntries) {
@@ -86,13 +86,13 @@ void DatabaseCommands::loadDefaultDatabase()
 {
     // Resolved once, now: a file dialog may change the working directory later, and
     // Save must still write back where the list came from.
-    const QString path = QDir(m_context.StartDirectory()).filePath(DefaultDatabaseName);
-    if (ReadDatabaseFile(path, m_context.mechanisms())) {
+    const QString path = QDir(m_context.startDirectory()).filePath(DefaultDatabaseName);
+    if (readDatabaseFile(path, m_context.mechanisms())) {
         m_saved = true;
         m_fileName = path;
         emit statusMessage(tr("Default database file loaded"));
     } else {
-        FillDefaultList(m_context.mechanisms());
+        fillDefaultList(m_context.mechanisms());
         emit statusMessage(tr("default.cdb file error, default list created."));
     }
 }
@@ -125,7 +125,7 @@ void DatabaseCommands::openDatabase()
         fileRequest(tr("Open configuration database"), Prompter::FileRequest::Style::Open, false));
     if (path.isEmpty())
         return;
-    const Result<int, DatabaseFileError> count = ReadDatabaseFile(path, m_context.mechanisms());
+    const Result<int, DatabaseFileError> count = readDatabaseFile(path, m_context.mechanisms());
     if (!count) {
         exclaim(tr("This is not a valid K.L.V configuration database !"));
         return;

@@ -21,7 +21,7 @@ HelpWindow::HelpWindow(std::shared_ptr<UrlOpener> opener, QWidget *parent)
 
     connect(m_ui->indexButton, &QPushButton::clicked, this, &HelpWindow::showIndex);
     connect(m_ui->pageBrowser, &QTextBrowser::anchorClicked,
-            this, &HelpWindow::WebBrowser_AnchorClicked);
+            this, &HelpWindow::followLink);
 }
 
 HelpWindow::~HelpWindow() = default;
@@ -45,7 +45,7 @@ void HelpWindow::showIndex()
     loadIndex();
 }
 
-void HelpWindow::WebBrowser_AnchorClicked(const QUrl &url)
+void HelpWindow::followLink(const QUrl &url)
 {
     const QUrl target = m_ui->pageBrowser->source().resolved(url);
     if (target.isLocalFile())

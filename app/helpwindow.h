@@ -34,7 +34,7 @@ public:
 
 private slots:
     void showIndex();
-    void WebBrowser_AnchorClicked(const QUrl &url);
+    void followLink(const QUrl &url);
 
 private:
     void showMissingIndex();

@@ -203,13 +203,13 @@ void MainWindow::shutDown()
 void MainWindow::showHelpContents()
 {
     qCDebug(lcUi, "Help contents");
-    m_helpMenuWindows->showHelp(m_context.StartDirectory());
+    m_helpMenuWindows->showHelp(m_context.startDirectory());
 }
 
 void MainWindow::showAbout()
 {
     qCDebug(lcUi, "About");
-    m_helpMenuWindows->showAbout(m_context.StartDirectory());
+    m_helpMenuWindows->showAbout(m_context.startDirectory());
 }
 
 TrafficWindow *MainWindow::trafficWindow() const

@@ -93,7 +93,7 @@ void PortSelectionDialog::runLoadSteps()
     }
 
     m_ui->speedBox->clear();
-    for (const int speed : Commands::SpeedList())
+    for (const int speed : Commands::speedList())
         m_ui->speedBox->addItem(QString::number(speed), speed);
     m_ui->handshakeBox->clear();
     for (const Handshake handshake : {Handshake::XonXoff, Handshake::DsrDtr})
@@ -214,7 +214,7 @@ void PortSelectionDialog::detectOnSelectedPort()
     m_context.chipWorker().start(
         m_context.ports(), this,
         [port, speed, handshake](SerialLink &link, const JobChannel &) {
-            return Detection::DetectOnPort(link, port, speed, handshake);
+            return Detection::detectOnPort(link, port, speed, handshake);
         },
         [this, port, speed](const JobResult<Detection::PortResult> &result) {
             showResult(storeResult(port, speed, result.valueOr(Detection::PortResult())));

@@ -25,7 +25,7 @@ SplashScreen::SplashScreen(std::function<void()> showMainWindow, QWidget *parent
     m_timer.setObjectName(u"Timer"_s);
     // A coarse timer may fire up to 5 % early; the picture stays its full time.
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &SplashScreen::Timer_Timer);
+    connect(&m_timer, &QTimer::timeout, this, &SplashScreen::showMainWindowAndClose);
 }
 
 SplashScreen::~SplashScreen() = default;
@@ -41,7 +41,7 @@ void SplashScreen::runLoadSteps()
     show();
 }
 
-void SplashScreen::Timer_Timer()
+void SplashScreen::showMainWindowAndClose()
 {
     // Stopped first: the main window's load must not see a second tick.
     m_timer.stop();

@@ -27,7 +27,7 @@ public:
     void runLoadSteps();
 
 private slots:
-    void Timer_Timer();
+    void showMainWindowAndClose();
 
 private:
     std::unique_ptr<Ui::SplashScreenForm> m_ui;

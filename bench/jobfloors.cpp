@@ -108,7 +108,7 @@ double toolFloor(const char *what, const std::function<bool(SerialLink &, const 
     SerialLink link(ports);
     return floorOf(link, what, [&] {
         const JobResult<Detection::PortResult> found =
-            Detection::DetectOnPort(link, 1, Baud, Detection::AskingHandshake);
+            Detection::detectOnPort(link, 1, Baud, Detection::AskingHandshake);
         return found && found->found && then(link, ConnectionSettings{1, Baud, found->handshake, true});
     });
 }

@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     link.open(1, 9600, Handshake::DsrDtr);
     report("readReply silence after last byte", measure(runs, [&] {
         chip.clearTranscript();
-        link.send(Commands::Identify());
+        link.send(Commands::identify());
         link.readReply();
         const qint64 end = SimulatedChip::nowNs();
         return double(end - chip.sent().entries().last().timeNs) / 1e6;
@@ -100,7 +100,7 @@ int main(int argc, char *argv[])
     std::printf("%-34s %.2f ms CPU over %lld ms\n", "idle pause(2000)", double(cpuNs() - cpuBefore) / 1e6,
                 idle.elapsed());
     const qint64 readCpu = cpuNs();
-    link.send(Commands::Identify());
+    link.send(Commands::identify());
     link.readReply();
     std::printf("%-34s %.2f ms CPU\n", "readReply of an identity", double(cpuNs() - readCpu) / 1e6);
     link.close();
@@ -110,7 +110,7 @@ int main(int argc, char *argv[])
     for (auto [port, target, speed] : {std::tuple{3, &fast, 115200}, std::tuple{4, &slow, 1200}}) {
         target->setFaults(endless);
         link.open(port, speed, Handshake::DsrDtr);
-        link.send(Commands::Identify());
+        link.send(Commands::identify());
         QElapsedTimer clock;
         clock.start();
         const QByteArray reply = link.readReply();

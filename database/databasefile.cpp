@@ -110,7 +110,7 @@ Result<QList<MechanismEntry>, DatabaseFileError> decodeDatabase(QByteArrayView b
     return decode(bytes);
 }
 
-Result<int, DatabaseFileError> ReadDatabaseFile(const QString &path, MechanismList &list)
+Result<int, DatabaseFileError> readDatabaseFile(const QString &path, MechanismList &list)
 {
     // A FIFO or a device at the path would hold the open, or the read, for ever.
     const Result<RegularFile::Opened, RegularFile::OpenError> opened = RegularFile::open(path, O_RDONLY);
@@ -137,7 +137,7 @@ Result<int, DatabaseFileError> ReadDatabaseFile(const QString &path, MechanismLi
     return int(entries->size());
 }
 
-Result<void, DatabaseFileError> WriteDatabaseFile(const QString &path, const QList<MechanismEntry> &entries)
+Result<void, DatabaseFileError> writeDatabaseFile(const QString &path, const QList<MechanismEntry> &entries)
 {
     using Kind = DatabaseFileError::Kind;
     if (entries.size() > MaxDatabaseEntries) {

@@ -47,10 +47,10 @@ Result<QList<MechanismEntry>, DatabaseFileError> decodeDatabase(QByteArrayView b
 
 // Reads the file at path into list: the header's entry count. When the file is not
 // accepted the list is unchanged.
-Result<int, DatabaseFileError> ReadDatabaseFile(const QString &path, MechanismList &list);
+Result<int, DatabaseFileError> readDatabaseFile(const QString &path, MechanismList &list);
 
 // Writes the entries to path. The new content replaces the old only once it is
 // completely written, and a file in a folder that takes no new files is written in place
 // with its old content put back on failure: a failed write leaves any previous file as it
 // was. A read-only file is never written, not even by the superuser.
-Result<void, DatabaseFileError> WriteDatabaseFile(const QString &path, const QList<MechanismEntry> &entries);
+Result<void, DatabaseFileError> writeDatabaseFile(const QString &path, const QList<MechanismEntry> &entries);

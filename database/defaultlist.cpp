@@ -52,7 +52,7 @@ const QList<MechanismEntry> &defaultMechanisms()
     return list;
 }
 
-void FillDefaultList(MechanismList &list)
+void fillDefaultList(MechanismList &list)
 {
     list.append(defaultMechanisms());
 }

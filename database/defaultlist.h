@@ -9,4 +9,4 @@
 // The 41 built-in mechanisms, in their order.
 const QList<MechanismEntry> &defaultMechanisms();
 // Appends the built-in mechanisms to list (it does not empty the list first).
-void FillDefaultList(MechanismList &list);
+void fillDefaultList(MechanismList &list);

@@ -140,7 +140,7 @@ private:
     {
         beginJob();
         const JobResult<Detection::PortResult> result =
-            Detection::DetectOnPort(m_link, m_settings.port, m_speed, Detection::AskingHandshake);
+            Detection::detectOnPort(m_link, m_settings.port, m_speed, Detection::AskingHandshake);
         const QList<LinkFailure> failures = result ? QList<LinkFailure>() : result.error().failures;
         Answer answer;
         answer.found = result && result->found && !cancelled();

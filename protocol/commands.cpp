@@ -18,26 +18,26 @@ QByteArray bytes(std::initializer_list<int> values)
 
 } // namespace
 
-QByteArray Identify() { return bytes({ESC, 'I'}); }
-QByteArray Probe() { return bytes({ESC, 'v'}); }
-QByteArray ReadSetting(quint8 setting) { return bytes({GS, 'S', 'f', setting}); }
-QByteArray WriteSetting(quint8 setting, quint8 value) { return bytes({GS, 'S', 'F', setting, value}); }
-QByteArray ReadConfiguration() { return bytes({GS, 'S', 'C'}); }
-QByteArray ReadDetectedPolarity() { return bytes({GS, 'S', 'h'}); }
-QByteArray SleepCommand() { return bytes({ESC, 'S'}); }
-QByteArray ResetCommand() { return bytes({ESC, '@'}); }
-QByteArray CancelByte() { return bytes({CAN}); }
-QByteArray WakeByte() { return bytes({0}); }
-QByteArray GetOpto() { return bytes({ESC, GS, 'O'}); }
-QByteArray GetAd() { return bytes({ESC, GS, AdQueryLetter}); }
+QByteArray identify() { return bytes({ESC, 'I'}); }
+QByteArray probe() { return bytes({ESC, 'v'}); }
+QByteArray readSetting(quint8 setting) { return bytes({GS, 'S', 'f', setting}); }
+QByteArray writeSetting(quint8 setting, quint8 value) { return bytes({GS, 'S', 'F', setting, value}); }
+QByteArray readConfiguration() { return bytes({GS, 'S', 'C'}); }
+QByteArray readDetectedPolarity() { return bytes({GS, 'S', 'h'}); }
+QByteArray sleepCommand() { return bytes({ESC, 'S'}); }
+QByteArray resetCommand() { return bytes({ESC, '@'}); }
+QByteArray cancelByte() { return bytes({CAN}); }
+QByteArray wakeByte() { return bytes({0}); }
+QByteArray getOpto() { return bytes({ESC, GS, 'O'}); }
+QByteArray getAd() { return bytes({ESC, GS, AdQueryLetter}); }
 
-const QList<int> &SpeedList()
+const QList<int> &speedList()
 {
     static const QList<int> speeds{1200, 2400, 4800, 9600, 19200, 28800, 38400, 57600, 115200};
     return speeds;
 }
 
-int SpeedCode(int speed)
+int speedCode(int speed)
 {
     switch (speed) {
     case 2400:
@@ -60,7 +60,7 @@ int SpeedCode(int speed)
     }
 }
 
-int SpeedForCode(int code)
+int speedForCode(int code)
 {
     static constexpr int speeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
     return speeds[code & 7];

@@ -14,18 +14,18 @@ inline constexpr char ESC = 27;
 inline constexpr char GS = 29;
 inline constexpr char CAN = 24;
 
-QByteArray Identify();                           // ESC "I"
-QByteArray Probe();                              // ESC "v"
-QByteArray ReadSetting(quint8 setting);          // GS "Sf" n
-QByteArray WriteSetting(quint8 setting, quint8 value);  // GS "SF" n v
-QByteArray ReadConfiguration();                  // GS "SC"
-QByteArray ReadDetectedPolarity();               // GS "Sh"
-QByteArray SleepCommand();                       // ESC "S"
-QByteArray ResetCommand();                       // ESC "@"
-QByteArray CancelByte();                         // CAN
-QByteArray WakeByte();                           // one NUL
-QByteArray GetOpto();                            // ESC GS "O"
-QByteArray GetAd();                              // ESC GS "A" (AdQueryLetter)
+QByteArray identify();                           // ESC "I"
+QByteArray probe();                              // ESC "v"
+QByteArray readSetting(quint8 setting);          // GS "Sf" n
+QByteArray writeSetting(quint8 setting, quint8 value);  // GS "SF" n v
+QByteArray readConfiguration();                  // GS "SC"
+QByteArray readDetectedPolarity();               // GS "Sh"
+QByteArray sleepCommand();                       // ESC "S"
+QByteArray resetCommand();                       // ESC "@"
+QByteArray cancelByte();                         // CAN
+QByteArray wakeByte();                           // one NUL
+QByteArray getOpto();                            // ESC GS "O"
+QByteArray getAd();                              // ESC GS "A" (AdQueryLetter)
 
 // The letter that follows ESC GS in the analogue (head temperature) query.
 inline constexpr char AdQueryLetter = 'A';
@@ -39,11 +39,11 @@ inline constexpr int IdentityLength = 16;
 inline constexpr quint8 SettingSerial = 28;          // bits 0-2 speed code, bit 7 handshake
 
 // The line speeds in bit/s, slowest first (1200 .. 115200).
-const QList<int> &SpeedList();
+const QList<int> &speedList();
 // The chip's code for a speed (bits 0-2 of setting 28); 28800 shares 5 with 38400,
 // any other speed gives 0.
-int SpeedCode(int speed);
+int speedCode(int speed);
 // The line speed a code stands for (5 reads as 38400); only bits 0-2 count.
-int SpeedForCode(int code);
+int speedForCode(int code);
 
 } // namespace Commands

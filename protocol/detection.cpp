@@ -21,7 +21,7 @@ QList<int> everyPort()
     return ports;
 }
 
-WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
+WakeupResult wakeUpPrinter(SerialLink &link, const QList<int> &ports)
 {
     const Logging::JobScope job("wake-up byte");
     WakeupResult result;
@@ -42,7 +42,7 @@ WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
             continue;
         }
         link.discardInput();
-        link.send(Commands::WakeByte());
+        link.send(Commands::wakeByte());
         link.close();
         // A device that went away before the byte was out took it with it.
         if (const std::optional<LinkFailure> failure = link.lastFailure())
@@ -56,7 +56,7 @@ WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports)
 
 Handshake handshakeFor(std::optional<quint8> serialSetting, int speed)
 {
-    if (serialSetting && (*serialSetting & 0x07) == Commands::SpeedCode(speed)
+    if (serialSetting && (*serialSetting & 0x07) == Commands::speedCode(speed)
         && (*serialSetting & 0x80) == 0) {
         return Handshake::XonXoff;
     }
@@ -68,7 +68,7 @@ QString chipName(const QByteArray &identity)
     return Exchanges::stripSpaces(QString::fromLatin1(identity.left(NameLength)));
 }
 
-JobResult<PortResult> DetectOnPort(SerialLink &link, int port, int speed, Handshake handshake)
+JobResult<PortResult> detectOnPort(SerialLink &link, int port, int speed, Handshake handshake)
 {
     PortResult result;
     if (!link.openDirect(port, speed, handshake))
@@ -76,7 +76,7 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, int speed, Handsh
     // What the driver held from before the open (a reply that came after the port was
     // last closed) is no answer to this request.
     link.discardInput();
-    link.send(Commands::Identify());
+    link.send(Commands::identify());
     link.pause(ProtocolTiming::DetectionIdentifyWaitMs);
     result.identity = link.readWaiting();  // what has come by now, no polling
     if (!link.isOpen())
@@ -90,14 +90,14 @@ JobResult<PortResult> DetectOnPort(SerialLink &link, int port, int speed, Handsh
 
     // The identity's tail beyond what was read must not count as the probe's answer.
     link.discardInput();
-    link.send(Commands::Probe());
+    link.send(Commands::probe());
     link.pause(ProtocolTiming::ProbeWaitMs);
     if (link.bytesWaiting() == 1)
         link.readWaiting();  // the probe's status byte is not used
 
-    Exchanges::request(link, Commands::ReadSetting(Commands::SettingSerial));
+    Exchanges::request(link, Commands::readSetting(Commands::SettingSerial));
     link.pause(ProtocolTiming::ProbeWaitMs);
-    link.send(Commands::CancelByte());
+    link.send(Commands::cancelByte());
 
     std::optional<quint8> setting;
     if (link.bytesWaiting() >= 1) {
@@ -115,7 +115,7 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
 {
     const Logging::JobScope job("detection");
     ScanResult result;
-    const QList<int> &speeds = Commands::SpeedList();
+    const QList<int> &speeds = Commands::speedList();
     for (const int port : ports) {
         if (!link.portExists(port))
             continue;
@@ -136,15 +136,15 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
                 break;  // the other speeds would fail alike
             }
             link.discardInput();
-            link.send(Commands::Probe());
+            link.send(Commands::probe());
             link.pause(ProtocolTiming::ProbeWaitMs);
 
             bool answered = false;
             if (link.bytesWaiting() == 1) {
-                link.send(Commands::CancelByte());
+                link.send(Commands::cancelByte());
                 link.discardInput();
                 link.pause(ProtocolTiming::ProbeWaitMs);
-                link.send(Commands::Probe());
+                link.send(Commands::probe());
                 link.pause(ProtocolTiming::ProbeWaitMs);
                 answered = link.bytesWaiting() == 1;
             }
@@ -168,13 +168,13 @@ ScanResult scan(SerialLink &link, const ScanHooks &hooks, const QList<int> &port
 JobResult<AutodetectResult> autodetect(SerialLink &link, const ScanHooks &hooks, const QList<int> &ports)
 {
     AutodetectResult result;
-    WakeupPrinter(link, ports);
+    wakeUpPrinter(link, ports);
     result.scan = scan(link, hooks, ports);
     if (result.scan.found && !link.isCancelled()) {
         if (hooks.found)
             hooks.found(result.scan.port, result.scan.speedIndex);
         const JobResult<PortResult> identified =
-            DetectOnPort(link, result.scan.port, result.scan.speed, AskingHandshake);
+            detectOnPort(link, result.scan.port, result.scan.speed, AskingHandshake);
         if (identified)
             result.identification = *identified;
     }

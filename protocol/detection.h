@@ -42,7 +42,7 @@ struct WakeupResult
 // number by default), each opened just for it and closed again, then a pause of 1000 ms
 // for the chip to wake. A port given a device (PortMap::assign) that is not there counts
 // as unreached.
-WakeupResult WakeupPrinter(SerialLink &link, const QList<int> &ports = everyPort());
+WakeupResult wakeUpPrinter(SerialLink &link, const QList<int> &ports = everyPort());
 
 struct PortResult
 {
@@ -53,7 +53,7 @@ struct PortResult
 
 // Identifies the chip on port at speed, opened with handshake, and reads its serial
 // setting to decide the handshake. A port that cannot be opened, or is lost, fails the job.
-JobResult<PortResult> DetectOnPort(SerialLink &link, int port, int speed, Handshake handshake);
+JobResult<PortResult> detectOnPort(SerialLink &link, int port, int speed, Handshake handshake);
 
 // The handshake that the chip's serial setting stands for at speed: Xon-Xoff when bits
 // 0-2 are the speed's code and bit 7 is clear, else DSR/DTR Mode, also when no setting
@@ -74,7 +74,7 @@ struct ScanHooks
     // one port or one speed); the others are passed over without opening anything.
     std::function<bool(int port, int speed)> wanted;
     // The automatic detection only: the chip answered the probes on port at the speed
-    // with that index in Commands::SpeedList(); its identification comes next.
+    // with that index in Commands::speedList(); its identification comes next.
     std::function<void(int port, int speedIndex)> found;
 };
 
@@ -83,7 +83,7 @@ struct ScanResult
     bool found = false;
     int port = 0;
     int speed = 0;
-    int speedIndex = -1;   // in Commands::SpeedList()
+    int speedIndex = -1;   // in Commands::speedList()
     QList<int> skipped;    // ports that exist but could not be opened
 };
 

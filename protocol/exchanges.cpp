@@ -23,57 +23,57 @@ void request(SerialLink &link, const QByteArray &command)
 
 QByteArray identify(SerialLink &link)
 {
-    request(link, Commands::Identify());
+    request(link, Commands::identify());
     link.pause(ProtocolTiming::IdentifyWaitMs);
     return link.readReply();
 }
 
 QByteArray identifyNow(SerialLink &link)
 {
-    request(link, Commands::Identify());
+    request(link, Commands::identify());
     return link.readReply();
 }
 
 quint8 readSetting(SerialLink &link, quint8 setting)
 {
-    request(link, Commands::ReadSetting(setting));
+    request(link, Commands::readSetting(setting));
     return link.readReplyByte();
 }
 
 QByteArray readConfiguration(SerialLink &link)
 {
-    request(link, Commands::ReadConfiguration());
+    request(link, Commands::readConfiguration());
     return link.readReply();
 }
 
 quint8 readDetectedPolarity(SerialLink &link)
 {
-    request(link, Commands::ReadDetectedPolarity());
+    request(link, Commands::readDetectedPolarity());
     return link.readReplyByte();
 }
 
 quint8 writeSetting(SerialLink &link, quint8 setting, quint8 value)
 {
-    request(link, Commands::WriteSetting(setting, value));
+    request(link, Commands::writeSetting(setting, value));
     return link.readReplyByte();
 }
 
 void sleep(SerialLink &link)
 {
-    link.send(Commands::CancelByte());
-    link.send(Commands::SleepCommand());
+    link.send(Commands::cancelByte());
+    link.send(Commands::sleepCommand());
     link.pause(ProtocolTiming::SleepGapMs);
-    link.send(Commands::CancelByte());
+    link.send(Commands::cancelByte());
 }
 
 void reset(SerialLink &link)
 {
-    link.send(Commands::ResetCommand());
+    link.send(Commands::resetCommand());
 }
 
 void cancel(SerialLink &link)
 {
-    link.send(Commands::CancelByte());
+    link.send(Commands::cancelByte());
 }
 
 std::optional<ConfigWord> configurationWord(const QByteArray &reply)

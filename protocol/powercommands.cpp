@@ -40,7 +40,7 @@ JobResult<WakeUp> wakeUp(SerialLink &link, const ConnectionSettings *chip, JobLi
 {
     const Logging::JobScope job("wake-up");
     WakeUp woken;
-    woken.ports = Detection::WakeupPrinter(link, ports);
+    woken.ports = Detection::wakeUpPrinter(link, ports);
     if (link.isCancelled())
         return Failure(ChipJob::stopped(link));
     listener.woken();

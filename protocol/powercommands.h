@@ -22,7 +22,7 @@ struct WakeUp
 };
 
 // The wake-up byte on each of ports that exists and a second's pause
-// (Detection::WakeupPrinter), then, when chip is given, CAN on its port. Fails only when
+// (Detection::wakeUpPrinter), then, when chip is given, CAN on its port. Fails only when
 // cancelled: the ports it could not reach, the chip's included, are in its result.
 JobResult<WakeUp> wakeUp(SerialLink &link, const ConnectionSettings *chip, JobListener &listener,
                          const QList<int> &ports = Detection::everyPort());

@@ -23,7 +23,7 @@ bool waitForData(SerialLink &link, TimerOut &timer)
     timer.start(ProtocolTiming::QueryTimeoutMs);
     timer.waitUntil([&link] { return link.bytesWaiting() > 0; });
     timer.stop();
-    return !timer.TimedOut();
+    return !timer.timedOut();
 }
 
 } // namespace
@@ -38,13 +38,13 @@ quint8 readValue(SerialLink &link, TimerOut &timer)
 
 quint8 readOptoSensor(SerialLink &link, TimerOut &timer)
 {
-    Exchanges::request(link, Commands::GetOpto());
+    Exchanges::request(link, Commands::getOpto());
     return readValue(link, timer);
 }
 
 quint8 readAnalogue(SerialLink &link, TimerOut &timer)
 {
-    Exchanges::request(link, Commands::GetAd());
+    Exchanges::request(link, Commands::getAd());
     return readValue(link, timer);
 }
 

@@ -9,7 +9,7 @@
 
 class SerialLink;
 
-// The time-out timer and its flag: start(ms) clears TimedOut and arms the timer, whose
+// The time-out timer and its flag: start(ms) clears timedOut and arms the timer, whose
 // tick only sets the flag; the caller waits with events running and then stops it.
 class TimerOut final : public QObject
 {
@@ -20,11 +20,11 @@ public:
 
     void start(int ms);
     void stop();
-    bool TimedOut() const { return m_timedOut; }
+    bool timedOut() const { return m_timedOut; }
 
-    // Runs events (the CPU sleeps meanwhile) until TimedOut is set or condition() holds,
+    // Runs events (the CPU sleeps meanwhile) until timedOut is set or condition() holds,
     // checked after each event that may change it (a tick, bytes arriving). Returns
-    // TimedOut. A cancelled job ends the wait at once, as a time-out. With the timer
+    // timedOut. A cancelled job ends the wait at once, as a time-out. With the timer
     // stopped and the condition false it returns at once (nothing could end the wait).
     bool waitUntil(const std::function<bool()> &condition = {});
 

@@ -50,7 +50,7 @@ public:
     void setSetting(int n, quint8 value);
     QByteArray settings() const;
     bool setSettings(const QByteArray &all);  // exactly SettingCount bytes
-    // Counts the writes through WriteSetting, so that a host knows when to save.
+    // Counts the writes through writeSetting, so that a host knows when to save.
     quint64 settingsVersion() const { return m_settingsVersion; }
 
     // Power cycle: wakes up with the stored settings in force.

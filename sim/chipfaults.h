@@ -13,18 +13,18 @@ struct ChipFaults
 {
     // Nothing behind the port: every byte is ignored, nothing is answered.
     bool silent = false;
-    // WriteSetting of these settings is stored but not echoed...
+    // writeSetting of these settings is stored but not echoed...
     QSet<int> noEcho;
     // ...or echoed with this byte instead of the value written.
     QHash<int, quint8> wrongEcho;
-    // WriteSetting of these settings stores the value with these bits set, as a worn
+    // writeSetting of these settings stores the value with these bits set, as a worn
     // EEPROM cell that reads 1 whatever is written; the echo is of the byte received, so
     // only reading back tells.
     QHash<int, quint8> stuckBits;
-    // Bytes in the answer to ReadConfiguration: 2 is right; more puts junk bytes
+    // Bytes in the answer to readConfiguration: 2 is right; more puts junk bytes
     // (65, 66, ...) before the two configuration bytes; fewer cuts the answer short.
     int configReplyLength = 2;
-    // Bytes in the answer to Probe (normally 1), from the probeFaultFrom-th probe on,
+    // Bytes in the answer to probe (normally 1), from the probeFaultFrom-th probe on,
     // counted from when the faults were set; earlier probes get their one byte.
     int probeReplyBytes = 1;
     int probeFaultFrom = 1;

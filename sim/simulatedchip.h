@@ -95,7 +95,7 @@ public:
 signals:
     // Bytes crossed the line (delivered on the creating thread, coalesced).
     void activity();
-    // A WriteSetting changed the chip's settings.
+    // A writeSetting changed the chip's settings.
     void settingsChanged();
 
 private:

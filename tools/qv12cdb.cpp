@@ -65,7 +65,7 @@ QString describe(const MechanismEntry &entry)
 // Reads file into list; on failure reports it and gives the exit status.
 std::optional<int> read(const QString &file, MechanismList &list)
 {
-    const Result<int, DatabaseFileError> result = ReadDatabaseFile(file, list);
+    const Result<int, DatabaseFileError> result = readDatabaseFile(file, list);
     if (result)
         return std::nullopt;
     return fail(NotADatabase, file, result.error().reason);
@@ -73,7 +73,7 @@ std::optional<int> read(const QString &file, MechanismList &list)
 
 int write(const QString &file, const QList<MechanismEntry> &entries)
 {
-    const Result<void, DatabaseFileError> result = WriteDatabaseFile(file, entries);
+    const Result<void, DatabaseFileError> result = writeDatabaseFile(file, entries);
     if (!result)
         return fail(Refused, file, u"not written: "_s + result.error().reason);
     return Success;

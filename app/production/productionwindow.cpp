@@ -289,7 +289,7 @@ void ProductionWindow::loadDatabase(const QString &path)
     if (path.isEmpty())
         return;
     MechanismList read;
-    if (const Result<int, DatabaseFileError> done = ReadDatabaseFile(path, read); !done) {
+    if (const Result<int, DatabaseFileError> done = readDatabaseFile(path, read); !done) {
         refuse(tr("%1: %2").arg(path, done.error().reason));
         return;
     }

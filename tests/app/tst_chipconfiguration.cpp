@@ -29,7 +29,7 @@ const QString Previous = u"1100001101100000"_s;  // the editor's word before a c
 const QStringList Fields{u"voltage5Option"_s, u"standardMechanismOption"_s, u"oneStepOption"_s, u"invertedRotationOption"_s,
                          u"normalHeadUpOption"_s, u"width2InchNormalOption"_s, u"standardHeadOption"_s, u"positiveStrobeOption"_s};
 
-// WriteSetting of each setting with its value, then of the identity's bytes from setting 9 on.
+// writeSetting of each setting with its value, then of the identity's bytes from setting 9 on.
 QByteArray writes(std::initializer_list<std::pair<int, int>> settings, const QByteArray &identity = {})
 {
     QByteArray out;

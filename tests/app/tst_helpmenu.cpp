@@ -82,7 +82,7 @@ private slots:
         test.trigger("helpContentsAction");
         QPointer<HelpWindow> help = test.window().helpMenuWindows().helpWindow();
         QCOMPARE(help->windowTitle(), u"QV12 Configurator Help"_s);
-        QCOMPARE(help->indexPath(), test.window().context().StartDirectory() + u"Help/index.html"_s);
+        QCOMPARE(help->indexPath(), test.window().context().startDirectory() + u"Help/index.html"_s);
         auto *browser = help->findChild<QTextBrowser *>(u"pageBrowser"_s);
 
         // Links that leave the manual go to the desktop; the others are followed in the
@@ -118,7 +118,7 @@ private slots:
         // caption opens nothing.
         const QString web = QStringLiteral(QV12_EXPECTED_WEB_ADDRESS);
         const QString support = QStringLiteral(QV12_EXPECTED_SUPPORT_ADDRESS);
-        const QString manual = test.window().context().StartDirectory() + u"Help/"_s;
+        const QString manual = test.window().context().startDirectory() + u"Help/"_s;
         QCOMPARE(label("webLink")->text(), web.isEmpty() ? u"The user manual"_s : web);
         QCOMPARE(label("supportLink")->text(), support.isEmpty() ? u"Sending a support report"_s : support);
         QTest::mouseClick(label("webLink"), Qt::RightButton);

@@ -48,7 +48,7 @@ const EntryWord Word = EntryWord::fromText(u"1111110000100000"_s);
 
 const MechanismEntry Kt{u"KT 610-ST"_s, Word};
 
-// Runs WriteDatabaseFile in a child process, as a user who may not add files to a folder
+// Runs writeDatabaseFile in a child process, as a user who may not add files to a folder
 // of mode 0555: the superuser passes every access check, so a child of the superuser
 // first becomes "nobody". A file size limit of room bytes (when given) makes the write
 // fail part way as a full disk does. Gives the child's status and reason.
@@ -72,7 +72,7 @@ std::optional<std::pair<Outcome, QString>> writeUnprivileged(
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 _exit(3);
         }
-        const Result<void, DatabaseFileError> result = WriteDatabaseFile(path, entries);
+        const Result<void, DatabaseFileError> result = writeDatabaseFile(path, entries);
         const QByteArray report = QByteArray::number(result ? -1 : int(result.error().kind)) + '\n'
             + reason(result).toUtf8();
         _exit(write(channel[1], report.constData(), size_t(report.size())) == report.size() ? 0 : 4);
@@ -138,7 +138,7 @@ void TestDatabase::files_data()
     };
     const QByteArray w = "1111110000100000";
     MechanismList builtIn;
-    FillDefaultList(builtIn);
+    fillDefaultList(builtIn);
     written("example, 52 bytes", {Kt}, golden("example.cdb"), {Kt});
     written("empty, 18 bytes", {}, golden("empty.cdb"), {});
     written("built-in, 1412 bytes", builtIn.entries(), golden("builtin.cdb"), builtIn.entries());
@@ -182,7 +182,7 @@ void TestDatabase::files()
     if (written) {
         QVERIFY(put(path, golden("builtin.cdb") + "and more"));  // replaced whole
         QCOMPARE(encodeDatabase(list), bytes);
-        const Result<void, DatabaseFileError> result = WriteDatabaseFile(path, list);
+        const Result<void, DatabaseFileError> result = writeDatabaseFile(path, list);
         QVERIFY2(result, qPrintable(reason(result)));
         QCOMPARE(contents(path), bytes);
         for (qsizetype i = 0; i < list.size(); ++i)  // what typed names are compared as
@@ -194,7 +194,7 @@ void TestDatabase::files()
     const Entries held(2, {u"held"_s, Word});
     MechanismList model;
     model.append(held);
-    const Result<int, DatabaseFileError> result = ReadDatabaseFile(path, model);
+    const Result<int, DatabaseFileError> result = readDatabaseFile(path, model);
     QCOMPARE(outcome(result), status);
     QCOMPARE(reason(result).isEmpty(), bool(result));
     QCOMPARE(result.valueOr(0), read.size());
@@ -216,7 +216,7 @@ void TestDatabase::refusedWritesLeaveTheFolderAsItWas()
     const auto before = folder();
 
     for (const QString &target : {old, dir.filePath(u"new.cdb"_s)}) {
-        const Result<void, DatabaseFileError> result = WriteDatabaseFile(target, Entries(256, Kt));
+        const Result<void, DatabaseFileError> result = writeDatabaseFile(target, Entries(256, Kt));
         QCOMPARE(outcome(result), Kind::TooManyEntries);
         QCOMPARE(reason(result),
                  u"a configuration database holds at most 255 entries, this list has 256");
@@ -230,7 +230,7 @@ void TestDatabase::refusedWritesLeaveTheFolderAsItWas()
         limit.rlim_cur = room;
         const auto handler = std::signal(SIGXFSZ, SIG_IGN);
         const bool limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-        const Result<void, DatabaseFileError> result = WriteDatabaseFile(old, Entries(255, Kt));
+        const Result<void, DatabaseFileError> result = writeDatabaseFile(old, Entries(255, Kt));
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, handler);
         QVERIFY(limited);
@@ -260,7 +260,7 @@ void TestDatabase::readOnlyFilesAreLeftAlone()
     QVERIFY(QFile::setPermissions(path, mode));
     const QStringList before = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
-    const Result<void, DatabaseFileError> result = WriteDatabaseFile(path, Entries(3, Kt));
+    const Result<void, DatabaseFileError> result = writeDatabaseFile(path, Entries(3, Kt));
     QCOMPARE(outcome(result), Kind::ReadOnly);
     QCOMPARE(reason(result), u"the file is read-only");
     QCOMPARE(contents(path), golden("example.cdb"));
@@ -363,7 +363,7 @@ void TestDatabase::replacedWhole()
     QVERIFY(put(path, golden("example.cdb")));
     QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()) == 0);
     const ino_t before = inode(path);
-    QVERIFY(WriteDatabaseFile(path, Entries(3, Kt)));
+    QVERIFY(writeDatabaseFile(path, Entries(3, Kt)));
     QCOMPARE(contents(path), encodeDatabase(Entries(3, Kt)));
     QVERIFY(inode(path) != before);
     QCOMPARE(contents(other), golden("example.cdb"));
@@ -400,13 +400,13 @@ void TestDatabase::onlyFilesAreTaken()
     clock.start();
     MechanismList list;
     list.assign(Entries{Kt});
-    const Result<int, DatabaseFileError> read = ReadDatabaseFile(path, list);
+    const Result<int, DatabaseFileError> read = readDatabaseFile(path, list);
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(outcome(read), Kind::CannotOpen);
     QCOMPARE(::reason(read), reason);
     QCOMPARE(list.entries(), Entries{Kt});
 
-    const Result<void, DatabaseFileError> written = WriteDatabaseFile(path, Entries(3, Kt));
+    const Result<void, DatabaseFileError> written = writeDatabaseFile(path, Entries(3, Kt));
     QCOMPARE(outcome(written), Kind::CannotWrite);
     QCOMPARE(::reason(written), reason);
     QCOMPARE(fileType(path), type);

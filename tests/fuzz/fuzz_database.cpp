@@ -24,7 +24,7 @@ namespace {
     std::abort();
 }
 
-// An in-memory file, so ReadDatabaseFile reads a real path without touching the disk.
+// An in-memory file, so readDatabaseFile reads a real path without touching the disk.
 int memoryFile()
 {
     static const int fd = memfd_create("fuzz.cdb", 0);
@@ -62,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const MechanismEntry sentinel{u"sentinel"_s, EntryWord::fromText(u"0101010101010101"_s)};
     MechanismList list;
     list.append(sentinel);
-    const Result<int, DatabaseFileError> read = ReadDatabaseFile(u"/proc/self/fd/%1"_s.arg(fd), list);
+    const Result<int, DatabaseFileError> read = readDatabaseFile(u"/proc/self/fd/%1"_s.arg(fd), list);
     if (bool(read) != bool(decoded) || (!read && read.error().kind != decoded.error().kind))
-        finding("ReadDatabaseFile and decodeDatabase disagree on the status");
+        finding("readDatabaseFile and decodeDatabase disagree on the status");
 
     if (!decoded) {
         if (list.count() != 1 || list.at(0) != sentinel)
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     if (list.entries() != *decoded || *read != decoded->size())
-        finding("ReadDatabaseFile and decodeDatabase disagree on the entries");
+        finding("readDatabaseFile and decodeDatabase disagree on the entries");
 
     // Names and words read from a file are already in their stored form.
     const QByteArray again = encodeDatabase(*decoded);

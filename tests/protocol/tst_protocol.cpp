@@ -49,20 +49,20 @@ void TestProtocol::commandBytes_data()
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QByteArray>("expected");
     using namespace Commands;
-    QTest::newRow("Identify") << Identify() << bytes({27, 73});
-    QTest::newRow("Probe") << Probe() << bytes({27, 118});
-    QTest::newRow("ReadSetting 28") << ReadSetting(28) << bytes({29, 83, 102, 28});
-    QTest::newRow("WriteSetting 9 0") << WriteSetting(9, 0) << bytes({29, 83, 70, 9, 0});
-    QTest::newRow("WriteSetting 8 128") << WriteSetting(8, 128) << bytes({29, 83, 70, 8, 128});
-    QTest::newRow("WriteSetting 200 255") << WriteSetting(200, 255) << bytes({29, 83, 70, 200, 255});
-    QTest::newRow("ReadConfiguration") << ReadConfiguration() << bytes({29, 83, 67});
-    QTest::newRow("ReadDetectedPolarity") << ReadDetectedPolarity() << bytes({29, 83, 104});
-    QTest::newRow("SleepCommand") << SleepCommand() << bytes({27, 83});
-    QTest::newRow("ResetCommand") << ResetCommand() << bytes({27, 64});
-    QTest::newRow("CancelByte") << CancelByte() << bytes({24});
-    QTest::newRow("WakeByte") << WakeByte() << bytes({0});
-    QTest::newRow("GetOpto") << GetOpto() << bytes({27, 29, 79});
-    QTest::newRow("GetAd") << GetAd() << bytes({27, 29, 65});
+    QTest::newRow("identify") << identify() << bytes({27, 73});
+    QTest::newRow("probe") << probe() << bytes({27, 118});
+    QTest::newRow("readSetting 28") << readSetting(28) << bytes({29, 83, 102, 28});
+    QTest::newRow("writeSetting 9 0") << writeSetting(9, 0) << bytes({29, 83, 70, 9, 0});
+    QTest::newRow("writeSetting 8 128") << writeSetting(8, 128) << bytes({29, 83, 70, 8, 128});
+    QTest::newRow("writeSetting 200 255") << writeSetting(200, 255) << bytes({29, 83, 70, 200, 255});
+    QTest::newRow("readConfiguration") << readConfiguration() << bytes({29, 83, 67});
+    QTest::newRow("readDetectedPolarity") << readDetectedPolarity() << bytes({29, 83, 104});
+    QTest::newRow("sleepCommand") << sleepCommand() << bytes({27, 83});
+    QTest::newRow("resetCommand") << resetCommand() << bytes({27, 64});
+    QTest::newRow("cancelByte") << cancelByte() << bytes({24});
+    QTest::newRow("wakeByte") << wakeByte() << bytes({0});
+    QTest::newRow("getOpto") << getOpto() << bytes({27, 29, 79});
+    QTest::newRow("getAd") << getAd() << bytes({27, 29, 65});
     // The speed code as it goes into setting 28.
     const QList<std::pair<const char *, int>> codes{
         {"1200", 0}, {"2400", 1}, {"4800", 2}, {"9600", 3}, {"19200", 4}, {"28800", 5},
@@ -70,7 +70,7 @@ void TestProtocol::commandBytes_data()
     // A text that is no speed's own spelling stands for no speed (0).
     auto speedOf = [](const QByteArray &text) { return QByteArray::number(text.toInt()) == text ? text.toInt() : 0; };
     for (const auto &[speed, code] : codes)
-        QTest::addRow("speed code %s", speed) << WriteSetting(28, SpeedCode(speedOf(speed)))
+        QTest::addRow("speed code %s", speed) << writeSetting(28, speedCode(speedOf(speed)))
                                               << bytes({29, 83, 70, 28, code});
 }
 
@@ -172,7 +172,7 @@ void TestProtocol::getString()
     SerialLink link(ports);
     TimerOut timer(link);
     QVERIFY(link.open(1, 115200, Handshake::DsrDtr));
-    link.send(Commands::Identify());
+    link.send(Commands::identify());
     const QByteArray got = Queries::readString(link, timer);
     // From when the request was handed to the port: a busy machine can only add to it.
     const qint64 sentNs = sentEvents(link.traffic()).last().timeNs;
@@ -240,7 +240,7 @@ void TestProtocol::wakeUpReach()
     ports.assign(4, missing);
     ports.assign(6, last.devicePath());
     SerialLink link(ports);
-    const Detection::WakeupResult woken = Detection::WakeupPrinter(link);
+    const Detection::WakeupResult woken = Detection::wakeUpPrinter(link);
     QCOMPARE(woken.reached, (QList<int>{1, 6}));
     QVERIFY(woken.reachedAny());
     QCOMPARE(woken.unreached.size(), 2);
@@ -260,7 +260,7 @@ void TestProtocol::wakeUpReach()
     ports.assign(6, QString());
     link.setPorts(ports);
     link.openDirect(2, 9600, Handshake::None);
-    const Detection::WakeupResult none = Detection::WakeupPrinter(link);
+    const Detection::WakeupResult none = Detection::wakeUpPrinter(link);
     QVERIFY(!none.reachedAny());
     QCOMPARE(none.unreached.size(), 2);
     QCOMPARE(none.unreached.at(0).port, 2);

@@ -108,7 +108,7 @@ void TestChipWorker::jobRunsOnTheWorkersThread()
                      linkThread = link.thread();
                      if (!link.open(1, 9600, Handshake::DsrDtr))
                          return QByteArray();
-                     link.send(Commands::Identify());
+                     link.send(Commands::identify());
                      return link.readReply();
                  },
                  [&](const QByteArray &identity) {
@@ -129,9 +129,9 @@ void TestChipWorker::jobRunsOnTheWorkersThread()
 void TestChipWorker::twoWorkersOverlap()
 {
     const auto traffic = onTwoWorkers(9600, [](SerialLink &link, int) {
-        link.send(Commands::CancelByte());
+        link.send(Commands::cancelByte());
         link.pause(400);
-        link.send(Commands::CancelByte());
+        link.send(Commands::cancelByte());
     });
     const QList<TrafficEvent> onOne = sentEvents(*traffic, 1);
     const QList<TrafficEvent> onTwo = sentEvents(*traffic, 2);
@@ -155,7 +155,7 @@ void TestChipWorker::jobsOfOneWorkerFollowEachOther()
                      [](SerialLink &link, const JobChannel &) {
                          if (!link.open(1, 9600, Handshake::None))
                              return false;
-                         link.send(Commands::CancelByte());
+                         link.send(Commands::cancelByte());
                          link.pause(200);
                          link.close();
                          return true;
@@ -185,7 +185,7 @@ void TestChipWorker::portMapIsTheJobsOwn()
                      QThread::msleep(50);  // the front end changes its map meanwhile
                      if (!link.open(1, 9600, Handshake::None))
                          return false;
-                     link.send(Commands::Probe());
+                     link.send(Commands::probe());
                      return link.readReplyByte() == ChipEmulator::ProbeReply;
                  },
                  [&](bool yes) { answered = yes; });
@@ -218,9 +218,9 @@ void TestChipWorker::cancellationEndsTheWaitAtOnce()
         [](SerialLink &link, const JobChannel &) -> JobResult<void> {
             if (!link.open(1, 9600, Handshake::None))
                 return Failure(JobError{});
-            link.send(Commands::CancelByte());
+            link.send(Commands::cancelByte());
             link.pause(10000);
-            link.send(Commands::CancelByte());  // goes nowhere once cancelled
+            link.send(Commands::cancelByte());  // goes nowhere once cancelled
             if (!link.isOpen())
                 return Failure(ChipJob::stopped(link));
             return {};
@@ -385,7 +385,7 @@ void TestChipWorker::programTrafficInTimeOrder()
 {
     const auto traffic = onTwoWorkers(115200, [](SerialLink &link, int) {
         for (int i = 0; i < 20; ++i) {
-            link.send(Commands::Probe());
+            link.send(Commands::probe());
             link.readReplyByte();
         }
     });

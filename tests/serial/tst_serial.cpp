@@ -119,7 +119,7 @@ void TestSerial::readTextJoinsBurstsAndEndsAfterSilence()
     Rig r;
     r.chip.setFaults({.burstSize = 10, .burstGapMs = 300});  // under the 500 ms that end a reply
     QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
-    r.link.send(Commands::Identify());
+    r.link.send(Commands::identify());
     QCOMPARE(r.link.readReply(), r.chip.identity());
     // The last burst taken two gaps after the request; the silence after it.
     const QList<TrafficEvent> taken = eventsOf(r.link.traffic(), TrafficEvent::Kind::Received);
@@ -127,7 +127,7 @@ void TestSerial::readTextJoinsBurstsAndEndsAfterSilence()
     QVERIFY_BETWEEN(msSince(taken.last().timeNs), 500, 1500);
 
     r.chip.setSilent(true);
-    r.link.send(Commands::Identify());
+    r.link.send(Commands::identify());
     const qint64 start = SimulatedChip::nowNs();
     const double cpu = cpuMs();
     QCOMPARE(r.link.readReply(), QByteArray());
@@ -140,7 +140,7 @@ void TestSerial::readByteTakesFirstOfThreeAndGivesZeroOnSilence()
     Rig r;
     r.chip.setFaults({.configReplyLength = 3});  // 65, 0xFC, 0x20
     QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
-    r.link.send(Commands::ReadConfiguration());
+    r.link.send(Commands::readConfiguration());
     QVERIFY(r.chip.waitForSent(3));
     QTRY_COMPARE(r.link.bytesWaiting(), 3);
     QCOMPARE(r.link.readReplyByte(), quint8(65));
@@ -155,7 +155,7 @@ void TestSerial::endlessStreamIsBounded()
     Rig r(115200);
     r.chip.setFaults({.endlessStream = true});
     QVERIFY(r.link.open(1, 115200, Handshake::DsrDtr));
-    r.link.send(Commands::Identify());
+    r.link.send(Commands::identify());
     const QByteArray reply = r.link.readReply();
     QCOMPARE(reply.size(), SerialLink::MaxReplyBytes);
     QVERIFY(reply.startsWith(r.chip.identity()));
@@ -174,7 +174,7 @@ void TestSerial::openPortOnOpenPortChangesNothing()
     // Not opened again, so no settling wait either.
     QCOMPARE(OpenCounter::opens(), 1);
     QCOMPARE(eventsOf(r.link.traffic(), TrafficEvent::Kind::Opened).size(), 1);
-    r.link.send(Commands::Probe());
+    r.link.send(Commands::probe());
     QCOMPARE(r.link.readReplyByte(), ChipEmulator::ProbeReply);
     const auto entries = r.chip.received().entries();
     QCOMPARE(entries.size(), 2);
@@ -198,11 +198,11 @@ void TestSerial::linePace()
     const double byteMs = 10000.0 / speed;
     Rig r(speed);
     QVERIFY(r.link.open(1, speed, Handshake::None));
-    r.link.send(Commands::CancelByte());  // Sleep's bytes
-    r.link.send(Commands::SleepCommand());
+    r.link.send(Commands::cancelByte());  // Sleep's bytes
+    r.link.send(Commands::sleepCommand());
     r.link.pause(10);
-    r.link.send(Commands::CancelByte());
-    r.link.send(Commands::WriteSetting(9, 0));
+    r.link.send(Commands::cancelByte());
+    r.link.send(Commands::writeSetting(9, 0));
     r.link.close();
     const QList<TrafficEvent> sent = sentEvents(r.link.traffic());
     QCOMPARE(gapError(sent[0], sent[2], 3 * byteMs + 10, 3 * byteMs + 300), QString());
@@ -240,7 +240,7 @@ void TestSerial::lineSettings()
     QFETCH(bool, answers);
     Rig r(chipSpeed);
     QVERIFY(r.link.open(1, speed, Handshake(handshake)));
-    r.link.send(Commands::Identify());
+    r.link.send(Commands::identify());
     QCOMPARE(r.link.readReply(), answers ? r.chip.identity() : QByteArray());
     QCOMPARE(r.chip.received().entries().first().line.toString(), line);
 }
@@ -249,11 +249,11 @@ void TestSerial::writtenSettingReadsBack()
 {
     Rig r;
     QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
-    r.link.send(Commands::WriteSetting(9, 200));
+    r.link.send(Commands::writeSetting(9, 200));
     QCOMPARE(r.link.readReplyByte(), quint8(200));
     r.link.close();
     QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
-    r.link.send(Commands::ReadSetting(9));
+    r.link.send(Commands::readSetting(9));
     QCOMPARE(r.link.readReplyByte(), quint8(200));
     r.link.close();
     QCOMPARE(r.chip.received().bytes(), bytes({29, 83, 70, 9, 200, 29, 83, 102, 9}));
@@ -287,7 +287,7 @@ void TestSerial::unpluggedThenVanished()
     r.link.setPorts(r.ports);
     QVERIFY(r.link.open(1, 9600, Handshake::DsrDtr));
     r.chip.setFaults({.unplugAfterBytes = 2});
-    r.link.send(Commands::Identify());
+    r.link.send(Commands::identify());
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(r.link.readReply(), QByteArray());  // unanswered, without waiting out the silence
@@ -301,7 +301,7 @@ void TestSerial::unpluggedThenVanished()
     QVERIFY(!r.link.portExists(1));
     QVERIFY(!r.link.open(1, 9600, Handshake::DsrDtr));
     clock.restart();
-    r.link.send(Commands::Identify());
+    r.link.send(Commands::identify());
     QCOMPARE(r.link.readReply(), QByteArray());
     QCOMPARE(r.link.readReplyByte(), quint8(0));
     QVERIFY(clock.elapsed() < 400);  // no silence sat out

@@ -37,7 +37,7 @@ QByteArray readSetting(int n)
     return bytes({29, 'S', 'f', n});
 }
 
-// WriteSetting commands for the (setting, value) pairs, in order.
+// writeSetting commands for the (setting, value) pairs, in order.
 QByteArray writes(std::initializer_list<std::pair<int, int>> settings)
 {
     QByteArray out;

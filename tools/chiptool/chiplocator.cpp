@@ -44,7 +44,7 @@ Result<LocatedChip, ToolError> onKnownLine(ChipSession &session)
     }
     session.console().progress(QCoreApplication::translate("ChipLocator", "asking %1 for its identity").arg(session.where(port, *o.speed)));
     session.beginJob();
-    const JobResult<Detection::PortResult> result = Detection::DetectOnPort(link, port, *o.speed, Detection::AskingHandshake);
+    const JobResult<Detection::PortResult> result = Detection::detectOnPort(link, port, *o.speed, Detection::AskingHandshake);
     session.console().progress({});
     if (!result && result.error().cancelled())
         return Failure(interrupted());

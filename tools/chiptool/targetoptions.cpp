@@ -18,7 +18,7 @@ namespace {
 Result<ConfigWord, ToolError> wordFromDatabase(const ToolOptions &o, Console &console)
 {
     MechanismList list;
-    const Result<int, DatabaseFileError> read = ReadDatabaseFile(o.database, list);
+    const Result<int, DatabaseFileError> read = readDatabaseFile(o.database, list);
     if (!read) {
         return Failure(ToolError{ExitStatus::FileError, QCoreApplication::translate("TargetOptions", "%1: %2; give a configuration database (qv12-cdb builtin FILE "
                                                         "writes the built-in one)").arg(o.database, read.error().reason)});

@@ -381,9 +381,9 @@ ParsedCommandLine parseArguments(const QStringList &arguments)
         const QString speed = parser.value(u"speed"_s);
         const int baud = speed.toInt();
         // Only the list's own spellings: "09600" is no speed of it.
-        if (!Commands::SpeedList().contains(baud) || QString::number(baud) != speed) {
+        if (!Commands::speedList().contains(baud) || QString::number(baud) != speed) {
             QStringList speeds;
-            for (const int each : Commands::SpeedList())
+            for (const int each : Commands::speedList())
                 speeds.append(QString::number(each));
             return refuse(QCoreApplication::translate("ToolOptions", "--speed wants one of %1, not \"%2\"").arg(speeds.join(u", "_s), speed));
         }

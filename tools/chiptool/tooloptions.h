@@ -27,7 +27,7 @@ struct ToolOptions
     int simulateLine = 0;            // --simulate-line N: simulated stations on COM1 to COM N
     bool givenPortsOnly = false;     // --given-ports-only, or --simulate: the system's ports left alone
     std::optional<int> com;          // --com N
-    std::optional<int> speed;        // --speed BAUD, one of Commands::SpeedList()
+    std::optional<int> speed;        // --speed BAUD, one of Commands::speedList()
     std::optional<Handshake> handshake;  // --handshake xon|dtr
     bool json = false;
     bool quiet = false;
