@@ -139,11 +139,11 @@ bool SerialLink::openDirect(int port, int speed, Handshake handshake)
     }
     // The superuser passes the exclusive-open flag; this lock holds for everyone.
     if (!m_lock.lockOpened(int(m_port->handle()))) {
+        m_lock.release();  // before the close, as closeQuietly() says
         m_port->close();
         m_port->clearError();
         recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"held by another program"_s);
         recordHeld(port, device, path);
-        m_lock.release();
         return false;
     }
     m_lost = false;
@@ -205,13 +205,15 @@ void SerialLink::close()
 
 void SerialLink::closeQuietly()
 {
+    // The lock file before the port: once the port is closed, the device's number may go
+    // to the next device made (a pseudo-terminal's does), whose user must not find it held.
+    m_lock.release();
     if (m_port->isOpen()) {
         m_port->close();
         recordEvent(TrafficEvent::Kind::Closed);
         qCDebug(lcSerial, "closed COM%d", m_openedPort);
         emit openChanged(false);
     }
-    m_lock.release();
     m_port->clearError();
     m_lost = false;
 }

@@ -5,6 +5,7 @@
 #include "protocol/commands.h"
 #include "opencounter.h"
 #include "serial/portdetails.h"
+#include "serial/portlock.h"
 #include "serial/seriallink.h"
 #include "serial/traffictext.h"
 #include "sim/simulatedchip.h"
@@ -16,6 +17,7 @@
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -106,6 +108,7 @@ private slots:
     void unpluggedThenVanished();
     void portThatCannotBeOpened();
     void oneUserUnderTwoNames();
+    void reusedDeviceNumberIsFree();
     void portAssignment_data();
     void portAssignment();
     void portNumbering();
@@ -363,6 +366,50 @@ void TestSerial::oneUserUnderTwoNames()
     QVERIFY(::stat(QFile::encodeName(device).constData(), &info) == 0);
     QVERIFY(!QFile::exists(u"%1/qv12-device-%2-%3.lock"_s.arg(SerialLocks::directory())
                                .arg(major(info.st_rdev)).arg(minor(info.st_rdev))));
+}
+
+// A pseudo-terminal's number goes to the next one made as soon as its last user closes
+// it. The lock named after that number must be gone by then: else the station whose new
+// chip got the number is told that its port is held by another program, and stops.
+void TestSerial::reusedDeviceNumberIsFree()
+{
+    auto gone = std::make_unique<SimulatedChip>(9600);
+    const QString goneDevice = PortLock::resolve(gone->devicePath());
+    PortMap ports;
+    ports.assign(1, goneDevice);
+    SerialLink link(ports);
+    QVERIFY(link.open(1, 9600, Handshake::None));
+    gone.reset();  // taken away; the link still holds the number
+
+    std::unique_ptr<SimulatedChip> next;
+    QString nextDevice;
+    bool opened = false;
+    QList<LinkFailure> failures;
+    connect(&link, &SerialLink::openChanged, &link, [&](bool open) {
+        // Told too when the device is found gone, before the port is closed.
+        const QList<TrafficEvent> events = link.traffic().eventsSince(0);
+        if (open || next || events.isEmpty() || events.last().kind != TrafficEvent::Kind::Closed)
+            return;
+        // The kernel frees the number a moment after the close; the lowest free one is
+        // given out, so the next terminals made get it then.
+        for (int attempt = 0; attempt < 200 && nextDevice != goneDevice; ++attempt) {
+            next.reset();
+            QThread::msleep(1);
+            next = std::make_unique<SimulatedChip>(9600);
+            nextDevice = PortLock::resolve(next->devicePath());
+        }
+        PortMap nextPorts;
+        nextPorts.assign(2, nextDevice);
+        SerialLink station(nextPorts);
+        opened = station.open(2, 9600, Handshake::None);
+        failures = endJob(station);
+        station.close();
+    });
+    link.close();
+    QVERIFY(next);
+    if (nextDevice != goneDevice)
+        QSKIP(qPrintable(u"another program's terminal took the number first (%1, then %2)"_s.arg(goneDevice, nextDevice)));
+    QVERIFY2(opened, qPrintable(described(failures).join(u", "_s)));
 }
 
 void TestSerial::portAssignment_data()
