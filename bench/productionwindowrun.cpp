@@ -200,6 +200,8 @@ double timedWindow(int stations, ProductionWindowLoad *load, QString *error)
                 std::_Exit(2);
             }
         }
+        if (load)
+            load->stopMs = double(stopping.nsecsElapsed()) / 1e6;
         if (timedOut) {
             ms = -1;
         } else if (totals.passed != stations * ChipsPerStation || prompter.prompts > 0) {

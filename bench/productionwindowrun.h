@@ -22,6 +22,9 @@ struct ProductionWindowLoad
     double worstOwnLatenessMs = 0;  // the same without the waits for a core
     double worstClickMs = 0;     // from a click being posted to its handling having ended
     int clicks = 0;
+    // From the click on Stop to the last station having ended, each waiting for a chip
+    // that stays in its socket.
+    double stopMs = 0;
     // The machine's 1-minute load average when the run started and ended: a lateness
     // taken while other programs wanted the cores reads as such.
     double loadAtStart = 0;

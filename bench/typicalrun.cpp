@@ -306,8 +306,8 @@ bool printProductionWindowRows(int runs)
                 overFloor <= 1.03 ? "met" : "NOT met");
     const ProductionWindowLoad &load = bench.load;
     std::printf("With %d stations running: CPU %.2f %% of one core (target < 5 %%); worst of %d clicks handled in "
-                "%.1f ms (target <= 100 ms)\n",
-                load.stations, load.cpuPercent, load.clicks, load.worstClickMs);
+                "%.1f ms (target <= 100 ms); Stop ended them in %.0f ms\n",
+                load.stations, load.cpuPercent, load.clicks, load.worstClickMs, load.stopMs);
     std::printf("The window's %d ms timer with %d stations: late by %.1f ms at worst, %.1f ms at the 99th percentile "
                 "(%.1f ms at worst without its waits for a core; target: never more than 20 ms), with a 1-minute load "
                 "average of %.2f at the start and %.2f at the end on %d cores%s\n\n",
