@@ -106,6 +106,7 @@ private:
     {
         bool found = false;
         bool openFailed = false;
+        bool held = false;  // by another program, for now
         QByteArray identity;
         Handshake handshake = Handshake::None;
     };
@@ -149,21 +150,33 @@ private:
             answer.handshake = result->handshake;
         }
         answer.openFailed = !failures.isEmpty();
-        noteFailures(failures);
+        answer.held = noteFailures(failures);
         return answer;
     }
 
-    // Ends the station at a failure of the port that waiting won't mend.
-    void noteFailures(const QList<LinkFailure> &failures)
+    // Ends the station at a failure of the port that waiting won't mend; true when the
+    // port is held by another program but not yet for HeldMs.
+    bool noteFailures(const QList<LinkFailure> &failures)
     {
         // A chip taken away takes its device with it on some stations: a missing or lost
-        // device is no chip. No access or another program on the port won't mend by waiting.
+        // device is no chip. No access won't mend by waiting, nor a port held for long.
+        bool held = false;
         for (const LinkFailure &failure : failures) {
-            if (failure.kind != LinkFailure::Kind::NoDevice && failure.kind != LinkFailure::Kind::Unplugged) {
-                m_end.error = ChipFailure{ChipFailure::Kind::PortLost, FailureWords::line(failure)};
-                break;
+            if (failure.kind == LinkFailure::Kind::NoDevice || failure.kind == LinkFailure::Kind::Unplugged)
+                continue;
+            if (failure.kind == LinkFailure::Kind::Busy) {
+                held = true;
+                if (!m_heldSince.isValid())
+                    m_heldSince.start();
+                if (m_heldSince.elapsed() < HeldMs)
+                    continue;
             }
+            m_end.error = ChipFailure{ChipFailure::Kind::PortLost, FailureWords::line(failure)};
+            break;
         }
+        if (!held)
+            m_heldSince.invalidate();
+        return held && !m_end.error;
     }
 
     // Waits until the port's device is there; false when the station is stopped first.
@@ -222,7 +235,9 @@ private:
                 return std::nullopt;
             if (answer.found)
                 return arrival(answer.handshake, answer.identity);
-            if (answer.openFailed)
+            if (answer.held)
+                m_link.pause(GonePollMs);
+            else if (answer.openFailed)
                 pause(true);  // it failed at once: not a second request straight after
         }
     }
@@ -257,6 +272,11 @@ private:
                 if (strangers >= SwappedAnswers)
                     return true;
                 pause(false);
+                continue;
+            }
+            if (answer.held) {
+                // The chip may well be there still: no answer is no miss.
+                m_link.pause(GonePollMs);
                 continue;
             }
             strangers = 0;
@@ -398,6 +418,7 @@ private:
     std::function<bool(quint8, int)> m_question;
     StationEnd m_end;
     std::optional<QByteArray> m_leftIdentity;  // what the chip just handled answers, when known for sure
+    QElapsedTimer m_heldSince;  // since the port was first found held, while it still is
 };
 
 Station::Station(StationSettings settings, std::unique_ptr<RecordSink> sink,

@@ -72,7 +72,7 @@ struct StationEnd
 // that made the station as queued calls, and stop() ends it at its next wait (a chip
 // being programmed then counts as failed). Ends after count chips, when stopped, at a
 // record that can't be kept, or at a port error that waiting won't mend (no access,
-// held by another program).
+// held by another program for HeldMs).
 class Station final : public QObject
 {
     Q_OBJECT
@@ -93,6 +93,10 @@ public:
     // identity than its own: it was swapped faster than its absence could be seen, and
     // the one in the socket now is not the one the tile shows as passed.
     static constexpr int SwappedAnswers = 2;
+    // A port held by another program ends the station once it has been held this long,
+    // asked again every GonePollMs meanwhile: a program that takes it for a moment (a
+    // station elsewhere opening the device whose number it had a moment ago) is waited out.
+    static constexpr int HeldMs = 2000;
 
     // Every link event goes into programTraffic too, when given.
     Station(StationSettings settings, std::unique_ptr<RecordSink> sink,

@@ -146,6 +146,18 @@ bool SerialLink::openDirect(int port, int speed, Handshake handshake)
         recordHeld(port, device, path);
         return false;
     }
+    // A link resolved a moment ago may point elsewhere now, and a freed device number go
+    // to the next device made: what was opened must still be what the name stands for,
+    // or it is another program's chip.
+    if (PortLock::resolve(device) != path) {
+        m_lock.release();
+        m_port->close();
+        m_port->clearError();
+        record(LinkFailure::Kind::NoDevice, port, device,
+               QCoreApplication::translate("SerialLink", "The device went away while it was being opened"));
+        recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"the device went away while it was being opened"_s);
+        return false;
+    }
     m_lost = false;
     m_byteNs = 10'000'000'000LL / m_openedSpeed;
     m_lineFreeNs = 0;

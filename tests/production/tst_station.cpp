@@ -5,6 +5,7 @@
 #include "production/jsonlrecordsink.h"
 #include "production/recordsinks.h"
 #include "production/station.h"
+#include "serial/seriallink.h"
 #include "sim/simulatedchip.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -78,6 +80,7 @@ private slots:
     void chipSwappedAtOnce();
     void wrongEcho();
     void pulledCable();
+    void portHeldForAMoment();
     void stoppedWhileProgramming();
     void recordNotWritten();
     void twoStationsOverlap();
@@ -213,6 +216,44 @@ void TestStation::pulledCable()
     QCOMPARE(watch.end.error->kind, ChipFailure::Kind::PortLost);
     QCOMPARE(watch.end.failures, 1);
     QVERIFY(settingWrites(chip) < SettingsOfTarget);
+}
+
+void TestStation::portHeldForAMoment()
+{
+    // Another program holds the port when the station starts: held for half a second,
+    // it is waited out and the chip programmed; held on, the station ends, not before
+    // it has been held HeldMs, saying by whom.
+    SimulatedChip chip;
+    PortMap ports;
+    ports.assign(1, chip.devicePath());
+    SerialLink holder(ports);
+    QVERIFY(holder.open(1, 9600, Handshake::DsrDtr));
+    {
+        Station station(settingsFor(chip.devicePath(), 1, 1), sink(u"heldshortly.jsonl"_s));
+        Watch watch(station);
+        station.start();
+        QTimer::singleShot(500, &holder, [&holder] { holder.close(); });
+        QTRY_VERIFY_WITH_TIMEOUT(watch.finished, 60000);
+        QVERIFY2(!watch.end.error, qPrintable(watch.end.error ? watch.end.error->line : QString()));
+        QCOMPARE(watch.end.passes, 1);
+        QCOMPARE(settingWrites(chip), SettingsOfTarget);
+    }
+
+    QVERIFY(holder.open(1, 9600, Handshake::DsrDtr));
+    Station station(settingsFor(chip.devicePath(), 1, 1), sink(u"heldon.jsonl"_s));
+    Watch watch(station);
+    QElapsedTimer clock;
+    clock.start();  // before the station's first look: its wait can only seem longer
+    station.start();
+    QTRY_VERIFY_WITH_TIMEOUT(watch.finished, 60000);
+    QVERIFY2(clock.elapsed() >= Station::HeldMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(watch.end.error);
+    QCOMPARE(watch.end.error->line,
+             u"COM1 (%1): held by another program (process %2); close the program that holds the port, such as a "
+             "terminal program or ModemManager, and try again"_s.arg(chip.devicePath())
+                 .arg(QCoreApplication::applicationPid()));
+    QCOMPARE(watch.end.chips, 0);
+    QCOMPARE(settingWrites(chip), SettingsOfTarget);  // the first station's, nothing more
 }
 
 void TestStation::stoppedWhileProgramming()
