@@ -50,22 +50,6 @@ QString text(const QByteArray &bytes)
     return QString::fromUtf8(bytes);
 }
 
-// o's values of the keys that want has, to be compared with want.
-QJsonObject picked(const QJsonObject &o, const QJsonObject &want)
-{
-    QJsonObject found;
-    for (auto it = want.begin(); it != want.end(); ++it) {
-        if (o.contains(it.key()))
-            found.insert(it.key(), o.value(it.key()));
-    }
-    return found;
-}
-
-void compareFields(const QJsonObject &o, const QJsonObject &want)
-{
-    QCOMPARE(picked(o, want), want);
-}
-
 // The bytes the chip received that were writes of settings (GS "SF").
 int settingWrites(const SimulatedChip &chip)
 {
