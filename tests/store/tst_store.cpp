@@ -35,35 +35,42 @@ namespace {
 
 constexpr bool OnPostgresql = QV12_STORE_POSTGRESQL;
 
-// Rows of a query on the store, made directly (as the owner), not through the program.
-QList<QVariantList> rows(const StoreTarget &target, const QString &sql)
+// Statements run on the store directly (as target's user), not through the program: the
+// rows of the last, or the error of the first that failed.
+QSqlError execute(const StoreTarget &target, const QStringList &statements, QList<QVariantList> *rows = nullptr)
 {
     const QString name = u"tst-store-inspect"_s;
-    QList<QVariantList> result;
+    QSqlError error;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(OnPostgresql ? u"QPSQL"_s : u"QSQLITE"_s, name);
-        if (OnPostgresql) {
-            db.setHostName(target.host);
-            db.setDatabaseName(target.database);
-            db.setUserName(target.user);
-            db.setPassword(target.password);
-        } else {
-            db.setDatabaseName(target.file);
-        }
-        if (!db.open())
-            qWarning() << "cannot open the store to look:" << db.lastError().text();
+        db.setDatabaseName(OnPostgresql ? target.database : target.file);
+        db.setHostName(target.host);
+        db.setUserName(target.user);
+        db.setPassword(target.password);
         QSqlQuery query(db);
-        if (!query.exec(sql))
-            qWarning() << sql << query.lastError().text();
-        while (query.next()) {
+        if (!db.open())
+            error = db.lastError();
+        for (qsizetype i = 0; i < statements.size() && !error.isValid(); ++i) {
+            if (!query.exec(statements.at(i)))
+                error = query.lastError();
+        }
+        while (rows && !error.isValid() && query.next()) {
             QVariantList row;
             for (int i = 0; i < query.record().count(); ++i)
                 row.append(query.value(i));
-            result.append(row);
+            rows->append(row);
         }
     }
     QSqlDatabase::removeDatabase(name);
-    return result;
+    return error;
+}
+
+QList<QVariantList> rows(const StoreTarget &target, const QString &sql)
+{
+    QList<QVariantList> found;
+    if (const QSqlError error = execute(target, {sql}, &found); error.isValid())
+        qWarning() << sql << error.text();
+    return found;
 }
 
 qint64 number(const StoreTarget &target, const QString &sql)
@@ -90,6 +97,12 @@ struct Writer
     std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
     QByteArray out;
 };
+
+// qv12-chip audit, its arguments written as "summary|--by|day", on store.
+ToolResult audit(const QString &arguments, const QString &store)
+{
+    return runChipTool(QStringList{u"audit"_s} + arguments.split(u'|') + QStringList{u"--audit"_s, store});
+}
 
 } // namespace
 
@@ -155,19 +168,13 @@ void TestStore::cleanupTestCase()
 
 void TestStore::ownerExec(const QString &database, const QStringList &statements)
 {
-    const QString name = u"tst-store-owner"_s;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
-        db.setHostName(m_server.socketDir());
-        db.setDatabaseName(database);
-        db.setUserName(QString::fromLatin1(PostgresServer::Owner));
-        db.setPassword(QString::fromLatin1(PostgresServer::OwnerPassword));
-        QVERIFY2(db.open(), qPrintable(db.lastError().text()));
-        QSqlQuery query(db);
-        for (const QString &statement : statements)
-            QVERIFY2(query.exec(statement), qPrintable(statement + u": "_s + query.lastError().text()));
-    }
-    QSqlDatabase::removeDatabase(name);
+    StoreTarget owner;
+    owner.host = m_server.socketDir();
+    owner.database = database;
+    owner.user = QString::fromLatin1(PostgresServer::Owner);
+    owner.password = QString::fromLatin1(PostgresServer::OwnerPassword);
+    const QSqlError error = execute(owner, statements);
+    QVERIFY2(!error.isValid(), qPrintable(error.text()));
 }
 
 QString TestStore::freshStore()
@@ -179,7 +186,7 @@ QString TestStore::freshStore()
     ownerExec(u"postgres"_s, {u"CREATE DATABASE %1"_s.arg(database)});
     const QString uri = m_server.uri(QString::fromLatin1(PostgresServer::Owner),
                                      QString::fromLatin1(PostgresServer::OwnerPassword), database);
-    const ToolResult init = runChipTool({u"audit"_s, u"init"_s, u"--audit"_s, uri});
+    const ToolResult init = audit(u"init"_s, uri);
     if (init.status != 0)
         qWarning() << init.err;
     return uri;
@@ -401,11 +408,11 @@ void TestStore::flushedLater()
     QVERIFY2(unspoolable.readAllStandardError().contains("spool"), "no word of the spool");
 
     QCOMPARE(m_server.startAgain(), QString());
-    const ToolResult flush = runChipTool({u"audit"_s, u"flush"_s, u"--audit"_s, store});
+    const ToolResult flush = audit(u"flush"_s, store);
     QVERIFY2(flush.status == 0, flush.err.constData());
     QCOMPARE(flush.out, (u"3 waiting records sent to %1.\n"_s.arg(t.describe())).toUtf8());
     QCOMPARE(number(t, u"SELECT count(*) FROM chip_run"_s), 3);
-    const ToolResult again = runChipTool({u"audit"_s, u"flush"_s, u"--json"_s, u"--audit"_s, store});
+    const ToolResult again = audit(u"flush|--json"_s, store);
     QCOMPARE(jsonLines(again.out).value(0).value(u"sent"_s).toInt(), 0);
     QVERIFY(!again.out.contains("secret"));
 }
@@ -467,20 +474,9 @@ void TestStore::refusedBeforeAnything()
     QFETCH(QString, says);
     if (store == u"NEWER"_s) {
         store = freshStore();
-        if (OnPostgresql) {
-            ownerExec(target(store).database, {u"INSERT INTO schema_version (version) VALUES (2)"_s});
-        } else {
-            RecordStore made(target(store));
-            QVERIFY(made.open());
-            made.close();
-            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"newer"_s);
-            db.setDatabaseName(target(store).file);
-            QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec(u"INSERT INTO schema_version (version) VALUES (2)"_s));
-            db.close();
-            db = {};
-            QSqlDatabase::removeDatabase(u"newer"_s);
-        }
+        if (!OnPostgresql)  // its tables made
+            QVERIFY(RecordStore(target(store)).open());
+        QVERIFY(!execute(target(store), {u"INSERT INTO schema_version (version) VALUES (2)"_s}).isValid());
     } else if (store == u"FIFO"_s) {
         store = m_folder.filePath(u"fifo.sqlite"_s);
         QVERIFY(::mkfifo(QFile::encodeName(store).constData(), 0600) == 0 || errno == EEXIST);
@@ -500,13 +496,13 @@ void TestStore::refusedBeforeAnything()
     for (const QString &action : {u"flush"_s, u"summary"_s}) {
         if (store.contains(u"looker"_s) && action == u"summary"_s)
             continue;  // reading is that role's right
-        const ToolResult result = runChipTool({u"audit"_s, action, u"--audit"_s, store});
+        const ToolResult result = audit(action, store);
         QCOMPARE(result.status, 5);
         QCOMPARE(result.out, QByteArray());
         QCOMPARE(result.err.count('\n'), 1);
         QVERIFY2(result.err.contains(says.toUtf8()), result.err.constData());
         QVERIFY2(!result.err.contains("secret"), result.err.constData());
-        const ToolResult json = runChipTool({u"audit"_s, action, u"--json"_s, u"--audit"_s, store});
+        const ToolResult json = audit(action + u"|--json"_s, store);
         QCOMPARE(json.status, 5);
         QVERIFY2(!json.out.contains("secret"), json.out.constData());
         QCOMPARE(jsonLines(json.out).value(0).value(u"status"_s).toInt(), 5);
@@ -548,26 +544,13 @@ void TestStore::insertOnlyRole()
     QVERIFY(!t.password.isEmpty());
     QCOMPARE(number(t, u"SELECT count(*) FROM chip_run"_s), 5);
     for (const QString &change : {u"UPDATE chip_run SET result = 'PASS'"_s, u"DELETE FROM chip_check"_s,
-                                  u"DELETE FROM chip_run"_s, u"UPDATE chip_setting SET echo = 0"_s}) {
-        const QString name = u"tst-store-station"_s;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
-            db.setHostName(t.host);
-            db.setDatabaseName(t.database);
-            db.setUserName(t.user);
-            db.setPassword(t.password);
-            QVERIFY(db.open());
-            QSqlQuery query(db);
-            QVERIFY2(!query.exec(change), qPrintable(change));
-            QCOMPARE(query.lastError().nativeErrorCode(), u"42501"_s);
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
+                                  u"DELETE FROM chip_run"_s, u"UPDATE chip_setting SET echo = 0"_s})
+        QCOMPARE(execute(t, {change}).nativeErrorCode(), u"42501"_s);  // refused for want of the right
     QCOMPARE(number(t, u"SELECT count(*) FROM chip_run WHERE result = 'FAIL'"_s), 1);
     QCOMPARE(number(t, u"SELECT count(*) FROM chip_check"_s), 10);
     // Nor may it make the tables of a new database: that is the owner's.
     ownerExec(u"postgres"_s, {u"CREATE DATABASE unmade"_s});
-    const ToolResult init = runChipTool({u"audit"_s, u"init"_s, u"--audit"_s, m_server.uri(u"station"_s, QString(), u"unmade"_s)});
+    const ToolResult init = audit(u"init"_s, m_server.uri(u"station"_s, QString(), u"unmade"_s));
     QCOMPARE(init.status, 5);
     QVERIFY2(init.err.contains("the role \"station\" may not make the tables of the audit store"), init.err.constData());
     QVERIFY(!init.err.contains("secret"));
@@ -602,40 +585,34 @@ void TestStore::questions()
         }
     }
 
-    ToolResult summary = runChipTool({u"audit"_s, u"summary"_s, u"--json"_s, u"--by"_s, u"day"_s, u"--audit"_s, storeText});
+    ToolResult summary = audit(u"summary|--json|--by|day"_s, storeText);
     QVERIFY2(summary.status == 0, summary.err.constData());
     QJsonArray days = jsonLines(summary.out).value(0).value(u"rows"_s).toArray();
     QCOMPARE(days.size(), 2);
-    QCOMPARE(days.at(0)[u"day"_s].toString(), u"2026-12-05"_s);
-    QCOMPARE(days.at(0)[u"chips"_s].toInt(), 3);
-    QCOMPARE(days.at(0)[u"passed"_s].toInt(), 2);
-    QCOMPARE(days.at(0)[u"failed"_s].toInt(), 1);
-    QCOMPARE(days.at(0)[u"mean_ms"_s].toDouble(), 2000.0);
-    QCOMPARE(days.at(0)[u"slowest_ms"_s].toInt(), 3000);
-    QCOMPARE(days.at(1)[u"day"_s].toString(), u"2026-12-06"_s);
-    QCOMPARE(days.at(1)[u"yield_percent"_s].toDouble(), 50.0);
+    compareFields(days.at(0).toObject(), {{u"day"_s, u"2026-12-05"_s}, {u"chips"_s, 3}, {u"passed"_s, 2}, {u"failed"_s, 1},
+                                          {u"mean_ms"_s, 2000.0}, {u"slowest_ms"_s, 3000}});
+    compareFields(days.at(1).toObject(), {{u"day"_s, u"2026-12-06"_s}, {u"yield_percent"_s, 50.0}});
 
-    summary = runChipTool({u"audit"_s, u"summary"_s, u"--since"_s, u"2026-12-06"_s, u"--audit"_s, storeText});
+    summary = audit(u"summary|--since|2026-12-06"_s, storeText);
     QVERIFY2(summary.status == 0, summary.err.constData());
     QVERIFY2(summary.out.contains("All                           2       1       1   50.0%     4.5        5.0\n"),
              summary.out.constData());
-    summary = runChipTool({u"audit"_s, u"summary"_s, u"--json"_s, u"--until"_s, u"2026-12-05"_s, u"--by"_s, u"entry"_s,
-                           u"--audit"_s, storeText});
+    summary = audit(u"summary|--json|--until|2026-12-05|--by|entry"_s, storeText);
     const QJsonArray entries = jsonLines(summary.out).value(0).value(u"rows"_s).toArray();
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries.at(0)[u"entry"_s].toString(), u"KT 620-ST"_s);
     QCOMPARE(entries.at(0)[u"yield_percent"_s].toDouble(), 200.0 / 3.0);
 
-    summary = runChipTool({u"audit"_s, u"summary"_s, u"--by"_s, u"station"_s, u"--audit"_s, storeText});
+    summary = audit(u"summary|--by|station"_s, storeText);
     QVERIFY2(summary.status == 0, summary.err.constData());
     QVERIFY2(summary.out.startsWith("Station                   Chips  Passed  Failed   Yield  Mean s  Slowest s\n"
                                     "pc-a COM2                     3       2       1   66.7%     2.0        3.0\n"
                                     "pc-b COM2                     2       1       1   50.0%     4.5        5.0\n"),
              summary.out.constData());
-    summary = runChipTool({u"audit"_s, u"summary"_s, u"--json"_s, u"--by"_s, u"host"_s, u"--audit"_s, storeText});
+    summary = audit(u"summary|--json|--by|host"_s, storeText);
     QCOMPARE(jsonLines(summary.out).value(0).value(u"rows"_s).toArray().at(1)[u"host"_s].toString(), u"pc-b"_s);
 
-    const ToolResult csv = runChipTool({u"audit"_s, u"export"_s, u"--format"_s, u"csv"_s, u"--audit"_s, storeText});
+    const ToolResult csv = audit(u"export|--format|csv"_s, storeText);
     QVERIFY2(csv.status == 0, csv.err.constData());
     const QList<QByteArray> lines = csv.out.split('\n');
     QCOMPARE(lines.size(), 7);  // header, five runs, nothing after the last CRLF
@@ -644,28 +621,26 @@ void TestStore::questions()
     QVERIFY2(lines.at(5).contains(",FAIL,\"head width reads 58 mm, not \"\"80 mm\"\"\",3,5000\r"), lines.at(5).constData());
     QVERIFY2(lines.at(1).contains(",2026-12-05T22:01:00.000Z,pc-a,"), lines.at(1).constData());
 
-    const ToolResult jsonl = runChipTool({u"audit"_s, u"export"_s, u"--format"_s, u"jsonl"_s, u"--since"_s,
-                                          u"2026-12-06T08:04:30Z"_s, u"--audit"_s, storeText});
+    const ToolResult jsonl = audit(u"export|--format|jsonl|--since|2026-12-06T08:04:30Z"_s, storeText);
     const QList<QJsonObject> exported = jsonLines(jsonl.out);
     QCOMPARE(exported.size(), 1);
     QCOMPARE(exported.first()[u"entry"_s].toString(), u"Head \"B\", 58 mm"_s);
     QCOMPARE(exported.first()[u"settings"_s].toArray().size(), 3);
 
-    const ToolResult byDevice = runChipTool({u"audit"_s, u"find"_s, u"--json"_s, u"--device"_s, u"/dev/ttyUSB7"_s,
-                                             u"--audit"_s, storeText});
+    const ToolResult byDevice = audit(u"find|--json|--device|/dev/ttyUSB7"_s, storeText);
     QCOMPARE(jsonLines(byDevice.out).value(0).value(u"runs"_s).toArray().size(), 2);
-    const ToolResult byIdentity = runChipTool({u"audit"_s, u"find"_s, u"--identity"_s, u"LINE-4"_s, u"--audit"_s, storeText});
+    const ToolResult byIdentity = audit(u"find|--identity|LINE-4"_s, storeText);
     QVERIFY2(byIdentity.status == 0, byIdentity.err.constData());
     QVERIFY2(byIdentity.out.contains("COM2 /dev/ttyUSB7  Head \"B\", 58 mm  LINE-4  PASS"), byIdentity.out.constData());
     QVERIFY(byIdentity.out.endsWith("1 run.\n"));
     const QString runId = exported.first()[u"run_id"_s].toString();
-    const ToolResult byRun = runChipTool({u"audit"_s, u"find"_s, u"--json"_s, u"--run"_s, runId, u"--audit"_s, storeText});
+    const ToolResult byRun = audit(u"find|--json|--run|%1"_s.arg(runId), storeText);
     QCOMPARE(jsonLines(byRun.out).value(0).value(u"runs"_s).toArray().at(0)[u"chip"_s].toInt(), 5);
     // A chip's text with a control character in it reaches the terminal escaped.
-    const ToolResult escaped = runChipTool({u"audit"_s, u"find"_s, u"--run"_s, runId, u"--audit"_s, storeText});
+    const ToolResult escaped = audit(u"find|--run|%1"_s.arg(runId), storeText);
     QVERIFY2(escaped.out.contains("  LINE\\x1B[2J5  FAIL  head width"), escaped.out.constData());
     QVERIFY(!escaped.out.contains('\x1b'));
-    const ToolResult none = runChipTool({u"audit"_s, u"find"_s, u"--identity"_s, u"nobody"_s, u"--audit"_s, storeText});
+    const ToolResult none = audit(u"find|--identity|nobody"_s, storeText);
     QCOMPARE(none.status, 0);
     QCOMPARE(none.out, QByteArray("No run matches.\n"));
 }
@@ -699,7 +674,7 @@ void TestStore::exportedAsTheAuditLine()
     const QList<QByteArray> auditLines = file.readAll().split('\n');
     QCOMPARE(auditLines.size(), written.size() + 1);
 
-    const ToolResult jsonl = runChipTool({u"audit"_s, u"export"_s, u"--format"_s, u"jsonl"_s, u"--audit"_s, storeText});
+    const ToolResult jsonl = audit(u"export|--format|jsonl"_s, storeText);
     QVERIFY2(jsonl.status == 0, jsonl.err.constData());
     const QList<QByteArray> exportedLines = jsonl.out.split('\n');
     QCOMPARE(exportedLines.size(), written.size() + 1);
@@ -737,7 +712,7 @@ void TestStore::csvFormulasKeptAsText()
         r.checks = {{u"@head width"_s, u"80 mm"_s, u"58 mm"_s, false}};
         QVERIFY(store.write(r));
     }
-    const ToolResult csv = runChipTool({u"audit"_s, u"export"_s, u"--format"_s, u"csv"_s, u"--audit"_s, storeText});
+    const ToolResult csv = audit(u"export|--format|csv"_s, storeText);
     QVERIFY2(csv.status == 0, csv.err.constData());
     const QByteArray line = csv.out.split('\n').value(1);
     const QList<QByteArray> guarded{
@@ -762,7 +737,7 @@ void TestStore::productionLine()
     const ToolResult ran = runChipTool(line + QStringList{store}, 120000);
     QVERIFY2(ran.status == 0, ran.err.constData());
     QVERIFY(!ran.out.contains("secret") && !ran.err.contains("secret"));
-    const ToolResult summary = runChipTool({u"audit"_s, u"summary"_s, u"--json"_s, u"--by"_s, u"station"_s, u"--audit"_s, store});
+    const ToolResult summary = audit(u"summary|--json|--by|station"_s, store);
     const QJsonArray stations = jsonLines(summary.out).value(0).value(u"rows"_s).toArray();
     QCOMPARE(stations.size(), 2);
     for (const QJsonValue &station : stations) {

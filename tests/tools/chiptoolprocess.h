@@ -87,6 +87,22 @@ inline QList<QJsonObject> jsonLines(const QByteArray &text)
     return objects;
 }
 
+// o's values of the keys that want has, to be compared with want.
+inline QJsonObject picked(const QJsonObject &o, const QJsonObject &want)
+{
+    QJsonObject found;
+    for (auto it = want.begin(); it != want.end(); ++it) {
+        if (o.contains(it.key()))
+            found.insert(it.key(), o.value(it.key()));
+    }
+    return found;
+}
+
+inline void compareFields(const QJsonObject &o, const QJsonObject &want)
+{
+    QCOMPARE(picked(o, want), want);
+}
+
 // A long-running program (qv12-chip line, qv12-chipsim) whose output a test watches
 // while events run.
 class WatchedProcess final

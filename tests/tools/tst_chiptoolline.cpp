@@ -94,19 +94,25 @@ int settingWrites(const SimulatedChip &chip)
     return int(chip.received().bytes().count("\x1dSF"));
 }
 
-// A station on chip's line: --count N chips, the audit file given.
+// A station on COM1 at 9600 bauds, with the audit file given: --count N chips (0: no
+// count), on ports as given.
+QStringList station(const QStringList &ports, const QString &database, const QString &audit, int count)
+{
+    return ports + QStringList{u"--given-ports-only"_s} + lineArguments(database, audit)
+        + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s}
+        + (count ? QStringList{u"--count"_s, QString::number(count)} : QStringList());
+}
+
+// A station on chip's line.
 QStringList stationOn(const SimulatedChip &chip, const QString &database, const QString &audit, int count)
 {
-    return QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s}
-        + lineArguments(database, audit)
-        + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s, u"--count"_s, QString::number(count)};
+    return station({u"--port"_s, u"1="_s + chip.devicePath()}, database, audit, count);
 }
 
 // The simulated station: chips that come and go by themselves.
 QStringList simulatedStation(const QString &database, const QString &audit, int count)
 {
-    return QStringList{u"--simulate"_s, u"--given-ports-only"_s} + lineArguments(database, audit)
-        + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s, u"--count"_s, QString::number(count)};
+    return station({u"--simulate"_s}, database, audit, count);
 }
 
 // The lock files of device: Qt's, named after its path, and this program's, named after
@@ -226,18 +232,12 @@ void TestChipToolLine::twoStationsShareAnAudit()
         const int com = line[u"port"_s].toInt();
         QVERIFY(com == 1 || com == 2);
         chipsOnPort[com].append(line[u"chip"_s].toInt());
-        QCOMPARE(line[u"device"_s].toString(), stations[com - 1].link);
-        QCOMPARE(line[u"speed"_s].toInt(), 9600);
-        QCOMPARE(line[u"handshake"_s].toString(), u"DSR/DTR Mode"_s);
-        QCOMPARE(line[u"result"_s].toString(), u"PASS"_s);
-        QCOMPARE(line[u"identity_before"_s].toString(), Factory);
-        QCOMPARE(line[u"identity_after"_s].toString(), Programmed);
-        QCOMPARE(line[u"entry"_s].toString(), u"KT 620-ST"_s);
-        QCOMPARE(line[u"word"_s].toString(), u"1111010001100000"_s);
-        QCOMPARE(line[u"identity_written"_s].toString(), u"KT 620-ST"_s);
+        compareFields(line, {{u"device"_s, stations[com - 1].link}, {u"speed"_s, 9600}, {u"handshake"_s, u"DSR/DTR Mode"_s},
+                             {u"result"_s, u"PASS"_s}, {u"identity_before"_s, Factory}, {u"identity_after"_s, Programmed},
+                             {u"entry"_s, u"KT 620-ST"_s}, {u"word"_s, u"1111010001100000"_s},
+                             {u"identity_written"_s, u"KT 620-ST"_s}, {u"settings_total"_s, 13}});
         const QJsonArray settings = line[u"settings"_s].toArray();
         QCOMPARE(settings.size(), 13);
-        QCOMPARE(line[u"settings_total"_s].toInt(), 13);
         for (const QJsonValue &setting : settings)
             QCOMPARE(setting[u"ok"_s].toBool(), true);
         QCOMPARE(settings.first().toObject(), (QJsonObject{{u"setting"_s, 6}, {u"value"_s, 1}, {u"echo"_s, 1},
@@ -258,9 +258,7 @@ void TestChipToolLine::interruptedWhileWaiting()
     SimulatedChip chip;
     const QString audit = m_dir.filePath(u"waiting.jsonl"_s);
     WatchedProcess tool;
-    tool.start(QStringLiteral(QV12_CHIP_TOOL),
-               QStringList{u"--port"_s, u"1="_s + chip.devicePath(), u"--given-ports-only"_s, u"--json"_s}
-                   + lineArguments(m_db, audit) + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s});
+    tool.start(QStringLiteral(QV12_CHIP_TOOL), QStringList{u"--json"_s} + stationOn(chip, m_db, audit, 0));
     QVERIFY(tool.waitForOutput("\"result\":\"PASS\""));
     // It asks the chip that is still there whether it has gone.
     const int requests = int(chip.received().bytes().count("\x1bI"));
@@ -271,9 +269,7 @@ void TestChipToolLine::interruptedWhileWaiting()
     QCOMPARE(tool.err(), QByteArray());
     const QList<QJsonObject> out = jsonLines(tool.out());
     QCOMPARE(out.size(), 2);
-    QCOMPARE(out.at(0)[u"command"_s].toString(), u"line"_s);
-    QCOMPARE(out.at(0)[u"status"_s].toInt(), 0);
-    QCOMPARE(out.at(0)[u"chip"_s].toInt(), 1);
+    compareFields(out.at(0), {{u"command"_s, u"line"_s}, {u"status"_s, 0}, {u"chip"_s, 1}});
     QCOMPARE(out.at(1), (QJsonObject{{u"command"_s, u"line"_s}, {u"status"_s, 0}, {u"chips"_s, 1},
                                      {u"passes"_s, 1}, {u"failures"_s, 0}, {u"interrupted"_s, true}}));
     // The audit line is the chip's result, without the command's own keys.
@@ -334,9 +330,7 @@ void TestChipToolLine::killedLeavesWholeLines()
     // A killed program can't remove its temporary folder: this one goes with the test's.
     QTemporaryDir temporary;
     tool.setTemporaryFolder(temporary.path());
-    tool.start(QStringLiteral(QV12_CHIP_TOOL),
-               QStringList{u"--simulate"_s, u"--given-ports-only"_s} + lineArguments(m_db, audit)
-                   + QStringList{u"--com"_s, u"1"_s, u"--speed"_s, u"9600"_s});
+    tool.start(QStringLiteral(QV12_CHIP_TOOL), simulatedStation(m_db, audit, 0));
     QVERIFY(tool.waitForOutput("Chip 2 on COM1"));
     tool.signal(SIGKILL);
     QVERIFY(tool.waitForEnd());
@@ -497,12 +491,14 @@ void TestChipToolLine::rotatedAndDeleted()
     const QString note = u"qv12-chip: %1 was not there any more (moved or deleted); the records go on in a new %1\n"_s
                              .arg(audit);
     QCOMPARE(QString::fromUtf8(tool.err()), note + note);
-    const QList<QJsonObject> rotated = auditLines(audit + u".1"_s);
-    QCOMPARE(rotated.size(), 1);
-    QCOMPARE(rotated.first()[u"chip"_s].toInt(), 1);
-    const QList<QJsonObject> current = auditLines(audit);
-    QCOMPARE(current.size(), 1);
-    QCOMPARE(current.first()[u"chip"_s].toInt(), 3);
+    const auto chips = [](const QString &path) {
+        QList<int> numbers;
+        for (const QJsonObject &line : auditLines(path))
+            numbers.append(line[u"chip"_s].toInt());
+        return numbers;
+    };
+    QCOMPARE(chips(audit + u".1"_s), QList<int>{1});
+    QCOMPARE(chips(audit), QList<int>{3});
 }
 
 void TestChipToolLine::oneMissedReplyIsNotGone()
