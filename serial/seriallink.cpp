@@ -139,9 +139,7 @@ bool SerialLink::openDirect(int port, int speed, Handshake handshake)
     }
     // The superuser passes the exclusive-open flag; this lock holds for everyone.
     if (!m_lock.lockOpened(int(m_port->handle()))) {
-        m_lock.release();  // before the close, as closeQuietly() says
-        m_port->close();
-        m_port->clearError();
+        dropOpened();
         recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"held by another program"_s);
         recordHeld(port, device, path);
         return false;
@@ -150,9 +148,7 @@ bool SerialLink::openDirect(int port, int speed, Handshake handshake)
     // to the next device made: what was opened must still be what the name stands for,
     // or it is another program's chip.
     if (PortLock::resolve(device) != path) {
-        m_lock.release();
-        m_port->close();
-        m_port->clearError();
+        dropOpened();
         record(LinkFailure::Kind::NoDevice, port, device,
                QCoreApplication::translate("SerialLink", "The device went away while it was being opened"));
         recordEvent(TrafficEvent::Kind::OpenFailed, {}, u"the device went away while it was being opened"_s);
@@ -228,6 +224,13 @@ void SerialLink::closeQuietly()
     }
     m_port->clearError();
     m_lost = false;
+}
+
+void SerialLink::dropOpened()
+{
+    m_lock.release();
+    m_port->close();
+    m_port->clearError();
 }
 
 bool SerialLink::isOpen() const

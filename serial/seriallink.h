@@ -148,6 +148,9 @@ private:
     void onPortError(int error);
     void deviceLost();
     void closeQuietly();
+    // Closes a port just opened that can't be kept, its lock given back first as
+    // closeQuietly() does; nothing recorded, nobody told.
+    void dropOpened();
     // Pulls what the system has received into the port object's buffer, without waiting.
     void pull();
 
